@@ -1,0 +1,184 @@
+#include "store/settings.h"
+
+#include <QAbstractItemModel>
+#include <QHeaderView>
+#include <QLocale>
+#include <QSettings>
+#include <QTableView>
+#include <QWidget>
+
+namespace {
+
+// Each call uses a fresh QSettings: nothing is kept between calls, so a value written by one
+// window is what the next read anywhere sees.
+
+void writeText(const QString &name, const QString &text)
+{
+    QSettings s(QStringLiteral("ZUVI"), QStringLiteral("Tallyclock"));
+    s.setValue(name, text);
+    s.sync();
+    if (s.status() != QSettings::NoError)
+        throw ERegistryError("Cannot write setting " + name.toStdString());
+}
+
+bool readText(const QString &name, QString *out)
+{
+    QSettings s(QStringLiteral("ZUVI"), QStringLiteral("Tallyclock"));
+    const QVariant v = s.value(name);
+    if (!v.isValid())
+        return false;
+    *out = v.toString();
+    return true;
+}
+
+bool readNumber(const QString &name, int *out)
+{
+    QString text;
+    if (!readText(name, &text))
+        return false;
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    if (ok)
+        *out = n;
+    return ok;
+}
+
+// The locale's short date and long time. A two-digit year would read back in the wrong
+// century, and a time-zone name does not read back at all, so both are normalised.
+QString settingFormat()
+{
+    const QLocale loc;
+    QString date = loc.dateFormat(QLocale::ShortFormat);
+    if (!date.contains(QLatin1String("yyyy")))
+        date.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    QString time = loc.timeFormat(QLocale::LongFormat);
+    time.remove(QLatin1Char('t'));
+    return (date + QLatin1Char(' ') + time).trimmed();
+}
+
+} // namespace
+
+bool ReadRegBool(const QString &name, bool def)
+{
+    int n = 0;
+    return readNumber(name, &n) ? n != 0 : def;
+}
+
+void WriteRegBool(const QString &name, bool value)
+{
+    writeText(name, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+int ReadRegInteger(const QString &name, int def)
+{
+    int n = def;
+    return readNumber(name, &n) ? n : def;
+}
+
+void WriteRegInteger(const QString &name, int value)
+{
+    writeText(name, QString::number(value));
+}
+
+QString ReadRegString(const QString &name, const QString &def)
+{
+    QString text;
+    return readText(name, &text) ? text : def;
+}
+
+void WriteRegString(const QString &name, const QString &value)
+{
+    writeText(name, value);
+}
+
+QString DateTimeToSettingText(const QDateTime &value)
+{
+    return QLocale().toString(value, settingFormat());
+}
+
+QDateTime SettingTextToDateTime(const QString &text)
+{
+    if (text.trimmed().isEmpty())
+        return {};
+    QDateTime dt = QLocale().toDateTime(text.trimmed(), settingFormat());
+    if (!dt.isValid())
+        dt = QDateTime::fromString(text.trimmed(), Qt::ISODate);
+    return dt;
+}
+
+QDateTime ReadRegDateTime(const QString &name, const QDateTime &def)
+{
+    QString text;
+    if (!readText(name, &text))
+        return def;
+    const QDateTime dt = SettingTextToDateTime(text);
+    return dt.isValid() ? dt : def;
+}
+
+void WriteRegDateTime(const QString &name, const QDateTime &value)
+{
+    writeText(name, DateTimeToSettingText(value));
+}
+
+void LoadFormPlacement(const QString &prefix, QWidget *form)
+{
+    const int top = ReadRegInteger(prefix + QLatin1String("_TOP"), 0);
+    const int left = ReadRegInteger(prefix + QLatin1String("_LEFT"), 0);
+    const int width = ReadRegInteger(prefix + QLatin1String("_WIDTH"), 640);
+    const int height = ReadRegInteger(prefix + QLatin1String("_HEIGHT"), 480);
+    form->setWindowState(form->windowState() & ~Qt::WindowMaximized);
+    form->move(left, top);
+    form->resize(width, height);
+    if (ReadRegBool(prefix + QLatin1String("_MAX"), false))
+        form->setWindowState(form->windowState() | Qt::WindowMaximized);
+}
+
+void SaveFormPlacement(const QString &prefix, QWidget *form)
+{
+    const bool maximised = form->isMaximized();
+    WriteRegBool(prefix + QLatin1String("_MAX"), maximised);
+    if (maximised)
+        return;
+    WriteRegInteger(prefix + QLatin1String("_TOP"), form->y());
+    WriteRegInteger(prefix + QLatin1String("_LEFT"), form->x());
+    WriteRegInteger(prefix + QLatin1String("_WIDTH"), form->width());
+    WriteRegInteger(prefix + QLatin1String("_HEIGHT"), form->height());
+}
+
+int DefaultColumnWidth(ColumnKind kind)
+{
+    switch (kind) {
+    case ColumnKind::NarrowText:
+        return 200;
+    case ColumnKind::Boolean:
+        return 50;
+    case ColumnKind::DateTime:
+        return 150;
+    case ColumnKind::Other:
+        break;
+    }
+    return 100;
+}
+
+void LoadGridColumnWidths(const QString &prefix, QTableView *grid)
+{
+    const QAbstractItemModel *model = grid->model();
+    if (!model)
+        return;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        const auto kind =
+            static_cast<ColumnKind>(model->headerData(c, Qt::Horizontal, ColumnKindRole).toInt());
+        const int w = ReadRegInteger(prefix + QLatin1Char('_') + QString::number(c),
+                                     DefaultColumnWidth(kind));
+        grid->setColumnWidth(c, w);
+    }
+}
+
+void SaveGridColumnWidths(const QString &prefix, QTableView *grid)
+{
+    const QAbstractItemModel *model = grid->model();
+    if (!model)
+        return;
+    for (int c = 0; c < model->columnCount(); ++c)
+        WriteRegInteger(prefix + QLatin1Char('_') + QString::number(c), grid->columnWidth(c));
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The program's settings: one section of named values, each stored as text, read and
+// written one value at a time with nothing cached. User-interface thread only.
+
+#include <QDateTime>
+#include <QString>
+#include <stdexcept>
+
+class QWidget;
+class QTableView;
+
+// A write that the settings store refused.
+class ERegistryError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+bool ReadRegBool(const QString &name, bool def);
+void WriteRegBool(const QString &name, bool value);
+int ReadRegInteger(const QString &name, int def);
+void WriteRegInteger(const QString &name, int value);
+QString ReadRegString(const QString &name, const QString &def);
+void WriteRegString(const QString &name, const QString &value);
+QDateTime ReadRegDateTime(const QString &name, const QDateTime &def);
+void WriteRegDateTime(const QString &name, const QDateTime &value);
+
+// The text form of a date-time in the settings, and back (an invalid result when the
+// text does not convert).
+QString DateTimeToSettingText(const QDateTime &value);
+QDateTime SettingTextToDateTime(const QString &text);
+
+// Window placement under prefix "_TOP", "_LEFT", "_WIDTH", "_HEIGHT", "_MAX".
+void LoadFormPlacement(const QString &prefix, QWidget *form);
+void SaveFormPlacement(const QString &prefix, QWidget *form);
+
+// Column widths under prefix "_0", "_1", ...; the default width of a column comes from
+// the kind of value it shows, reported by the model as ColumnKindRole on the header.
+void LoadGridColumnWidths(const QString &prefix, QTableView *grid);
+void SaveGridColumnWidths(const QString &prefix, QTableView *grid);
+
+// What a grid column holds, for its default width. A model reports it through
+// headerData(section, Qt::Horizontal, ColumnKindRole) as an int.
+enum class ColumnKind { Other = 0, NarrowText = 1, Boolean = 2, DateTime = 3 };
+inline constexpr int ColumnKindRole = 0x0100 + 77; // Qt::UserRole + 77
+int DefaultColumnWidth(ColumnKind kind);

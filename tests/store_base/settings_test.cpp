@@ -1,0 +1,134 @@
+#include "store/settings.h"
+#include "testsupport/tempsettings.h"
+
+#include <QSettings>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QWidget>
+
+namespace {
+
+QString rawValue(const QString &name)
+{
+    QSettings s(QStringLiteral("ZUVI"), QStringLiteral("Tallyclock"));
+    return s.value(name).toString();
+}
+
+void setRaw(const QString &name, const QString &text)
+{
+    QSettings s(QStringLiteral("ZUVI"), QStringLiteral("Tallyclock"));
+    s.setValue(name, text);
+}
+
+class SettingsTest : public TempSettingsTest
+{
+};
+
+TEST_F(SettingsTest, ValuesAreStoredAsTextAndReadBack)
+{
+    WriteRegBool(QStringLiteral("B1"), true);
+    WriteRegBool(QStringLiteral("B0"), false);
+    WriteRegInteger(QStringLiteral("N"), -42);
+    WriteRegString(QStringLiteral("S"), QStringLiteral("Zoë; 'quoted' %"));
+    EXPECT_EQ(rawValue(QStringLiteral("B1")), QStringLiteral("1"));
+    EXPECT_EQ(rawValue(QStringLiteral("B0")), QStringLiteral("0"));
+    EXPECT_EQ(rawValue(QStringLiteral("N")), QStringLiteral("-42"));
+    EXPECT_TRUE(ReadRegBool(QStringLiteral("B1"), false));
+    EXPECT_FALSE(ReadRegBool(QStringLiteral("B0"), true));
+    EXPECT_EQ(ReadRegInteger(QStringLiteral("N"), 7), -42);
+    EXPECT_EQ(ReadRegString(QStringLiteral("S"), {}), QStringLiteral("Zoë; 'quoted' %"));
+}
+
+TEST_F(SettingsTest, MissingOrUnconvertibleValuesGiveTheDefault)
+{
+    const QDateTime def(QDate(2020, 1, 2), QTime(3, 4, 5));
+    struct Row
+    {
+        const char *stored; // nullptr: missing
+        int intDefault;
+        int expectInt;
+        bool expectBoolFromTrueDefault;
+    } rows[] = {
+        {nullptr, 9, 9, true}, {"", 9, 9, true},  {"abc", 9, 9, true},
+        {"12", 9, 12, true},   {"0", 9, 0, false}, {"-3", 9, -3, true},
+    };
+    for (const Row &r : rows) {
+        ClearSettings();
+        if (r.stored)
+            setRaw(QStringLiteral("V"), QString::fromUtf8(r.stored));
+        SCOPED_TRACE(r.stored ? r.stored : "(missing)");
+        EXPECT_EQ(ReadRegInteger(QStringLiteral("V"), r.intDefault), r.expectInt);
+        EXPECT_EQ(ReadRegBool(QStringLiteral("V"), true), r.expectBoolFromTrueDefault);
+        EXPECT_EQ(ReadRegDateTime(QStringLiteral("V"), def), def);
+    }
+    EXPECT_EQ(ReadRegString(QStringLiteral("Missing"), QStringLiteral("dflt")),
+              QStringLiteral("dflt"));
+}
+
+TEST_F(SettingsTest, DateTimeRoundTripKeepsTheCenturyAndSeconds)
+{
+    const QDateTime when(QDate(2031, 12, 9), QTime(23, 59, 58));
+    WriteRegDateTime(QStringLiteral("When"), when);
+    EXPECT_FALSE(rawValue(QStringLiteral("When")).isEmpty());
+    EXPECT_EQ(ReadRegDateTime(QStringLiteral("When"), {}), when);
+}
+
+TEST_F(SettingsTest, MaximisedFormKeepsItsLastNormalPlacement)
+{
+    QWidget form;
+    LoadFormPlacement(QStringLiteral("T"), &form);
+    EXPECT_EQ(form.size(), QSize(640, 480)); // defaults
+    form.resize(500, 300);
+    form.move(20, 30);
+    SaveFormPlacement(QStringLiteral("T"), &form);
+    EXPECT_EQ(rawValue(QStringLiteral("T_WIDTH")), QStringLiteral("500"));
+
+    form.showMaximized();
+    form.setWindowState(Qt::WindowMaximized);
+    ASSERT_TRUE(form.isMaximized());
+    WriteRegInteger(QStringLiteral("T_WIDTH"), 510); // must survive the maximised save
+    SaveFormPlacement(QStringLiteral("T"), &form);
+    EXPECT_EQ(rawValue(QStringLiteral("T_MAX")), QStringLiteral("1"));
+    EXPECT_EQ(rawValue(QStringLiteral("T_WIDTH")), QStringLiteral("510"));
+
+    QWidget other;
+    LoadFormPlacement(QStringLiteral("T"), &other);
+    EXPECT_TRUE(other.windowState() & Qt::WindowMaximized);
+    other.setWindowState(Qt::WindowNoState);
+    EXPECT_EQ(other.width(), 510);
+}
+
+TEST_F(SettingsTest, GridColumnWidthsDefaultByKindAndRoundTrip)
+{
+    QStandardItemModel model(0, 4);
+    const ColumnKind kinds[] = {ColumnKind::DateTime, ColumnKind::NarrowText, ColumnKind::Boolean,
+                                ColumnKind::Other};
+    for (int c = 0; c < 4; ++c)
+        model.setHeaderData(c, Qt::Horizontal, static_cast<int>(kinds[c]), ColumnKindRole);
+    QTableView grid;
+    grid.setModel(&model);
+    LoadGridColumnWidths(QStringLiteral("G"), &grid);
+    EXPECT_EQ(grid.columnWidth(0), 150);
+    EXPECT_EQ(grid.columnWidth(1), 200);
+    EXPECT_EQ(grid.columnWidth(2), 50);
+    EXPECT_EQ(grid.columnWidth(3), 100);
+
+    grid.setColumnWidth(3, 77);
+    SaveGridColumnWidths(QStringLiteral("G"), &grid);
+    EXPECT_EQ(rawValue(QStringLiteral("G_3")), QStringLiteral("77"));
+    QTableView again;
+    again.setModel(&model);
+    LoadGridColumnWidths(QStringLiteral("G"), &again);
+    EXPECT_EQ(again.columnWidth(3), 77);
+}
+
+TEST_F(SettingsTest, GridWithoutModelIsLeftAlone)
+{
+    QTableView grid;
+    LoadGridColumnWidths(QStringLiteral("G"), &grid);
+    SaveGridColumnWidths(QStringLiteral("G"), &grid);
+    QSettings s(QStringLiteral("ZUVI"), QStringLiteral("Tallyclock"));
+    EXPECT_TRUE(s.allKeys().isEmpty());
+}
+
+} // namespace
