@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   # data store
   libsqlite3-dev sqlite3
+  # speech
+  libespeak-ng-dev espeak-ng-data
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
 )

@@ -1,11 +1,31 @@
 // Test main: one QApplication (offscreen) for the whole run, settings and standard paths
 // redirected into a temporary folder so that no test reads or writes the user's own.
 
+#include "store/messages.h"
+
 #include <QApplication>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+namespace {
+
+// Installed for the whole run: a message box that a test did not expect fails that test
+// at once instead of waiting for a click that never comes.
+class UnexpectedMessages final : public MessageSink
+{
+public:
+    MsgButton Show(MsgKind, const QString &text, MsgButtons buttons, const QString &) override
+    {
+        ADD_FAILURE() << "unexpected message box: " << text.toStdString();
+        return HasButton(buttons, MsgButton::Cancel) ? MsgButton::Cancel
+               : HasButton(buttons, MsgButton::No)   ? MsgButton::No
+                                                     : MsgButton::Ok;
+    }
+};
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -16,6 +36,8 @@ int main(int argc, char **argv)
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
+    UnexpectedMessages unexpected;
+    SetMessageSink(&unexpected);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

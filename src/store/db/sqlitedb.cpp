@@ -1,0 +1,624 @@
+#include "store/db/sqlitedb.h"
+
+#include "store/dataset.h"
+#include "store/dbfile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+#include <algorithm>
+#include <atomic>
+#include <sqlite3.h>
+
+// ---------------------------------------------------------------------------------------------
+// Date-time text
+
+QString DateTimeToDbText(const QDateTime &value)
+{
+    if (!value.isValid())
+        return QString();
+    return value.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString DateToDbText(const QDate &value)
+{
+    return value.isValid() ? value.toString(QStringLiteral("yyyy-MM-dd")) : QString();
+}
+
+QString TimeToDbText(const QTime &value)
+{
+    return value.isValid() ? value.toString(QStringLiteral("HH:mm:ss")) : QString();
+}
+
+QDateTime DbTextToDateTime(const QString &text)
+{
+    const QString t = text.trimmed();
+    // Times of day sit on the day the date-time values of the old files count from.
+    static const QDate timeOfDayDate(1899, 12, 30);
+    if (t.size() >= 10 && t.at(4) == QLatin1Char('-')) {
+        const QDate date = QDate::fromString(t.left(10), QStringLiteral("yyyy-MM-dd"));
+        if (!date.isValid())
+            return QDateTime();
+        if (t.size() == 10)
+            return QDateTime(date, QTime(0, 0));
+        if (t.at(10) != QLatin1Char(' ') && t.at(10) != QLatin1Char('T'))
+            return QDateTime();
+        QString rest = t.mid(11);
+        const int dot = rest.indexOf(QLatin1Char('.'));
+        if (dot >= 0)
+            rest.truncate(dot); // stored times are whole seconds; a fraction is dropped
+        QTime time = QTime::fromString(rest, QStringLiteral("HH:mm:ss"));
+        if (!time.isValid())
+            time = QTime::fromString(rest, QStringLiteral("HH:mm"));
+        return time.isValid() ? QDateTime(date, time) : QDateTime();
+    }
+    QTime time = QTime::fromString(t, QStringLiteral("HH:mm:ss"));
+    if (!time.isValid())
+        time = QTime::fromString(t, QStringLiteral("HH:mm"));
+    return time.isValid() ? QDateTime(timeOfDayDate, time) : QDateTime();
+}
+
+// ---------------------------------------------------------------------------------------------
+// EDatabaseError
+
+EDatabaseError::EDatabaseError(const QString &message, int code)
+    : std::runtime_error(message.toStdString()), m_code(code)
+{
+}
+
+static QString errorText(sqlite3 *db, int rc)
+{
+    if (db)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    return QString::fromUtf8(sqlite3_errstr(rc));
+}
+
+// ---------------------------------------------------------------------------------------------
+// TStatement
+
+void TStatement::Finalizer::operator()(sqlite3_stmt *stmt) const noexcept
+{
+    sqlite3_finalize(stmt);
+}
+
+TStatement::TStatement(sqlite3_stmt *stmt, sqlite3 *db) : m_stmt(stmt), m_db(db) {}
+
+void TStatement::check(int rc) const
+{
+    if (rc != SQLITE_OK)
+        throw EDatabaseError(errorText(m_db, rc), rc);
+}
+
+QString TStatement::SQL() const
+{
+    return m_stmt ? QString::fromUtf8(sqlite3_sql(m_stmt.get())) : QString();
+}
+
+int TStatement::ParameterCount() const
+{
+    return m_stmt ? sqlite3_bind_parameter_count(m_stmt.get()) : 0;
+}
+
+void TStatement::Bind(int index, const QVariant &value)
+{
+    if (!m_stmt)
+        throw EDatabaseError(QStringLiteral("Statement is not prepared"), SQLITE_MISUSE);
+    sqlite3_stmt *s = m_stmt.get();
+    if (index < 1 || index > sqlite3_bind_parameter_count(s))
+        throw EDatabaseError(QStringLiteral("Parameter %1 is out of range").arg(index),
+                             SQLITE_RANGE);
+    int rc = SQLITE_OK;
+    if (value.isNull() && value.metaType().id() != QMetaType::QByteArray &&
+        value.metaType().id() != QMetaType::QString) {
+        rc = sqlite3_bind_null(s, index);
+    } else {
+        switch (value.metaType().id()) {
+        case QMetaType::Bool:
+            rc = sqlite3_bind_int64(s, index, value.toBool() ? 1 : 0);
+            break;
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::LongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Char:
+        case QMetaType::SChar:
+        case QMetaType::UChar:
+            rc = sqlite3_bind_int64(s, index, value.toLongLong());
+            break;
+        case QMetaType::ULong:
+        case QMetaType::ULongLong:
+            rc = sqlite3_bind_int64(s, index, static_cast<qint64>(value.toULongLong()));
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            rc = sqlite3_bind_double(s, index, value.toDouble());
+            break;
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            rc = sqlite3_bind_blob64(s, index, bytes.constData(), bytes.size(), SQLITE_TRANSIENT);
+            break;
+        }
+        case QMetaType::QDateTime: {
+            const QDateTime dt = value.toDateTime();
+            if (!dt.isValid()) {
+                rc = sqlite3_bind_null(s, index);
+                break;
+            }
+            const QByteArray text = DateTimeToDbText(dt).toUtf8();
+            rc = sqlite3_bind_text64(s, index, text.constData(), text.size(), SQLITE_TRANSIENT,
+                                     SQLITE_UTF8);
+            break;
+        }
+        case QMetaType::QDate:
+        case QMetaType::QTime: {
+            const QByteArray text =
+                (value.metaType().id() == QMetaType::QDate ? DateToDbText(value.toDate())
+                                                           : TimeToDbText(value.toTime()))
+                    .toUtf8();
+            if (text.isEmpty())
+                rc = sqlite3_bind_null(s, index);
+            else
+                rc = sqlite3_bind_text64(s, index, text.constData(), text.size(), SQLITE_TRANSIENT,
+                                         SQLITE_UTF8);
+            break;
+        }
+        default: {
+            const QByteArray text = value.toString().toUtf8();
+            rc = sqlite3_bind_text64(s, index, text.constData(), text.size(), SQLITE_TRANSIENT,
+                                     SQLITE_UTF8);
+            break;
+        }
+        }
+    }
+    check(rc);
+}
+
+void TStatement::Bind(const QString &name, const QVariant &value)
+{
+    if (!m_stmt)
+        throw EDatabaseError(QStringLiteral("Statement is not prepared"), SQLITE_MISUSE);
+    int index = 0;
+    const QChar first = name.isEmpty() ? QChar() : name.at(0);
+    if (first == QLatin1Char(':') || first == QLatin1Char('@') || first == QLatin1Char('$') ||
+        first == QLatin1Char('?')) {
+        index = sqlite3_bind_parameter_index(m_stmt.get(), name.toUtf8().constData());
+    } else {
+        for (const char *prefix : {":", "@", "$"}) {
+            index = sqlite3_bind_parameter_index(m_stmt.get(),
+                                                 (QByteArray(prefix) + name.toUtf8()).constData());
+            if (index > 0)
+                break;
+        }
+    }
+    if (index <= 0)
+        throw EDatabaseError(QStringLiteral("Parameter %1 not found").arg(name), SQLITE_RANGE);
+    Bind(index, value);
+}
+
+void TStatement::ClearBindings()
+{
+    if (m_stmt)
+        sqlite3_clear_bindings(m_stmt.get());
+}
+
+bool TStatement::Step()
+{
+    if (!m_stmt)
+        throw EDatabaseError(QStringLiteral("Statement is not prepared"), SQLITE_MISUSE);
+    const int rc = sqlite3_step(m_stmt.get());
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    const int code = sqlite3_extended_errcode(m_db);
+    const QString message = errorText(m_db, rc);
+    sqlite3_reset(m_stmt.get()); // ready to run again after the caller handled the error
+    throw EDatabaseError(message, code ? code : rc);
+}
+
+void TStatement::Reset()
+{
+    if (m_stmt)
+        sqlite3_reset(m_stmt.get());
+}
+
+int TStatement::ColumnCount() const
+{
+    return m_stmt ? sqlite3_column_count(m_stmt.get()) : 0;
+}
+
+QString TStatement::ColumnName(int column) const
+{
+    const char *name = m_stmt ? sqlite3_column_name(m_stmt.get(), column) : nullptr;
+    return name ? QString::fromUtf8(name) : QString();
+}
+
+int TStatement::ColumnIndex(const QString &name) const
+{
+    const int n = ColumnCount();
+    for (int i = 0; i < n; ++i)
+        if (ColumnName(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QString TStatement::ColumnDeclType(int column) const
+{
+    const char *type = m_stmt ? sqlite3_column_decltype(m_stmt.get(), column) : nullptr;
+    return type ? QString::fromUtf8(type) : QString();
+}
+
+bool TStatement::ColumnIsNull(int column) const
+{
+    return !m_stmt || sqlite3_column_type(m_stmt.get(), column) == SQLITE_NULL;
+}
+
+QVariant TStatement::Column(int column) const
+{
+    if (!m_stmt)
+        return QVariant();
+    sqlite3_stmt *s = m_stmt.get();
+    switch (sqlite3_column_type(s, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(static_cast<qint64>(sqlite3_column_int64(s, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(s, column));
+    case SQLITE_TEXT:
+        return QVariant(ColumnText(column));
+    case SQLITE_BLOB:
+        return QVariant(ColumnBlob(column));
+    default:
+        return QVariant();
+    }
+}
+
+qint64 TStatement::ColumnInt64(int column) const
+{
+    return m_stmt ? sqlite3_column_int64(m_stmt.get(), column) : 0;
+}
+
+QString TStatement::ColumnText(int column) const
+{
+    if (!m_stmt)
+        return QString();
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt.get(), column));
+    const int size = sqlite3_column_bytes(m_stmt.get(), column);
+    return text ? QString::fromUtf8(text, size) : QString();
+}
+
+QByteArray TStatement::ColumnBlob(int column) const
+{
+    if (!m_stmt)
+        return QByteArray();
+    const void *data = sqlite3_column_blob(m_stmt.get(), column);
+    const int size = sqlite3_column_bytes(m_stmt.get(), column);
+    return data ? QByteArray(static_cast<const char *>(data), size) : QByteArray("");
+}
+
+// ---------------------------------------------------------------------------------------------
+// TDatabase
+
+namespace {
+
+// Letters compared without case beyond ASCII (SQLite's own lower() knows ASCII only).
+void foldFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
+{
+    if (argc != 1 || sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+    const int size = sqlite3_value_bytes(argv[0]);
+    const QByteArray folded = QString::fromUtf8(text, size).toCaseFolded().toUtf8();
+    sqlite3_result_text(context, folded.constData(), static_cast<int>(folded.size()),
+                        SQLITE_TRANSIENT);
+}
+
+quint32 bigEndian32(const unsigned char *p)
+{
+    return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
+}
+
+// Looks at the file before SQLite does, so that a file that is not a database, or one cut
+// short, is refused without SQLite touching it.
+void checkFileHeader(const QString &path, const QString &shown)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw EDatabaseError(QStringLiteral("Database file %1 does not exist").arg(shown),
+                             SQLITE_CANTOPEN);
+    if (!info.isFile())
+        throw EDatabaseError(QStringLiteral("%1 is not a database file").arg(shown),
+                             SQLITE_CANTOPEN);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EDatabaseError(
+            QStringLiteral("Cannot read database file %1: %2").arg(shown, file.errorString()),
+            SQLITE_CANTOPEN);
+    const QByteArray header = file.read(100);
+    static const char magic[] = "SQLite format 3";
+    if (header.size() < 100 || !header.startsWith(QByteArray(magic, sizeof magic)))
+        throw EDatabaseError(QStringLiteral("%1 is not a database file").arg(shown), SQLITE_NOTADB);
+    const auto *h = reinterpret_cast<const unsigned char *>(header.constData());
+    qint64 pageSize = (h[16] << 8) | h[17];
+    if (pageSize == 1)
+        pageSize = 65536;
+    if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
+        throw EDatabaseError(QStringLiteral("%1 is not a database file").arg(shown), SQLITE_NOTADB);
+    const qint64 size = file.size();
+    const quint32 pages = bigEndian32(h + 28);
+    const bool pagesValid = pages > 0 && bigEndian32(h + 24) == bigEndian32(h + 92);
+    if (size % pageSize != 0 || (pagesValid && size < pages * pageSize))
+        throw EDatabaseError(QStringLiteral("Database file %1 is truncated").arg(shown),
+                             SQLITE_CORRUPT);
+}
+
+// Header bytes 18 and 19 are 2 for a file in write-ahead-log mode.
+bool usesWriteAheadLog(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(20);
+    return header.size() == 20 && header.at(18) == 2 && header.at(19) == 2;
+}
+
+qint64 pragmaValue(sqlite3 *db, const char *sql)
+{
+    sqlite3_stmt *stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    qint64 value = 0;
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW) {
+            value = sqlite3_column_int64(stmt, 0);
+            rc = SQLITE_OK;
+        } else if (rc == SQLITE_DONE) {
+            rc = SQLITE_OK;
+        }
+    }
+    const int code = rc == SQLITE_OK ? SQLITE_OK : sqlite3_extended_errcode(db);
+    const QString message = rc == SQLITE_OK ? QString() : errorText(db, rc);
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_OK)
+        throw EDatabaseError(message, code);
+    return value;
+}
+
+DbKind kindOfApplicationId(qint64 id)
+{
+    if (id == AttendApplicationId)
+        return DbKind::Attend;
+    if (id == SysdatApplicationId)
+        return DbKind::Sysdat;
+    return DbKind::None;
+}
+
+QString withArticle(DbKind kind)
+{
+    return (kind == DbKind::Attend ? QStringLiteral("an ") : QStringLiteral("a ")) + KindName(kind);
+}
+
+} // namespace
+
+TDatabase::~TDatabase()
+{
+    Close();
+}
+
+void TDatabase::Open(const QString &path, DbKind kind, OpenMode mode)
+{
+    Close();
+    if (kind == DbKind::None)
+        throw EDatabaseError(QStringLiteral("No database kind given for %1").arg(path),
+                             SQLITE_MISUSE);
+    // An absolute path never reads as an SQLite URI ("file:...").
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const QString shown = QDir::toNativeSeparators(path);
+    checkFileHeader(absolute, shown);
+
+    sqlite3 *db = nullptr;
+    int flags = (mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
+                SQLITE_OPEN_NOMUTEX; // one connection, one thread
+    QByteArray name = absolute.toUtf8();
+    if (mode == OpenMode::ReadOnly && usesWriteAheadLog(absolute) &&
+        !QFileInfo::exists(absolute + QStringLiteral("-wal"))) {
+        // A log-journalled file without its log is closed everywhere (a backup, a copy): a
+        // read-only look takes it as it is, rather than leaving a log and an index beside it.
+        name = QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded).toUtf8() + "?immutable=1";
+        flags |= SQLITE_OPEN_URI;
+    }
+    int rc = sqlite3_open_v2(name.constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = errorText(db, rc);
+        sqlite3_close(db);
+        throw EDatabaseError(QStringLiteral("Cannot open %1: %2").arg(shown, message), rc);
+    }
+    try {
+        sqlite3_extended_result_codes(db, 1);
+        sqlite3_busy_timeout(db, BusyTimeoutMs);
+        qint64 appId = 0;
+        qint64 version = 0;
+        try {
+            appId = pragmaValue(db, "PRAGMA application_id");
+            version = pragmaValue(db, "PRAGMA user_version");
+            pragmaValue(db, "SELECT count(*) FROM sqlite_schema"); // reads the whole schema
+        } catch (const EDatabaseError &e) {
+            throw EDatabaseError(QStringLiteral("Cannot open %1: %2").arg(shown, e.Message()),
+                                 e.Code());
+        }
+        const DbKind found = kindOfApplicationId(appId);
+        if (found != kind) {
+            if (found == DbKind::None)
+                throw EDatabaseError(
+                    QStringLiteral("%1 is not a Tallyclock %2 database").arg(shown, KindName(kind)),
+                    SQLITE_NOTADB);
+            throw EDatabaseError(QStringLiteral("%1 is %2 database, not %3 database")
+                                     .arg(shown, withArticle(found), withArticle(kind)),
+                                 SQLITE_NOTADB);
+        }
+        if (version != SchemaVersion)
+            throw EDatabaseError(QStringLiteral("%1 has schema version %2, which this program "
+                                                "does not know")
+                                     .arg(shown)
+                                     .arg(version),
+                                 SQLITE_NOTADB);
+        if (mode == OpenMode::ReadWrite) {
+            // Every commit reaches the disk before it returns; readers never block the writer.
+            pragmaValue(db, "PRAGMA journal_mode=WAL");
+            pragmaValue(db, "PRAGMA synchronous=FULL");
+        }
+        rc = sqlite3_create_function_v2(db, "tc_fold", 1,
+                                        SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                        nullptr, &foldFunction, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            throw EDatabaseError(errorText(db, rc), rc);
+    } catch (const EDatabaseError &e) {
+        sqlite3_close(db);
+        if (e.Code() == SQLITE_BUSY || (e.Code() & 0xff) == SQLITE_BUSY ||
+            (e.Code() & 0xff) == SQLITE_LOCKED)
+            throw EDatabaseError(QStringLiteral("%1 is locked by another program").arg(shown),
+                                 e.Code());
+        throw;
+    }
+    m_db = db;
+    m_path = absolute;
+    m_kind = kind;
+    m_mode = mode;
+}
+
+void TDatabase::Close() noexcept
+{
+    // Datasets first: they hold prepared statements on this connection.
+    const std::vector<TDataSet *> dataSets = m_dataSets;
+    for (TDataSet *ds : dataSets)
+        ds->Close();
+    if (m_db) {
+        // Statements someone still holds keep the handle alive until they are finalised.
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+    m_kind = DbKind::None;
+}
+
+void TDatabase::checkOpen() const
+{
+    if (!m_db)
+        throw EDatabaseError(QStringLiteral("Database is not open"), SQLITE_MISUSE);
+}
+
+void TDatabase::Exec(const QString &sql)
+{
+    checkOpen();
+    char *error = nullptr;
+    const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &error);
+    if (rc != SQLITE_OK) {
+        const QString message = error ? QString::fromUtf8(error) : errorText(m_db, rc);
+        sqlite3_free(error);
+        throw EDatabaseError(message, sqlite3_extended_errcode(m_db));
+    }
+}
+
+TStatement TDatabase::Prepare(const QString &sql)
+{
+    checkOpen();
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt *stmt = nullptr;
+    const char *tail = nullptr;
+    const int rc =
+        sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &stmt, &tail);
+    if (rc != SQLITE_OK)
+        throw EDatabaseError(errorText(m_db, rc), sqlite3_extended_errcode(m_db));
+    TStatement statement(stmt, m_db);
+    if (!stmt)
+        throw EDatabaseError(QStringLiteral("No statement in: %1").arg(sql), SQLITE_MISUSE);
+    // One statement only: a second one would run unseen.
+    for (const char *p = tail; p && *p; ++p) {
+        if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n' && *p != ';')
+            throw EDatabaseError(QStringLiteral("More than one statement in: %1").arg(sql),
+                                 SQLITE_MISUSE);
+    }
+    return statement;
+}
+
+qint64 TDatabase::LastInsertRowId() const
+{
+    return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
+}
+
+int TDatabase::Changes() const
+{
+    return m_db ? sqlite3_changes(m_db) : 0;
+}
+
+bool TDatabase::InTransaction() const
+{
+    return m_db && sqlite3_get_autocommit(m_db) == 0;
+}
+
+void TDatabase::attach(TDataSet *dataSet)
+{
+    if (std::find(m_dataSets.begin(), m_dataSets.end(), dataSet) == m_dataSets.end())
+        m_dataSets.push_back(dataSet);
+}
+
+void TDatabase::detach(TDataSet *dataSet) noexcept
+{
+    m_dataSets.erase(std::remove(m_dataSets.begin(), m_dataSets.end(), dataSet), m_dataSets.end());
+}
+
+// ---------------------------------------------------------------------------------------------
+// TTransaction
+
+TTransaction::TTransaction(TDatabase &db) : m_db(db)
+{
+    if (db.InTransaction()) {
+        static std::atomic<unsigned> counter{0};
+        m_savepoint = QStringLiteral("tc_sp_%1").arg(++counter);
+        db.Exec(QStringLiteral("SAVEPOINT ") + m_savepoint);
+    } else {
+        // Take the write lock now: a deferred transaction that later needs it can deadlock.
+        db.Exec(QStringLiteral("BEGIN IMMEDIATE"));
+    }
+    m_active = true;
+}
+
+TTransaction::~TTransaction()
+{
+    Rollback();
+}
+
+void TTransaction::Commit()
+{
+    if (!m_active)
+        throw EDatabaseError(QStringLiteral("Transaction is not active"), SQLITE_MISUSE);
+    if (m_savepoint.isEmpty())
+        m_db.Exec(QStringLiteral("COMMIT"));
+    else
+        m_db.Exec(QStringLiteral("RELEASE ") + m_savepoint);
+    m_active = false;
+}
+
+void TTransaction::Rollback() noexcept
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    // SQLite may already have rolled back by itself (a full disk, an I/O error).
+    if (!m_db.InTransaction())
+        return;
+    try {
+        if (m_savepoint.isEmpty()) {
+            m_db.Exec(QStringLiteral("ROLLBACK"));
+        } else {
+            m_db.Exec(QStringLiteral("ROLLBACK TO ") + m_savepoint);
+            m_db.Exec(QStringLiteral("RELEASE ") + m_savepoint);
+        }
+    } catch (...) {
+        // Nothing to do: a destructor must not throw, and the connection stays usable.
+    }
+}

@@ -1,0 +1,38 @@
+#pragma once
+// `Tpbar`: the small tool window with one gauge that shows how far a long loop has got. It is
+// shown (non-modal) as soon as it is made; the loop steps it and destroys it when done, also
+// on error (keep it in a unique_ptr or on the stack). Main thread only.
+
+#include <QWidget>
+#include <memory>
+
+class QProgressBar;
+
+namespace Ui {
+class pbar;
+}
+
+class Tpbar : public QWidget
+{
+    Q_OBJECT
+
+public:
+    Tpbar(QWidget *owner, const QString &caption, int maximum);
+    ~Tpbar() override;
+
+    // Gauge from 0 to n, progress 0.
+    void SetMaximum(int n);
+    // One step on; past the maximum the gauge stays full.
+    void StepIt();
+
+    int Maximum() const { return m_maximum; }
+    int Position() const { return m_position; }
+    QProgressBar *Gauge() const;
+
+private:
+    void showPosition();
+
+    std::unique_ptr<Ui::pbar> m_ui;
+    int m_maximum = 0;
+    int m_position = 0;
+};

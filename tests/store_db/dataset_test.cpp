@@ -1,0 +1,509 @@
+// The dataset: cursor moves, the edit cycle written back to the table, Locate with bound values,
+// typed fields, transactions and the keyset that keeps a long log out of memory.
+
+#include "store/dataset.h"
+#include "store/dbfile.h"
+#include "testsupport/tempdata.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+#include <malloc.h>
+#include <sqlite3.h>
+
+namespace {
+
+// Bytes taken from the heap, large blocks (which malloc maps separately) included.
+size_t heapInUse()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+
+QDateTime at(const char *text)
+{
+    return QDateTime::fromString(QString::fromLatin1(text), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+void appendLog(TDataSet &logs, const char *time, int card, int mode = 1, int reader = 1)
+{
+    logs.Append();
+    logs.FieldByName(QStringLiteral("SYSTIME")).SetAsDateTime(at(time));
+    logs.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(card);
+    logs.FieldByName(QStringLiteral("MODE")).SetAsInteger(mode);
+    logs.FieldByName(QStringLiteral("READER")).SetAsInteger(reader);
+    logs.FieldByName(QStringLiteral("LOCK")).SetAsInteger(0);
+    logs.Post();
+}
+
+void appendStaff(TDataSet &staff, int card, const QString &name)
+{
+    staff.Append();
+    staff.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(card);
+    staff.FieldByName(QStringLiteral("NAME")).SetAsString(name);
+    staff.Post();
+}
+
+QList<int> cardsInOrder(TDataSet &ds)
+{
+    QList<int> cards;
+    for (int r = 0; r < ds.RecordCount(); ++r)
+        cards << ds.FieldAt(r, QStringLiteral("cardno")).toInt();
+    return cards;
+}
+
+qint64 scalar(TDatabase &db, const QString &sql)
+{
+    TStatement st = db.Prepare(sql);
+    return st.Step() ? st.ColumnInt64(0) : -1;
+}
+
+QString text(TDatabase &db, const QString &sql)
+{
+    TStatement st = db.Prepare(sql);
+    return st.Step() ? st.ColumnText(0) : QString();
+}
+
+class DataSetTest : public TempDataTest
+{
+protected:
+    Tdsrc &d() { return Data().Dsrc(); }
+};
+
+} // namespace
+
+TEST_F(DataSetTest, CursorStopsAtBothEnds)
+{
+    TDataSet &logs = d().logs;
+    EXPECT_TRUE(logs.Bof());
+    EXPECT_TRUE(logs.Eof());
+    EXPECT_EQ(logs.RecNo(), -1);
+    EXPECT_TRUE(logs.FieldByName(QStringLiteral("CARDNO")).IsNull());
+
+    appendLog(logs, "2026-03-02 08:00:00", 1);
+    appendLog(logs, "2026-03-02 09:00:00", 2);
+    appendLog(logs, "2026-03-02 10:00:00", 3);
+
+    logs.First();
+    EXPECT_TRUE(logs.Bof());
+    EXPECT_FALSE(logs.Eof());
+    QList<int> seen;
+    while (!logs.Eof()) {
+        seen << logs.FieldByName(QStringLiteral("CARDNO")).AsInteger();
+        logs.Next();
+    }
+    EXPECT_EQ(seen, (QList<int>{1, 2, 3}));
+    EXPECT_EQ(logs.RecNo(), 2); // Next past the end stays on the last row
+
+    logs.Last();
+    EXPECT_TRUE(logs.Eof());
+    seen.clear();
+    while (!logs.Bof()) {
+        seen << logs.FieldByName(QStringLiteral("CARDNO")).AsInteger();
+        logs.Prior();
+    }
+    EXPECT_EQ(seen, (QList<int>{3, 2, 1}));
+    EXPECT_EQ(logs.RecNo(), 0);
+
+    logs.MoveTo(1);
+    EXPECT_EQ(logs.FieldByName(QStringLiteral("cardno")).AsInteger(), 2);
+    logs.MoveTo(99);
+    EXPECT_EQ(logs.RecNo(), 2);
+}
+
+TEST_F(DataSetTest, AppendPlacesTheRowInQueryOrderAndCommitsIt)
+{
+    TDataSet &logs = d().logs;
+    appendLog(logs, "2026-03-02 10:00:00", 10);
+    appendLog(logs, "2026-03-02 08:00:00", 8);
+    appendLog(logs, "2026-03-02 09:00:00", 9);
+    appendLog(logs, "2026-03-02 09:00:00", 90); // a tie goes after the rows already there
+    appendLog(logs, "2026-03-02 11:00:00", 11);
+    EXPECT_EQ(logs.RecNo(), 4);
+    EXPECT_EQ(logs.FieldByName(QStringLiteral("CARDNO")).AsInteger(), 11);
+    EXPECT_EQ(cardsInOrder(logs), (QList<int>{8, 9, 90, 10, 11}));
+
+    // Every post is on disk: another connection sees them all, in the same order.
+    auto other = OpenDatabaseFile(Data().AttendPath(), DbKind::Attend);
+    TDataSet fresh(*other, logs.SQL());
+    fresh.Open();
+    EXPECT_EQ(cardsInOrder(fresh), cardsInOrder(logs));
+}
+
+TEST_F(DataSetTest, EditWritesOnlyTheChangedColumns)
+{
+    TDataSet &logs = d().logs;
+    appendLog(logs, "2026-03-02 08:00:00", 5, 1, 2);
+    // Someone else changes MODE meanwhile; our edit of LOCK must not undo it.
+    auto other =
+        OpenDatabaseFile(Data().AttendPath(), DbKind::Attend, TDatabase::OpenMode::ReadWrite);
+    other->Exec(QStringLiteral("UPDATE recorder SET MODE = 2"));
+    logs.Edit();
+    EXPECT_EQ(logs.State(), TDataSetState::Edit);
+    logs.FieldByName(QStringLiteral("LOCK")).SetAsInteger(2);
+    EXPECT_EQ(logs.FieldByName(QStringLiteral("LOCK")).AsInteger(), 2); // the edit buffer
+    logs.Post();
+    EXPECT_EQ(logs.State(), TDataSetState::Browse);
+    EXPECT_EQ(text(*other, QStringLiteral("SELECT MODE || '/' || LOCK FROM recorder")),
+              QStringLiteral("2/2"));
+    EXPECT_EQ(logs.FieldByName(QStringLiteral("MODE")).AsInteger(), 2); // read back after post
+}
+
+TEST_F(DataSetTest, EditOfARowDeletedMeanwhileFailsAndKeepsTheEdit)
+{
+    TDataSet &logs = d().logs;
+    appendLog(logs, "2026-03-02 08:00:00", 5);
+    auto other =
+        OpenDatabaseFile(Data().AttendPath(), DbKind::Attend, TDatabase::OpenMode::ReadWrite);
+    other->Exec(QStringLiteral("DELETE FROM recorder"));
+    logs.Edit();
+    logs.FieldByName(QStringLiteral("LOCK")).SetAsInteger(3);
+    EXPECT_THROW(logs.Post(), EDatabaseError);
+    EXPECT_EQ(logs.State(), TDataSetState::Edit);
+    logs.Cancel();
+    logs.Refresh();
+    EXPECT_TRUE(logs.IsEmpty());
+}
+
+TEST_F(DataSetTest, CancelDiscardsAndDeleteStandsOnTheNextRow)
+{
+    TDataSet &logs = d().logs;
+    for (int i = 1; i <= 4; ++i)
+        appendLog(logs, QStringLiteral("2026-03-02 0%1:00:00").arg(i).toLatin1().constData(), i);
+
+    logs.MoveTo(1);
+    logs.Edit();
+    logs.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(77);
+    logs.Cancel();
+    EXPECT_EQ(logs.FieldByName(QStringLiteral("CARDNO")).AsInteger(), 2);
+    logs.Append();
+    logs.Cancel();
+    EXPECT_EQ(logs.RecordCount(), 4);
+
+    logs.MoveTo(1);
+    logs.Delete();
+    EXPECT_EQ(logs.FieldByName(QStringLiteral("CARDNO")).AsInteger(), 3);
+    logs.Last();
+    logs.Delete();
+    EXPECT_EQ(logs.FieldByName(QStringLiteral("CARDNO")).AsInteger(), 3);
+    EXPECT_EQ(cardsInOrder(logs), (QList<int>{1, 3}));
+    EXPECT_EQ(scalar(d().att, QStringLiteral("SELECT count(*) FROM recorder")), 2);
+
+    logs.First();
+    while (!logs.Eof())
+        logs.Delete();
+    EXPECT_TRUE(logs.IsEmpty());
+    EXPECT_THROW(logs.Delete(), EDatabaseError);
+}
+
+TEST_F(DataSetTest, FailedPostKeepsTheRowForCancel)
+{
+    TDataSet &reader = d().reader;
+    reader.Open();
+    reader.Append(); // PORTNO is required
+    reader.FieldByName(QStringLiteral("DESC")).SetAsString(QStringLiteral("Gate"));
+    EXPECT_THROW(reader.Post(), EDatabaseError);
+    EXPECT_EQ(reader.State(), TDataSetState::Insert);
+    EXPECT_EQ(reader.FieldByName(QStringLiteral("DESC")).AsString(), QStringLiteral("Gate"));
+    reader.Cancel();
+    EXPECT_EQ(reader.RecordCount(), 8);
+    EXPECT_EQ(scalar(d().src, QStringLiteral("SELECT count(*) FROM reader")), 8);
+}
+
+TEST_F(DataSetTest, FieldsAreWrittenOnlyWhileEditing)
+{
+    TDataSet &reader = d().reader;
+    reader.Open();
+    EXPECT_THROW(reader.FieldByName(QStringLiteral("DESC")).SetAsString(QStringLiteral("x")),
+                 EDatabaseError);
+    EXPECT_THROW(reader.FieldByName(QStringLiteral("NOSUCH")), EDatabaseError);
+    EXPECT_FALSE(reader.FindField(QStringLiteral("NOSUCH")).IsValid());
+    TDataSet closed(d().src, QStringLiteral("select * from reader"));
+    EXPECT_THROW(closed.Append(), EDatabaseError);
+}
+
+TEST_F(DataSetTest, LocateMatchesBoundValuesExactlyUnlessAskedOtherwise)
+{
+    const QString injection = QStringLiteral("O'Brien; DROP TABLE staffs;--");
+    const QList<QPair<int, QString>> people = {
+        {1, QStringLiteral("ALICE")},   {2, QStringLiteral("alice")},
+        {3, QStringLiteral("Ålesund")}, {4, injection},
+        {5, QStringLiteral("100%")},    {6, QStringLiteral("a_b")},
+        {7, QStringLiteral("axb")},     {8, QStringLiteral("Bob")},
+    };
+    for (const auto &[card, name] : people)
+        appendStaff(d().staff, card, name);
+
+    struct Case
+    {
+        const char *label;
+        QStringList fields;
+        QVariantList values;
+        LocateOptions options;
+        int card; // 0: not found
+    };
+    const std::vector<Case> cases = {
+        {"exact is case-sensitive", {"NAME"}, {"alice"}, {}, 2},
+        {"exact upper", {"name"}, {"ALICE"}, {}, 1},
+        {"no case, beyond ASCII", {"NAME"}, {"ÅLESUND"}, LocateOption::CaseInsensitive, 3},
+        {"exact needs the whole value", {"NAME"}, {"Ali"}, {}, 0},
+        {"partial is a prefix", {"NAME"}, {"Bo"}, LocateOption::PartialKey, 8},
+        {"partial keeps case", {"NAME"}, {"bo"}, LocateOption::PartialKey, 0},
+        {"partial without case",
+         {"NAME"},
+         {"bO"},
+         LocateOption::PartialKey | LocateOption::CaseInsensitive,
+         8},
+        {"quotes and semicolons are text", {"NAME"}, {injection}, {}, 4},
+        {"partial with a quote", {"NAME"}, {"O'B"}, LocateOption::PartialKey, 4},
+        {"percent is no wildcard", {"NAME"}, {"1%"}, LocateOption::PartialKey, 0},
+        {"underscore is no wildcard", {"NAME"}, {"a_b"}, {}, 6},
+        {"two fields", {"CARDNO", "NAME"}, {2, "alice"}, {}, 2},
+        {"two fields, one differs", {"CARDNO", "NAME"}, {1, "alice"}, {}, 0},
+        {"number given as text", {"CARDNO"}, {"5"}, {}, 5},
+        {"null matches null", {"MEMO"}, {QVariant()}, {}, 0 /* first in name order */},
+    };
+    TDataSet join(d().src, QStringLiteral("select * from staffs, gid where staffs.workgrp = gid.id "
+                                          "order by staffs.name"));
+    join.Open();
+    ASSERT_FALSE(join.CanModify());
+    for (TDataSet *ds : {&d().staff, &join}) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.label) + (ds == &join ? " (in memory)" : " (table)"));
+            ds->MoveTo(0);
+            const int before = ds->RecNo();
+            const bool found = ds->Locate(c.fields, c.values, c.options);
+            if (QString::fromLatin1(c.label) == QLatin1String("null matches null")) {
+                EXPECT_TRUE(found);
+                EXPECT_EQ(ds->RecNo(), 0);
+                continue;
+            }
+            EXPECT_EQ(found, c.card != 0);
+            if (found)
+                EXPECT_EQ(ds->FieldByName(QStringLiteral("CARDNO")).AsInteger(), c.card);
+            else
+                EXPECT_EQ(ds->RecNo(), before); // the cursor stays
+        }
+    }
+    EXPECT_EQ(scalar(d().src, QStringLiteral("SELECT count(*) FROM staffs")), people.size());
+}
+
+TEST_F(DataSetTest, LocateOnTheLogByTimeAndCard)
+{
+    TDataSet &logs = d().logs;
+    appendLog(logs, "2026-03-02 08:00:00", 7);
+    appendLog(logs, "2026-03-02 08:00:00", 8);
+    appendLog(logs, "2026-03-02 09:00:00", 7);
+    EXPECT_TRUE(logs.Locate({QStringLiteral("SYSTIME"), QStringLiteral("CARDNO")},
+                            {at("2026-03-02 09:00:00"), 7}));
+    EXPECT_EQ(logs.RecNo(), 2);
+    EXPECT_TRUE(logs.Locate(QStringLiteral("CARDNO"), 7));
+    EXPECT_EQ(logs.RecNo(), 0); // the first in time order
+    EXPECT_FALSE(logs.Locate({QStringLiteral("SYSTIME"), QStringLiteral("CARDNO")},
+                             {at("2026-03-02 09:00:00"), 8}));
+}
+
+TEST_F(DataSetTest, BoundQueryParametersNeverBecomeSql)
+{
+    appendStaff(d().staff, 1, QStringLiteral("x' OR '1'='1"));
+    appendStaff(d().staff, 2, QStringLiteral("Eve"));
+    TDataSet q(d().src, QStringLiteral("select * from staffs where NAME = :name"));
+    q.Bind(QStringLiteral("name"), QStringLiteral("x' OR '1'='1"));
+    q.Open();
+    EXPECT_EQ(cardsInOrder(q), (QList<int>{1}));
+    q.Bind(QStringLiteral(":name"), QStringLiteral("Eve"));
+    q.Refresh();
+    EXPECT_EQ(cardsInOrder(q), (QList<int>{2}));
+    EXPECT_TRUE(q.CanModify()); // a filtered query over one table still writes back
+}
+
+TEST_F(DataSetTest, TypedFieldsReadAndWriteTheStoredForms)
+{
+    // Dates written by others in either ISO form read the same.
+    d().att.Exec(QStringLiteral("INSERT INTO recorder (SYSTIME, CARDNO) VALUES "
+                                "('2026-03-02 08:15:30', 1), ('2026-03-02T08:15:31', 2)"));
+    TDataSet &logs = d().logs;
+    logs.Refresh();
+    EXPECT_EQ(logs.FieldAt(0, QStringLiteral("systime")).toDateTime(), at("2026-03-02 08:15:30"));
+    logs.MoveTo(1);
+    EXPECT_EQ(logs.FieldByName(QStringLiteral("SYSTIME")).AsDateTime(), at("2026-03-02 08:15:31"));
+
+    // Milliseconds never reach the log.
+    logs.Append();
+    logs.FieldByName(QStringLiteral("SYSTIME"))
+        .SetAsDateTime(at("2026-03-03 07:00:00").addMSecs(640));
+    logs.Post();
+    EXPECT_EQ(text(d().att, QStringLiteral("SELECT SYSTIME FROM recorder WHERE CARDNO = 0")),
+              QStringLiteral("2026-03-03 07:00:00"));
+
+    // Times of day and booleans.
+    TDataSet &groups = d().gidtbl;
+    groups.Edit();
+    groups.FieldByName(QStringLiteral("wd_from_1")).SetAsDateTime(at("2001-05-06 07:45:00"));
+    groups.FieldByName(QStringLiteral("SAT_ENABLE_1")).SetAsBoolean(true);
+    groups.Post();
+    EXPECT_EQ(text(d().src, QStringLiteral("SELECT WD_FROM_1 || '|' || SAT_ENABLE_1 FROM gid")),
+              QStringLiteral("07:45:00|1"));
+    EXPECT_EQ(groups.FieldByName(QStringLiteral("WD_FROM_1")).AsDateTime().time(), QTime(7, 45));
+    EXPECT_EQ(groups.FieldByName(QStringLiteral("WD_FROM_1")).AsVariant().toTime(), QTime(7, 45));
+    EXPECT_TRUE(groups.FieldByName(QStringLiteral("SAT_ENABLE_1")).AsBoolean());
+    EXPECT_EQ(groups.FieldByName(QStringLiteral("SAT_ENABLE_1")).AsVariant(), QVariant(true));
+    EXPECT_EQ(groups.FieldByName(QStringLiteral("SAT_ENABLE_2")).AsString(),
+              QStringLiteral("False"));
+
+    // A blob comes back byte for byte.
+    QByteArray photo("\xFF\xD8\x00\x01jpeg", 8);
+    d().staff.Append();
+    d().staff.FieldByName(QStringLiteral("PHOTO")).SetAsBytes(photo);
+    d().staff.Post();
+    EXPECT_EQ(d().staff.FieldByName(QStringLiteral("photo")).AsBytes(), photo);
+    EXPECT_GT(d().staff.FieldByName(QStringLiteral("SEQ")).AsInteger(), 0); // given by the table
+}
+
+TEST_F(DataSetTest, QueriesOverSeveralTablesAreReadOnly)
+{
+    appendStaff(d().staff, 1, QStringLiteral("Ann"));
+    for (const char *sql :
+         {"select * from staffs, gid where staffs.workgrp = gid.id",
+          "select * from staffs left join gid on staffs.workgrp = gid.id",
+          "select count(*) as n from staffs", "select name as who from staffs",
+          "select distinct cardno from staffs", "select cardno from staffs group by cardno"}) {
+        SCOPED_TRACE(sql);
+        TDataSet q(d().src, QString::fromLatin1(sql));
+        q.Open();
+        EXPECT_EQ(q.RecordCount(), 1);
+        EXPECT_FALSE(q.CanModify());
+        EXPECT_THROW(q.Append(), EDatabaseError);
+        EXPECT_THROW(q.Edit(), EDatabaseError);
+        EXPECT_THROW(q.Delete(), EDatabaseError);
+    }
+    EXPECT_EQ(scalar(d().src, QStringLiteral("SELECT count(*) FROM staffs")), 1);
+}
+
+TEST_F(DataSetTest, TransactionRollsBackUnlessCommitted)
+{
+    TDataSet &logs = d().logs;
+    {
+        TTransaction t(d().att);
+        appendLog(logs, "2026-03-02 08:00:00", 1);
+        appendLog(logs, "2026-03-02 08:00:01", 2);
+    } // not committed
+    EXPECT_EQ(scalar(d().att, QStringLiteral("SELECT count(*) FROM recorder")), 0);
+    {
+        TTransaction outer(d().att);
+        appendLog(logs, "2026-03-02 09:00:00", 3);
+        {
+            TTransaction inner(d().att);
+            appendLog(logs, "2026-03-02 09:00:01", 4);
+        } // only the inner part is undone
+        outer.Commit();
+    }
+    EXPECT_FALSE(d().att.InTransaction());
+    logs.Refresh();
+    EXPECT_EQ(cardsInOrder(logs), (QList<int>{3}));
+}
+
+TEST_F(DataSetTest, RefreshStaysOnTheSameRow)
+{
+    TDataSet &logs = d().logs;
+    appendLog(logs, "2026-03-02 08:00:00", 1);
+    appendLog(logs, "2026-03-02 10:00:00", 2);
+    logs.Last();
+    // Another writer adds an earlier row: the cursor follows its row, not its index.
+    d().att.Exec(
+        QStringLiteral("INSERT INTO recorder (SYSTIME, CARDNO) VALUES ('2026-03-02 09:00:00', 3)"));
+    logs.Refresh();
+    EXPECT_EQ(logs.RecordCount(), 3);
+    EXPECT_EQ(logs.FieldByName(QStringLiteral("CARDNO")).AsInteger(), 2);
+    EXPECT_EQ(logs.RecNo(), 2);
+    logs.Delete();
+    logs.Refresh(); // the row is gone: it stays near where it was
+    EXPECT_EQ(logs.RecNo(), 1);
+}
+
+TEST_F(DataSetTest, ClosingTheConnectionClosesItsDataSets)
+{
+    ASSERT_TRUE(d().staff.Active());
+    d().src.Close();
+    EXPECT_FALSE(d().staff.Active());
+    EXPECT_FALSE(d().gidtbl.Active());
+    EXPECT_TRUE(d().logs.Active()); // the other connection is untouched
+    EXPECT_THROW(d().staff.Open(), EDatabaseError);
+    d().OpenSysdat(Data().SysdatPath());
+    d().staff.Open();
+    EXPECT_TRUE(d().staff.Active());
+}
+
+TEST_F(DataSetTest, ListenersHearOfEveryChange)
+{
+    struct Recorder : TDataSetListener
+    {
+        QStringList events;
+        void DataSetReset(TDataSet &) override { events << QStringLiteral("reset"); }
+        void RowInserted(TDataSet &, int row) override { events << QStringLiteral("+%1").arg(row); }
+        void RowRemoved(TDataSet &, int row) override { events << QStringLiteral("-%1").arg(row); }
+        void RowChanged(TDataSet &, int row) override { events << QStringLiteral("~%1").arg(row); }
+    } recorder;
+    TDataSet &logs = d().logs;
+    logs.AddListener(&recorder);
+    appendLog(logs, "2026-03-02 10:00:00", 1);
+    appendLog(logs, "2026-03-02 09:00:00", 2);
+    logs.Edit();
+    logs.FieldByName(QStringLiteral("LOCK")).SetAsInteger(1);
+    logs.Post();
+    logs.Delete();
+    logs.Refresh();
+    logs.RemoveListener(&recorder);
+    logs.Close();
+    EXPECT_EQ(recorder.events,
+              (QStringList{QStringLiteral("+0"), QStringLiteral("+0"), QStringLiteral("~0"),
+                           QStringLiteral("-0"), QStringLiteral("reset")}));
+}
+
+TEST(StatementErrors, CarrySqliteMessageAndCode)
+{
+    TempData data(TempData::Open::Connections);
+    ASSERT_TRUE(data.IsValid());
+    TDatabase &db = data.Dsrc().att;
+    try {
+        db.Prepare(QStringLiteral("SELECT * FROM nosuch"));
+        ADD_FAILURE();
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("no such table: nosuch"))) << e.what();
+        EXPECT_EQ(e.Code() & 0xff, SQLITE_ERROR);
+    }
+    // A second statement would run unseen.
+    EXPECT_THROW(db.Prepare(QStringLiteral("SELECT 1; DELETE FROM recorder")), EDatabaseError);
+    TStatement st = db.Prepare(QStringLiteral("SELECT :a"));
+    EXPECT_THROW(st.Bind(QStringLiteral("b"), 1), EDatabaseError);
+    EXPECT_THROW(st.Bind(2, 1), EDatabaseError);
+}
+
+TEST(LargeLog, AMillionRowsStayOnDisk)
+{
+    TempData data;
+    ASSERT_TRUE(data.IsValid());
+    Tdsrc &d = data.Dsrc();
+    d.logs.Close();
+    d.att.Exec(QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 999999) "
+        "INSERT INTO recorder (SYSTIME, CARDNO, MODE, READER, LOCK) "
+        "SELECT datetime('2020-01-01', '+' || (i * 60) || ' seconds'), i, 1, 1, 0 FROM n"));
+
+    const size_t before = heapInUse();
+    d.logs.Open();
+    const size_t after = heapInUse();
+    ASSERT_EQ(d.logs.RecordCount(), 1000000);
+    // The rowids alone: a handful of bytes per row, where loading the rows would take hundreds.
+    EXPECT_LT(after - before, size_t(40) << 20);
+
+    for (int row : {0, 1, 499999, 999999}) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(d.logs.FieldAt(row, QStringLiteral("CARDNO")).toInt(), row);
+    }
+    d.logs.Last();
+    appendLog(d.logs, "2030-01-01 00:00:00", -1);
+    EXPECT_EQ(d.logs.RecNo(), 1000000);
+    appendLog(d.logs, "2020-01-01 00:00:30", -2); // between the first two rows
+    EXPECT_EQ(d.logs.RecNo(), 1);
+    EXPECT_EQ(d.logs.FieldAt(2, QStringLiteral("CARDNO")).toInt(), 1);
+}

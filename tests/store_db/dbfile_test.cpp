@@ -1,0 +1,247 @@
+// Opening a database file of a kind: the right kind opens, everything else is refused with a
+// clear error and the file is left exactly as it was.
+
+#include "store/dbfile.h"
+#include "testsupport/tempdata.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace {
+
+QString templatePath(DbKind kind)
+{
+    return QDir(TempData::TemplateDir())
+        .filePath(kind == DbKind::Attend ? AttendTemplateName() : SysdatTemplateName());
+}
+
+QByteArray digest(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Runs statements on a file with SQLite alone, outside the layer under test.
+void rawExec(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+    char *error = nullptr;
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
+    EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
+
+// The names of the files in a folder, as one text that a failing test prints readably.
+std::string filesIn(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name).join(u' ').toStdString();
+}
+
+class DbFileTest : public ::testing::Test
+{
+protected:
+    QString copyOf(DbKind kind, const QString &name)
+    {
+        const QString target = QDir(m_dir.path()).filePath(name);
+        QFile::copy(templatePath(kind), target);
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+        return target;
+    }
+    QString path(const QString &name) const { return QDir(m_dir.path()).filePath(name); }
+
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+TEST_F(DbFileTest, EachKindOpensOnlyAsItself)
+{
+    struct Case
+    {
+        DbKind fileKind;
+        DbKind askedKind;
+        bool opens;
+        const char *reasonPart;
+    };
+    const Case cases[] = {
+        {DbKind::Attend, DbKind::Attend, true, ""},
+        {DbKind::Sysdat, DbKind::Sysdat, true, ""},
+        {DbKind::Attend, DbKind::Sysdat, false, "is an attendance database, not a system"},
+        {DbKind::Sysdat, DbKind::Attend, false, "is a system database, not an attendance"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(int(c.askedKind) * 10 + int(c.fileKind));
+        const QString file = copyOf(c.fileKind, QStringLiteral("some file.db"));
+        const QByteArray before = digest(file);
+        QString error;
+        EXPECT_EQ(CheckDatabaseFile(file, c.askedKind, &error), c.opens) << error.toStdString();
+        if (!c.opens) {
+            EXPECT_TRUE(error.contains(QString::fromLatin1(c.reasonPart))) << error.toStdString();
+            TDatabase db;
+            EXPECT_THROW(db.Open(file, c.askedKind, TDatabase::OpenMode::ReadWrite),
+                         EDatabaseError);
+            EXPECT_FALSE(db.IsOpen());
+            EXPECT_EQ(digest(file), before); // refused before anything was written
+        }
+        QFile::remove(file);
+    }
+}
+
+TEST_F(DbFileTest, RefusesWhatIsNotADatabaseOfThisProgram)
+{
+    const QByteArray sysdat = readFile(templatePath(DbKind::Sysdat));
+    struct Case
+    {
+        const char *name;
+        std::function<void(const QString &)> make;
+        const char *reasonPart;
+    };
+    const Case cases[] = {
+        {"missing", [](const QString &) {}, "does not exist"},
+        {"empty", [](const QString &p) { writeFile(p, QByteArray()); }, "not a database file"},
+        {"text",
+         [](const QString &p) { writeFile(p, QByteArray("CARDNO;NAME\n1;ALICE\n").repeated(300)); },
+         "not a database file"},
+        {"truncated", [&](const QString &p) { writeFile(p, sysdat.left(sysdat.size() - 4096)); },
+         "truncated"},
+        {"cut mid-page", [&](const QString &p) { writeFile(p, sysdat.left(5000)); }, "truncated"},
+        {"foreign SQLite",
+         [](const QString &p) { rawExec(p, "CREATE TABLE recorder (SYSTIME, CARDNO)"); },
+         "is not a Tallyclock system database"},
+        {"newer schema",
+         [&](const QString &p) {
+             writeFile(p, sysdat);
+             rawExec(p, "PRAGMA user_version = 2");
+         },
+         "schema version 2"},
+        {"a folder", [](const QString &p) { QDir().mkpath(p); }, "not a database file"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = path(QStringLiteral("case.db"));
+        c.make(file);
+        const std::string filesBefore = filesIn(m_dir.path());
+        const QByteArray before = digest(file);
+        QString error;
+        EXPECT_FALSE(CheckDatabaseFile(file, DbKind::Sysdat, &error));
+        EXPECT_TRUE(error.contains(QString::fromLatin1(c.reasonPart))) << error.toStdString();
+        try {
+            TDatabase db;
+            db.Open(file, DbKind::Sysdat, TDatabase::OpenMode::ReadWrite);
+            ADD_FAILURE() << "opened";
+        } catch (const EDatabaseError &e) {
+            EXPECT_NE(e.Code(), 0);
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("case.db"))) << e.what();
+        }
+        // Nothing created beside it, nothing changed in it.
+        EXPECT_EQ(filesIn(m_dir.path()), filesBefore);
+        EXPECT_EQ(digest(file), before);
+        QFile::remove(file);
+        QDir(file).removeRecursively();
+    }
+}
+
+TEST_F(DbFileTest, PathsWithBlanksSemicolonsQuotesAndNonAsciiAreOneValue)
+{
+    for (const char *name : {"a b;c=d.db", "it's \"x\".db", "Zürich Ωmega.db", "file:x.db"}) {
+        SCOPED_TRACE(name);
+        const QString file = copyOf(DbKind::Attend, QString::fromUtf8(name));
+        auto db = OpenDatabaseFile(file, DbKind::Attend, TDatabase::OpenMode::ReadWrite);
+        EXPECT_EQ(db->Kind(), DbKind::Attend);
+        EXPECT_EQ(db->Path(), QFileInfo(file).absoluteFilePath());
+        db->Exec(QStringLiteral("INSERT INTO recorder (SYSTIME, CARDNO) VALUES "
+                                "('2026-01-01 08:00:00', 1)"));
+        db->Close();
+        EXPECT_TRUE(CheckDatabaseFile(file, DbKind::Attend));
+    }
+}
+
+TEST_F(DbFileTest, ReadWriteConnectionIsDurable)
+{
+    const QString file = copyOf(DbKind::Attend, QStringLiteral("attend.db"));
+    TDatabase db;
+    db.Open(file, DbKind::Attend);
+    TStatement journal = db.Prepare(QStringLiteral("PRAGMA journal_mode"));
+    ASSERT_TRUE(journal.Step());
+    EXPECT_EQ(journal.ColumnText(0), QStringLiteral("wal"));
+    TStatement sync = db.Prepare(QStringLiteral("PRAGMA synchronous"));
+    ASSERT_TRUE(sync.Step());
+    EXPECT_EQ(sync.ColumnInt64(0), 2); // FULL
+}
+
+TEST_F(DbFileTest, ReadOnlyConnectionRefusesWrites)
+{
+    const QString file = copyOf(DbKind::Attend, QStringLiteral("attend.db"));
+    auto db = OpenDatabaseFile(file, DbKind::Attend);
+    EXPECT_TRUE(db->IsReadOnly());
+    try {
+        db->Exec(QStringLiteral("INSERT INTO recorder (CARDNO) VALUES (1)"));
+        ADD_FAILURE() << "wrote";
+    } catch (const EDatabaseError &e) {
+        EXPECT_EQ(e.Code() & 0xff, SQLITE_READONLY);
+    }
+}
+
+TEST_F(DbFileTest, FileLockedByAnotherWriterIsAClearErrorNotAHang)
+{
+    const QString file = copyOf(DbKind::Sysdat, QStringLiteral("sysdat.db"));
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    QElapsedTimer timer;
+    timer.start();
+    TDatabase db;
+    try {
+        db.Open(file, DbKind::Sysdat);
+        ADD_FAILURE() << "opened a locked file";
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("locked"))) << e.what();
+        EXPECT_EQ(e.Code() & 0xff, SQLITE_BUSY);
+    }
+    EXPECT_LT(timer.elapsed(), TDatabase::BusyTimeoutMs + 2000);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_NO_THROW(db.Open(file, DbKind::Sysdat)); // fine once the other writer is done
+}
+
+TEST_F(DbFileTest, CheckingABackupOfALiveFileLeavesNothingBeside)
+{
+    // A live file runs with a write-ahead log; its backup is checked before a restore.
+    const QString live = copyOf(DbKind::Attend, QStringLiteral("attend.db"));
+    {
+        TDatabase db;
+        db.Open(live, DbKind::Attend);
+        db.Exec(QStringLiteral("INSERT INTO recorder (SYSTIME, CARDNO) VALUES "
+                               "('2026-01-01 08:00:00', 1)"));
+    }
+    const QString backup = path(QStringLiteral("backup_attend.db"));
+    ASSERT_TRUE(QFile::copy(live, backup));
+    const std::string before = filesIn(m_dir.path());
+    const QByteArray bytes = digest(backup);
+    EXPECT_TRUE(CheckDatabaseFile(backup, DbKind::Attend));
+    EXPECT_FALSE(CheckDatabaseFile(backup, DbKind::Sysdat));
+    EXPECT_EQ(filesIn(m_dir.path()), before);
+    EXPECT_EQ(digest(backup), bytes);
+}
