@@ -1,0 +1,639 @@
+#include "desk/deskcore.h"
+
+#include "desk/speechengine.h"
+#include "readerlink/reader.h"
+#include "store/clock.h"
+#include "store/datasrc.h"
+#include "store/messages.h"
+#include "store/paths.h"
+#include "store/settings.h"
+#include "store/utils.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <exception>
+
+std::array<TRfidReader *, ReaderPortCount + 1> Readers{};
+
+namespace {
+
+// Stands in when the window gives no view or capture.
+IDeskView g_noView;
+ICaptureControl g_noCapture;
+
+QString portColumn(int port)
+{
+    return QStringLiteral("COM") + QString::number(port);
+}
+
+// A time of day from a TIME column (stored "HH:MM:SS"), invalid when null.
+QTime timeOfDay(const TField &field)
+{
+    const QVariant v = field.AsVariant();
+    if (v.metaType().id() == QMetaType::QTime)
+        return v.toTime();
+    if (v.metaType().id() == QMetaType::QDateTime)
+        return v.toDateTime().time();
+    return field.AsDateTime().time();
+}
+
+void cancelQuietly(TDataSet &dataSet) noexcept
+{
+    try {
+        dataSet.Cancel();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+QString MakeSnapshotFileName(int card, const QDateTime &time)
+{
+    return PhotoPath + QLatin1Char('/') + FormatDateTime(QStringLiteral("yyMMdd-hhmmss"), time) +
+           QLatin1Char('-') + QString::number(card) + QStringLiteral(".jpg");
+}
+
+// GetPortName's source of reader descriptions: the readers' own, which they guard themselves,
+// so web request threads may read them while the main thread sets readers up.
+class TDeskCore::Descriptions final : public IReaderDescriptions
+{
+public:
+    explicit Descriptions(const TDeskCore &core) : m_core(core) {}
+    QString Desc(int port) const override
+    {
+        const TRfidReader *r = m_core.Reader(port);
+        return r ? r->Desc() : portColumn(port);
+    }
+
+private:
+    const TDeskCore &m_core;
+};
+
+TDeskCore::TDeskCore(IDeskView *view, ICaptureControl *capture, QObject *parent)
+    : QObject(parent), m_view(view), m_capture(capture)
+{
+    for (int n = 1; n <= ReaderPortCount; ++n) {
+        m_readers[n] = std::make_unique<TRfidReader>();
+        // Until the reader table says otherwise a port is known by its name.
+        m_readers[n]->SetDesc(portColumn(n));
+        Readers[n] = m_readers[n].get();
+    }
+    m_descriptions = std::make_unique<Descriptions>(*this);
+    m_previousDescriptions = SetReaderDescriptions(m_descriptions.get());
+
+    m_motionTimer = new QTimer(this);
+    connect(m_motionTimer, &QTimer::timeout, this, &TDeskCore::motionTimerTimer);
+    m_tickTimer = new QTimer(this);
+    m_tickTimer->setInterval(TickIntervalMs);
+    connect(m_tickTimer, &QTimer::timeout, this, &TDeskCore::Timer2Timer);
+}
+
+TDeskCore::~TDeskCore()
+{
+    StopTimers();
+    if (CurrentReaderDescriptions() == m_descriptions.get())
+        SetReaderDescriptions(m_previousDescriptions);
+    for (int n = 1; n <= ReaderPortCount; ++n) {
+        // Closing may hand over a last event set: nothing of the desk may run by then.
+        TRfidReader &r = *m_readers[n];
+        r.OnCardCode = nullptr;
+        r.OnBypass = nullptr;
+        r.OnPowerup = nullptr;
+        try {
+            DisconnectReader(n);
+        } catch (...) {
+        }
+        Readers[n] = nullptr;
+        m_readers[n].reset();
+    }
+    m_speech.reset();
+}
+
+void TDeskCore::SetView(IDeskView *view)
+{
+    m_view = view;
+}
+
+void TDeskCore::SetCapture(ICaptureControl *capture)
+{
+    m_capture = capture;
+}
+
+IDeskView &TDeskCore::view() const
+{
+    return m_view ? *m_view : g_noView;
+}
+
+ICaptureControl &TDeskCore::capture() const
+{
+    return m_capture ? *m_capture : g_noCapture;
+}
+
+TRfidReader *TDeskCore::Reader(int port) const
+{
+    return IsReaderPort(port) ? m_readers[port].get() : nullptr;
+}
+
+// ---- Readers set-up ------------------------------------------------------------------------
+
+void TDeskCore::SetupAllReaders()
+{
+    if (!dsrc)
+        return;
+    TDataSet &table = dsrc->reader;
+    bool tableOk = false;
+    try {
+        if (!table.Active())
+            table.Open();
+        tableOk = table.RecordCount() == ReaderPortCount;
+    } catch (const std::exception &e) {
+        qWarning("Reader table: %s", e.what());
+    }
+    if (!tableOk) {
+        table.Close();
+        ShowError(QStringLiteral("Database error. Please re-format the database."));
+        return;
+    }
+    for (int n = 1; n <= ReaderPortCount; ++n)
+        SetupReader(n);
+    table.Close();
+}
+
+void TDeskCore::wireReader(int port)
+{
+    TRfidReader &r = *m_readers[port];
+    r.OnCardCode = [this](bool offline, int p, int code, const QDateTime &stamp, qint8 cmode) {
+        ReaderCardCode(offline, p, code, stamp, cmode);
+    };
+    r.OnBypass = [this](int p, int state) { ReaderBypass(p, state); };
+    r.OnPowerup = [this](int p) { ReaderPowerup(p); };
+}
+
+void TDeskCore::SetupReader(int portNo)
+{
+    TRfidReader *r = Reader(portNo);
+    if (!r || !dsrc)
+        return;
+    TDataSet &table = dsrc->reader;
+    try {
+        if (table.Active() && table.Locate(QStringLiteral("PORTNO"), portNo)) {
+            auto field = [&table](const char *name) {
+                return table.FieldByName(QString::fromLatin1(name));
+            };
+            r->SetPortNo(portNo);
+            wireReader(portNo);
+            r->SetEnable(field("ENABLE").AsBoolean());
+            r->SetChecked(r->Enable());
+            r->SetLock(field("OUTPORT").AsInteger());
+            r->SetBypass(field("BPPORT").AsInteger());
+            r->SetMode(field("MODE").AsInteger());
+            r->SetDesc(field("DESC").AsString());
+            r->SetLockTime(field("LOCKTIME").AsInteger());
+            r->SetModel(field("MODEL").AsInteger());
+            r->SetApb(field("APB").AsBoolean());
+            r->SetCapture(field("CAPTURE").AsBoolean());
+            r->SetMotion(field("MOTION").AsInteger());
+
+            r->SetDataBits(dbEight);
+            r->SetStopBits(sbOneStopBit);
+            r->Parity()->SetBits(prNone);
+            r->ApplyPortNo();
+            if (r->Enable()) {
+                // A port that does not open is retried by the tick; nothing is shown.
+                try {
+                    r->SetConnected(true);
+                } catch (const std::exception &) {
+                }
+                if (!r->Connected())
+                    r->SetEnable(false);
+            }
+        }
+    } catch (const std::exception &e) {
+        qWarning("Reader %d set-up: %s", portNo, e.what());
+    }
+    if (DoorOpenPortNo() == portNo)
+        view().SetDoorButtonCaption(r->Desc() + QStringLiteral("->OPEN"));
+}
+
+void TDeskCore::DisconnectReader(int portNo)
+{
+    TRfidReader *r = Reader(portNo);
+    if (!r)
+        return;
+    r->SetEnable(false);
+    try {
+        r->SetConnected(false);
+    } catch (const std::exception &e) {
+        qWarning("Reader %d close: %s", portNo, e.what());
+    }
+}
+
+void TDeskCore::DisconnectAllReaders()
+{
+    for (int n = 1; n <= ReaderPortCount; ++n)
+        DisconnectReader(n);
+}
+
+int TDeskCore::DoorOpenPortNo()
+{
+    const int port = ReadRegInteger(QStringLiteral("DoorOpenPortNo"), 1);
+    // Only the door-button dialog writes it, with 1..8; anything else is a damaged setting.
+    return IsReaderPort(port) ? port : 1;
+}
+
+QString TDeskCore::DoorButtonCaption(bool spaced) const
+{
+    return m_readers[DoorOpenPortNo()]->Desc() +
+           (spaced ? QStringLiteral(" -> OPEN") : QStringLiteral("->OPEN"));
+}
+
+// ---- The road of a swipe -------------------------------------------------------------------
+
+void TDeskCore::ReaderCardCode(bool offline, int port, int code, const QDateTime &stamp, int cmode)
+{
+    TRfidReader *reader = Reader(port);
+    if (!reader || !dsrc)
+        return;
+    TRfidReader &r = *reader;
+    TDataSet &logs = dsrc->logs;
+
+    bool found = false;
+    bool allowed = true;
+    bool clockReader = false;
+    int direction = 0;
+    int lockPort = 0;
+    QString name = QString::number(code);
+    QString group;
+
+    try {
+        logs.Append();
+        if (cmode >= 0) {
+            direction = cmode;
+        } else {
+            direction = r.Mode();
+            clockReader = direction == 0;
+            if (clockReader && ReadRegBool(QStringLiteral("AutoInOut"), false))
+                direction = m_autoIn ? 1 : 2;
+        }
+        logs.FieldByName(QStringLiteral("SYSTIME")).SetAsDateTime(stamp);
+        logs.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(code);
+        logs.FieldByName(QStringLiteral("MODE")).SetAsInteger(direction);
+        logs.FieldByName(QStringLiteral("READER")).SetAsInteger(port);
+        logs.FieldByName(QStringLiteral("LOCK")).SetAsInteger(0);
+        logs.Post();
+
+        if (offline) {
+            // A stored swipe is only acknowledged: it happened while nobody was watching.
+            r.SendAccept();
+            return;
+        }
+
+        if (r.Capture()) {
+            capture().SetSnapshotFileName(MakeSnapshotFileName(code, stamp));
+            m_snapshotDone.store(false);
+            capture().TakeSnapshot(100);
+        }
+        lockPort = r.Lock();
+        QApplication::beep();
+
+        TDataSet &staff = dsrc->staff;
+        if (!staff.Locate(QStringLiteral("CARDNO"), code)) {
+            r.SendReject();
+        } else {
+            name = staff.FieldByName(QStringLiteral("NAME")).AsString();
+            GetGroupName(staff.FieldByName(QStringLiteral("WORKGRP")).AsInteger(), group);
+            found = true;
+            allowed = staff.FieldByName(portColumn(port)).AsBoolean();
+            if (r.Mode() == 0)
+                r.SendLowerY();
+            // A lock port outside 1..8 opens no door: refused like a reader without a lock.
+            if (allowed)
+                allowed = IsReaderPort(lockPort);
+            if (allowed)
+                allowed = staff.FieldByName(portColumn(lockPort)).AsBoolean();
+
+            if (!clockReader) {
+                if (allowed && m_readers[lockPort]->Apb()) {
+                    TDataSet &apb = dsrc->apb;
+                    if (apb.Locate(QStringLiteral("CARDNO"), code)) {
+                        if (apb.FieldByName(QStringLiteral("STATE")).AsInteger() == direction) {
+                            allowed = false;
+                        } else {
+                            try {
+                                apb.Edit();
+                                apb.FieldByName(QStringLiteral("STATE")).SetAsInteger(direction);
+                                apb.Post();
+                            } catch (const std::exception &) {
+                                cancelQuietly(apb);
+                            }
+                        }
+                    } else {
+                        try {
+                            apb.Append();
+                            apb.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(code);
+                            apb.FieldByName(QStringLiteral("STATE")).SetAsInteger(direction);
+                            apb.Post();
+                        } catch (const std::exception &) {
+                            cancelQuietly(apb);
+                        }
+                    }
+                }
+
+                if (allowed) {
+                    try {
+                        logs.Edit();
+                        logs.FieldByName(QStringLiteral("LOCK")).SetAsInteger(lockPort);
+                        logs.Post();
+                        OpenReaderDoor(port);
+                    } catch (const std::exception &) {
+                        cancelQuietly(logs);
+                    }
+                } else if (r.Mode() > 0) {
+                    r.SendReject();
+                }
+            }
+        }
+    } catch (const std::exception &e) {
+        qWarning("Swipe on port %d: %s", port, e.what());
+        cancelQuietly(logs);
+        if (offline)
+            return;
+    } catch (...) {
+        cancelQuietly(logs);
+        if (offline)
+            return;
+    }
+
+    try {
+        queueEmail(code, name, group, found, stamp, direction, port, lockPort);
+        view().ShowRecordCount();
+        view().ShowStaffPhoto(code);
+        UpdateAutoInOut(Now());
+        if (r.Capture())
+            WaitForSnapshot();
+        view().ShowCapturedImage(code, stamp);
+        if (ReadRegBool(QStringLiteral("SpeechEnable"), false))
+            speak(stamp, found, name);
+    } catch (const std::exception &e) {
+        qWarning("Swipe on port %d, refresh: %s", port, e.what());
+    } catch (...) {
+    }
+}
+
+void TDeskCore::queueEmail(int code, const QString &name, const QString &group, bool found,
+                           const QDateTime &stamp, int direction, int port, int lockPort)
+{
+    if (!ReadRegBool(QStringLiteral("EmailEnabled"), false))
+        return;
+    if (ReadRegBool(QStringLiteral("EmailStaffOnly"), true) && !found)
+        return;
+    const QString crlf = QStringLiteral("\r\n");
+    const QString msg =
+        name + QStringLiteral(" [") + QString::number(code) + QLatin1Char(']') + crlf + group +
+        crlf + FormatDateTime(QStringLiteral("MMMM d, yyyy dddd  AM/PMhh:mm:ss"), stamp) + crlf +
+        GetModeName(direction) + crlf + GetPortName(port) + crlf + GetPortName(lockPort) + crlf;
+    QString title = QLatin1Char('[') +
+                    FormatDateTime(QStringLiteral("yyyy/mm/dd AM/PMHH:mm:ss"), stamp) +
+                    QStringLiteral("] ") + name;
+    if (!group.isEmpty())
+        title += QStringLiteral(", ") + group;
+
+    TDataSet &emails = dsrc->emails;
+    try {
+        emails.Append();
+        emails.FieldByName(QStringLiteral("TITLE")).SetAsString(title);
+        emails.FieldByName(QStringLiteral("MSG")).SetAsString(msg);
+        emails.FieldByName(QStringLiteral("ATTACH")).SetAsString(MakeSnapshotFileName(code, stamp));
+        emails.Post();
+    } catch (const std::exception &e) {
+        qWarning("E-mail notice not queued: %s", e.what());
+        cancelQuietly(emails);
+    }
+}
+
+void TDeskCore::speak(const QDateTime &stamp, bool found, const QString &name)
+{
+    if (!m_speech) {
+        m_speech = std::make_unique<SpeechWorker>();
+        connect(m_speech.get(), &SpeechWorker::SpeechUnavailable, this,
+                [this](const QString &message) { view().ShowStatusNotice(message); });
+    }
+    // Queued: the greeting must not hold the door of the next swipe.
+    m_speech->Say(SwipeGreeting(stamp, found, name));
+}
+
+void TDeskCore::OpenReaderDoor(int port)
+{
+    TRfidReader *r = Reader(port);
+    if (!r)
+        return;
+    const int lock = r->Lock();
+    TRfidReader *lockReader = Reader(lock);
+    if (!lockReader)
+        return;
+    if (lockReader->Enable() && lock != port) {
+        // The swiping reader only signals; a failure there must not keep the door shut.
+        try {
+            r->SendLowerY();
+        } catch (const std::exception &e) {
+            qWarning("Reader %d: %s", port, e.what());
+        }
+    }
+    lockReader->SendOpenLock();
+}
+
+void TDeskCore::ReaderBypass(int port, int state)
+{
+    TRfidReader *r = Reader(port);
+    if (!r)
+        return;
+    if (state != 0) {
+        ++m_motionEpoch;
+        m_motionTimer->stop();
+        return;
+    }
+    try {
+        const int bypass = r->Bypass();
+        TRfidReader *door = Reader(bypass);
+        if (door && door->Enable()) {
+            if (bypass != port)
+                r->SendLowerY();
+            door->SendOpenLock();
+        }
+    } catch (const std::exception &e) {
+        qWarning("Exit button on port %d: %s", port, e.what());
+    }
+    LogButtonCapture(port);
+}
+
+void TDeskCore::ReaderPowerup(int port)
+{
+    ++m_motionEpoch;
+    m_motionTimer->stop();
+}
+
+void TDeskCore::motionTimerTimer()
+{
+    LogButtonCapture(m_buttonPort);
+}
+
+void TDeskCore::LogButtonCapture(int port)
+{
+    TRfidReader *r = Reader(port);
+    if (!r || !dsrc) {
+        m_motionTimer->stop();
+        return;
+    }
+    m_buttonPort = port;
+    const quint64 epoch = ++m_motionEpoch;
+    const QDateTime t = Now();
+    if (r->Motion() >= 0) {
+        TDataSet &logs = dsrc->logs;
+        try {
+            logs.Append();
+            logs.FieldByName(QStringLiteral("SYSTIME")).SetAsDateTime(t);
+            logs.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(-1);
+            logs.FieldByName(QStringLiteral("MODE")).SetAsInteger(r->Mode());
+            logs.FieldByName(QStringLiteral("READER")).SetAsInteger(port);
+            logs.FieldByName(QStringLiteral("LOCK")).SetAsInteger(0);
+            capture().SetSnapshotFileName(MakeSnapshotFileName(0, t));
+            m_snapshotDone.store(false);
+            capture().TakeSnapshot(100);
+            logs.Post();
+            view().ShowStaffPhoto(0);
+            if (r->Capture())
+                WaitForSnapshot();
+            view().ShowCapturedImage(0, t);
+        } catch (const std::exception &e) {
+            qWarning("Exit-button row on port %d: %s", port, e.what());
+            cancelQuietly(logs);
+        } catch (...) {
+            cancelQuietly(logs);
+        }
+    }
+    // The wait above may have let a release or another press in: the latest word stands.
+    if (epoch != m_motionEpoch)
+        return;
+    if (r->Motion() > 0) {
+        m_motionTimer->setInterval(r->Motion() * 1000);
+        m_motionTimer->start();
+    } else {
+        m_motionTimer->stop();
+    }
+}
+
+void TDeskCore::WaitForSnapshot()
+{
+    if (!capture().IsCapturing())
+        return;
+    // A monotonic clock: the wait must end even when the wall clock jumps or is pinned.
+    QElapsedTimer waited;
+    waited.start();
+    while (!m_snapshotDone.load() && waited.elapsed() < 1000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+bool TDeskCore::MotionActive() const
+{
+    return m_motionTimer->isActive();
+}
+
+int TDeskCore::MotionIntervalMs() const
+{
+    return m_motionTimer->interval();
+}
+
+// ---- One-second tick and automatic IN/OUT --------------------------------------------------
+
+void TDeskCore::StartTimers()
+{
+    m_tickTimer->start();
+}
+
+void TDeskCore::StopTimers()
+{
+    m_tickTimer->stop();
+    m_motionTimer->stop();
+}
+
+void TDeskCore::Timer2Timer()
+{
+    // A tick that blocks (a set-up, a message box shown meanwhile) must not run twice at once.
+    const bool running = m_tickTimer->isActive();
+    m_tickTimer->stop();
+    try {
+        const QDateTime now = Now();
+        view().SetStatusClock(
+            FormatDateTime(QStringLiteral("dd/mmm/yyyy ddd  AM/PM hh:mm:ss"), now));
+        const int previous = m_lastMinute;
+        m_lastMinute = now.time().minute();
+        if (m_overrideCountdown == 0) {
+            if (previous != m_lastMinute)
+                UpdateAutoInOut(now);
+        } else if (--m_overrideCountdown == 0) {
+            UpdateAutoInOut(now);
+        }
+        if (m_reconnectEnabled)
+            ReconnectReaders();
+    } catch (const std::exception &e) {
+        qWarning("Tick: %s", e.what());
+    } catch (...) {
+    }
+    if (running)
+        m_tickTimer->start();
+}
+
+void TDeskCore::UpdateAutoInOut(const QDateTime &now)
+{
+    if (!dsrc || !dsrc->src.IsOpen() || !ReadRegBool(QStringLiteral("AutoInOut"), false))
+        return;
+    bool isIn = false;
+    try {
+        TDataSet &q = dsrc->Qiotime;
+        if (!q.Active())
+            q.Open();
+        const QTime t = now.time();
+        for (q.First(); !q.Eof(); q.Next()) {
+            const QTime from = timeOfDay(q.FieldByName(QStringLiteral("tfrom")));
+            if (from.isValid() && from > t)
+                break;
+            if (TimeInWindow(from, timeOfDay(q.FieldByName(QStringLiteral("tto"))), t)) {
+                isIn = true;
+                break;
+            }
+        }
+    } catch (const std::exception &e) {
+        // The schedule cannot be read: keep the direction shown.
+        qWarning("Automatic IN/OUT: %s", e.what());
+        return;
+    }
+    SetInOutPanel(isIn);
+}
+
+void TDeskCore::SetInOutPanel(bool isIn)
+{
+    m_autoIn = isIn;
+    view().SetInOutPanel(isIn);
+}
+
+void TDeskCore::IopanelClick()
+{
+    if (!ReadRegBool(QStringLiteral("AutoOverride"), false))
+        return;
+    m_overrideCountdown = OverrideTicks;
+    SetInOutPanel(!m_autoIn);
+}
+
+void TDeskCore::ReconnectReaders()
+{
+    if (!dsrc || !dsrc->reader.Active())
+        return;
+    for (int n = 1; n <= ReaderPortCount; ++n) {
+        const TRfidReader &r = *m_readers[n];
+        if (r.Checked() && !r.Enable())
+            SetupReader(n);
+    }
+}
