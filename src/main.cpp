@@ -1,29 +1,49 @@
-// Program body: paths, data folder, and the desk's main window.
+// Program body: one running copy, the paths and data folder, the data module, the main window.
 
+#include "desk/instancelock.h"
+#include "desk/timerec.h"
+#include "readerlink/serialerror.h"
+#include "store/datasrc.h"
+#include "store/messages.h"
 #include "store/paths.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
-#include <QMessageBox>
-#include <QStatusBar>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallyclock"));
     QApplication::setOrganizationName(QStringLiteral("ZUVI"));
+    // The desk lives in the tray: closing a message box while the window is hidden must not
+    // end it. The main window ends the program when it closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    InstanceLock instance;
+    if (!instance.TryLock()) {
+        ShowInfo(QStringLiteral("You have run another instance of this program already. Click "
+                                "it on the system tray to activite."));
+        return 0;
+    }
 
     InitPaths(QCoreApplication::applicationDirPath());
     QString error;
     if (!PrepareDataFolder(AppPath, DataPath, &error)) {
-        QMessageBox::critical(nullptr, QStringLiteral("Tallyclock"), error);
+        ShowError(error);
         return 1;
     }
+    BindSerialPortCatalog(AppPath);
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Tallyclock"));
-    window.statusBar()->showMessage(DataPath);
-    window.show();
-    return QApplication::exec();
+    Tdsrc data;
+    dsrc = &data;
+    int rc = 1;
+    {
+        TTimeRec window;
+        if (!window.TerminateRequested()) {
+            if (window.StartupShowMainForm())
+                window.show();
+            rc = QApplication::exec();
+        }
+    }
+    dsrc = nullptr;
+    return rc;
 }

@@ -1,0 +1,257 @@
+#include "desk/loggridmodel.h"
+
+#include "desk/deskcore.h"
+#include "store/datasrc.h"
+#include "store/db/sqlitedb.h"
+#include "store/settings.h"
+#include "store/utils.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
+#include <vector>
+
+namespace {
+
+const char *const FieldNames[LogGridModel::ColumnCount] = {"SYSTIME", "CARDNO", "MODE", "READER",
+                                                           "LOCK"};
+const char *const Titles[LogGridModel::ColumnCount] = {"Date and Time", "Card Information", "Mode",
+                                                       "Reader", "Lock"};
+
+// Rows deleted per committed batch while erasing: one commit per row would take hours on a
+// large log, one for all would hold every change until the end.
+constexpr int EraseBatch = 2000;
+
+} // namespace
+
+LogGridModel::LogGridModel(TDataSet &logs, QObject *parent)
+    : QAbstractTableModel(parent), m_logs(logs)
+{
+    m_logs.AddListener(this);
+    findColumns();
+}
+
+LogGridModel::~LogGridModel()
+{
+    m_logs.RemoveListener(this);
+}
+
+QString LogGridModel::ColumnField(int column)
+{
+    return column >= 0 && column < ColumnCount ? QLatin1String(FieldNames[column]) : QString();
+}
+
+void LogGridModel::findColumns()
+{
+    for (int c = 0; c < ColumnCount; ++c) {
+        const TField f = m_logs.Active() ? m_logs.FindField(ColumnField(c)) : TField();
+        m_fieldIndex[c] = f.IsValid() ? f.Index() : -1;
+    }
+}
+
+int LogGridModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid() || m_suspended)
+        return 0;
+    return m_logs.RecordCount();
+}
+
+int LogGridModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant LogGridModel::value(int row, int column) const
+{
+    if (m_suspended || row < 0 || row >= m_logs.RecordCount() || m_fieldIndex[column] < 0)
+        return QVariant();
+    return m_logs.FieldAt(row, m_fieldIndex[column]);
+}
+
+int LogGridModel::CardAt(int row) const
+{
+    return value(row, ColCardNo).toInt();
+}
+
+QDateTime LogGridModel::TimeAt(int row) const
+{
+    return value(row, ColSystime).toDateTime();
+}
+
+QString LogGridModel::SystimeText(const QDateTime &value)
+{
+    return FormatDateTime(QStringLiteral("mmm d, yyyy ddd - AM/PM hh:mm:ss"), value);
+}
+
+QString LogGridModel::CardText(int card)
+{
+    if (dsrc && dsrc->staff.Active() && dsrc->staff.Locate(QStringLiteral("CARDNO"), card)) {
+        QString group;
+        GetGroupName(dsrc->staff.FieldByName(QStringLiteral("WORKGRP")).AsInteger(), group);
+        return dsrc->staff.FieldByName(QStringLiteral("NAME")).AsString() + QStringLiteral(", ") +
+               group;
+    }
+    return QLatin1Char('[') + QString::number(card) + QLatin1Char(']');
+}
+
+QVariant LogGridModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || role != Qt::DisplayRole)
+        return QVariant();
+    const QVariant v = value(index.row(), index.column());
+    if (!v.isValid())
+        return QVariant();
+    try {
+        switch (index.column()) {
+        case ColSystime:
+            return SystimeText(v.toDateTime());
+        case ColCardNo:
+            return CardText(v.toInt());
+        case ColMode:
+            return GetModeName(v.toInt());
+        case ColReader:
+        case ColLock:
+            return GetPortName(v.toInt());
+        default:
+            break;
+        }
+    } catch (const std::exception &) {
+        // A lookup that fails while painting leaves the cell blank; painting goes on.
+    }
+    return QVariant();
+}
+
+QVariant LogGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (role) {
+    case Qt::DisplayRole:
+        return QString::fromLatin1(Titles[section]);
+    case Qt::TextAlignmentRole:
+        return int(Qt::AlignCenter);
+    case ColumnKindRole:
+        return int(section == ColSystime ? ColumnKind::DateTime : ColumnKind::Other);
+    default:
+        break;
+    }
+    return QVariant();
+}
+
+Qt::ItemFlags LogGridModel::flags(const QModelIndex &index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void LogGridModel::SetSuspended(bool suspended)
+{
+    if (suspended == m_suspended)
+        return;
+    beginResetModel();
+    m_suspended = suspended;
+    findColumns();
+    endResetModel();
+}
+
+// The dataset tells of a change once it is made; the views read nothing in between, so the
+// begin/end pairs may follow it.
+void LogGridModel::DataSetReset(TDataSet &)
+{
+    if (m_suspended)
+        return;
+    beginResetModel();
+    findColumns();
+    endResetModel();
+}
+
+void LogGridModel::RowInserted(TDataSet &, int row)
+{
+    if (m_suspended)
+        return;
+    beginInsertRows(QModelIndex(), row, row);
+    endInsertRows();
+}
+
+void LogGridModel::RowRemoved(TDataSet &, int row)
+{
+    if (m_suspended)
+        return;
+    beginRemoveRows(QModelIndex(), row, row);
+    endRemoveRows();
+}
+
+void LogGridModel::RowChanged(TDataSet &, int row)
+{
+    if (m_suspended)
+        return;
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
+void RemoveSnapshotFile(int card, const QDateTime &time)
+{
+    QFile::remove(MakeSnapshotFileName(card, time));
+}
+
+bool EraseLogRecords(TDataSet &logs, const std::optional<QDate> &before,
+                     const std::function<void()> &step)
+{
+    logs.Close();
+    logs.Open();
+    const TField systime = logs.FieldByName(QStringLiteral("SYSTIME"));
+    const TField cardno = logs.FieldByName(QStringLiteral("CARDNO"));
+    TDatabase &db = logs.Database();
+    // Rows go by their row id rather than through the cursor, which would shift its whole
+    // keyset for every deleted first row; the cursor is reopened once at the end.
+    TStatement remove = db.Prepare(QStringLiteral("DELETE FROM ") + logs.TableName() +
+                                   QStringLiteral(" WHERE rowid = ?"));
+    const int count = logs.RecordCount();
+    bool kept = false;
+    int row = 0;
+    while (row < count && !kept) {
+        struct Gone
+        {
+            qint64 rowid;
+            int card;
+            QDateTime time;
+        };
+        std::vector<Gone> batch;
+        for (; row < count && int(batch.size()) < EraseBatch; ++row) {
+            logs.MoveTo(row);
+            const QDateTime t = systime.AsDateTime();
+            if (before && t.isValid() && t.date() >= *before) {
+                kept = true;
+                break;
+            }
+            batch.push_back({logs.RowId(), cardno.AsInteger(), t});
+        }
+        TTransaction transaction(db);
+        for (const Gone &g : batch) {
+            remove.Bind(1, g.rowid);
+            remove.Step();
+            remove.Reset();
+            if (step)
+                step();
+        }
+        transaction.Commit();
+        // Only once the rows are gone for good do their snapshots go.
+        for (const Gone &g : batch)
+            RemoveSnapshotFile(g.card, g.time);
+    }
+    logs.Close();
+    logs.Open();
+    logs.First();
+    return kept;
+}
+
+void EraseStaffRecords(TDataSet &staff, const std::function<void()> &step)
+{
+    staff.Close();
+    staff.Open();
+    while (!staff.IsEmpty()) {
+        QCoreApplication::processEvents();
+        staff.First();
+        staff.Delete();
+        if (step)
+            step();
+    }
+}

@@ -1,0 +1,623 @@
+#include "desk/timerec.h"
+
+#include "ui_timerec.h"
+
+#include "desk/clock.h"
+#include "desk/delrecs.h"
+#include "desk/loggridmodel.h"
+#include "desk/speech.h"
+#include "desk/trayicon.h"
+#include "store/clock.h"
+#include "store/datasrc.h"
+#include "store/dbfile.h"
+#include "store/messages.h"
+#include "store/paths.h"
+#include "store/pgbar.h"
+#include "store/settings.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPixmap>
+#include <QStatusBar>
+#include <QThread>
+
+#include <exception>
+#include <optional>
+
+TTimeRec *TimeRec = nullptr;
+
+namespace {
+
+const QString MainFormPrefix = QStringLiteral("MainForm");
+const QString InfoGridPrefix = QStringLiteral("InfoGrid");
+const QString HideOnStartupName = QStringLiteral("HideOnStartup");
+
+// The hourglass for the length of a scope.
+class WaitCursor
+{
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+// Asks the event loop to end, when one runs; before the loop starts the program body reads
+// TerminateRequested() instead. Ending loops that are not running would make every later
+// local loop return at once.
+void quitWhenLooping()
+{
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::quit();
+}
+
+} // namespace
+
+TTimeRec::TTimeRec(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::TTimeRec>())
+{
+    TimeRec = this;
+    m_ui->setupUi(this);
+    setMinimumSize(320, 504);
+
+    QFont ioFont = m_ui->iopanel->font();
+    ioFont.setPixelSize(30);
+    m_ui->iopanel->setFont(ioFont);
+    m_ui->gbcapture->hide();
+    m_ui->xphoto->hide();
+
+    // The log grid: read-only, whole rows, fixed row height so a long log costs nothing to lay
+    // out.
+    m_logModel = new LogGridModel(dsrc->logs, this);
+    QTableView *grid = m_ui->info;
+    grid->setModel(m_logModel);
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    grid->horizontalHeader()->setStretchLastSection(false);
+    grid->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    grid->viewport()->setCursor(Qt::PointingHandCursor);
+    for (int c = 0; c < LogGridModel::ColumnCount; ++c)
+        grid->setColumnWidth(c, LogGridModel::DesignWidths[static_cast<std::size_t>(c)]);
+    grid->installEventFilter(this);
+    grid->viewport()->installEventFilter(this);
+    // A new row (a swipe) becomes the current one, as the log stands on it.
+    connect(m_logModel, &QAbstractItemModel::rowsInserted, this, [this] {
+        if (dsrc && dsrc->logs.Active()) {
+            SetCurrentLogRow(dsrc->logs.RecNo());
+            m_ui->info->scrollTo(m_ui->info->currentIndex());
+        }
+    });
+
+    m_gridMenu = new QMenu(this);
+    m_gridMenu->addAction(m_ui->actDelRec);
+    connect(grid, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        m_gridMenu->popup(m_ui->info->viewport()->mapToGlobal(pos));
+    });
+
+    for (int i = 0; i < 2; ++i) {
+        m_statusPanels[i] = new QLabel(this);
+        m_statusPanels[i]->setFixedWidth(i == 0 ? 200 : 50);
+        m_statusPanels[i]->setFrameShape(QFrame::Panel);
+        m_statusPanels[i]->setFrameShadow(QFrame::Sunken);
+        statusBar()->addWidget(m_statusPanels[i]);
+    }
+
+    m_trayMenu = new QMenu(this);
+    m_trayMenu->addAction(m_ui->ShowTimeRecorder1);
+    m_trayMenu->addSeparator();
+    m_trayMenu->addAction(m_ui->xexit);
+
+    wireCommands();
+    hideEmptyMenus();
+
+    m_tray = new TTrayIcon(this);
+    m_tray->SetIconList(DeskTrayIconFrames());
+    m_tray->SetCycleInterval(500);
+    m_tray->SetHint(QStringLiteral("Tallyclock"));
+    m_tray->SetIcon(DeskProgramIcon());
+    m_tray->SetPopupMenu(m_trayMenu);
+    m_tray->SetCycleIcons(true);
+    m_tray->SetIconVisible(true);
+    m_tray->SetOnDblClick([this](TTrayIcon *) { guarded([this] { TrayIcon1DblClick(); }); });
+    m_tray->SetOnStartup([this](TTrayIcon *sender, bool &show) {
+        guarded([this, sender, &show] { TrayIcon1Startup(sender, show); });
+    });
+    setWindowIcon(DeskProgramIcon());
+
+    // The tray icon's start-up event runs before the window's own creation handler.
+    m_tray->Loaded();
+    guarded([this] { FormCreate(); });
+}
+
+TTimeRec::~TTimeRec()
+{
+    m_ui->info->removeEventFilter(this);
+    m_ui->info->viewport()->removeEventFilter(this);
+    m_clock.reset();
+    m_core.reset();
+    if (TimeRec == this)
+        TimeRec = nullptr;
+}
+
+void TTimeRec::wireCommands()
+{
+    const auto on = [this](QAction *action, void (TTimeRec::*handler)()) {
+        connect(action, &QAction::triggered, this,
+                [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+    };
+    on(m_ui->xhide, &TTimeRec::xhideClick);
+    on(m_ui->xexit, &TTimeRec::xexitClick);
+    on(m_ui->ShowTimeRecorder1, &TTimeRec::ShowTimeRecorder1Click);
+    on(m_ui->xdelete, &TTimeRec::xdeleteClick);
+    on(m_ui->actxerasestaffs, &TTimeRec::actxerasestaffsExecute);
+    on(m_ui->actDelRec, &TTimeRec::actDelRecClick);
+    on(m_ui->actspeech, &TTimeRec::actspeechExecute);
+    // The menu has already flipped the check mark; store it at once.
+    connect(m_ui->actHideIt, &QAction::triggered, this, [this](bool checked) {
+        guarded([checked] { WriteRegBool(HideOnStartupName, checked); });
+    });
+}
+
+void TTimeRec::hideEmptyMenus()
+{
+    // A menu whose commands are not there yet stays out of the menu bar.
+    for (QMenu *menu : m_ui->ActionMainMenuBar1->findChildren<QMenu *>())
+        menu->menuAction()->setVisible(!menu->actions().isEmpty());
+}
+
+void TTimeRec::guarded(const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const std::exception &e) {
+        ShowError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowError(QStringLiteral("Unexpected error."));
+    }
+}
+
+bool TTimeRec::StartupShowMainForm() const
+{
+    return !m_terminateRequested && m_tray->StartupShowMainForm();
+}
+
+// ---- Start-up and shut-down ----------------------------------------------------------------
+
+void TTimeRec::TrayIcon1Startup(TTrayIcon *, bool &showMainForm)
+{
+    // AppPath, DataPath and PhotoPath are set by the program body before the window exists.
+    const bool opened = OpenDatabases();
+    m_core = std::make_unique<TDeskCore>(this, nullptr);
+    if (!opened) {
+        // The program is ending: nothing more to set up, and no window to show.
+        showMainForm = false;
+        return;
+    }
+    m_core->SetupAllReaders();
+    m_ui->actHideIt->setChecked(ReadRegBool(HideOnStartupName, false));
+    LoadFormPlacement(MainFormPrefix, this);
+    LoadGridColumnWidths(InfoGridPrefix, m_ui->info);
+    showMainForm = !m_ui->actHideIt->isChecked();
+    ShowRecordCount();
+    SetCurrentLogRow(dsrc->logs.RecNo());
+    m_ui->info->scrollToBottom();
+    // The one-second tick runs from start-up; reconnection waits for FormCreate.
+    m_core->StartTimers();
+}
+
+bool TTimeRec::OpenDatabases()
+{
+    WaitCursor wait;
+    QDir::setCurrent(AppPath);
+    const QDir data(DataPath);
+    try {
+        dsrc->OpenAttend(data.filePath(AttendFileName()));
+        dsrc->logs.Open();
+        dsrc->logs.Last();
+    } catch (const std::exception &) {
+        dsrc->att.Close();
+        ShowErrorAndTerminate(QStringLiteral("System Error: Cannot open ") + AttendFileName());
+        return false;
+    }
+    try {
+        dsrc->OpenSysdat(data.filePath(SysdatFileName()));
+        for (TDataSet *ds :
+             {&dsrc->apb, &dsrc->emails, &dsrc->staff, &dsrc->gidtbl, &dsrc->Qiotime})
+            ds->Open();
+    } catch (const std::exception &) {
+        dsrc->src.Close();
+        dsrc->att.Close();
+        ShowErrorAndTerminate(QStringLiteral("System Error: Cannot open ") + SysdatFileName());
+        return false;
+    }
+    return true;
+}
+
+void TTimeRec::ShowErrorAndTerminate(const QString &text)
+{
+    ShowPlain(text);
+    m_terminateRequested = true;
+    quitWhenLooping();
+}
+
+void TTimeRec::FormCreate()
+{
+    if (m_terminateRequested || !m_core)
+        return;
+    actLogoutExecute();
+    m_ui->iopanel->setVisible(ReadRegBool(QStringLiteral("AutoInOut"), false));
+
+    if (!QDir(PhotoPath).exists() && !QDir().mkdir(PhotoPath)) {
+        // The rest of the creation does not run; the desk still records swipes.
+        ShowError(QStringLiteral("Cannot create directory: ") + PhotoPath);
+        return;
+    }
+
+    m_clock = std::make_unique<TClock>(this, m_ui->clk);
+
+    const bool camera = ReadRegBool(QStringLiteral("CamEnable"), false);
+    m_ui->pancap->setVisible(camera);
+    m_ui->Capture->setVisible(camera);
+
+    TDataSet &logs = dsrc->logs;
+    if (!logs.IsEmpty()) {
+        const int card = logs.FieldByName(QStringLiteral("CARDNO")).AsInteger();
+        ShowStaffPhoto(card);
+        ShowCapturedImage(card, logs.FieldByName(QStringLiteral("SYSTIME")).AsDateTime());
+    }
+
+    m_core->SetOverrideCountdown(0);
+    m_core->UpdateAutoInOut(Now());
+
+    m_ui->bDoorOpen->setVisible(ReadRegBool(QStringLiteral("DoorOpenEnable"), false));
+    m_ui->bDoorOpen->setText(m_core->DoorButtonCaption(true));
+
+    m_core->SetReconnectEnabled(true);
+}
+
+void TTimeRec::FormCloseQuery(bool &canClose)
+{
+    canClose = true;
+    if (m_closed)
+        return;
+    m_closed = true;
+    // Each step runs even when one before it fails: the window closes in any case.
+    guarded([this] { CloseDatabasesAndReaders(); });
+    if (m_core)
+        m_core->StopTimers();
+    m_core.reset();
+    m_clock.reset();
+    if (m_terminateRequested)
+        return;
+    guarded([this] {
+        WriteRegBool(HideOnStartupName, m_ui->actHideIt->isChecked());
+        SaveFormPlacement(MainFormPrefix, this);
+        SaveGridColumnWidths(InfoGridPrefix, m_ui->info);
+    });
+}
+
+void TTimeRec::closeEvent(QCloseEvent *event)
+{
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    event->setAccepted(canClose);
+    if (canClose)
+        quitWhenLooping();
+}
+
+void TTimeRec::CloseDatabasesAndReaders()
+{
+    if (m_core)
+        m_core->DisconnectAllReaders();
+    hideImages();
+    ShowLogGrid(false);
+    dsrc->CloseAll();
+    QCoreApplication::processEvents();
+}
+
+void TTimeRec::ReopenDatabasesAndReaders()
+{
+    if (!OpenDatabases() || !m_core)
+        return;
+    m_core->SetupAllReaders();
+    ShowRecordCount();
+    ShowLogGrid(true);
+}
+
+// ---- Window commands -------------------------------------------------------------------------
+
+void TTimeRec::xhideClick()
+{
+    m_tray->HideMainForm();
+}
+
+void TTimeRec::TrayIcon1DblClick()
+{
+    ShowRecordCount();
+    m_tray->ShowMainForm();
+}
+
+void TTimeRec::ShowTimeRecorder1Click()
+{
+    TrayIcon1DblClick();
+}
+
+void TTimeRec::xexitClick()
+{
+    close();
+}
+
+void TTimeRec::actHideItExecute()
+{
+    m_ui->actHideIt->setChecked(!m_ui->actHideIt->isChecked());
+    WriteRegBool(HideOnStartupName, m_ui->actHideIt->isChecked());
+}
+
+void TTimeRec::actspeechExecute()
+{
+    TDlgSpeech dialog(this);
+    runDialog(dialog);
+}
+
+void TTimeRec::SetLoggedIn(bool loggedIn)
+{
+    m_loggedIn = loggedIn;
+    for (QAction *action : {m_ui->xhide, m_ui->actHideIt, m_ui->xdelete, m_ui->actxerasestaffs,
+                            m_ui->actDelRec, m_ui->actspeech})
+        action->setEnabled(loggedIn);
+}
+
+void TTimeRec::SetDialogRunner(DialogRunner runner)
+{
+    m_dialogRunner = std::move(runner);
+}
+
+int TTimeRec::runDialog(QDialog &dialog)
+{
+    return m_dialogRunner ? m_dialogRunner(dialog) : dialog.exec();
+}
+
+QLabel *TTimeRec::StatusPanel(int index) const
+{
+    return index == 0 || index == 1 ? m_statusPanels[index] : nullptr;
+}
+
+// ---- Log grid --------------------------------------------------------------------------------
+
+void TTimeRec::ShowRecordCount()
+{
+    const int count = dsrc && dsrc->logs.Active() ? dsrc->logs.RecordCount() : 0;
+    m_ui->logs->setTitle(count > 0 ? QString::number(count) + QStringLiteral(" record(s)")
+                                   : QStringLiteral("no record"));
+}
+
+void TTimeRec::ShowLogGrid(bool show)
+{
+    if (!show) {
+        m_ui->info->hide();
+        m_logModel->SetSuspended(true);
+        return;
+    }
+    TDataSet &logs = dsrc->logs;
+    if (dsrc->att.IsOpen()) {
+        logs.Close();
+        logs.Open();
+        logs.Last();
+    }
+    ShowRecordCount();
+    m_logModel->SetSuspended(false);
+    m_ui->info->show();
+    SetCurrentLogRow(logs.RecNo());
+    m_ui->info->scrollToBottom();
+    m_ui->info->viewport()->update();
+}
+
+int TTimeRec::CurrentLogRow() const
+{
+    const QModelIndex current = m_ui->info->currentIndex();
+    if (current.isValid())
+        return current.row();
+    return dsrc && dsrc->logs.Active() ? dsrc->logs.RecNo() : -1;
+}
+
+void TTimeRec::SetCurrentLogRow(int row)
+{
+    if (row < 0 || row >= m_logModel->rowCount()) {
+        m_ui->info->setCurrentIndex(QModelIndex());
+        return;
+    }
+    const QModelIndex index = m_logModel->index(row, 0);
+    m_ui->info->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                             QItemSelectionModel::Rows);
+}
+
+void TTimeRec::showRowImages(int row)
+{
+    const int card = m_logModel->CardAt(row);
+    ShowStaffPhoto(card);
+    ShowCapturedImage(card, m_logModel->TimeAt(row));
+}
+
+void TTimeRec::hideImages()
+{
+    ShowStaffPhoto(0);
+    ShowCapturedImage(0, QDateTime());
+}
+
+void TTimeRec::infoCellClick()
+{
+    if (!dsrc->logs.Active() || dsrc->logs.IsEmpty())
+        return;
+    const int row = CurrentLogRow();
+    if (row >= 0)
+        showRowImages(row);
+}
+
+void TTimeRec::infoDblClick()
+{
+    if (!IsLoggedIn()) {
+        ShowInfo(QStringLiteral("Feature disabled. Please Login to use it."));
+        return;
+    }
+    if (CheckLogEmpty())
+        return;
+    // The staff and card editor for the row's card opens here once it is part of the desk.
+    ShowLogGrid(true);
+}
+
+bool TTimeRec::CheckLogEmpty()
+{
+    if (dsrc->logs.Active() && !dsrc->logs.IsEmpty())
+        return false;
+    ShowError(QStringLiteral("No record."));
+    return true;
+}
+
+void TTimeRec::actDelRecClick()
+{
+    TDataSet &logs = dsrc->logs;
+    if (!logs.Active() || logs.IsEmpty()) {
+        ShowInfo(QStringLiteral("No record to delete."));
+        return;
+    }
+    if (!AskConfirm(QStringLiteral("Are you sure to delete this record.")))
+        return;
+    const int row = CurrentLogRow();
+    if (row >= 0 && row != logs.RecNo())
+        logs.MoveTo(row);
+    RemoveSnapshotFile(logs.FieldByName(QStringLiteral("CARDNO")).AsInteger(),
+                       logs.FieldByName(QStringLiteral("SYSTIME")).AsDateTime());
+    logs.Delete();
+    ShowLogGrid(true);
+    showRowImages(CurrentLogRow());
+}
+
+void TTimeRec::xdeleteClick()
+{
+    TRecDel dialog(this);
+    dialog.SetDate(Now().date());
+    if (runDialog(dialog) != QDialog::Accepted)
+        return;
+    if (!AskYesNo(MsgKind::Warning,
+                  QStringLiteral("This action will erase the attendance records. Are you sure?")))
+        return;
+    const std::optional<QDate> before =
+        dialog.EraseAll() ? std::nullopt : std::optional<QDate>(dialog.Date());
+
+    TDataSet &logs = dsrc->logs;
+    bool kept = false;
+    {
+        Tpbar bar(this, QStringLiteral("Erasing Attendance Record"), logs.RecordCount());
+        ShowLogGrid(false);
+        hideImages();
+        try {
+            kept = EraseLogRecords(logs, before, [&bar] { bar.StepIt(); });
+        } catch (...) {
+            ShowLogGrid(true);
+            throw;
+        }
+        ShowRecordCount();
+        if (kept) {
+            const int card = logs.FieldByName(QStringLiteral("CARDNO")).AsInteger();
+            ShowStaffPhoto(card);
+            ShowCapturedImage(card, logs.FieldByName(QStringLiteral("SYSTIME")).AsDateTime());
+        }
+    }
+    ShowLogGrid(true);
+}
+
+void TTimeRec::actxerasestaffsExecute()
+{
+    if (!AskYesNo(MsgKind::Warning,
+                  QStringLiteral(
+                      "This action will erase all card associated information. Are you sure?")))
+        return;
+    ShowLogGrid(false);
+    hideImages();
+    {
+        Tpbar bar(this, QStringLiteral("Erasing Database"), dsrc->staff.RecordCount());
+        try {
+            EraseStaffRecords(dsrc->staff, [&bar] { bar.StepIt(); });
+        } catch (...) {
+            ShowLogGrid(true);
+            throw;
+        }
+    }
+    ShowLogGrid(true);
+}
+
+bool TTimeRec::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_ui->info && event->type() == QEvent::KeyRelease) {
+        guarded([this] { infoCellClick(); });
+    } else if (watched == m_ui->info->viewport()) {
+        if (event->type() == QEvent::MouseButtonRelease)
+            guarded([this] { infoCellClick(); });
+        else if (event->type() == QEvent::MouseButtonDblClick)
+            guarded([this] { infoDblClick(); });
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- IDeskView ---------------------------------------------------------------------------------
+
+void TTimeRec::ShowStaffPhoto(int card)
+{
+    QLabel *photo = m_ui->xphoto;
+    if (!dsrc || !dsrc->logs.Active() || dsrc->logs.IsEmpty() || !dsrc->staff.Active() ||
+        !dsrc->staff.Locate(QStringLiteral("CARDNO"), card)) {
+        photo->hide();
+        return;
+    }
+    QImage image;
+    if (image.loadFromData(dsrc->staff.FieldByName(QStringLiteral("PHOTO")).AsBytes(), "JPEG")) {
+        photo->setPixmap(QPixmap::fromImage(image));
+        photo->show();
+    } else {
+        photo->hide();
+    }
+}
+
+void TTimeRec::ShowCapturedImage(int card, const QDateTime &time)
+{
+    if (time.isValid()) {
+        const QString file = MakeSnapshotFileName(card, time);
+        QImage image;
+        if (QFileInfo::exists(file) && image.load(file, "JPEG")) {
+            m_ui->imgcapture->setPixmap(QPixmap::fromImage(image));
+            m_ui->gbcapture->show();
+            return;
+        }
+    }
+    m_ui->gbcapture->hide();
+}
+
+void TTimeRec::SetInOutPanel(bool isIn)
+{
+    m_ui->iopanel->setText(isIn ? QStringLiteral("IN") : QStringLiteral("OUT"));
+    m_ui->iopanel->setStyleSheet(isIn ? QStringLiteral("color: blue;")
+                                      : QStringLiteral("color: red;"));
+}
+
+void TTimeRec::SetStatusClock(const QString &text)
+{
+    m_statusPanels[0]->setText(text);
+}
+
+void TTimeRec::SetDoorButtonCaption(const QString &text)
+{
+    m_ui->bDoorOpen->setText(text);
+}
+
+void TTimeRec::ShowStatusNotice(const QString &text)
+{
+    statusBar()->showMessage(text, 10000);
+}

@@ -1,0 +1,135 @@
+#pragma once
+// TTimeRec: the desk's main window. It starts the desk in two stages (the tray icon's start-up
+// event, then FormCreate), opens the databases, shows the attendance log grid, the clock, the
+// holder's photo and the last snapshot, lives in the tray when hidden, runs the log's delete and
+// erase commands, and saves its placement on close. What happens on a swipe and on each tick is
+// TDeskCore's; the window only shows it (IDeskView). Main thread only.
+
+#include "desk/deskcore.h"
+
+#include <QDateTime>
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+class LogGridModel;
+class QDialog;
+class QLabel;
+class QMenu;
+class TClock;
+class TTrayIcon;
+
+namespace Ui {
+class TTimeRec;
+}
+
+class TTimeRec final : public QMainWindow, public IDeskView
+{
+public:
+    // Shows a modal dialog and answers its result; tests replace it to answer the dialog.
+    using DialogRunner = std::function<int(QDialog &dialog)>;
+
+    // Builds the window and runs its whole start-up (TrayIcon1Startup, then FormCreate). The
+    // data module `dsrc` must exist and the paths be set.
+    explicit TTimeRec(QWidget *parent = nullptr);
+    ~TTimeRec() override;
+    TTimeRec(const TTimeRec &) = delete;
+    TTimeRec &operator=(const TTimeRec &) = delete;
+
+    // What start-up decided: false when the window starts hidden in the tray, or when the
+    // program is ending because a database did not open.
+    bool StartupShowMainForm() const;
+    // ShowErrorAndTerminate was called: the program ends as soon as control is back in the
+    // program body (or the event loop).
+    bool TerminateRequested() const { return m_terminateRequested; }
+
+    // ---- Start-up and shut-down --------------------------------------------------------------
+    void TrayIcon1Startup(TTrayIcon *sender, bool &showMainForm);
+    void FormCreate();
+    // Opens both connections and the shared datasets; a failure shows the error and asks the
+    // program to end. Answers whether both opened.
+    bool OpenDatabases();
+    void ShowErrorAndTerminate(const QString &text);
+    // Closes readers, databases and timers and saves the settings. Runs once.
+    void FormCloseQuery(bool &canClose);
+    void CloseDatabasesAndReaders();
+    void ReopenDatabasesAndReaders();
+
+    // ---- Window commands ---------------------------------------------------------------------
+    void xhideClick();
+    void TrayIcon1DblClick();
+    void ShowTimeRecorder1Click();
+    void xexitClick();
+    void actHideItExecute();
+    void actspeechExecute();
+
+    // ---- Log grid ----------------------------------------------------------------------------
+    void ShowRecordCount() override;
+    void ShowLogGrid(bool show);
+    // Cell click, key release and mouse release on the grid: photo and snapshot of the row.
+    void infoCellClick();
+    void infoDblClick();
+    void actDelRecClick();
+    void xdeleteClick();
+    void actxerasestaffsExecute();
+    // "No record." when the log is empty (answers true), else false and nothing shown.
+    bool CheckLogEmpty();
+    // The grid's current row (-1 when none) and moving to one.
+    int CurrentLogRow() const;
+    void SetCurrentLogRow(int row);
+
+    // ---- Login state -------------------------------------------------------------------------
+    // Whether an administrator is logged in; the program starts logged out.
+    bool IsLoggedIn() const { return m_loggedIn; }
+    // Logging in or out enables or disables the protected commands.
+    void SetLoggedIn(bool loggedIn);
+    void actLogoutExecute() { SetLoggedIn(false); }
+
+    // ---- IDeskView ---------------------------------------------------------------------------
+    void ShowStaffPhoto(int card) override;
+    void ShowCapturedImage(int card, const QDateTime &time) override;
+    void SetInOutPanel(bool isIn) override;
+    void SetStatusClock(const QString &text) override;
+    void SetDoorButtonCaption(const QString &text) override;
+    void ShowStatusNotice(const QString &text) override;
+
+    // ---- For the other commands and for tests -----------------------------------------------
+    TDeskCore *Core() const { return m_core.get(); }
+    TTrayIcon *TrayIcon1() const { return m_tray; }
+    LogGridModel *LogModel() const { return m_logModel; }
+    TClock *Clock() const { return m_clock.get(); }
+    QLabel *StatusPanel(int index) const;
+    QMenu *TrayMenu() const { return m_trayMenu; }
+    QMenu *GridMenu() const { return m_gridMenu; }
+    void SetDialogRunner(DialogRunner runner);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void wireCommands();
+    void hideEmptyMenus();
+    void showRowImages(int row);
+    void hideImages();
+    int runDialog(QDialog &dialog);
+    // Runs a command handler; whatever it throws is shown instead of escaping into Qt.
+    void guarded(const std::function<void()> &handler);
+
+    std::unique_ptr<Ui::TTimeRec> m_ui;
+    LogGridModel *m_logModel = nullptr;
+    TTrayIcon *m_tray = nullptr;
+    QMenu *m_trayMenu = nullptr;
+    QMenu *m_gridMenu = nullptr;
+    QLabel *m_statusPanels[2] = {nullptr, nullptr};
+    std::unique_ptr<TDeskCore> m_core;
+    std::unique_ptr<TClock> m_clock;
+    DialogRunner m_dialogRunner;
+    bool m_loggedIn = false;
+    bool m_terminateRequested = false;
+    bool m_startupShow = true;
+    bool m_closed = false;
+};
+
+// The main window; null before it exists and after it is gone.
+extern TTimeRec *TimeRec;

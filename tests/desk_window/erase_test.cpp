@@ -1,0 +1,186 @@
+// "Erase Log Database" (all, or before a date, with the snapshot files) and "Erase Staff
+// Records" (the staffs table alone).
+
+#include "desk/deskcore.h"
+#include "desk/loggridmodel.h"
+#include "windowfixture.h"
+
+#include "store/clock.h"
+
+#include <QDateEdit>
+#include <QDialog>
+#include <QFile>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+void touch(const QString &file)
+{
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << file.toStdString();
+    f.write("jpeg");
+}
+
+struct Stamp
+{
+    int daysAgo;
+    QTime time;
+    int card;
+};
+
+class EraseTest : public WindowTest
+{
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        m_today = QDate(2026, 6, 15);
+        PinClock(QDateTime(m_today, QTime(12, 0)));
+    }
+    void TearDown() override
+    {
+        PinClock(QDateTime());
+        WindowTest::TearDown();
+    }
+    QDateTime at(const Stamp &s) const { return QDateTime(m_today.addDays(-s.daysAgo), s.time); }
+
+    QDate m_today;
+};
+
+// The erase dialog answered: Confirm with the given scope, or Cancel.
+TTimeRec::DialogRunner answerErase(bool confirm, bool beforeDate, const QDate &date)
+{
+    return [=](QDialog &dialog) {
+        if (beforeDate) {
+            dialog.findChild<QDateEdit *>(QStringLiteral("dpfrom"))->setDate(date);
+            dialog.findChild<QRadioButton *>(QStringLiteral("rbdate"))->setChecked(true);
+        }
+        return confirm ? int(QDialog::Accepted) : int(QDialog::Rejected);
+    };
+}
+
+TEST_F(EraseTest, EraseLogKeepsWhatTheScopeSays)
+{
+    const Stamp stamps[] = {{3, QTime(8, 0), 11},
+                            {1, QTime(23, 59, 59), 12},
+                            {0, QTime(0, 0), 13},
+                            {0, QTime(9, 30), -1},
+                            {0, QTime(11, 0), 14}};
+    struct Case
+    {
+        const char *name;
+        bool confirm;
+        MsgButton warningAnswer;
+        bool beforeDate;
+        int dateDaysAgo;
+        int keptFrom; // index of the first stamp kept; 5 = none kept
+        int boxes;    // message boxes shown
+    };
+    const Case cases[] = {
+        {"before today keeps today", true, MsgButton::Yes, true, 0, 2, 1},
+        {"before yesterday", true, MsgButton::Yes, true, 1, 1, 1},
+        {"all records", true, MsgButton::Yes, false, 0, 5, 1},
+        {"before a date after the last row", true, MsgButton::Yes, true, -1, 5, 1},
+        {"dialog cancelled", false, MsgButton::Yes, true, 0, 0, 0},
+        {"warning answered no", true, MsgButton::No, false, 0, 0, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_window.reset();
+        dsrc->att.Exec(QStringLiteral("delete from recorder"));
+        dsrc->logs.Refresh();
+        for (const Stamp &s : stamps) {
+            AddLog(at(s), s.card);
+            touch(MakeSnapshotFileName(s.card, at(s)));
+        }
+        TTimeRec &w = OpenWindow();
+        w.SetDialogRunner(answerErase(c.confirm, c.beforeDate, m_today.addDays(-c.dateDaysAgo)));
+        Messages().Clear();
+        if (c.boxes)
+            Messages().QueueAnswer(c.warningAnswer);
+        w.xdeleteClick();
+
+        ASSERT_EQ(Messages().Count(), c.boxes);
+        if (c.boxes) {
+            EXPECT_EQ(
+                Messages().Last().text,
+                QStringLiteral("This action will erase the attendance records. Are you sure?"));
+            EXPECT_EQ(Messages().Last().kind, MsgKind::Warning);
+            EXPECT_EQ(Messages().Last().buttons, MsgButtons::YesNo);
+        }
+        const int expectedRows = int(std::size(stamps)) - c.keptFrom;
+        EXPECT_EQ(Count(dsrc->att, QStringLiteral("recorder")), expectedRows);
+        EXPECT_EQ(w.LogModel()->rowCount(), expectedRows);
+        for (int i = 0; i < int(std::size(stamps)); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(QFile::exists(MakeSnapshotFileName(stamps[i].card, at(stamps[i]))),
+                      i >= c.keptFrom);
+        }
+        for (int r = 0; r < expectedRows; ++r)
+            EXPECT_EQ(w.LogModel()->CardAt(r), stamps[c.keptFrom + r].card);
+    }
+}
+
+TEST_F(EraseTest, EraseLogWalksPastOneCommitBatch)
+{
+    // More rows than one committed batch, half of them old.
+    {
+        TTransaction t(dsrc->att);
+        TStatement st = dsrc->att.Prepare(
+            QStringLiteral("insert into recorder (SYSTIME, CARDNO, MODE, READER, LOCK) "
+                           "values (?, ?, 1, 1, 0)"));
+        for (int i = 0; i < 4800; ++i) {
+            st.Reset();
+            st.Bind(1, QDateTime(m_today.addDays(i < 2400 ? -2 : 0), QTime(0, 0)).addSecs(i));
+            st.Bind(2, i);
+            st.Step();
+        }
+        t.Commit();
+    }
+    int steps = 0;
+    const bool kept = EraseLogRecords(dsrc->logs, m_today, [&steps] { ++steps; });
+    EXPECT_TRUE(kept);
+    EXPECT_EQ(steps, 2400);
+    EXPECT_EQ(Count(dsrc->att, QStringLiteral("recorder")), 2400);
+    EXPECT_EQ(dsrc->logs.FieldByName(QStringLiteral("CARDNO")).AsInteger(), 2400);
+}
+
+TEST_F(EraseTest, EraseStaffEmptiesStaffsOnly)
+{
+    const int group = AddGroup(QStringLiteral("Day"));
+    for (int i = 0; i < 4; ++i)
+        AddStaff(500 + i, QStringLiteral("P%1").arg(i), group);
+    dsrc->src.Exec(QStringLiteral("insert into apb (CARDNO, STATE) values (500, 1)"));
+    AddLog(QDateTime(m_today, QTime(8, 0)), 500);
+    const int groups = Count(dsrc->src, QStringLiteral("gid"));
+
+    struct Case
+    {
+        MsgButton answer;
+        int staffLeft;
+    };
+    for (const Case c : {Case{MsgButton::No, 4}, Case{MsgButton::Yes, 0}}) {
+        TTimeRec &w = OpenWindow();
+        Messages().Clear();
+        Messages().QueueAnswer(c.answer);
+        w.actxerasestaffsExecute();
+        ASSERT_EQ(Messages().Count(), 1);
+        EXPECT_EQ(Messages().Last().text,
+                  QStringLiteral(
+                      "This action will erase all card associated information. Are you sure?"));
+        EXPECT_EQ(Messages().Last().kind, MsgKind::Warning);
+        EXPECT_EQ(Count(dsrc->src, QStringLiteral("staffs")), c.staffLeft);
+        EXPECT_EQ(Count(dsrc->src, QStringLiteral("apb")), 1);
+        EXPECT_EQ(Count(dsrc->src, QStringLiteral("gid")), groups);
+        EXPECT_EQ(Count(dsrc->att, QStringLiteral("recorder")), 1);
+        EXPECT_EQ(w.LogModel()->rowCount(), 1);
+    }
+    // The log row now reads as an unknown card.
+    EXPECT_EQ(m_window->LogModel()
+                  ->data(m_window->LogModel()->index(0, LogGridModel::ColCardNo))
+                  .toString(),
+              QStringLiteral("[500]"));
+}
+
+} // namespace

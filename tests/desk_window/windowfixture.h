@@ -1,0 +1,74 @@
+#pragma once
+// A main window over a fresh data folder, with the message boxes answered by the test.
+
+#include "desk/timerec.h"
+#include "store/datasrc.h"
+#include "testsupport/fakemessages.h"
+#include "testsupport/tempdata.h"
+
+#include <QDateTime>
+#include <QString>
+#include <memory>
+
+class WindowTest : public TempDataTest
+{
+protected:
+    void SetUp() override
+    {
+        TempDataTest::SetUp();
+        m_messages = std::make_unique<FakeMessages>();
+    }
+    void TearDown() override
+    {
+        m_window.reset();
+        m_messages.reset();
+        TempDataTest::TearDown();
+    }
+
+    TTimeRec &OpenWindow()
+    {
+        m_window = std::make_unique<TTimeRec>();
+        return *m_window;
+    }
+    void CloseWindow() { m_window.reset(); }
+    FakeMessages &Messages() { return *m_messages; }
+
+    // A log row written straight through the shared dataset.
+    static void AddLog(const QDateTime &t, int card, int mode = 1, int reader = 1, int lock = 0)
+    {
+        TDataSet &logs = dsrc->logs;
+        logs.Append();
+        logs.FieldByName(QStringLiteral("SYSTIME")).SetAsDateTime(t);
+        logs.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(card);
+        logs.FieldByName(QStringLiteral("MODE")).SetAsInteger(mode);
+        logs.FieldByName(QStringLiteral("READER")).SetAsInteger(reader);
+        logs.FieldByName(QStringLiteral("LOCK")).SetAsInteger(lock);
+        logs.Post();
+    }
+    static int AddGroup(const QString &name)
+    {
+        TDataSet &groups = dsrc->gidtbl;
+        groups.Append();
+        groups.FieldByName(QStringLiteral("DESCX")).SetAsString(name);
+        groups.Post();
+        return groups.FieldByName(QStringLiteral("ID")).AsInteger();
+    }
+    static void AddStaff(int card, const QString &name, int group)
+    {
+        TDataSet &staff = dsrc->staff;
+        staff.Append();
+        staff.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(card);
+        staff.FieldByName(QStringLiteral("NAME")).SetAsString(name);
+        staff.FieldByName(QStringLiteral("WORKGRP")).SetAsInteger(group);
+        staff.Post();
+    }
+    static int Count(TDatabase &db, const QString &table)
+    {
+        TStatement st = db.Prepare(QStringLiteral("select count(*) from ") + table);
+        st.Step();
+        return int(st.ColumnInt64(0));
+    }
+
+    std::unique_ptr<FakeMessages> m_messages;
+    std::unique_ptr<TTimeRec> m_window;
+};
