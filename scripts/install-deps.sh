@@ -10,10 +10,18 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   # data store
   libsqlite3-dev sqlite3
+  # e-mail notices
+  libcurl4-openssl-dev
+  # web report
+  libcpp-httplib-dev
   # speech
   libespeak-ng-dev espeak-ng-data
+  # camera capture
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
+  gstreamer1.0-plugins-good libjpeg62-turbo-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+  python3-aiosmtpd
 )
 
 missing=()

@@ -2,15 +2,26 @@
 
 #include "ui_timerec.h"
 
+#include "capture/DXCapture.h"
+#include "desk/about.h"
 #include "desk/clock.h"
+#include "desk/deskcamera.h"
 #include "desk/delrecs.h"
+#include "desk/emailqueue.h"
+#include "desk/emailset.h"
 #include "desk/loggridmodel.h"
+#include "desk/login.h"
+#include "desk/passwd.h"
+#include "desk/passwdnew.h"
 #include "desk/speech.h"
 #include "desk/trayicon.h"
+#include "desk/webreport.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
+#include "store/email.h"
 #include "store/dbfile.h"
 #include "store/messages.h"
+#include "store/passwd.h"
 #include "store/paths.h"
 #include "store/pgbar.h"
 #include "store/settings.h"
@@ -72,6 +83,12 @@ TTimeRec::TTimeRec(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique
     m_ui->iopanel->setFont(ioFont);
     m_ui->gbcapture->hide();
     m_ui->xphoto->hide();
+    // The core is made later; the report only reaches it while it exists, and the preview
+    // (hence the streaming thread) runs only between FormCreate and the destructor.
+    m_camera = std::make_unique<DeskCamera>(*m_ui->Capture, [this] {
+        if (TDeskCore *core = m_core.get())
+            core->CaptureSnapshotDone();
+    });
 
     // The log grid: read-only, whole rows, fixed row height so a long log costs nothing to lay
     // out.
@@ -109,14 +126,25 @@ TTimeRec::TTimeRec(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique
         m_statusPanels[i]->setFrameShadow(QFrame::Sunken);
         statusBar()->addWidget(m_statusPanels[i]);
     }
+    // Panel 1 shows the sending state; painted at once, as a round may wait on the server.
+    m_emailQueue = std::make_unique<TEmailQueue>(dsrc->emails, [this](const QString &text) {
+        m_statusPanels[1]->setText(text);
+        statusBar()->repaint();
+    });
 
     m_trayMenu = new QMenu(this);
+    m_trayMenu->addAction(m_ui->xabout);
+    m_trayMenu->addSeparator();
+    m_trayMenu->addAction(m_ui->popLogin);
+    m_trayMenu->addSeparator();
     m_trayMenu->addAction(m_ui->ShowTimeRecorder1);
     m_trayMenu->addSeparator();
     m_trayMenu->addAction(m_ui->xexit);
 
     wireCommands();
     hideEmptyMenus();
+    // Locked from the first moment, even when start-up ends before FormCreate logs out.
+    SetLoggedIn(false);
 
     m_tray = new TTrayIcon(this);
     m_tray->SetIconList(DeskTrayIconFrames());
@@ -139,6 +167,12 @@ TTimeRec::TTimeRec(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique
 
 TTimeRec::~TTimeRec()
 {
+    // No frame may reach the camera's handler once the core and the camera are gone.
+    m_ui->Capture->VideoGrabber().SetEnabled(false);
+    m_ui->Capture->StopPreview();
+    m_ui->Capture->VideoGrabber().SetOnBuffer({});
+    // Request threads read the readers' descriptions, which go with the core.
+    m_web.reset();
     m_ui->info->removeEventFilter(this);
     m_ui->info->viewport()->removeEventFilter(this);
     m_clock.reset();
@@ -155,11 +189,24 @@ void TTimeRec::wireCommands()
     };
     on(m_ui->xhide, &TTimeRec::xhideClick);
     on(m_ui->xexit, &TTimeRec::xexitClick);
+    on(m_ui->actLogin, &TTimeRec::actLoginExecute);
+    on(m_ui->popLogin, &TTimeRec::actLoginExecute);
+    on(m_ui->actLogout, &TTimeRec::actLogoutExecute);
+    on(m_ui->actsetpasswd, &TTimeRec::actsetpasswdExecute);
+    on(m_ui->xabout, &TTimeRec::xaboutClick);
     on(m_ui->ShowTimeRecorder1, &TTimeRec::ShowTimeRecorder1Click);
     on(m_ui->xdelete, &TTimeRec::xdeleteClick);
     on(m_ui->actxerasestaffs, &TTimeRec::actxerasestaffsExecute);
     on(m_ui->actDelRec, &TTimeRec::actDelRecClick);
     on(m_ui->actspeech, &TTimeRec::actspeechExecute);
+    on(m_ui->actemail, &TTimeRec::actemailExecute);
+    // The menu has already flipped the check mark; the handler flips it itself.
+    connect(m_ui->actWebReporter, &QAction::triggered, this, [this](bool checked) {
+        m_ui->actWebReporter->setChecked(!checked);
+        guarded([this] { actWebReporterExecute(); });
+    });
+    connect(m_ui->actcap, &QAction::triggered, this,
+            [this](bool checked) { guarded([this, checked] { actcapExecute(checked); }); });
     // The menu has already flipped the check mark; store it at once.
     connect(m_ui->actHideIt, &QAction::triggered, this, [this](bool checked) {
         guarded([checked] { WriteRegBool(HideOnStartupName, checked); });
@@ -195,7 +242,7 @@ void TTimeRec::TrayIcon1Startup(TTrayIcon *, bool &showMainForm)
 {
     // AppPath, DataPath and PhotoPath are set by the program body before the window exists.
     const bool opened = OpenDatabases();
-    m_core = std::make_unique<TDeskCore>(this, nullptr);
+    m_core = std::make_unique<TDeskCore>(this, m_camera.get());
     if (!opened) {
         // The program is ending: nothing more to set up, and no window to show.
         showMainForm = false;
@@ -211,6 +258,7 @@ void TTimeRec::TrayIcon1Startup(TTrayIcon *, bool &showMainForm)
     m_ui->info->scrollToBottom();
     // The one-second tick runs from start-up; reconnection waits for FormCreate.
     m_core->StartTimers();
+    m_emailQueue->ArmEmailTimer();
 }
 
 bool TTimeRec::OpenDatabases()
@@ -265,7 +313,10 @@ void TTimeRec::FormCreate()
 
     const bool camera = ReadRegBool(QStringLiteral("CamEnable"), false);
     m_ui->pancap->setVisible(camera);
+    m_ui->actcap->setChecked(!camera);
     m_ui->Capture->setVisible(camera);
+    if (camera)
+        StartCamera();
 
     TDataSet &logs = dsrc->logs;
     if (!logs.IsEmpty()) {
@@ -281,6 +332,10 @@ void TTimeRec::FormCreate()
     m_ui->bDoorOpen->setText(m_core->DoorButtonCaption(true));
 
     m_core->SetReconnectEnabled(true);
+
+    m_ui->actWebReporter->setChecked(ReadRegBool(QStringLiteral("WebEnabled"), false));
+    if (m_ui->actWebReporter->isChecked())
+        startWebReporter();
 }
 
 void TTimeRec::FormCloseQuery(bool &canClose)
@@ -289,10 +344,12 @@ void TTimeRec::FormCloseQuery(bool &canClose)
     if (m_closed)
         return;
     m_closed = true;
+    stopWebReporter();
     // Each step runs even when one before it fails: the window closes in any case.
     guarded([this] { CloseDatabasesAndReaders(); });
     if (m_core)
         m_core->StopTimers();
+    m_emailQueue->Stop();
     m_core.reset();
     m_clock.reset();
     if (m_terminateRequested)
@@ -315,6 +372,9 @@ void TTimeRec::closeEvent(QCloseEvent *event)
 
 void TTimeRec::CloseDatabasesAndReaders()
 {
+    // Web requests keep off the files while they are closed, copied or replaced.
+    if (m_web)
+        m_web->Suspend();
     if (m_core)
         m_core->DisconnectAllReaders();
     hideImages();
@@ -327,6 +387,8 @@ void TTimeRec::ReopenDatabasesAndReaders()
 {
     if (!OpenDatabases() || !m_core)
         return;
+    if (m_web)
+        m_web->Resume();
     m_core->SetupAllReaders();
     ShowRecordCount();
     ShowLogGrid(true);
@@ -367,12 +429,93 @@ void TTimeRec::actspeechExecute()
     runDialog(dialog);
 }
 
+void TTimeRec::actemailExecute()
+{
+    TSetEmail dialog(this);
+    if (runDialog(dialog) == QDialog::Accepted)
+        m_emailQueue->ArmEmailTimer();
+}
+
+// ---- Login and protected commands ----------------------------------------------------------
+
+QList<QAction *> TTimeRec::ProtectedCommands() const
+{
+    // Everything beyond watching the log. A new protected command is one more line here, in
+    // its place in this order. Left out on purpose, as they work logged out too: "Login",
+    // "Logout", "Set Password", "Exit", "About Tallyclock", the tray's "Open Door" and "Show
+    // Tallyclock", and the door button.
+    return {
+        m_ui->xhide,           // Hide to Systray
+        m_ui->xdelete,         // Erase Log Database
+        m_ui->actxerasestaffs, // Erase Staff Records
+        m_ui->actHideIt,       // Hide On Startup
+        m_ui->actemail,        // Email
+        m_ui->actcap,          // Hide Webcam
+        m_ui->actDelRec,       // Delete this Attendance Record (grid popup)
+        m_ui->actspeech,       // Enable Speech Feedback
+        m_ui->actWebReporter,  // Web Reporter
+    };
+}
+
+bool TTimeRec::IsLoggedIn() const
+{
+    return !m_ui->actLogin->isEnabled();
+}
+
 void TTimeRec::SetLoggedIn(bool loggedIn)
 {
-    m_loggedIn = loggedIn;
-    for (QAction *action : {m_ui->xhide, m_ui->actHideIt, m_ui->xdelete, m_ui->actxerasestaffs,
-                            m_ui->actDelRec, m_ui->actspeech})
+    m_ui->actLogin->setEnabled(!loggedIn);
+    m_ui->popLogin->setEnabled(!loggedIn);
+    m_ui->actLogout->setEnabled(loggedIn);
+    for (QAction *action : ProtectedCommands())
         action->setEnabled(loggedIn);
+}
+
+void TTimeRec::actLoginExecute()
+{
+    if (IsPasswordEmpty()) {
+        // Nothing to check against: the login is free until a password is set.
+        ShowInfo(QStringLiteral("No password registered yet."));
+    } else {
+        TPasswordDlg dialog(this);
+        if (runDialog(dialog) != QDialog::Accepted)
+            return;
+    }
+    SetLoggedIn(true);
+    // A login from the tray menu opens the window.
+    TrayIcon1DblClick();
+}
+
+void TTimeRec::actLogoutExecute()
+{
+    SetLoggedIn(false);
+}
+
+void TTimeRec::actsetpasswdExecute()
+{
+    if (!IsPasswordEmpty()) {
+        TPasswordDlg old(this);
+        old.setWindowTitle(QStringLiteral("Old password"));
+        if (runDialog(old) != QDialog::Accepted)
+            return;
+    }
+    TDlgNewPass dialog(this);
+    if (runDialog(dialog) != QDialog::Accepted)
+        return;
+    try {
+        StoreAdminPassword(dialog.NewPassword());
+    } catch (const std::exception &) {
+        ShowUpdateFailed();
+        return;
+    }
+    ShowInfo(QStringLiteral("New password registered."));
+}
+
+void TTimeRec::xaboutClick()
+{
+    Taboutbox about(this);
+    about.SetWordWrap(true);
+    runDialog(about);
 }
 
 void TTimeRec::SetDialogRunner(DialogRunner runner)
@@ -620,4 +763,117 @@ void TTimeRec::SetDoorButtonCaption(const QString &text)
 void TTimeRec::ShowStatusNotice(const QString &text)
 {
     statusBar()->showMessage(text, 10000);
+}
+
+// ---- Camera column -------------------------------------------------------------------------
+
+TCapture *TTimeRec::Capture() const
+{
+    return m_ui->Capture;
+}
+
+void TTimeRec::StartCamera()
+{
+    TCapture *capture = m_ui->Capture;
+    try {
+        if (!capture->InitDevices())
+            return; // no camera: the column stays as it is
+        capture->hide();
+        capture->VideoGrabber().SetOnBuffer(m_camera->SnapshotDoneHandler());
+        capture->OnChangeDevice = [this] { CaptureChangeDevice(); };
+        capture->OnVideoFormatChange = [this] { CaptureVideoFormatChange(); };
+        CaptureChangeDevice();
+        CaptureVideoFormatChange();
+        const QString source = ReadRegString(QStringLiteral("CamSource"), QString());
+        if (!source.isEmpty()) {
+            m_ui->pancap->show();
+            capture->SelectDevices(source, QString());
+            capture->show();
+            m_ui->actcap->setChecked(false);
+        }
+    } catch (...) {
+        DisableCamera();
+    }
+}
+
+void TTimeRec::EnableCamera()
+{
+    m_ui->pancap->show();
+    WriteRegBool(QStringLiteral("CamEnable"), true);
+    m_ui->Capture->show();
+    StartCamera();
+}
+
+void TTimeRec::DisableCamera()
+{
+    WriteRegString(QStringLiteral("CamSource"), QString());
+    WriteRegBool(QStringLiteral("CamEnable"), false);
+    m_ui->actcap->setChecked(true);
+    m_ui->Capture->hide();
+    m_ui->pancap->hide();
+}
+
+void TTimeRec::actcapExecute(bool checked)
+{
+    if (checked)
+        DisableCamera();
+    else
+        EnableCamera();
+}
+
+void TTimeRec::CaptureChangeDevice()
+{
+    TCapture *capture = m_ui->Capture;
+    capture->SetVideoFormat(capture->width(), capture->height(), 30.0, 24);
+}
+
+void TTimeRec::CaptureVideoFormatChange()
+{
+    // The preview is laid out anew over the control's own rectangle.
+    TCapture *capture = m_ui->Capture;
+    capture->setGeometry(capture->geometry());
+    capture->update();
+}
+
+// ---- Web report --------------------------------------------------------------------------------
+
+void TTimeRec::actWebReporterExecute()
+{
+    const bool enable = !m_ui->actWebReporter->isChecked();
+    WriteRegBool(QStringLiteral("WebEnabled"), enable);
+    m_ui->actWebReporter->setChecked(enable);
+    if (!enable) {
+        stopWebReporter();
+        ShowInfo(QStringLiteral("Web Reporter features are disabled"));
+        return;
+    }
+    // A port that cannot be bound is shown instead; WebEnabled and the mark stay as set.
+    if (!startWebReporter())
+        return;
+    QString addresses;
+    GetLocalIpList(addresses);
+    ShowInfo(QStringLiteral("Web Reporter features are enabled. You can browse the attendance "
+                            "records by your web browser. Just for your reference, the IP "
+                            "address of your machine is found as follows: ") +
+             addresses);
+}
+
+bool TTimeRec::startWebReporter()
+{
+    if (!m_web) {
+        const QDir data(DataPath);
+        m_web = std::make_unique<TWebReporter>(data.filePath(AttendFileName()),
+                                               data.filePath(SysdatFileName()));
+    }
+    QString error;
+    if (m_web->Start(ReadRegInteger(QStringLiteral("WebPort"), 80), &error))
+        return true;
+    ShowError(error);
+    return false;
+}
+
+void TTimeRec::stopWebReporter()
+{
+    if (m_web)
+        m_web->Stop();
 }

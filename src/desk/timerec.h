@@ -8,16 +8,22 @@
 #include "desk/deskcore.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
 
+class DeskCamera;
 class LogGridModel;
+class TCapture;
+class QAction;
 class QDialog;
 class QLabel;
 class QMenu;
 class TClock;
+class TEmailQueue;
 class TTrayIcon;
+class TWebReporter;
 
 namespace Ui {
 class TTimeRec;
@@ -62,6 +68,12 @@ public:
     void xexitClick();
     void actHideItExecute();
     void actspeechExecute();
+    // "Email": the e-mail settings dialog; on OK the e-mail timer is armed anew.
+    void actemailExecute();
+    // "Web Reporter": switches the web report server on or off and says so.
+    void actWebReporterExecute();
+    // The web report server; null until it is first switched on.
+    TWebReporter *WebReporter() const { return m_web.get(); }
 
     // ---- Log grid ----------------------------------------------------------------------------
     void ShowRecordCount() override;
@@ -78,12 +90,34 @@ public:
     int CurrentLogRow() const;
     void SetCurrentLogRow(int row);
 
-    // ---- Login state -------------------------------------------------------------------------
-    // Whether an administrator is logged in; the program starts logged out.
-    bool IsLoggedIn() const { return m_loggedIn; }
-    // Logging in or out enables or disables the protected commands.
+    // ---- Login and protected commands --------------------------------------------------------
+    // "Login" (menu and tray): asks for the password (free while none is registered), unlocks
+    // the protected commands and brings the window up.
+    void actLoginExecute();
+    // "Logout": locks the protected commands again; FormCreate runs it.
+    void actLogoutExecute();
+    // "Set Password": the old password first when one is registered, then the new one twice.
+    void actsetpasswdExecute();
+    // "About Tallyclock" (menu and tray).
+    void xaboutClick();
+    // Whether an administrator is logged in: "Login" is enabled exactly while nobody is.
+    bool IsLoggedIn() const;
+    // Enables or disables the protected commands, and "Login" and "Logout" the other way round.
     void SetLoggedIn(bool loggedIn);
-    void actLogoutExecute() { SetLoggedIn(false); }
+    // The commands only a logged-in administrator may use, in the order they are unlocked.
+    QList<QAction *> ProtectedCommands() const;
+
+    // ---- Camera column ---------------------------------------------------------------------
+    // Enumerates the devices and, with CamSource set, runs that device in the column.
+    void StartCamera();
+    void EnableCamera();
+    void DisableCamera();
+    // "Hide Webcam": its check mark has already flipped.
+    void actcapExecute(bool checked);
+    void CaptureChangeDevice();
+    void CaptureVideoFormatChange();
+    TCapture *Capture() const;
+    DeskCamera *Camera() const { return m_camera.get(); }
 
     // ---- IDeskView ---------------------------------------------------------------------------
     void ShowStaffPhoto(int card) override;
@@ -98,6 +132,7 @@ public:
     TTrayIcon *TrayIcon1() const { return m_tray; }
     LogGridModel *LogModel() const { return m_logModel; }
     TClock *Clock() const { return m_clock.get(); }
+    TEmailQueue *EmailQueue() const { return m_emailQueue.get(); }
     QLabel *StatusPanel(int index) const;
     QMenu *TrayMenu() const { return m_trayMenu; }
     QMenu *GridMenu() const { return m_gridMenu; }
@@ -110,6 +145,9 @@ protected:
 private:
     void wireCommands();
     void hideEmptyMenus();
+    // Starts the web server on WebPort; a port that cannot be bound is shown as an error.
+    bool startWebReporter();
+    void stopWebReporter();
     void showRowImages(int row);
     void hideImages();
     int runDialog(QDialog &dialog);
@@ -122,10 +160,12 @@ private:
     QMenu *m_trayMenu = nullptr;
     QMenu *m_gridMenu = nullptr;
     QLabel *m_statusPanels[2] = {nullptr, nullptr};
+    std::unique_ptr<DeskCamera> m_camera;
     std::unique_ptr<TDeskCore> m_core;
     std::unique_ptr<TClock> m_clock;
+    std::unique_ptr<TEmailQueue> m_emailQueue;
+    std::unique_ptr<TWebReporter> m_web;
     DialogRunner m_dialogRunner;
-    bool m_loggedIn = false;
     bool m_terminateRequested = false;
     bool m_startupShow = true;
     bool m_closed = false;

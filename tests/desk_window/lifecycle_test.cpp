@@ -317,7 +317,9 @@ TEST_F(StartupTest, LayoutMenusStatusBarAndTrayMenu)
     QStringList tray;
     for (QAction *a : w.TrayMenu()->actions())
         tray << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(tray, (QStringList{QStringLiteral("Show Tallyclock"), QStringLiteral("-"),
+    EXPECT_EQ(tray, (QStringList{QStringLiteral("About Tallyclock"), QStringLiteral("-"),
+                                 QStringLiteral("Login"), QStringLiteral("-"),
+                                 QStringLiteral("Show Tallyclock"), QStringLiteral("-"),
                                  QStringLiteral("Exit")}));
     ASSERT_EQ(w.GridMenu()->actions().size(), 1);
     EXPECT_EQ(w.GridMenu()->actions().first()->text(),

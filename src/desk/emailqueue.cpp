@@ -1,0 +1,111 @@
+#include "desk/emailqueue.h"
+
+#include "store/dataset.h"
+#include "store/email.h"
+#include "store/settings.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <climits>
+
+namespace {
+
+const QString SeqField = QStringLiteral("SEQ");
+
+void cancelQuietly(TDataSet &ds) noexcept
+{
+    try {
+        if (ds.State() == TDataSetState::Edit || ds.State() == TDataSetState::Insert)
+            ds.Cancel();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+TEmailQueue::TEmailQueue(TDataSet &emails, StatusFn status, QObject *parent)
+    : QObject(parent), m_emails(emails), m_status(std::move(status)), m_timer(new QTimer(this))
+{
+    connect(m_timer, &QTimer::timeout, this, &TEmailQueue::emailtimerTimer);
+}
+
+TEmailQueue::~TEmailQueue() = default;
+
+void TEmailQueue::ArmEmailTimer()
+{
+    if (m_stopped)
+        return;
+    const int minutes = ReadRegInteger(QStringLiteral("EmailIntervals"), 0);
+    // A stored value too large for the timer is held at the longest interval it can keep.
+    const int ms = minutes <= 0                ? 1000
+                   : minutes > INT_MAX / 60000 ? INT_MAX / 60000 * 60000
+                                               : minutes * 60000;
+    m_timer->setInterval(ms);
+    if (ReadRegBool(QStringLiteral("EmailEnabled"), false))
+        m_timer->start();
+    else
+        m_timer->stop();
+}
+
+void TEmailQueue::Stop()
+{
+    m_stopped = true;
+    m_timer->stop();
+}
+
+void TEmailQueue::status(const QString &text)
+{
+    if (m_status)
+        m_status(text);
+}
+
+void TEmailQueue::emailtimerTimer()
+{
+    // A tick that comes while a round waits on the server (the settings dialog re-armed the
+    // timer meanwhile) must not start a second round over the same rows.
+    if (m_sending)
+        return;
+    m_timer->stop();
+    m_sending = true;
+    try {
+        sendRound();
+    } catch (...) {
+        // A database failure ends the round silently; the rows stay for the next one.
+        cancelQuietly(m_emails);
+    }
+    m_sending = false;
+    ArmEmailTimer();
+}
+
+void TEmailQueue::sendRound()
+{
+    if (!m_emails.Active())
+        return;
+    while (m_emails.Active() && !m_emails.IsEmpty() && !m_stopped) {
+        QCoreApplication::processEvents();
+        if (!m_emails.Active() || m_emails.IsEmpty())
+            break;
+        m_emails.First();
+        const qint64 seq = m_emails.FieldByName(SeqField).AsLargeInt();
+        const QString title = m_emails.FieldByName(QStringLiteral("TITLE")).AsString();
+        const QString msg = m_emails.FieldByName(QStringLiteral("MSG")).AsString();
+        const QString attach = m_emails.FieldByName(QStringLiteral("ATTACH")).AsString();
+        status(QStringLiteral("Email sending: ") + title);
+
+        const bool sent = SendEmail(
+            this, ReadRegString(QStringLiteral("EmailSmtpServer"), QString()).toStdString(), m_port,
+            attach.toStdString(), msg.toStdString(), title.toStdString(), std::string(),
+            ReadRegString(QStringLiteral("EmailRecipant"), QString()).toStdString(),
+            ReadRegString(QStringLiteral("EmailSender"), QString()).toStdString());
+        if (!sent) {
+            status(QStringLiteral("Email sent error."));
+            return;
+        }
+        // Swipes during the send appended rows and left the cursor on the newest one: delete
+        // the row that was sent, found again by its number, never whatever is current now.
+        if (m_emails.Active() && m_emails.Locate(SeqField, seq))
+            m_emails.Delete();
+        status(QString());
+    }
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The web report: an HTML page of attendance log records for a request path and its
+// positional parameters (TWebReportPage), and the HTTP server that answers GET requests with it
+// (TWebReporter). The page builder runs on any thread with the connections it is given; the
+// server is started, suspended and stopped from the main thread, and its request threads read
+// the databases through read-only connections of their own, never through dsrc.
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <string>
+
+class TDatabase;
+
+// One page. Texts from the databases are HTML-escaped; parameters are used only as whole
+// numbers or as a name looked up through a bound query.
+class TWebReportPage
+{
+public:
+    static constexpr int DefaultRowLimit = 20;
+    static constexpr int DefaultRefreshSeconds = 60;
+
+    // att: the attendance log; sys: the system database (staff and group names).
+    TWebReportPage(TDatabase &att, TDatabase &sys);
+
+    // The page lines joined by CR LF. now is the request's moment (today's range and the
+    // date line). Raises EDatabaseError when a query cannot be run.
+    QString Build(const QString &document, const QStringList &params, const QString &title,
+                  const QDateTime &now);
+
+    // The positional items of a raw query string: split at "&", each percent-decoded ("+" as
+    // a blank) and read as UTF-8; an empty query gives none, and a trailing "&" adds none.
+    static QStringList SplitQuery(const std::string &query);
+
+    // The card of the first staff row (by name) whose name begins with the text,
+    // case-sensitive; 0 when none.
+    int FindCardByName(const QString &name);
+
+private:
+    TDatabase &m_att;
+    TDatabase &m_sys;
+};
+
+// The HTTP server. Start binds all local addresses and serves on threads of its own; Stop
+// ends the server and joins every thread it started. Main thread only.
+class TWebReporter
+{
+public:
+    TWebReporter(QString attendPath, QString sysdatPath);
+    ~TWebReporter();
+    TWebReporter(const TWebReporter &) = delete;
+    TWebReporter &operator=(const TWebReporter &) = delete;
+
+    // Binds the port and starts serving. False with the reason in *error when the port cannot
+    // be bound (taken, or below 1024 without privileges); nothing is left running then. A
+    // running server is stopped first.
+    bool Start(int port, QString *error = nullptr);
+    // Stops serving and joins the threads; open connections end at once or within the
+    // request time-outs. Safe to call when not running.
+    void Stop() noexcept;
+    bool IsRunning() const;
+    // The port bound by the last successful Start (useful with port 0: any free port).
+    int Port() const;
+
+    // While suspended (the desk has closed its databases for maintenance) every request gets
+    // "503 Service Unavailable" and the server's connections are closed; Suspend returns
+    // once no request holds one any more.
+    void Suspend();
+    void Resume();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};

@@ -1,0 +1,334 @@
+// The web report seen through a real HTTP client on loopback: the pages, their limits and
+// parameters, escaping of stored texts, bad requests, a port that is taken, and stopping.
+
+#include "desk/webreport.h"
+#include "store/clock.h"
+#include "store/datasrc.h"
+#include "store/settings.h"
+#include "testsupport/tempdata.h"
+
+#include <httplib.h>
+
+#include <QDateTime>
+#include <QStringList>
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+class WebTest : public TempDataTest
+{
+protected:
+    void SetUp() override
+    {
+        TempDataTest::SetUp();
+        ASSERT_TRUE(Data().IsValid());
+        PinClock(QDateTime(QDate(2026, 3, 9), QTime(14, 5, 7)));
+        m_web = std::make_unique<TWebReporter>(Data().AttendPath(), Data().SysdatPath());
+        QString error;
+        ASSERT_TRUE(m_web->Start(0, &error)) << error.toStdString();
+        m_client = std::make_unique<httplib::Client>("127.0.0.1", m_web->Port());
+        m_client->set_read_timeout(5, 0);
+    }
+    void TearDown() override
+    {
+        m_client.reset();
+        m_web.reset();
+        PinClock(QDateTime());
+        TempDataTest::TearDown();
+    }
+
+    void addLog(const QDateTime &t, int card, int mode = 1, int reader = 1)
+    {
+        TStatement q = dsrc->att.Prepare(QStringLiteral(
+            "insert into recorder (SYSTIME, CARDNO, MODE, READER, LOCK) values (?, ?, ?, ?, 0)"));
+        q.Bind(1, t);
+        q.Bind(2, card);
+        q.Bind(3, mode);
+        q.Bind(4, reader);
+        q.Step();
+    }
+    int addGroup(const QString &name)
+    {
+        TStatement q = dsrc->src.Prepare(QStringLiteral("insert into gid (DESCX) values (?)"));
+        q.Bind(1, name);
+        q.Step();
+        return static_cast<int>(dsrc->src.LastInsertRowId());
+    }
+    void addStaff(int card, const QString &name, int group)
+    {
+        TStatement q = dsrc->src.Prepare(
+            QStringLiteral("insert into staffs (CARDNO, NAME, WORKGRP) values (?, ?, ?)"));
+        q.Bind(1, card);
+        q.Bind(2, name);
+        q.Bind(3, group);
+        q.Step();
+    }
+
+    // The page's lines; fails the test unless the answer is 200.
+    QStringList get(const std::string &target)
+    {
+        auto res = m_client->Get(target.c_str());
+        if (!res) {
+            ADD_FAILURE() << target << ": no answer";
+            return {};
+        }
+        EXPECT_EQ(res->status, 200) << target;
+        return QString::fromStdString(res->body).split(QStringLiteral("\r\n"));
+    }
+    static QStringList rowsOf(const QStringList &lines)
+    {
+        QStringList rows;
+        for (const QString &l : lines)
+            if (l.startsWith(QLatin1String("<tr align=center")))
+                rows << l;
+        return rows;
+    }
+    static QString countLine(const QStringList &lines)
+    {
+        for (const QString &l : lines)
+            if (l.startsWith(QLatin1Char('[')))
+                return l;
+        return {};
+    }
+
+    std::unique_ptr<TWebReporter> m_web;
+    std::unique_ptr<httplib::Client> m_client;
+};
+
+TEST_F(WebTest, TodayWithoutRecordsIsTheEmptyPage)
+{
+    addLog(QDateTime(QDate(2026, 3, 8), QTime(9, 0)), 5); // yesterday only
+    const QStringList lines = get("/today");
+    const QStringList expected{QStringLiteral("<head>"),
+                               QStringLiteral("<title>"),
+                               QStringLiteral("Tallyclock"),
+                               QStringLiteral("</title>"),
+                               QStringLiteral("</head>"),
+                               QStringLiteral("<body bgcolor=#f5f5f5>"),
+                               QStringLiteral("<center>"),
+                               QStringLiteral("<strong><u>Time Logs Report V1.0</u></strong><br>"),
+                               QStringLiteral("Mar 9, 2026 Mon - PM 02:05:07<br>"),
+                               QStringLiteral("[0 record(s)]<br>"),
+                               QStringLiteral("<br>"),
+                               QStringLiteral("No record.<br>"),
+                               QStringLiteral("</table>"),
+                               QStringLiteral("</center>"),
+                               QStringLiteral("</body>")};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST_F(WebTest, LimitsAndOrder)
+{
+    const QDateTime base(QDate(2026, 3, 9), QTime(8, 0));
+    for (int i = 0; i < 12; ++i)
+        addLog(base.addSecs(60 * i), 100 + i);
+    addLog(QDateTime(QDate(2026, 3, 8), QTime(8, 0)), 99); // not today
+
+    struct Case
+    {
+        const char *target;
+        const char *count;
+        int rows;
+        const char *firstCard;
+    };
+    const Case cases[] = {
+        {"/logs?5", "[5 / 13 record(s)]<br>", 5, "[111]"},
+        {"/logs?0", "[0 / 13 record(s)]<br>", 1, "[111]"}, // the limit is tested after a row
+        {"/logs?abc", "[13 record(s)]<br>", 13, "[111]"},  // not a number: default 20
+        {"/logs", "[13 record(s)]<br>", 13, "[111]"},
+        {"/LOGS?5", "[13 record(s)]<br>", 13, "[111]"}, // another case: all records, 20 rows
+        {"/", "[13 record(s)]<br>", 13, "[111]"},
+        {"/today?3", "[3 / 12 record(s)]<br>", 3, "[111]"},
+        {"/today?3&4", "[12 record(s)]<br>", 12, "[111]"}, // two parameters: none used
+        {"/monitor?30", "[12 record(s)]<br>", 12, "[111]"},
+        {"/monitor?30&2", "[2 / 12 record(s)]<br>", 2, "[111]"},
+        {"/logs?%35", "[5 / 13 record(s)]<br>", 5, "[111]"}, // percent-encoded
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.target);
+        const QStringList lines = get(c.target);
+        EXPECT_EQ(countLine(lines), QString::fromLatin1(c.count));
+        const QStringList rows = rowsOf(lines);
+        ASSERT_EQ(rows.size(), c.rows);
+        EXPECT_TRUE(rows[0].contains(QString::fromLatin1(c.firstCard))) << rows[0].toStdString();
+    }
+    // Newest first, backgrounds alternating from white.
+    const QStringList rows = rowsOf(get("/logs?5"));
+    for (int i = 0; i < rows.size(); ++i) {
+        EXPECT_TRUE(rows[i].startsWith(i % 2 == 0
+                                           ? QLatin1String("<tr align=center bgcolor=#FFFFFF>")
+                                           : QLatin1String("<tr align=center bgcolor=#F5F5F5>")));
+        EXPECT_TRUE(rows[i].contains(QStringLiteral("[%1]").arg(111 - i)));
+    }
+}
+
+TEST_F(WebTest, MonitorRefresh)
+{
+    const QStringList one = get("/monitor?30");
+    EXPECT_EQ(one.mid(0, 7), (QStringList{QStringLiteral("<head>"),
+                                          QStringLiteral("<meta http-equiv=refresh content=30>"),
+                                          QStringLiteral("<title>"), QStringLiteral("Tallyclock"),
+                                          QStringLiteral(" - auto refresh in 30s"),
+                                          QStringLiteral("</title>"), QStringLiteral("</head>")}));
+    const QStringList two = get("/monitor?30&100");
+    EXPECT_EQ(two[1], QStringLiteral("<meta http-equiv=refresh content=30>"));
+    EXPECT_TRUE(get("/monitor")[1].contains(QLatin1String("content=60>")));
+}
+
+TEST_F(WebTest, PersonByCardNameAndUnknownName)
+{
+    const int office = addGroup(QStringLiteral("Office"));
+    addStaff(7, QStringLiteral("Alice Brown"), office);
+    addStaff(8, QStringLiteral("Bob Stone"), office);
+    const QDateTime t(QDate(2026, 3, 9), QTime(8, 0));
+    addLog(t, 7, 1, 2);
+    addLog(t.addSecs(60), 8, 2, 3);
+    addLog(t.addSecs(120), 7, 2, 0);
+
+    struct Case
+    {
+        const char *target;
+        int rows;
+        const char *mustHave;
+    };
+    const Case cases[] = {
+        {"/person?7", 2, "Alice Brown"},
+        {"/person?Bob", 1, "Bob Stone"},
+        {"/person?Alice%20B&1", 1, "Alice Brown"},
+        {"/person?Alice%20B", 2, "Alice Brown"},
+        {"/person?Nobody", 3, "Bob Stone"}, // names nobody: every record
+        {"/person?bob", 3, "Alice Brown"},  // the name match is case-sensitive
+        {"/person?", 3, "Bob Stone"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.target);
+        const QStringList rows = rowsOf(get(c.target));
+        EXPECT_EQ(rows.size(), c.rows);
+        EXPECT_TRUE(rows.join(QString()).contains(QString::fromLatin1(c.mustHave)));
+    }
+    const QStringList rows = rowsOf(get("/person?7"));
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0], QStringLiteral("<tr align=center bgcolor=#FFFFFF><td>Mar 9, 2026 Mon - AM "
+                                      "08:02:00</td><td>Alice Brown</td><td>Office</td><td>OUT</"
+                                      "td><td>DENIED</td></tr>"));
+    EXPECT_TRUE(rows[1].contains(QLatin1String("<td>IN</td><td>COM2</td>")));
+}
+
+TEST_F(WebTest, StoredTextsAreEscaped)
+{
+    WriteRegString(QStringLiteral("WebTitle"), QStringLiteral("Desk <b>&</b>"));
+    const int group = addGroup(QStringLiteral("R&D <i>"));
+    addStaff(9, QStringLiteral("<script>x</script>"), group);
+    addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 9);
+    const QString page = get("/logs").join(QStringLiteral("\n"));
+    EXPECT_FALSE(page.contains(QLatin1String("<script>")));
+    EXPECT_TRUE(page.contains(QLatin1String("<td>&lt;script&gt;x&lt;/script&gt;</td>")));
+    EXPECT_TRUE(page.contains(QLatin1String("<td>R&amp;D &lt;i&gt;</td>")));
+    EXPECT_TRUE(page.contains(QLatin1String("\nDesk &lt;b&gt;&amp;&lt;/b&gt;\n")));
+}
+
+TEST_F(WebTest, BadRequestsGetAPageOrAPlainError)
+{
+    addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 1);
+    // Many parameters, invalid UTF-8, SQL in a name, a huge number.
+    std::string many = "/logs?";
+    for (int i = 0; i < 1000; ++i)
+        many += "1&";
+    const std::string pages[] = {
+        many,        "/person?%FF%FE%00", "/person?x'%20or%201=1--", "/logs?99999999999999999999",
+        "/person?%", "/t%6Fday"};
+    for (const std::string &target : pages) {
+        SCOPED_TRACE(target);
+        auto res = m_client->Get(target.c_str());
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, 200);
+        EXPECT_NE(res->body.find("</body>"), std::string::npos);
+    }
+    // A query string beyond what a request line may hold.
+    auto longOne = m_client->Get(("/logs?" + std::string(20000, '9')).c_str());
+    ASSERT_TRUE(longOne);
+    EXPECT_GE(longOne->status, 400);
+    auto post = m_client->Post("/logs", "x", "text/plain");
+    ASSERT_TRUE(post);
+    EXPECT_EQ(post->status, 405);
+    auto del = m_client->Delete("/logs");
+    ASSERT_TRUE(del);
+    EXPECT_EQ(del->status, 405);
+}
+
+TEST_F(WebTest, SilentClientDoesNotHoldUpOthersOrStop)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(m_web->Port()));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    // The others are served meanwhile.
+    EXPECT_EQ(countLine(get("/logs")), QStringLiteral("[0 record(s)]<br>"));
+    const auto start = std::chrono::steady_clock::now();
+    m_web->Stop();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(m_web->IsRunning());
+    EXPECT_LT(took, std::chrono::seconds(4));
+    ::close(fd);
+}
+
+TEST_F(WebTest, TakenPortIsReportedAndNothingRuns)
+{
+    TWebReporter second(Data().AttendPath(), Data().SysdatPath());
+    QString error;
+    EXPECT_FALSE(second.Start(m_web->Port(), &error));
+    EXPECT_FALSE(second.IsRunning());
+    EXPECT_TRUE(error.contains(QString::number(m_web->Port()))) << error.toStdString();
+    // The first one still serves.
+    EXPECT_EQ(get("/logs").first(), QStringLiteral("<head>"));
+}
+
+TEST_F(WebTest, SuspendedWhileTheDeskMaintainsItsFiles)
+{
+    m_web->Suspend();
+    auto res = m_client->Get("/logs");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 503);
+    m_web->Resume();
+    addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 4);
+    EXPECT_EQ(countLine(get("/logs")), QStringLiteral("[1 record(s)]<br>"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(WebQueryTest, PositionalItems)
+{
+    struct Case
+    {
+        const char *name;
+        std::string query;
+        QStringList items;
+    };
+    const Case cases[] = {
+        {"empty", "", {}},
+        {"one", "5", {QStringLiteral("5")}},
+        {"two", "30&100", {QStringLiteral("30"), QStringLiteral("100")}},
+        {"trailing amp adds none", "5&", {QStringLiteral("5")}},
+        {"leading amp", "&5", {QString(), QStringLiteral("5")}},
+        {"name=value stays whole", "n=5", {QStringLiteral("n=5")}},
+        {"percent and plus", "Ann%20Lee+Jr%26", {QStringLiteral("Ann Lee Jr&")}},
+        {"stray percent", "%zz%4", {QStringLiteral("%zz%4")}},
+        {"utf-8", "Jos%C3%A9", {QStringLiteral("Jos\u00e9")}},
+        {"invalid utf-8", "%FF", {QString(QChar(0xFFFD))}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(TWebReportPage::SplitQuery(c.query), c.items) << c.name;
+}
+
+} // namespace
