@@ -11,6 +11,7 @@
 #include "store/datasrc.h"
 #include "store/messages.h"
 #include "store/settings.h"
+#include "testsupport/benchsupport.h"
 #include "testsupport/readersim.h"
 #include "testsupport/tempdata.h"
 
@@ -44,52 +45,9 @@ constexpr int Readers8 = 8;
 
 std::map<std::string, std::vector<double>> g_latencyUs;
 
-double Percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const auto i = static_cast<std::size_t>(p * double(v.size() - 1) + 0.5);
-    return v[std::min(i, v.size() - 1)];
-}
-
-// Message boxes would stop the run: print them instead.
-class PrintedMessages final : public MessageSink
-{
-public:
-    MsgButton Show(MsgKind, const QString &text, MsgButtons, const QString &) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return MsgButton::Ok;
-    }
-};
-
 void FillDatabases()
 {
-    TTransaction logTx(dsrc->att);
-    dsrc->att.Exec(
-        QStringLiteral(
-            "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < %1) "
-            "INSERT INTO recorder (SYSTIME, CARDNO, MODE, READER, LOCK) "
-            "SELECT strftime('%Y-%m-%d %H:%M:%S', '2020-01-01', '+' || (x * 60) || ' seconds'), "
-            "x % %2 + 1, 1 + x % 2, 1 + x % 8, 1 + x % 8 FROM c")
-            .arg(LogRows)
-            .arg(StaffRows));
-    logTx.Commit();
-    TTransaction staffTx(dsrc->src);
-    dsrc->src.Exec(
-        QStringLiteral(
-            "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < %1) "
-            "INSERT INTO staffs (CARDNO, NAME, WORKGRP, COM1, COM2, COM3, COM4, COM5, COM6, COM7, "
-            "COM8) SELECT x, 'Staff ' || x, 1, 1, 1, 1, 1, 1, 1, 1, 1 FROM c")
-            .arg(StaffRows));
-    staffTx.Commit();
-    // IN readers that are their own lock, the common door.
-    dsrc->src.Exec(QStringLiteral("UPDATE reader SET ENABLE=1, OUTPORT=PORTNO, MODE=1, "
-                                  "LOCKTIME=3, APB=0, CAPTURE=0, MOTION=-1"));
-    dsrc->logs.Refresh();
-    dsrc->logs.Last();
-    dsrc->staff.Refresh();
+    FillDeskDatabases(LogRows, StaffRows);
 }
 
 // Spins the event loop until the reader holds n frames.

@@ -11,6 +11,7 @@
 #include "store/dbfile.h"
 #include "store/messages.h"
 #include "store/settings.h"
+#include "testsupport/benchsupport.h"
 #include "testsupport/readersim.h"
 #include "testsupport/tempdata.h"
 
@@ -43,50 +44,9 @@ constexpr int Swipes = 1000;
 // Bounds: per client thread, and for the whole load phase.
 constexpr int MaxRequestsPerThread = 100000;
 
-double Percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const auto i = static_cast<std::size_t>(p * double(v.size() - 1) + 0.5);
-    return v[std::min(i, v.size() - 1)];
-}
-
-class PrintedMessages final : public MessageSink
-{
-public:
-    MsgButton Show(MsgKind, const QString &text, MsgButtons, const QString &) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return MsgButton::Ok;
-    }
-};
-
 void FillDatabases()
 {
-    TTransaction logTx(dsrc->att);
-    dsrc->att.Exec(
-        QStringLiteral(
-            "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < %1) "
-            "INSERT INTO recorder (SYSTIME, CARDNO, MODE, READER, LOCK) "
-            "SELECT strftime('%Y-%m-%d %H:%M:%S', '2020-01-01', '+' || (x * 60) || ' seconds'), "
-            "x % %2 + 1, 1 + x % 2, 1 + x % 8, 1 + x % 8 FROM c")
-            .arg(LogRows)
-            .arg(StaffRows));
-    logTx.Commit();
-    TTransaction staffTx(dsrc->src);
-    dsrc->src.Exec(
-        QStringLiteral(
-            "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < %1) "
-            "INSERT INTO staffs (CARDNO, NAME, WORKGRP, COM1, COM2, COM3, COM4, COM5, COM6, COM7, "
-            "COM8) SELECT x, 'Staff ' || x, 1, 1, 1, 1, 1, 1, 1, 1, 1 FROM c")
-            .arg(StaffRows));
-    staffTx.Commit();
-    dsrc->src.Exec(QStringLiteral("UPDATE reader SET ENABLE=1, OUTPORT=PORTNO, MODE=1, "
-                                  "LOCKTIME=3, APB=0, CAPTURE=0, MOTION=-1"));
-    dsrc->logs.Refresh();
-    dsrc->logs.Last();
-    dsrc->staff.Refresh();
+    FillDeskDatabases(LogRows, StaffRows);
 }
 
 // Swipes at reader 1, each timed from its last byte to the door command.
