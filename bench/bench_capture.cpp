@@ -8,6 +8,7 @@
 //
 // Usage: bench_capture [google benchmark flags]
 
+#include "testsupport/isolatedsettings.h"
 #include "capture/DXCapture.h"
 #include "desk/deskcamera.h"
 #include "desk/deskcore.h"
@@ -211,9 +212,7 @@ BENCHMARK(BM_SwipeToDoorWithCapture)
 int main(int argc, char **argv)
 {
     QTemporaryDir settingsDir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
-    QStandardPaths::setTestModeEnabled(true);
+    IsolateSettings(settingsDir);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     PrintedMessages messages;

@@ -3,6 +3,7 @@
 // over each. Targets: the large log starts in at most 1 s, and holds at most 50 MB more than
 // the empty one.
 
+#include "testsupport/isolatedsettings.h"
 #include "desk/loggridmodel.h"
 #include "desk/timerec.h"
 #include "store/datasrc.h"
@@ -131,9 +132,7 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir settingsDir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
-    QStandardPaths::setTestModeEnabled(true);
+    IsolateSettings(settingsDir);
     QApplication app(argc, argv);
     CountingMessages messages;
     SetMessageSink(&messages);

@@ -6,6 +6,7 @@
 //
 // Usage: bench_desk_swipe [--burst-seconds=N] (default 60) [google benchmark flags]
 
+#include "testsupport/isolatedsettings.h"
 #include "desk/deskcore.h"
 #include "readerlink/reader.h"
 #include "store/datasrc.h"
@@ -235,9 +236,7 @@ int main(int argc, char **argv)
 
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir settingsDir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
-    QStandardPaths::setTestModeEnabled(true);
+    IsolateSettings(settingsDir);
     QApplication app(argc, argv);
     PrintedMessages messages;
     SetMessageSink(&messages);

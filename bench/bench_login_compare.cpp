@@ -7,6 +7,8 @@
 #include "store/passwd.h"
 
 #include <QCoreApplication>
+#include "medianreporter.h"
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -57,21 +59,6 @@ BENCHMARK(BM_SameSecretFirstDiffers)->Repetitions(15)->ReportAggregatesOnly(true
 BENCHMARK(BM_SameSecretLastDiffers)->Repetitions(15)->ReportAggregatesOnly(true);
 BENCHMARK(BM_QStringEqualFirstDiffers)->Repetitions(15)->ReportAggregatesOnly(true);
 BENCHMARK(BM_QStringEqualLastDiffers)->Repetitions(15)->ReportAggregatesOnly(true);
-
-// Keeps the median of each benchmark beside the usual console report.
-class MedianReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medianNs[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> medianNs;
-};
 
 } // namespace
 

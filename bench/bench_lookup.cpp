@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include "medianreporter.h"
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -107,21 +109,6 @@ void BM_BarePreparedSelect(benchmark::State &state)
 
 BENCHMARK(BM_GetStaffByCard)->Repetitions(15)->ReportAggregatesOnly(true);
 BENCHMARK(BM_BarePreparedSelect)->Repetitions(15)->ReportAggregatesOnly(true);
-
-// Keeps the median of each benchmark beside the usual console report.
-class MedianReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medianNs[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> medianNs;
-};
 
 } // namespace
 

@@ -4,6 +4,7 @@
 //
 // Usage: bench_web [--seconds=N] (load phase length, default 5; at most 60)
 
+#include "testsupport/isolatedsettings.h"
 #include "desk/deskcore.h"
 #include "desk/webreport.h"
 #include "readerlink/reader.h"
@@ -124,9 +125,7 @@ int main(int argc, char **argv)
 
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir settingsDir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
-    QStandardPaths::setTestModeEnabled(true);
+    IsolateSettings(settingsDir);
     QApplication app(argc, argv);
     PrintedMessages messages;
     SetMessageSink(&messages);

@@ -1,6 +1,7 @@
 // Test main: one QApplication (offscreen) for the whole run, settings and standard paths
 // redirected into a temporary folder so that no test reads or writes the user's own.
 
+#include "testsupport/isolatedsettings.h"
 #include "store/messages.h"
 
 #include <QApplication>
@@ -32,9 +33,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
                                                                      : qgetenv("QT_QPA_PLATFORM"));
     QTemporaryDir settingsDir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
-    QStandardPaths::setTestModeEnabled(true);
+    IsolateSettings(settingsDir);
     QApplication app(argc, argv);
     UnexpectedMessages unexpected;
     SetMessageSink(&unexpected);
