@@ -5,7 +5,10 @@
 // server is started, suspended and stopped from the main thread, and its request threads read
 // the databases through read-only connections of their own, never through dsrc.
 
+#include "store/utils.h"
+
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +16,21 @@
 #include <string>
 
 class TDatabase;
+
+// What pages built on the same two connections may share. Counting a long log costs far more
+// than the rest of a page, so the log's row count is kept with the highest row id it covered:
+// while no rows were deleted meanwhile, only the rows added after that one are counted. The
+// holders' names and groups are kept while the system file is unchanged (SQLite's data version
+// of that connection).
+struct TWebReportCache
+{
+    qint64 logVersion = -1;
+    qint64 logCount = 0;
+    qint64 logMaxRowId = 0;
+    quint64 logDeletions = 0;
+    qint64 staffVersion = -1;
+    QHash<int, TStaffRec> holders;
+};
 
 // One page. Texts from the databases are HTML-escaped; parameters are used only as whole
 // numbers or as a name looked up through a bound query.
@@ -23,7 +41,8 @@ public:
     static constexpr int DefaultRefreshSeconds = 60;
 
     // att: the attendance log; sys: the system database (staff and group names).
-    TWebReportPage(TDatabase &att, TDatabase &sys);
+    // cache: kept by the caller with these two connections, or null for none.
+    TWebReportPage(TDatabase &att, TDatabase &sys, TWebReportCache *cache = nullptr);
 
     // The page lines joined by CR LF. now is the request's moment (today's range and the
     // date line). Raises EDatabaseError when a query cannot be run.
@@ -39,8 +58,13 @@ public:
     int FindCardByName(const QString &name);
 
 private:
+    qint64 countRows(const QString &where, int card);
+    QHash<int, TStaffRec> &cachedHolders();
+    const TStaffRec &holder(int card, QHash<int, TStaffRec> &holders);
+
     TDatabase &m_att;
     TDatabase &m_sys;
+    TWebReportCache *m_cache;
 };
 
 // The HTTP server. Start binds all local addresses and serves on threads of its own; Stop

@@ -15,6 +15,8 @@
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <functional>
+#include <vector>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -166,6 +168,57 @@ TEST_F(WebTest, LimitsAndOrder)
                                            : QLatin1String("<tr align=center bgcolor=#F5F5F5>")));
         EXPECT_TRUE(rows[i].contains(QStringLiteral("[%1]").arg(111 - i)));
     }
+}
+
+// The server keeps the log's count and the holders' names between requests on a connection:
+// each change to the files must still show on the very next page.
+TEST_F(WebTest, KeptCountsAndNamesFollowEveryChange)
+{
+    const int group = addGroup(QStringLiteral("Day"));
+    addStaff(7, QStringLiteral("Ann"), group);
+    const QDateTime base(QDate(2026, 3, 9), QTime(8, 0));
+    int next = 0;
+    auto add = [&](int n) {
+        for (int i = 0; i < n; ++i)
+            addLog(base.addSecs(60 * next++), 7);
+    };
+    struct Step
+    {
+        const char *what;
+        std::function<void()> change;
+        int count;
+    };
+    const std::vector<Step> steps = {
+        {"three rows", [&] { add(3); }, 3},
+        {"two more", [&] { add(2); }, 5},
+        {"nothing changed", [] {}, 5},
+        {"the newest deleted and one added (its row id used again)",
+         [&] {
+             dsrc->att.Exec(QStringLiteral(
+                 "delete from recorder where rowid = (select max(rowid) from recorder)"));
+             add(1);
+         },
+         5},
+        {"an old one deleted through the grid's dataset",
+         [&] {
+             dsrc->logs.Refresh();
+             dsrc->logs.First();
+             dsrc->logs.Delete();
+         },
+         4},
+        {"all deleted", [&] { dsrc->att.Exec(QStringLiteral("delete from recorder")); }, 0},
+        {"one added after", [&] { add(1); }, 1},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        const QStringList lines = get("/logs?20");
+        EXPECT_EQ(countLine(lines), QStringLiteral("[%1 record(s)]<br>").arg(step.count));
+        EXPECT_EQ(rowsOf(lines).size(), step.count);
+    }
+    EXPECT_TRUE(rowsOf(get("/logs"))[0].contains(QStringLiteral("<td>Ann</td>")));
+    dsrc->src.Exec(QStringLiteral("update staffs set NAME = 'Bea' where CARDNO = 7"));
+    EXPECT_TRUE(rowsOf(get("/logs"))[0].contains(QStringLiteral("<td>Bea</td>")));
 }
 
 TEST_F(WebTest, MonitorRefresh)

@@ -7,6 +7,9 @@
 
 #include <QFile>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
 #include <malloc.h>
 #include <sqlite3.h>
 
@@ -400,6 +403,58 @@ TEST_F(DataSetTest, TransactionRollsBackUnlessCommitted)
     EXPECT_FALSE(d().att.InTransaction());
     logs.Refresh();
     EXPECT_EQ(cardsInOrder(logs), (QList<int>{3}));
+}
+
+TEST_F(DataSetTest, DeletionsOfEveryKindRaiseTheirFilesDeletionGeneration)
+{
+    TDataSet &logs = d().logs;
+    for (int card = 1; card <= 4; ++card)
+        appendLog(logs, "2026-03-02 08:00:00", card);
+    struct Step
+    {
+        const char *what;
+        std::function<void()> run;
+        bool deletes;
+    };
+    const std::vector<Step> steps = {
+        {"append", [&] { appendLog(logs, "2026-03-02 09:00:00", 9); }, false},
+        {"edit",
+         [&] {
+             d().att.Exec(QStringLiteral("UPDATE recorder SET MODE = 2 WHERE CARDNO = 9"));
+         },
+         false},
+        {"dataset delete",
+         [&] {
+             logs.First();
+             logs.Delete();
+         },
+         true},
+        {"delete with a condition",
+         [&] { d().att.Exec(QStringLiteral("DELETE FROM recorder WHERE CARDNO = 2")); }, true},
+        {"rolled-back delete",
+         [&] {
+             TTransaction t(d().att);
+             d().att.Exec(QStringLiteral("DELETE FROM recorder WHERE CARDNO = 3"));
+         },
+         true},
+        // Without a condition SQLite would drop the table's pages wholesale, unseen.
+        {"whole-table delete", [&] { d().att.Exec(QStringLiteral("DELETE FROM recorder")); },
+         true},
+    };
+    for (const Step &step : steps) {
+        const quint64 attBefore = TDatabase::DeletionGeneration(DbKind::Attend);
+        const quint64 sysBefore = TDatabase::DeletionGeneration(DbKind::Sysdat);
+        step.run();
+        EXPECT_EQ(TDatabase::DeletionGeneration(DbKind::Attend) > attBefore, step.deletes)
+            << step.what;
+        EXPECT_EQ(TDatabase::DeletionGeneration(DbKind::Sysdat), sysBefore) << step.what;
+    }
+    EXPECT_EQ(scalar(d().att, QStringLiteral("SELECT count(*) FROM recorder")), 0);
+    // Tables can still be made and dropped on a watched connection.
+    d().att.Exec(QStringLiteral("CREATE TABLE scratch (x); DROP TABLE scratch"));
+    EXPECT_EQ(scalar(d().att,
+                     QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name = 'scratch'")),
+              0);
 }
 
 TEST_F(DataSetTest, RefreshStaysOnTheSameRow)

@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <algorithm>
 #include <atomic>
+// Debian's SQLite is built with the row-change hook; its declaration needs this.
+#define SQLITE_ENABLE_PREUPDATE_HOOK
 #include <sqlite3.h>
 
 // ---------------------------------------------------------------------------------------------
@@ -304,6 +306,24 @@ QByteArray TStatement::ColumnBlob(int column) const
 
 namespace {
 
+// Row deletions by this process's read-write connections, by kind of file.
+std::atomic<quint64> deletionGenerations[3];
+
+std::atomic<quint64> &deletionGeneration(DbKind kind)
+{
+    return deletionGenerations[static_cast<int>(kind)];
+}
+
+// Seen before each row change. Registering it also keeps SQLite from dropping a whole table's
+// rows at once unseen: a delete without a condition then goes row by row through here too.
+void rowChanging(void *counter, sqlite3 *, int op, const char *, const char *, sqlite3_int64 key,
+                 sqlite3_int64 newKey)
+{
+    // An update that gives a row another row id takes the old one away.
+    if (op == SQLITE_DELETE || (op == SQLITE_UPDATE && key != newKey))
+        static_cast<std::atomic<quint64> *>(counter)->fetch_add(1, std::memory_order_release);
+}
+
 // Letters compared without case beyond ASCII (SQLite's own lower() knows ASCII only).
 void foldFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
 {
@@ -412,6 +432,14 @@ TDatabase::~TDatabase()
 
 void TDatabase::Open(const QString &path, DbKind kind, OpenMode mode)
 {
+    // Before SQLite's first use: without allocation statistics its allocations take no
+    // process-wide lock, so the web report's connections do not queue behind each other and
+    // the desk's own.
+    static const bool configured = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return true;
+    }();
+    (void)configured;
     Close();
     if (kind == DbKind::None)
         throw EDatabaseError(QStringLiteral("No database kind given for %1").arg(path),
@@ -471,6 +499,7 @@ void TDatabase::Open(const QString &path, DbKind kind, OpenMode mode)
             // Every commit reaches the disk before it returns; readers never block the writer.
             pragmaValue(db, "PRAGMA journal_mode=WAL");
             pragmaValue(db, "PRAGMA synchronous=FULL");
+            sqlite3_preupdate_hook(db, &rowChanging, &deletionGeneration(kind));
         }
         rc = sqlite3_create_function_v2(db, "tc_fold", 1,
                                         SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
@@ -489,6 +518,11 @@ void TDatabase::Open(const QString &path, DbKind kind, OpenMode mode)
     m_path = absolute;
     m_kind = kind;
     m_mode = mode;
+}
+
+quint64 TDatabase::DeletionGeneration(DbKind kind)
+{
+    return deletionGeneration(kind).load(std::memory_order_acquire);
 }
 
 void TDatabase::Close() noexcept

@@ -131,6 +131,12 @@ public:
 
     sqlite3 *Handle() const { return m_db; }
 
+    // Goes up whenever a read-write connection of this process deletes rows from a file of the
+    // kind (at the delete, before its commit; a rolled-back delete counts too). A reader that
+    // keeps figures of its own between transactions and sees it unchanged knows that rows were
+    // only added or edited meanwhile.
+    static quint64 DeletionGeneration(DbKind kind);
+
 private:
     friend class TDataSet;
     void attach(TDataSet *dataSet);
