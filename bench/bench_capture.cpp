@@ -2,9 +2,10 @@
 // 1. From TakeSnapshot to the JPEG renamed into place, against the wait for the next plain
 //    frame measured on the same pipeline (the least any snapshot can take). Target: p99 of the
 //    snapshot at most 100 ms.
-// 2. A swipe at a reader over a pseudo-terminal, from the card frame's last byte to the door
-//    command at the reader, with capture on against the same swipe with capture off, measured in
-//    the same run: the door must not wait for the snapshot.
+// 2. Swipes at two readers over pseudo-terminals, one with capture and one without, taking
+//    turns on one desk over a 1,000,000-row log: from the card frame's last byte to the door
+//    command at the reader. The door must not wait for the snapshot: with capture the desk's
+//    own figures (p50 at most 2 ms, p99 at most 5 ms) still hold.
 //
 // Usage: bench_capture [google benchmark flags]
 
@@ -16,6 +17,7 @@
 #include "store/messages.h"
 #include "store/paths.h"
 #include "store/settings.h"
+#include "testsupport/benchsupport.h"
 #include "testsupport/readersim.h"
 #include "testsupport/tempdata.h"
 
@@ -42,25 +44,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::map<std::string, std::vector<double>> g_ms;
-
-double Percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const auto i = static_cast<std::size_t>(p * double(v.size() - 1) + 0.5);
-    return v[std::min(i, v.size() - 1)];
-}
-
-class PrintedMessages final : public MessageSink
-{
-public:
-    MsgButton Show(MsgKind, const QString &text, MsgButtons, const QString &) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return MsgButton::Ok;
-    }
-};
 
 bool SpinUntil(const std::function<bool()> &pred, int ms)
 {
@@ -132,20 +115,23 @@ void BM_SnapshotToFile(benchmark::State &state)
     }
 }
 
+// Two readers on one desk with the camera running: port 1 takes a snapshot with each swipe,
+// port 2 does not. Their swipes take turns, so both meet the same machine.
 struct DoorRig
 {
-    DoorRig(bool withCapture)
+    DoorRig()
     {
         data = std::make_unique<TempData>();
-        sim.Start();
-        WriteRegString(QStringLiteral("COM1Device"), QString::fromStdString(sim.DevicePath()));
-        dsrc->src.Exec(QStringLiteral("UPDATE reader SET ENABLE=0"));
-        dsrc->src.Exec(QStringLiteral("UPDATE reader SET ENABLE=1, OUTPORT=1, MODE=1, "
-                                      "LOCKTIME=3, APB=0, CAPTURE=%1, MOTION=-1 WHERE PORTNO=1")
-                           .arg(withCapture ? 1 : 0));
-        dsrc->src.Exec(QStringLiteral("INSERT INTO staffs (CARDNO, NAME, WORKGRP, COM1) "
-                                      "VALUES (77, 'Door Tester', 1, 1)"));
-        dsrc->staff.Refresh();
+        // The desk's own figures are for a long log and a full staff list.
+        FillDeskDatabases(1000000, 10000);
+        for (int i = 0; i < 2; ++i) {
+            sims[i].Start();
+            WriteRegString(QStringLiteral("COM%1Device").arg(i + 1),
+                           QString::fromStdString(sims[i].DevicePath()));
+        }
+        for (int n = 3; n <= 8; ++n)
+            WriteRegString(QStringLiteral("COM%1Device").arg(n), QStringLiteral("/nonexistent"));
+        dsrc->src.Exec(QStringLiteral("UPDATE reader SET CAPTURE=1 WHERE PORTNO=1"));
         camera = std::make_unique<DeskCamera>(cam.capture, [this] {
             if (core)
                 core->CaptureSnapshotDone();
@@ -158,54 +144,56 @@ struct DoorRig
     {
         cam.capture.StopPreview();
         core.reset();
-        sim.Stop();
+        for (ReaderSim &sim : sims)
+            sim.Stop();
     }
     Camera cam;
     std::unique_ptr<TempData> data;
-    ReaderSim sim;
+    ReaderSim sims[2];
     std::unique_ptr<DeskCamera> camera;
     std::unique_ptr<TDeskCore> core;
 };
 
-void SwipeToDoor(benchmark::State &state, bool withCapture, const char *name)
+// One swipe at the simulator: from the card frame's last byte to the door command there.
+double SwipeToDoor(ReaderSim &sim)
 {
-    DoorRig rig(withCapture);
+    const std::size_t n = sim.Received().size() + 1;
+    std::atomic<bool> arrived{false};
+    Clock::time_point at;
+    const Clock::time_point sent = sim.SendCard(77);
+    std::thread watch([&] {
+        sim.WaitForFrames(n, 3000);
+        at = Clock::now();
+        arrived.store(true);
+    });
+    // The desk handles the swipe (and its snapshot wait) inside this loop.
+    SpinUntil([&] { return arrived.load(); }, 3000);
+    watch.join();
+    // The desk's handler, snapshot wait included, has returned by now; the same pause follows
+    // either kind of swipe.
+    SpinUntil([] { return false; }, 10);
+    return std::chrono::duration<double, std::milli>(at - sent).count();
+}
+
+void BM_SwipeToDoor(benchmark::State &state)
+{
+    DoorRig rig;
+    if (!rig.cam.capture.Previewing()) {
+        state.SkipWithError("test camera did not run");
+        return;
+    }
+    bool withCapture = false;
     for (auto _ : state) {
-        const std::size_t n = rig.sim.Received().size() + 1;
-        std::atomic<bool> arrived{false};
-        Clock::time_point at;
-        const Clock::time_point sent = rig.sim.SendCard(77);
-        std::thread watch([&] {
-            rig.sim.WaitForFrames(n, 3000);
-            at = Clock::now();
-            arrived.store(true);
-        });
-        // The desk handles the swipe (and its snapshot wait) inside this loop.
-        SpinUntil([&] { return arrived.load(); }, 3000);
-        watch.join();
-        SpinUntil([] { return false; }, withCapture ? 60 : 5);
-        const double ms = std::chrono::duration<double, std::milli>(at - sent).count();
-        g_ms[name].push_back(ms);
+        withCapture = !withCapture;
+        const double ms = SwipeToDoor(rig.sims[withCapture ? 0 : 1]);
+        g_ms[withCapture ? "door, capture" : "door, no capture"].push_back(ms);
         state.SetIterationTime(ms / 1000);
     }
 }
 
-void BM_SwipeToDoorNoCapture(benchmark::State &state)
-{
-    SwipeToDoor(state, false, "door, no capture");
-}
-void BM_SwipeToDoorWithCapture(benchmark::State &state)
-{
-    SwipeToDoor(state, true, "door, capture");
-}
-
 BENCHMARK(BM_NextFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(100);
 BENCHMARK(BM_SnapshotToFile)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
-BENCHMARK(BM_SwipeToDoorNoCapture)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(100);
-BENCHMARK(BM_SwipeToDoorWithCapture)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(100);
+BENCHMARK(BM_SwipeToDoor)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1000);
 
 } // namespace
 
@@ -239,10 +227,12 @@ int main(int argc, char **argv)
     row("door, no capture");
     row("door, capture");
     const double off = Percentile(g_ms["door, no capture"], 0.5);
+    const double on50 = Percentile(g_ms["door, capture"], 0.5);
+    const double on99 = Percentile(g_ms["door, capture"], 0.99);
     if (off > 0)
-        std::printf("  p50 ratio capture/no capture = %.2f, p99 ratio = %.2f\n",
-                    Percentile(g_ms["door, capture"], 0.5) / off,
-                    Percentile(g_ms["door, capture"], 0.99) /
-                        std::max(1e-9, Percentile(g_ms["door, no capture"], 0.99)));
+        std::printf("  p50 ratio capture/no capture = %.2f, p99 ratio = %.2f\n", on50 / off,
+                    on99 / std::max(1e-9, Percentile(g_ms["door, no capture"], 0.99)));
+    std::printf("  with capture: p50 %.2f ms %s 2 ms, p99 %.2f ms %s 5 ms\n", on50,
+                on50 <= 2 ? "<=" : "> (FAILS)", on99, on99 <= 5 ? "<=" : "> (FAILS)");
     return 0;
 }
