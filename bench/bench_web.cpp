@@ -231,7 +231,7 @@ int main(int argc, char **argv)
         const auto began = Clock::now();
         if (perSecond >= 0) {
             l.start(web.Port(), Clock::now() + std::chrono::seconds(120), perSecond);
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
         }
         const std::vector<double> us = SwipeLatencies(sim, count);
         into.swipes.insert(into.swipes.end(), us.begin(), us.end());
@@ -240,7 +240,7 @@ int main(int argc, char **argv)
         into.requests += l.all().size();
         into.failures += l.failures.load();
     };
-    constexpr int Rounds = 10;
+    constexpr int Rounds = 40;
     for (int r = 0; r < Rounds; ++r) {
         swipeRound(idle, -1, Swipes / Rounds);
         swipeRound(paced, 1000, Swipes / Rounds);
