@@ -9,23 +9,19 @@
 //
 // Usage: bench_capture [google benchmark flags]
 
-#include "testsupport/isolatedsettings.h"
 #include "capture/DXCapture.h"
 #include "desk/deskcamera.h"
 #include "desk/deskcore.h"
 #include "store/datasrc.h"
-#include "store/messages.h"
 #include "store/paths.h"
 #include "store/settings.h"
 #include "testsupport/benchsupport.h"
 #include "testsupport/readersim.h"
 #include "testsupport/tempdata.h"
+#include "testsupport/spin.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -44,15 +40,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::map<std::string, std::vector<double>> g_ms;
-
-bool SpinUntil(const std::function<bool()> &pred, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    return pred();
-}
 
 // A control running the test camera the way the main window runs its camera.
 struct Camera
@@ -171,7 +158,7 @@ double SwipeToDoor(ReaderSim &sim)
     watch.join();
     // The desk's handler, snapshot wait included, has returned by now; the same pause follows
     // either kind of swipe.
-    SpinUntil([] { return false; }, 10);
+    SpinFor(10);
     return std::chrono::duration<double, std::milli>(at - sent).count();
 }
 
@@ -199,12 +186,7 @@ BENCHMARK(BM_SwipeToDoor)->UseManualTime()->Unit(benchmark::kMillisecond)->Itera
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir settingsDir;
-    IsolateSettings(settingsDir);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    PrintedMessages messages;
-    SetMessageSink(&messages);
+    BenchApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -7,14 +7,11 @@
 #include "store/dbfile.h"
 #include "store/paths.h"
 #include "testsupport/tempdata.h"
+#include "testsupport/benchsupport.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <cstdio>
 
 namespace {
@@ -46,11 +43,7 @@ int rows(TDatabase &db)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir settingsDir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
+    BenchApplication app(argc, argv);
 
     TempData data(TempData::Open::Connections);
     if (!data.IsValid()) {

@@ -3,21 +3,17 @@
 // over each. Targets: the large log starts in at most 1 s, and holds at most 50 MB more than
 // the empty one.
 
-#include "testsupport/isolatedsettings.h"
 #include "desk/loggridmodel.h"
 #include "desk/timerec.h"
 #include "store/datasrc.h"
 #include "store/messages.h"
 #include "store/paths.h"
 #include "testsupport/tempdata.h"
+#include "testsupport/benchsupport.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <fstream>
@@ -130,10 +126,7 @@ void BM_StartPainted(benchmark::State &state, Case *c)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir settingsDir;
-    IsolateSettings(settingsDir);
-    QApplication app(argc, argv);
+    BenchApplication app(argc, argv);
     CountingMessages messages;
     SetMessageSink(&messages);
 

@@ -6,21 +6,16 @@
 //
 // Usage: bench_desk_swipe [--burst-seconds=N] (default 60) [google benchmark flags]
 
-#include "testsupport/isolatedsettings.h"
 #include "desk/deskcore.h"
 #include "readerlink/reader.h"
 #include "store/datasrc.h"
-#include "store/messages.h"
 #include "store/settings.h"
 #include "testsupport/benchsupport.h"
 #include "testsupport/readersim.h"
 #include "testsupport/tempdata.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QEventLoop>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -46,31 +41,14 @@ constexpr int Readers8 = 8;
 
 std::map<std::string, std::vector<double>> g_latencyUs;
 
-void FillDatabases()
-{
-    FillDeskDatabases(LogRows, StaffRows);
-}
-
-// Spins the event loop until the reader holds n frames.
-void AwaitFrames(const ReaderSim &sim, std::size_t n)
-{
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (!sim.WaitForFrames(n, 0) && Clock::now() < deadline)
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
 // One iteration: one card, timed from its last byte to the door command at the reader.
 void SwipeLoop(benchmark::State &state, ReaderSim &sim, const char *name)
 {
     std::vector<double> &us = g_latencyUs[name];
     int card = 1;
     for (auto _ : state) {
-        const std::size_t n = sim.Received().size() + 1;
-        const Clock::time_point sent = sim.SendCard(card);
-        AwaitFrames(sim, n);
-        const double secs = std::chrono::duration<double>(Clock::now() - sent).count();
-        us.push_back(secs * 1e6);
-        state.SetIterationTime(secs);
+        us.push_back(SwipeToAnswerUs(sim, card));
+        state.SetIterationTime(us.back() / 1e6);
         card = card % StaffRows + 1;
         // Keep swipes apart as at a real door, so each is measured on a quiet line.
         std::this_thread::sleep_for(std::chrono::microseconds(300));
@@ -123,7 +101,7 @@ bool SetUpRig(DeskRig &rig)
     if (!rig.data->IsValid())
         return false;
     const auto t0 = Clock::now();
-    FillDatabases();
+    FillDeskDatabases(LogRows, StaffRows);
     std::printf("filled %d log rows and %d staff in %.1f s\n", dsrc->logs.RecordCount(), StaffRows,
                 std::chrono::duration<double>(Clock::now() - t0).count());
     for (int n = 1; n <= Readers8; ++n) {
@@ -234,12 +212,7 @@ int main(int argc, char **argv)
     }
     int bargc = int(args.size());
 
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir settingsDir;
-    IsolateSettings(settingsDir);
-    QApplication app(argc, argv);
-    PrintedMessages messages;
-    SetMessageSink(&messages);
+    BenchApplication app(argc, argv);
 
     DeskRig rig;
     g_rig = &rig;
@@ -281,6 +254,5 @@ int main(int argc, char **argv)
     for (auto &sim : rig.sims)
         sim->Stop();
     rig.data.reset();
-    SetMessageSink(nullptr);
     return ok ? 0 : 2;
 }

@@ -7,11 +7,9 @@
 #include "readerlink/reader.h"
 #include "store/settings.h"
 #include "testsupport/readersim.h"
+#include "testsupport/benchsupport.h"
 
-#include <QApplication>
 #include <QEventLoop>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -131,13 +129,6 @@ void BM_ReaderReceiveBytes(benchmark::State &state)
 }
 BENCHMARK(BM_ReaderReceiveBytes);
 
-double Percentile(std::vector<double> v, double p)
-{
-    std::sort(v.begin(), v.end());
-    const std::size_t i = std::min(v.size() - 1, std::size_t(p * double(v.size() - 1) + 0.5));
-    return v[i];
-}
-
 // Bare hand-over: a thread waiting in poll() on the other end of a pseudo-terminal.
 std::vector<double> BarePtyLatencies(int count)
 {
@@ -238,11 +229,7 @@ std::vector<double> CardLatencies(int count, bool *ok)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir settingsDir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
-    QApplication app(argc, argv);
+    BenchApplication app(argc, argv);
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -5,13 +5,11 @@
 //
 // Usage: bench_web [--seconds=N] (load phase length, default 5; at most 60)
 
-#include "testsupport/isolatedsettings.h"
 #include "desk/deskcore.h"
 #include "desk/webreport.h"
 #include "readerlink/reader.h"
 #include "store/datasrc.h"
 #include "store/dbfile.h"
-#include "store/messages.h"
 #include "store/settings.h"
 #include "testsupport/benchsupport.h"
 #include "testsupport/readersim.h"
@@ -19,10 +17,6 @@
 
 #include <httplib.h>
 
-#include <QApplication>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -47,22 +41,12 @@ constexpr int Swipes = 2000;
 // Bounds: per client thread, and for the whole load phase.
 constexpr int MaxRequestsPerThread = 100000;
 
-void FillDatabases()
-{
-    FillDeskDatabases(LogRows, StaffRows);
-}
-
 // Swipes at reader 1, each timed from its last byte to the door command.
 std::vector<double> SwipeLatencies(ReaderSim &sim, int count)
 {
     std::vector<double> us;
     for (int k = 0; k < count; ++k) {
-        const std::size_t n = sim.Received().size() + 1;
-        const Clock::time_point sent = sim.SendCard(1 + k % StaffRows);
-        const auto deadline = Clock::now() + std::chrono::seconds(5);
-        while (!sim.WaitForFrames(n, 0) && Clock::now() < deadline)
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-        us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
+        us.push_back(SwipeToAnswerUs(sim, 1 + k % StaffRows));
         std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
     return us;
@@ -138,19 +122,14 @@ int main(int argc, char **argv)
         if (std::strncmp(argv[i], "--seconds=", 10) == 0)
             seconds = std::clamp(std::atoi(argv[i] + 10), 1, 60);
 
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir settingsDir;
-    IsolateSettings(settingsDir);
-    QApplication app(argc, argv);
-    PrintedMessages messages;
-    SetMessageSink(&messages);
+    BenchApplication app(argc, argv);
 
     auto data = std::make_unique<TempData>();
     if (!data->IsValid()) {
         std::printf("FAILED: no data folder\n");
         return 1;
     }
-    FillDatabases();
+    FillDeskDatabases(LogRows, StaffRows);
     ReaderSim sim;
     if (!sim.Start()) {
         std::printf("FAILED: reader simulator\n");
@@ -276,6 +255,5 @@ int main(int argc, char **argv)
     core.reset();
     sim.Stop();
     data.reset();
-    SetMessageSink(nullptr);
     return ok ? 0 : 2;
 }

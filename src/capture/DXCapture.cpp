@@ -26,6 +26,19 @@ struct EVideoCaptureError
     QString message;
 };
 
+// Runs a format handler with its "dialog open" flag raised, lowered again however it ends.
+void runWithFlagRaised(bool &flag, const std::function<void()> &handler)
+{
+    flag = true;
+    try {
+        handler();
+    } catch (...) {
+        flag = false;
+        throw;
+    }
+    flag = false;
+}
+
 GstElement *makeElement(const char *factory)
 {
     return gst_element_factory_make(factory, nullptr);
@@ -252,14 +265,7 @@ bool TCapture::BuildGraph()
         m_audioRelevant = true;
         if (pad) {
             if (OnVideoFormatChange) {
-                m_videoFormatOpen = true;
-                try {
-                    OnVideoFormatChange();
-                } catch (...) {
-                    m_videoFormatOpen = false;
-                    throw;
-                }
-                m_videoFormatOpen = false;
+                runWithFlagRaised(m_videoFormatOpen, OnVideoFormatChange);
                 m_frameWidth.store(m_videoFormat.Width);
                 m_frameHeight.store(std::abs(m_videoFormat.Height));
             } else {
@@ -308,14 +314,7 @@ bool TCapture::BuildGraph()
                     } else {
                         gst_object_unref(apad);
                         if (OnAudioFormatChange) {
-                            m_audioFormatOpen = true;
-                            try {
-                                OnAudioFormatChange();
-                            } catch (...) {
-                                m_audioFormatOpen = false;
-                                throw;
-                            }
-                            m_audioFormatOpen = false;
+                            runWithFlagRaised(m_audioFormatOpen, OnAudioFormatChange);
                         }
                     }
                 }

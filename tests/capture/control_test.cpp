@@ -2,6 +2,7 @@
 
 #include "capture/DXCapture.h"
 #include "testsupport/fakemessages.h"
+#include "testsupport/spin.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -12,15 +13,6 @@
 #include <atomic>
 
 namespace {
-
-bool SpinUntil(const std::function<bool()> &pred, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return pred();
-}
 
 const QString VideoFilterBox = QStringLiteral(
     "Error 0.\r\nCan't create video capture filter - propably you havn't video capture device!");

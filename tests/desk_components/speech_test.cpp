@@ -3,6 +3,7 @@
 
 #include "desk/speechengine.h"
 #include "testsupport/fakespeechengine.h"
+#include "testsupport/spin.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -49,15 +50,6 @@ TEST(SwipeGreeting, UnknownCardIsOnlyNoRegistration)
     const QDateTime evening(QDate(2026, 3, 14), QTime(19, 30));
     EXPECT_EQ(SwipeGreeting(evening, false, QStringLiteral("123456")),
               QStringList{QStringLiteral("no registration")});
-}
-
-// Runs the event loop until the predicate holds or the time is up.
-template <typename Pred> bool spinUntil(Pred pred, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!pred() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return pred();
 }
 
 class SpeechWorkerTest : public ::testing::Test
@@ -122,7 +114,7 @@ TEST_F(SpeechWorkerTest, EngineThatCannotStartGivesOneNoticeAndTheDeskGoesOn)
 
     worker.Say(
         SwipeGreeting(QDateTime(QDate(2026, 1, 5), QTime(9, 0)), true, QStringLiteral("Ann")));
-    ASSERT_TRUE(spinUntil([&] { return !notices.isEmpty(); }, 5000));
+    ASSERT_TRUE(SpinUntil([&] { return !notices.isEmpty(); }, 5000));
     EXPECT_TRUE(worker.Unavailable());
 
     QElapsedTimer timer;
@@ -131,7 +123,7 @@ TEST_F(SpeechWorkerTest, EngineThatCannotStartGivesOneNoticeAndTheDeskGoesOn)
         worker.Say(QStringLiteral("no registration"));
     EXPECT_LT(timer.elapsed(), 100);
     EXPECT_TRUE(worker.WaitIdle(2000));
-    spinUntil([] { return false; }, 100); // any further notice would arrive now
+    SpinFor(100); // any further notice would arrive now
 
     EXPECT_EQ(notices, QStringList{SpeechUnavailableText(QStringLiteral("no voice data"))});
     EXPECT_TRUE(log->Spoken().isEmpty());
@@ -148,7 +140,7 @@ TEST_F(SpeechWorkerTest, NoticeOfAWorkerAlreadyGoneIsDropped)
         worker.Say(QStringLiteral("x"));
         ASSERT_TRUE(worker.WaitIdle(5000));
     }
-    spinUntil([] { return false; }, 50);
+    SpinFor(50);
     EXPECT_EQ(notices, 0);
 }
 

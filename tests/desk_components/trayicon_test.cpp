@@ -3,6 +3,7 @@
 // The offscreen platform has no notification area; the logic must work all the same.
 
 #include "desk/trayicon.h"
+#include "testsupport/spin.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -16,21 +17,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-void spin(int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-template <typename Pred> bool spinUntil(Pred pred, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!pred() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return pred();
-}
 
 int doubleClickTime()
 {
@@ -91,10 +77,10 @@ TEST_F(TrayIconTest, SingleClickArrivesOnlyAfterTheDoubleClickTime)
     EXPECT_EQ(clickedAfter, -1) << "no click before the double-click time";
     EXPECT_EQ(log, QStringList({QStringLiteral("down L"), QStringLiteral("up L")}));
 
-    ASSERT_TRUE(spinUntil([&] { return clickedAfter >= 0; }, doubleClickTime() + 2000));
+    ASSERT_TRUE(SpinUntil([&] { return clickedAfter >= 0; }, doubleClickTime() + 2000));
     EXPECT_GE(clickedAfter, doubleClickTime() - 20);
     EXPECT_FALSE(tray->ClickPending());
-    spin(doubleClickTime() + 100);
+    SpinFor(doubleClickTime() + 100);
     EXPECT_EQ(log.size(), 2) << "the click timer fires once";
 }
 
@@ -103,7 +89,7 @@ TEST_F(TrayIconTest, DoubleClickNeverAlsoGivesASingleClick)
     emit tray->SystemTrayIcon()->activated(QSystemTrayIcon::Trigger);
     emit tray->SystemTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
     EXPECT_FALSE(tray->ClickPending());
-    spin(doubleClickTime() + 150);
+    SpinFor(doubleClickTime() + 150);
     EXPECT_EQ(log, QStringList({QStringLiteral("down L"), QStringLiteral("up L"),
                                 QStringLiteral("dblclick"), QStringLiteral("up L")}));
 }
@@ -206,19 +192,19 @@ TEST_F(TrayIconTest, CyclesThroughFourImagesAndWraps)
     tray->SetCycleInterval(25);
     tray->SetCycleIcons(true);
     tray->SetIconIndex(2);
-    spin(100);
+    SpinFor(100);
     EXPECT_TRUE(cycled.isEmpty()) << "nothing cycles before the window has loaded";
 
     tray->Loaded();
     EXPECT_EQ(tray->IconIndex(), 0) << "cycling starts from the first image";
-    ASSERT_TRUE(spinUntil([&] { return cycled.size() >= 6; }, 3000));
+    ASSERT_TRUE(SpinUntil([&] { return cycled.size() >= 6; }, 3000));
     EXPECT_EQ(cycled.mid(0, 6), QList<int>({1, 2, 3, 0, 1, 2}));
     EXPECT_EQ(shown.mid(0, 6), QList<int>({0, 1, 2, 3, 0, 1})) << "OnCycle runs before the change";
     EXPECT_EQ(tray->SystemTrayIcon()->icon().cacheKey(), frames.at(tray->IconIndex()).cacheKey());
 
     tray->SetCycleIcons(false);
     const qsizetype stoppedAt = cycled.size();
-    spin(120);
+    SpinFor(120);
     EXPECT_EQ(cycled.size(), stoppedAt);
 }
 
@@ -230,7 +216,7 @@ TEST_F(TrayIconTest, AtFiveHundredMillisecondsTheIconChangesTwiceASecond)
     tray->SetCycleInterval(500);
     tray->SetCycleIcons(true);
     tray->Loaded();
-    spin(1250);
+    SpinFor(1250);
     EXPECT_EQ(cycles, 2);
 }
 
@@ -325,14 +311,14 @@ TEST_F(TrayIconTest, EnterOnFirstMoveAndExitOnceTheCursorLeaves)
         GTEST_SKIP() << "this platform cannot place the cursor";
     tray->HandleTrayMessage(TTrayIcon::MsgMouseMove);
     tray->HandleTrayMessage(TTrayIcon::MsgMouseMove);
-    spin(80);
+    SpinFor(80);
     EXPECT_EQ(moves, 2);
     EXPECT_EQ(enters, 1);
     EXPECT_EQ(exits, 0) << "the cursor is still on the icon";
 
     QCursor::setPos(300, 200);
-    ASSERT_TRUE(spinUntil([&] { return exits > 0; }, 1000));
-    spin(80);
+    ASSERT_TRUE(SpinUntil([&] { return exits > 0; }, 1000));
+    SpinFor(80);
     EXPECT_EQ(exits, 1);
     tray->HandleTrayMessage(TTrayIcon::MsgMouseMove);
     EXPECT_EQ(enters, 2) << "a new visit enters again";
@@ -344,14 +330,14 @@ TEST_F(TrayIconTest, MinimizeToTrayHidesTheMinimisedWindow)
     tray->SetOnMinimizeToTray([&](TTrayIcon *) { ++minimised; });
     window.show();
     window.setWindowState(Qt::WindowMinimized);
-    spin(30);
+    SpinFor(30);
     EXPECT_EQ(minimised, 0) << "off by default, as the main window leaves it";
     EXPECT_TRUE(window.isVisible());
 
     window.setWindowState(Qt::WindowNoState);
     tray->SetMinimizeToTray(true);
     window.setWindowState(Qt::WindowMinimized);
-    spin(30);
+    SpinFor(30);
     EXPECT_EQ(minimised, 1);
     EXPECT_FALSE(window.isVisible());
 }

@@ -11,6 +11,7 @@
 #include "store/settings.h"
 #include "testsupport/fakemessages.h"
 #include "testsupport/readersim.h"
+#include "testsupport/spin.h"
 #include "testsupport/tempdata.h"
 
 #include <QCoreApplication>
@@ -76,20 +77,6 @@ struct ReaderRow
     bool capture = false;
     int motion = -1;
 };
-
-inline bool SpinUntil(const std::function<bool()> &pred, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return pred();
-}
-
-inline void SpinFor(int ms)
-{
-    SpinUntil([] { return false; }, ms);
-}
 
 class DeskCoreTest : public TempDataTest
 {

@@ -10,6 +10,7 @@
 #include "store/settings.h"
 #include "testsupport/readersim.h"
 #include "testsupport/tempdata.h"
+#include "testsupport/spin.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,14 +30,6 @@ const char *const kDataEnv = "TALLYCLOCK_CRASH_DATA";
 const char *const kDevicesEnv = "TALLYCLOCK_CRASH_DEVICES";
 constexpr int kReaders = 2;
 constexpr int kCards = 20;
-
-void spinUntil(const std::function<bool()> &pred, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
 
 int doorCommands(const ReaderSim &sim)
 {
@@ -135,7 +128,7 @@ protected:
         const int before = doorCommands(*sims[0]);
         for (int attempt = 0; attempt < 100; ++attempt) {
             sims[0]->SendCard(1);
-            spinUntil([&] { return doorCommands(*sims[0]) > before; }, 100);
+            SpinUntil([&] { return doorCommands(*sims[0]) > before; }, 100);
             if (doorCommands(*sims[0]) > before)
                 return true;
         }
@@ -167,11 +160,11 @@ TEST_F(DeskCrash, KilledMidBurstLosesNoCommittedRow)
         for (auto &sim : sims)
             sim->SendCard(1 + sent % kCards);
         ++sent;
-        spinUntil([] { return false; }, 8);
+        SpinFor(8);
     }
     child.kill(); // SIGKILL: no clean-up of any kind
     ASSERT_TRUE(child.waitForFinished(5000));
-    spinUntil([] { return false; }, 100);
+    SpinFor(100);
     const int answered = allDoorCommands();
     ASSERT_GT(answered, 20) << "too few swipes were served to say anything";
 

@@ -6,6 +6,7 @@
 #include "store/clock.h"
 #include "store/settings.h"
 #include "testsupport/readersim.h"
+#include "testsupport/spin.h"
 #include "testsupport/tempsettings.h"
 
 #include <QCoreApplication>
@@ -28,21 +29,6 @@ struct BypassEvent
     int port = 0;
     int state = 0;
 };
-
-// Lets the event loop turn until pred holds or ms run out; returns pred().
-inline bool SpinUntil(const std::function<bool()> &pred, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return pred();
-}
-
-inline void SpinFor(int ms)
-{
-    SpinUntil([] { return false; }, ms);
-}
 
 inline ReaderSim::Bytes Hex(std::initializer_list<int> bytes)
 {

@@ -6,6 +6,7 @@
 #include "store/settings.h"
 #include "testsupport/pty.h"
 #include "testsupport/tempsettings.h"
+#include "testsupport/spin.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -22,19 +23,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-// Turns the event loop until the condition holds or the time is up.
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 3000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 // A port that records what its notifications saw, as a descendant would.
 class RecordingPort : public TCustomSerialPort
@@ -402,7 +390,7 @@ TEST_F(SerialPortTest, ReceivedBytesArriveOnTheMainThreadInOrder)
             std::this_thread::sleep_for(1ms);
         }
     });
-    const bool all = waitUntil([&] { return port.received.size() >= sent.size(); }, 5000);
+    const bool all = SpinUntil([&] { return port.received.size() >= sent.size(); }, 5000);
     farEnd.join();
     ASSERT_TRUE(all) << port.received.size() << " of " << sent.size();
     EXPECT_EQ(port.received, sent);
@@ -420,12 +408,12 @@ TEST_F(SerialPortTest, NoNotificationWhenNothingIsQueued)
     letEventThreadRun(); // the event is on its way to the main thread
     QByteArray taken;
     EXPECT_EQ(port.ReadStr(taken, 10), 3);
-    waitUntil([] { return false; }, 100);
+    SpinFor(100);
     EXPECT_EQ(port.rxCalls, 0);
     EXPECT_EQ(rxChar, 0);
     // The line is still watched.
     ASSERT_TRUE(pty.WriteMaster("d"));
-    EXPECT_TRUE(waitUntil([&] { return port.received == "d"; }));
+    EXPECT_TRUE(SpinUntil([&] { return port.received == "d"; }, 3000));
     EXPECT_EQ(rxChar, 1);
 }
 
@@ -434,11 +422,11 @@ TEST_F(SerialPortTest, BytesLeftUnreadAreReportedAgainOnlyWhenMoreArrive)
     port.readInRxChar = false;
     port.Open();
     ASSERT_TRUE(pty.WriteMaster("ab"));
-    ASSERT_TRUE(waitUntil([&] { return port.rxCalls == 1; }));
-    waitUntil([] { return false; }, 150);
+    ASSERT_TRUE(SpinUntil([&] { return port.rxCalls == 1; }, 3000));
+    SpinFor(150);
     EXPECT_EQ(port.rxCalls, 1); // not once per turn of the event loop
     ASSERT_TRUE(pty.WriteMaster("c"));
-    ASSERT_TRUE(waitUntil([&] { return port.rxCalls == 2; }));
+    ASSERT_TRUE(SpinUntil([&] { return port.rxCalls == 2; }, 3000));
     EXPECT_EQ(port.InputCount(), 3);
 }
 
@@ -534,12 +522,12 @@ TEST_F(SerialPortTest, ClosingWhileAHandOverIsPendingReturnsPromptly)
     EXPECT_LT(timer.elapsed(), 500);
     EXPECT_FALSE(port.Connected());
     // The hand-over left in the queue finds the port closed and does nothing.
-    waitUntil([] { return false; }, 100);
+    SpinFor(100);
     EXPECT_EQ(port.rxCalls, 0);
     // Reopened, the port serves new bytes and not the stale hand-over twice.
     port.Open();
     ASSERT_TRUE(pty.WriteMaster("new"));
-    EXPECT_TRUE(waitUntil([&] { return port.received == "new"; }));
+    EXPECT_TRUE(SpinUntil([&] { return port.received == "new"; }, 3000));
 }
 
 TEST_F(SerialPortTest, ANotificationMayCloseOrReopenThePort)
@@ -551,11 +539,11 @@ TEST_F(SerialPortTest, ANotificationMayCloseOrReopenThePort)
     port.Open();
     port.inRxChar = [&] { port.SetPort(QString::fromStdString(other.SlavePath())); };
     ASSERT_TRUE(pty.WriteMaster("1"));
-    ASSERT_TRUE(waitUntil([&] { return afterOpen == 2; }));
+    ASSERT_TRUE(SpinUntil([&] { return afterOpen == 2; }, 3000));
     EXPECT_TRUE(port.Connected());
     port.inRxChar = [&] { port.Close(); };
     ASSERT_TRUE(other.WriteMaster("2"));
-    ASSERT_TRUE(waitUntil([&] { return !port.Connected(); }));
+    ASSERT_TRUE(SpinUntil([&] { return !port.Connected(); }, 3000));
     EXPECT_EQ(port.received, "12");
 }
 
@@ -563,11 +551,11 @@ TEST_F(SerialPortTest, AFarEndThatHangsUpTakesTheErrorPath)
 {
     port.Open();
     ASSERT_TRUE(pty.WriteMaster("x"));
-    ASSERT_TRUE(waitUntil([&] { return port.received == "x"; }));
+    ASSERT_TRUE(SpinUntil([&] { return port.received == "x"; }, 3000));
     pty.CloseMaster();
-    ASSERT_TRUE(waitUntil([&] { return port.errorCalls > 0; }));
+    ASSERT_TRUE(SpinUntil([&] { return port.errorCalls > 0; }, 3000));
     EXPECT_TRUE(port.lastErrors & ceIO);
-    waitUntil([] { return false; }, 100);
+    SpinFor(100);
     EXPECT_EQ(port.errorCalls, 1); // reported once, not on every turn
     EXPECT_TRUE(port.Connected());
     try {
@@ -614,7 +602,7 @@ TEST_F(SerialPortTest, EventPropertiesFireByDefault)
     };
     plain.Open();
     ASSERT_TRUE(pty.WriteMaster("card"));
-    EXPECT_TRUE(waitUntil([&] { return viaBuf == "card"; }));
+    EXPECT_TRUE(SpinUntil([&] { return viaBuf == "card"; }, 3000));
     EXPECT_EQ(viaChar, 4);
 }
 
@@ -637,13 +625,13 @@ TEST_F(SerialPortTest, AWaitInsideANotificationDoesNotReenterIt)
         deepest = std::max(deepest, depth);
         if (port.received == "a") {
             pty.WriteMaster("b");
-            waitUntil([] { return false; }, 150);
+            SpinFor(150);
         }
         --depth;
     };
     port.Open();
     ASSERT_TRUE(pty.WriteMaster("a"));
-    ASSERT_TRUE(waitUntil([&] { return port.received == "ab"; }));
+    ASSERT_TRUE(SpinUntil([&] { return port.received == "ab"; }, 3000));
     EXPECT_EQ(deepest, 1);
     EXPECT_EQ(port.rxCalls, 2);
 }

@@ -1,19 +1,11 @@
 #include "store/lighttimer.h"
+#include "testsupport/spin.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 namespace {
-
-// Turns the event loop for about ms milliseconds.
-void pump(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
 
 TEST(LightTimer, CreateDefaults)
 {
@@ -33,12 +25,12 @@ TEST(LightTimer, TicksRepeatedlyWithItselfAsSender)
         seen = s;
     });
     ASSERT_TRUE(t.Start());
-    pump(120);
+    SpinFor(120);
     t.Stop(true);
     EXPECT_GE(ticks, 3);
     EXPECT_EQ(seen, &t);
     const int after = ticks;
-    pump(50);
+    SpinFor(50);
     EXPECT_EQ(ticks, after);
 }
 
@@ -57,13 +49,13 @@ TEST(LightTimer, ZeroIntervalSuspendsAndNonZeroResumes)
     t.SetInterval(0);
     EXPECT_TRUE(t.Active());
     EXPECT_FALSE(t.Running());
-    pump(5); // let a tick already queued go by
+    SpinFor(5); // let a tick already queued go by
     ticks = 0;
-    pump(60);
+    SpinFor(60);
     EXPECT_EQ(ticks, 0);
     t.SetInterval(10);
     EXPECT_TRUE(t.Running());
-    pump(80);
+    SpinFor(80);
     EXPECT_GE(ticks, 2);
 }
 
@@ -85,7 +77,7 @@ TEST(LightTimer, SingleShotByStoppingInTheHandler)
         s->Stop(true);
     });
     t.SetEnabled(true);
-    pump(60);
+    SpinFor(60);
     EXPECT_EQ(ticks, 1);
     EXPECT_FALSE(t.Active());
 }
@@ -111,7 +103,7 @@ TEST(LightTimer, SharedReceiverIsCountedFreedAndMadeAgain)
     TLightTimer c(5, [&](TLightTimer *) { ++ticks; });
     ASSERT_NE(TLightTimerHandler::Instance(), nullptr);
     EXPECT_TRUE(c.Start());
-    pump(40);
+    SpinFor(40);
     EXPECT_GE(ticks, 1);
 }
 

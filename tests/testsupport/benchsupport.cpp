@@ -1,6 +1,12 @@
 #include "testsupport/benchsupport.h"
 
 #include "store/datasrc.h"
+#include "testsupport/isolatedsettings.h"
+#include "testsupport/readersim.h"
+
+#include <QApplication>
+
+#include <chrono>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,6 +18,30 @@ double Percentile(std::vector<double> v, double p)
     std::sort(v.begin(), v.end());
     const auto i = static_cast<std::size_t>(p * double(v.size() - 1) + 0.5);
     return v[std::min(i, v.size() - 1)];
+}
+
+BenchApplication::BenchApplication(int &argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    IsolateSettings(m_settings);
+    m_app = std::make_unique<QApplication>(argc, argv);
+    SetMessageSink(&m_messages);
+}
+
+BenchApplication::~BenchApplication()
+{
+    SetMessageSink(nullptr);
+}
+
+double SwipeToAnswerUs(ReaderSim &sim, int card)
+{
+    using Clock = std::chrono::steady_clock;
+    const std::size_t n = sim.Received().size() + 1;
+    const Clock::time_point sent = sim.SendCard(card);
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (!sim.WaitForFrames(n, 0) && Clock::now() < deadline)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return std::chrono::duration<double, std::micro>(Clock::now() - sent).count();
 }
 
 MsgButton PrintedMessages::Show(MsgKind, const QString &text, MsgButtons, const QString &)
