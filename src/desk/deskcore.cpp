@@ -102,6 +102,7 @@ TDeskCore::~TDeskCore()
         r.OnCardCode = nullptr;
         r.OnBypass = nullptr;
         r.OnPowerup = nullptr;
+        r.OnHangup = nullptr;
         try {
             DisconnectReader(n);
         } catch (...) {
@@ -170,6 +171,7 @@ void TDeskCore::wireReader(int port)
     };
     r.OnBypass = [this](int p, int state) { ReaderBypass(p, state); };
     r.OnPowerup = [this](int p) { ReaderPowerup(p); };
+    r.OnHangup = [this](int p) { ReaderHangup(p); };
 }
 
 void TDeskCore::SetupReader(int portNo)
@@ -475,6 +477,17 @@ void TDeskCore::ReaderPowerup(int port)
     m_motionTimer->stop();
 }
 
+void TDeskCore::ReaderHangup(int port)
+{
+    TRfidReader *r = Reader(port);
+    if (!r)
+        return;
+    qWarning("Reader %d: the device hung up; its port is closed until it is set up again", port);
+    // Kept open, the dead port would never be retried.
+    DisconnectReader(port);
+    r->SetChecked(true);
+}
+
 void TDeskCore::motionTimerTimer()
 {
     LogButtonCapture(m_buttonPort);
@@ -503,6 +516,7 @@ void TDeskCore::LogButtonCapture(int port)
             m_snapshotDone.store(false);
             capture().TakeSnapshot(100);
             logs.Post();
+            view().ShowRecordCount();
             view().ShowStaffPhoto(0);
             if (r->Capture())
                 WaitForSnapshot();

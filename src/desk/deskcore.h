@@ -108,6 +108,10 @@ public:
     void ReaderCardCode(bool offline, int port, int code, const QDateTime &stamp, int cmode);
     void ReaderBypass(int port, int state);
     void ReaderPowerup(int port);
+    // The reader's device hung up or went away: its port is closed and it counts as a reader
+    // whose port failed to open (Checked true, Enable false), so the tick's reconnection
+    // retries it.
+    void ReaderHangup(int port);
     void OpenReaderDoor(int port);
     // Exit-button or motion row with a snapshot, and the motion repeat.
     void LogButtonCapture(int port);

@@ -36,10 +36,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTableView>
 #include <QThread>
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 
@@ -68,6 +72,35 @@ void quitWhenLooping()
 {
     if (QThread::currentThread()->loopLevel() > 0)
         QCoreApplication::quit();
+}
+
+// The log grid's own column widths: the design's, widened where this desktop's fonts need more
+// room for a column's title or for the date and time of a swipe.
+QList<int> logGridOwnWidths(const QTableView &grid)
+{
+    const QHeaderView &header = *grid.horizontalHeader();
+    const QAbstractItemModel &model = *grid.model();
+    const int titleMargins =
+        2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header);
+    // The item delegate's text margin on either side, and the grid line.
+    const int cellMargins =
+        2 * (grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &grid) + 1) + 1;
+    int timeText = 0;
+    for (int month = 1; month <= 12; ++month) {
+        const QDateTime sample(QDate(2026, month, 28), QTime(23, 58, 58));
+        timeText = std::max(timeText, grid.fontMetrics().horizontalAdvance(
+                                          LogGridModel::SystimeText(sample)));
+    }
+    QList<int> widths;
+    for (int c = 0; c < LogGridModel::ColumnCount; ++c) {
+        const QString title = model.headerData(c, Qt::Horizontal).toString();
+        int w = std::max(LogGridModel::DesignWidths[static_cast<std::size_t>(c)],
+                         header.fontMetrics().horizontalAdvance(title) + titleMargins);
+        if (c == LogGridModel::ColSystime)
+            w = std::max(w, timeText + cellMargins);
+        widths << w;
+    }
+    return widths;
 }
 
 } // namespace
@@ -101,10 +134,12 @@ TTimeRec::TTimeRec(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique
     grid->horizontalHeader()->setStretchLastSection(false);
     grid->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     grid->viewport()->setCursor(Qt::PointingHandCursor);
+    m_gridOwnWidths = logGridOwnWidths(*grid);
     for (int c = 0; c < LogGridModel::ColumnCount; ++c)
-        grid->setColumnWidth(c, LogGridModel::DesignWidths[static_cast<std::size_t>(c)]);
+        grid->setColumnWidth(c, m_gridOwnWidths[c]);
     grid->installEventFilter(this);
     grid->viewport()->installEventFilter(this);
+    m_ui->iopanel->installEventFilter(this);
     // A new row (a swipe) becomes the current one, as the log stands on it.
     connect(m_logModel, &QAbstractItemModel::rowsInserted, this, [this] {
         if (dsrc && dsrc->logs.Active()) {
@@ -119,13 +154,17 @@ TTimeRec::TTimeRec(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique
         m_gridMenu->popup(m_ui->info->viewport()->mapToGlobal(pos));
     });
 
+    // The clock panel keeps its width; the last panel takes the rest of the bar, so the
+    // sending state reads in full.
     for (int i = 0; i < 2; ++i) {
         m_statusPanels[i] = new QLabel(this);
-        m_statusPanels[i]->setFixedWidth(i == 0 ? 200 : 50);
         m_statusPanels[i]->setFrameShape(QFrame::Panel);
         m_statusPanels[i]->setFrameShadow(QFrame::Sunken);
-        statusBar()->addWidget(m_statusPanels[i]);
     }
+    m_statusPanels[0]->setFixedWidth(200);
+    m_statusPanels[1]->setMinimumWidth(50);
+    statusBar()->addWidget(m_statusPanels[0]);
+    statusBar()->addWidget(m_statusPanels[1], 1);
     // Panel 1 shows the sending state; painted at once, as a round may wait on the server.
     m_emailQueue = std::make_unique<TEmailQueue>(dsrc->emails, [this](const QString &text) {
         m_statusPanels[1]->setText(text);
@@ -175,6 +214,7 @@ TTimeRec::~TTimeRec()
     m_web.reset();
     m_ui->info->removeEventFilter(this);
     m_ui->info->viewport()->removeEventFilter(this);
+    m_ui->iopanel->removeEventFilter(this);
     m_clock.reset();
     m_core.reset();
     if (TimeRec == this)
@@ -251,7 +291,7 @@ void TTimeRec::TrayIcon1Startup(TTrayIcon *, bool &showMainForm)
     m_core->SetupAllReaders();
     m_ui->actHideIt->setChecked(ReadRegBool(HideOnStartupName, false));
     LoadFormPlacement(MainFormPrefix, this);
-    LoadGridColumnWidths(InfoGridPrefix, m_ui->info);
+    LoadGridColumnWidths(InfoGridPrefix, m_ui->info, m_gridOwnWidths);
     showMainForm = !m_ui->actHideIt->isChecked();
     ShowRecordCount();
     SetCurrentLogRow(dsrc->logs.RecNo());
@@ -395,6 +435,12 @@ void TTimeRec::ReopenDatabasesAndReaders()
 }
 
 // ---- Window commands -------------------------------------------------------------------------
+
+void TTimeRec::iopanelClick()
+{
+    if (m_core)
+        m_core->IopanelClick();
+}
 
 void TTimeRec::xhideClick()
 {
@@ -699,7 +745,13 @@ void TTimeRec::actxerasestaffsExecute()
 
 bool TTimeRec::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_ui->info && event->type() == QEvent::KeyRelease) {
+    if (watched == m_ui->iopanel && event->type() == QEvent::MouseButtonRelease) {
+        // A click: the left button let go over the panel it was pressed on.
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton &&
+            m_ui->iopanel->rect().contains(mouse->position().toPoint()))
+            guarded([this] { iopanelClick(); });
+    } else if (watched == m_ui->info && event->type() == QEvent::KeyRelease) {
         guarded([this] { infoCellClick(); });
     } else if (watched == m_ui->info->viewport()) {
         if (event->type() == QEvent::MouseButtonRelease)

@@ -66,6 +66,8 @@ public:
     void TrayIcon1DblClick();
     void ShowTimeRecorder1Click();
     void xexitClick();
+    // A click on the IN/OUT panel: with AutoOverride on, the other direction for a few ticks.
+    void iopanelClick();
     void actHideItExecute();
     void actspeechExecute();
     // "Email": the e-mail settings dialog; on OK the e-mail timer is armed anew.
@@ -166,6 +168,8 @@ private:
     std::unique_ptr<TEmailQueue> m_emailQueue;
     std::unique_ptr<TWebReporter> m_web;
     DialogRunner m_dialogRunner;
+    // The log grid's widths while none are saved.
+    QList<int> m_gridOwnWidths;
     bool m_terminateRequested = false;
     bool m_startupShow = true;
     bool m_closed = false;

@@ -219,9 +219,12 @@ void TRfidReader::DoAfterOpen()
     ResetParser();
 }
 
-void TRfidReader::DoError(TSerialErrors)
+void TRfidReader::DoError(TSerialErrors errors)
 {
     ResetParser();
+    // The serial layer reports a hang-up once, as an I/O error; the port is dead from then on.
+    if (errors.testFlag(ceIO) && OnHangup)
+        OnHangup(m_portNo);
 }
 
 void TRfidReader::DoRxChar(int count)

@@ -24,6 +24,8 @@ using TCardCodeEvent =
     std::function<void(bool offline, int port, int code, const QDateTime &stamp, qint8 cmode)>;
 using TBypassEvent = std::function<void(int port, int state)>;
 using TPowerupEvent = std::function<void(int port)>;
+// The device hung up or went away while the port was open; the port is still open then.
+using THangupEvent = std::function<void(int port)>;
 
 class TRfidReader : public TCustomSerialPort
 {
@@ -118,6 +120,7 @@ public:
     TCardCodeEvent OnCardCode;
     TBypassEvent OnBypass;
     TPowerupEvent OnPowerup;
+    THangupEvent OnHangup;
 
 protected:
     void DoAfterOpen() override;

@@ -160,7 +160,7 @@ int DefaultColumnWidth(ColumnKind kind)
     return 100;
 }
 
-void LoadGridColumnWidths(const QString &prefix, QTableView *grid)
+void LoadGridColumnWidths(const QString &prefix, QTableView *grid, const QList<int> &ownWidths)
 {
     const QAbstractItemModel *model = grid->model();
     if (!model)
@@ -168,8 +168,9 @@ void LoadGridColumnWidths(const QString &prefix, QTableView *grid)
     for (int c = 0; c < model->columnCount(); ++c) {
         const auto kind =
             static_cast<ColumnKind>(model->headerData(c, Qt::Horizontal, ColumnKindRole).toInt());
+        const int own = c < ownWidths.size() ? ownWidths[c] : 0;
         const int w = ReadRegInteger(prefix + QLatin1Char('_') + QString::number(c),
-                                     DefaultColumnWidth(kind));
+                                     own > 0 ? own : DefaultColumnWidth(kind));
         grid->setColumnWidth(c, w);
     }
 }

@@ -3,6 +3,7 @@
 // written one value at a time with nothing cached. User-interface thread only.
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <stdexcept>
 
@@ -34,9 +35,11 @@ QDateTime SettingTextToDateTime(const QString &text);
 void LoadFormPlacement(const QString &prefix, QWidget *form);
 void SaveFormPlacement(const QString &prefix, QWidget *form);
 
-// Column widths under prefix "_0", "_1", ...; the default width of a column comes from
-// the kind of value it shows, reported by the model as ColumnKindRole on the header.
-void LoadGridColumnWidths(const QString &prefix, QTableView *grid);
+// Column widths under prefix "_0", "_1", ...; a column with nothing saved takes the grid's own
+// width from ownWidths where that gives one, else the default for the kind of value it shows,
+// reported by the model as ColumnKindRole on the header.
+void LoadGridColumnWidths(const QString &prefix, QTableView *grid,
+                          const QList<int> &ownWidths = {});
 void SaveGridColumnWidths(const QString &prefix, QTableView *grid);
 
 // What a grid column holds, for its default width. A model reports it through

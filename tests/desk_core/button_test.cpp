@@ -35,6 +35,8 @@ TEST_P(ExitButton, OpensTheBypassDoorAndLogsByMotion)
     sim.SendExitButton();
     EXPECT_EQ(TextsSettled(sim, 1), Texts_t{"~Y4"});
     EXPECT_EQ(LogCount(), c.expectRows);
+    // The record count is shown anew for each row, as after a swipe.
+    EXPECT_EQ(view.recordCounts, c.expectRows);
     EXPECT_EQ(core->ButtonPort(), 1);
     EXPECT_EQ(core->MotionActive(), c.expectRepeat);
     if (c.expectRepeat) {

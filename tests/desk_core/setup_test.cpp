@@ -171,6 +171,40 @@ TEST_F(DeskCoreTest, TickRetriesAFailedPortOnlyWhileTheReaderTableIsOpen)
     EXPECT_EQ(TextsSettled(sim, 1), std::vector<std::string>{"~N"});
 }
 
+TEST_F(DeskCoreTest, AReaderWhoseDeviceHangsUpIsClosedAndRetriedLikeAFailedOne)
+{
+    ReaderSim &unplugged = AttachSim(2);
+    AttachSim(3);
+    ConfigureReader(2, ReaderRow{});
+    ConfigureReader(3, ReaderRow{});
+    StartCore();
+    core->SetReconnectEnabled(true);
+    ASSERT_TRUE(Readers[2]->Connected());
+
+    // The adapter is pulled: the far end of the line goes away.
+    unplugged.Stop();
+    EXPECT_TRUE(SpinUntil([] { return !Readers[2]->Connected(); }, 3000));
+    EXPECT_FALSE(Readers[2]->Enable());
+    EXPECT_TRUE(Readers[2]->Checked());
+    EXPECT_TRUE(Readers[3]->Connected()); // the other reader is untouched
+    EXPECT_EQ(messages.Count(), 0);
+
+    // Plugged in again; retried as a port that failed to open, once the reader table is open.
+    ReaderSim &back = AttachSim(2);
+    core->Timer2Timer();
+    EXPECT_FALSE(Readers[2]->Connected());
+    dsrc->reader.Open();
+    core->Timer2Timer();
+    EXPECT_TRUE(Readers[2]->Connected());
+    EXPECT_TRUE(Readers[2]->Enable());
+    dsrc->reader.Close();
+
+    back.SendCard(78);
+    EXPECT_TRUE(WaitForLogRows(1));
+    EXPECT_EQ(LastLog("READER").toInt(), 2);
+    EXPECT_EQ(TextsSettled(back, 1), std::vector<std::string>{"~N"});
+}
+
 TEST_F(DeskCoreTest, ReadersArrayFollowsTheCoresLife)
 {
     EXPECT_EQ(Readers[1], nullptr);

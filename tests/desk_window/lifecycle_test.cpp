@@ -243,7 +243,8 @@ TEST_F(StartupTest, ExitWhileStartedHiddenShutsDown)
     EXPECT_EQ(w.Core(), nullptr);
     EXPECT_FALSE(dsrc->att.IsOpen());
     EXPECT_TRUE(ReadRegBool(QStringLiteral("HideOnStartup"), false));
-    EXPECT_EQ(ReadRegInteger(QStringLiteral("InfoGrid_0"), 0), 150);
+    EXPECT_GE(ReadRegInteger(QStringLiteral("InfoGrid_0"), 0), 185);
+    EXPECT_EQ(ReadRegInteger(QStringLiteral("InfoGrid_1"), 0), 165);
 }
 
 TEST_F(StartupTest, SpeechCommandOpensTheSpeechOptions)
@@ -313,7 +314,7 @@ TEST_F(StartupTest, LayoutMenusStatusBarAndTrayMenu)
                                   QStringLiteral("&Setup")}));
 
     EXPECT_EQ(w.StatusPanel(0)->width(), 200);
-    EXPECT_EQ(w.StatusPanel(1)->width(), 50);
+    EXPECT_GT(w.StatusPanel(1)->width(), 50); // the last panel takes the rest of the bar
     QStringList tray;
     for (QAction *a : w.TrayMenu()->actions())
         tray << (a->isSeparator() ? QStringLiteral("-") : a->text());

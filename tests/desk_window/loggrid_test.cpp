@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QStyle>
 #include <QTableView>
 #include <gtest/gtest.h>
 
@@ -77,23 +78,48 @@ TEST_F(LogGridTest, CellsReadInWords)
               QStringLiteral("4 record(s)"));
 }
 
-TEST_F(LogGridTest, TitlesCentredAndWidthsFromTheKindOfColumn)
+TEST_F(LogGridTest, TitlesCentredAndTheGridsOwnWidthsWhenNoneAreSaved)
 {
     TTimeRec &w = OpenWindow();
     QAbstractItemModel *m = grid(w)->model();
+    const QHeaderView *header = grid(w)->horizontalHeader();
     const char *titles[] = {"Date and Time", "Card Information", "Mode", "Reader", "Lock"};
-    // No saved widths: the defaults by kind of value (date-time 150, the integers 100).
-    const int widths[] = {150, 100, 100, 100, 100};
+    // The grid's own widths; the date column is widened where this font needs more room.
+    const int widths[] = {185, 165, 100, 100, 100};
+    const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
     ASSERT_EQ(m->columnCount(), 5);
     for (int c = 0; c < 5; ++c) {
         SCOPED_TRACE(c);
-        EXPECT_EQ(m->headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(titles[c]));
+        const QString title = QString::fromLatin1(titles[c]);
+        EXPECT_EQ(m->headerData(c, Qt::Horizontal).toString(), title);
         EXPECT_EQ(m->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole).toInt(),
                   int(Qt::AlignCenter));
-        EXPECT_EQ(grid(w)->columnWidth(c), widths[c]);
+        if (c == LogGridModel::ColSystime)
+            EXPECT_GE(grid(w)->columnWidth(c), widths[c]);
+        else
+            EXPECT_EQ(grid(w)->columnWidth(c), widths[c]);
+        // The title is not clipped.
+        EXPECT_LE(header->fontMetrics().horizontalAdvance(title) + margins,
+                  grid(w)->columnWidth(c));
     }
     EXPECT_EQ(w.findChild<QGroupBox *>(QStringLiteral("logs"))->title(),
               QStringLiteral("no record"));
+    // A swipe's date and time, up to its seconds, is not cut off.
+    AddLog(QDateTime(QDate(2026, 12, 10), QTime(23, 58, 58)), 1);
+    const QString when = cell(w, 0, LogGridModel::ColSystime);
+    EXPECT_LE(grid(w)->fontMetrics().horizontalAdvance(when) + 6, grid(w)->columnWidth(0))
+        << when.toStdString();
+}
+
+TEST_F(LogGridTest, SavedWidthsWinOverTheGridsOwn)
+{
+    WriteRegInteger(QStringLiteral("InfoGrid_1"), 240);
+    WriteRegInteger(QStringLiteral("InfoGrid_4"), 60);
+    TTimeRec &w = OpenWindow();
+    const int widths[] = {0, 240, 100, 100, 60}; // column 0: the grid's own
+    for (int c = 1; c < 5; ++c)
+        EXPECT_EQ(grid(w)->columnWidth(c), widths[c]) << c;
+    EXPECT_GE(grid(w)->columnWidth(0), 185);
 }
 
 TEST_F(LogGridTest, NewSwipeRowBecomesCurrentAndCounted)

@@ -83,6 +83,7 @@ TEST_F(ViewTest, SelectedRowShowsItsPhotoAndSnapshot)
 
 TEST_F(ViewTest, SwipeThroughTheCoreLandsInTheGrid)
 {
+    dsrc->src.Exec(QStringLiteral("update reader set MOTION = 0 where PORTNO = 3"));
     TTimeRec &w = OpenWindow();
     EXPECT_EQ(logsTitle(w), QStringLiteral("no record"));
     const QDateTime t(QDate(2026, 5, 4), QTime(9, 0, 0));
@@ -94,6 +95,12 @@ TEST_F(ViewTest, SwipeThroughTheCoreLandsInTheGrid)
     EXPECT_EQ(w.LogModel()->CardAt(1), 4243);
     const QAbstractItemModel *m = w.LogModel();
     EXPECT_EQ(m->data(m->index(1, LogGridModel::ColReader)).toString(), QStringLiteral("COM3"));
+
+    // An exit-button row is counted in the caption too.
+    w.Core()->LogButtonCapture(3);
+    ASSERT_EQ(w.LogModel()->rowCount(), 3);
+    EXPECT_EQ(w.LogModel()->CardAt(2), -1);
+    EXPECT_EQ(logsTitle(w), QStringLiteral("3 record(s)"));
 }
 
 TEST_F(ViewTest, ClosingAndReopeningTheDatabasesHidesAndRefillsTheGrid)

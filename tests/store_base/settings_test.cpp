@@ -122,6 +122,21 @@ TEST_F(SettingsTest, GridColumnWidthsDefaultByKindAndRoundTrip)
     EXPECT_EQ(again.columnWidth(3), 77);
 }
 
+TEST_F(SettingsTest, GridsOwnWidthsStandInForTheDefaultsByKind)
+{
+    QStandardItemModel model(0, 3);
+    for (int c = 0; c < 3; ++c)
+        model.setHeaderData(c, Qt::Horizontal, static_cast<int>(ColumnKind::DateTime),
+                            ColumnKindRole);
+    WriteRegInteger(QStringLiteral("G_1"), 90);
+    QTableView grid;
+    grid.setModel(&model);
+    LoadGridColumnWidths(QStringLiteral("G"), &grid, {185, 165});
+    EXPECT_EQ(grid.columnWidth(0), 185); // the grid's own
+    EXPECT_EQ(grid.columnWidth(1), 90);  // a saved width wins
+    EXPECT_EQ(grid.columnWidth(2), 150); // none of its own: by kind
+}
+
 TEST_F(SettingsTest, GridWithoutModelIsLeftAlone)
 {
     QTableView grid;
