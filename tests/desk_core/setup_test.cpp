@@ -140,7 +140,27 @@ INSTANTIATE_TEST_SUITE_P(
                       DoorCase{"NineFallsBackToPort1", true, 9, 1}),
     [](const ::testing::TestParamInfo<DoorCase> &info) { return std::string(info.param.name); });
 
-TEST_F(DeskCoreTest, TickRetriesAFailedPortOnlyWhileTheReaderTableIsOpen)
+class ReconnectTest : public DeskCoreTest
+{
+protected:
+    // With the reader table open the tick connects the reader on port again, which then
+    // serves swipes.
+    void ExpectTheOpenTableReconnects(int port, ReaderSim &sim)
+    {
+        dsrc->reader.Open();
+        core->Timer2Timer();
+        EXPECT_TRUE(Readers[port]->Connected());
+        EXPECT_TRUE(Readers[port]->Enable());
+        dsrc->reader.Close();
+
+        sim.SendCard(77);
+        EXPECT_TRUE(WaitForLogRows(1));
+        EXPECT_EQ(LastLog("READER").toInt(), port);
+        EXPECT_EQ(TextsSettled(sim, 1), std::vector<std::string>{"~N"});
+    }
+};
+
+TEST_F(ReconnectTest, TickRetriesAFailedPortOnlyWhileTheReaderTableIsOpen)
 {
     ConfigureReader(2, ReaderRow{});
     WriteRegString(QStringLiteral("COM2Device"), QStringLiteral("/nonexistent/busy-port"));
@@ -158,20 +178,13 @@ TEST_F(DeskCoreTest, TickRetriesAFailedPortOnlyWhileTheReaderTableIsOpen)
     core->SetReconnectEnabled(false);
     core->Timer2Timer();
     EXPECT_FALSE(Readers[2]->Connected());
-
-    core->SetReconnectEnabled(true);
-    core->Timer2Timer();
-    EXPECT_TRUE(Readers[2]->Connected());
-    EXPECT_TRUE(Readers[2]->Enable());
     dsrc->reader.Close();
 
-    // And the reconnected reader serves swipes.
-    sim.SendCard(77);
-    EXPECT_TRUE(WaitForLogRows(1));
-    EXPECT_EQ(TextsSettled(sim, 1), std::vector<std::string>{"~N"});
+    core->SetReconnectEnabled(true);
+    ExpectTheOpenTableReconnects(2, sim);
 }
 
-TEST_F(DeskCoreTest, AReaderWhoseDeviceHangsUpIsClosedAndRetriedLikeAFailedOne)
+TEST_F(ReconnectTest, AReaderWhoseDeviceHangsUpIsClosedAndRetriedLikeAFailedOne)
 {
     ReaderSim &unplugged = AttachSim(2);
     AttachSim(3);
@@ -189,20 +202,11 @@ TEST_F(DeskCoreTest, AReaderWhoseDeviceHangsUpIsClosedAndRetriedLikeAFailedOne)
     EXPECT_TRUE(Readers[3]->Connected()); // the other reader is untouched
     EXPECT_EQ(messages.Count(), 0);
 
-    // Plugged in again; retried as a port that failed to open, once the reader table is open.
+    // Plugged in again: retried as a port that failed to open, once the reader table is open.
     ReaderSim &back = AttachSim(2);
     core->Timer2Timer();
     EXPECT_FALSE(Readers[2]->Connected());
-    dsrc->reader.Open();
-    core->Timer2Timer();
-    EXPECT_TRUE(Readers[2]->Connected());
-    EXPECT_TRUE(Readers[2]->Enable());
-    dsrc->reader.Close();
-
-    back.SendCard(78);
-    EXPECT_TRUE(WaitForLogRows(1));
-    EXPECT_EQ(LastLog("READER").toInt(), 2);
-    EXPECT_EQ(TextsSettled(back, 1), std::vector<std::string>{"~N"});
+    ExpectTheOpenTableReconnects(2, back);
 }
 
 TEST_F(DeskCoreTest, ReadersArrayFollowsTheCoresLife)
