@@ -2,6 +2,7 @@
 // redirected into a temporary folder so that no test reads or writes the user's own.
 
 #include "testsupport/isolatedsettings.h"
+#include "store/filedialogs.h"
 #include "store/messages.h"
 
 #include <QApplication>
@@ -26,6 +27,18 @@ public:
     }
 };
 
+// Likewise a file dialog that no test queued an answer for: it fails the test and is a Cancel.
+class UnexpectedFileDialogs final : public FileDialogs
+{
+public:
+    bool Ask(QWidget *, const FileDialogRequest &request, QString &) override
+    {
+        ADD_FAILURE() << "unexpected file dialog: " << request.title.toStdString() << " "
+                      << request.proposedName.toStdString();
+        return false;
+    }
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -37,6 +50,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     UnexpectedMessages unexpected;
     SetMessageSink(&unexpected);
+    UnexpectedFileDialogs unexpectedDialogs;
+    SetFileDialogs(&unexpectedDialogs);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,192 @@
+#include "store/filedialogs.h"
+
+#include "store/settings.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QThread>
+
+namespace {
+
+class QtFileDialogs final : public FileDialogs
+{
+public:
+    bool Ask(QWidget *owner, const FileDialogRequest &request, QString &fileName) override
+    {
+        auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
+        // Without widgets, or off the main thread, there is nobody to ask: that is a Cancel.
+        if (!app || QThread::currentThread() != app->thread()) {
+            qWarning("file dialog \"%s\" not shown", qUtf8Printable(request.title));
+            return false;
+        }
+        if (!owner)
+            owner = QApplication::activeModalWidget();
+        if (!owner)
+            owner = QApplication::activeWindow();
+        QFileDialog dialog(owner);
+        PrepareFileDialog(dialog, request);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        const QStringList chosen = dialog.selectedFiles();
+        if (chosen.isEmpty() || chosen.first().isEmpty())
+            return false;
+        fileName = chosen.first();
+        return true;
+    }
+};
+
+QtFileDialogs g_qtDialogs;
+FileDialogs *g_dialogs = nullptr; // nullptr: the real ones
+
+// "Images (*.jpg,*.jpeg)" -> "Images": Qt reads the patterns from the parentheses, so they are
+// written there afresh.
+QString descriptionWithoutPatterns(const QString &description)
+{
+    static const QRegularExpression trailing(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
+    QString text = description;
+    text.remove(trailing);
+    return text.trimmed();
+}
+
+// The folder of the last export file chosen.
+const QString lastDataPath = QStringLiteral("LastDataPath");
+
+bool selectExportFile(QWidget *owner, const char *filter, const char *suffix, QString &fileName)
+{
+    FileDialogRequest request;
+    request.kind = FileDialogKind::Save;
+    request.folder = ReadRegString(lastDataPath, QString());
+    request.proposedName = fileName;
+    request.filter = QString::fromLatin1(filter);
+    request.defaultSuffix = QString::fromLatin1(suffix);
+    const bool chosen = RunFileDialog(owner, request, fileName);
+    // After a Cancel fileName is still the proposed name, whose folder is remembered then.
+    try {
+        WriteRegString(lastDataPath, ExtractFilePath(fileName));
+    } catch (const ERegistryError &) {
+        // Only the next dialog's first folder is lost.
+    }
+    return chosen;
+}
+
+bool selectDatabaseFile(QWidget *owner, FileDialogKind kind, const QString &title,
+                        QString &fileName)
+{
+    FileDialogRequest request;
+    request.kind = kind;
+    request.title = title;
+    request.proposedName = fileName;
+    request.filter = QString::fromLatin1(DatabaseFileFilter);
+    request.defaultSuffix = QStringLiteral("db");
+    return RunFileDialog(owner, request, fileName);
+}
+
+} // namespace
+
+FileDialogs *CurrentFileDialogs()
+{
+    return g_dialogs ? g_dialogs : &g_qtDialogs;
+}
+
+FileDialogs *SetFileDialogs(FileDialogs *dialogs)
+{
+    FileDialogs *previous = g_dialogs;
+    g_dialogs = dialogs;
+    return previous;
+}
+
+QStringList QtNameFilters(const QString &filter)
+{
+    static const QRegularExpression separators(QStringLiteral("[\\s;,]+"));
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString &pattern : parts[i + 1].split(separators, Qt::SkipEmptyParts)) {
+            const QString own = pattern == QLatin1String("*.*") ? QStringLiteral("*") : pattern;
+            if (!patterns.contains(own))
+                patterns << own;
+            const QString upper = own.toUpper();
+            if (!patterns.contains(upper))
+                patterns << upper;
+        }
+        if (patterns.isEmpty())
+            continue;
+        QString description = descriptionWithoutPatterns(parts[i]);
+        if (description.isEmpty())
+            description = patterns.first();
+        filters << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+                       QLatin1Char(')');
+    }
+    return filters;
+}
+
+void PrepareFileDialog(QFileDialog &dialog, const FileDialogRequest &request)
+{
+    const bool save = request.kind == FileDialogKind::Save;
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (!request.title.isEmpty())
+        dialog.setWindowTitle(request.title);
+    const QStringList filters = QtNameFilters(request.filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        dialog.selectNameFilter(filters.first());
+    }
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.folder.isEmpty())
+        dialog.setDirectory(request.folder);
+    if (!request.proposedName.isEmpty()) {
+        const QFileInfo proposed(request.proposedName);
+        // A bare name stays in the folder asked for; one with a folder of its own goes there.
+        if (!ExtractFilePath(request.proposedName).isEmpty())
+            dialog.setDirectory(proposed.absolutePath());
+        dialog.selectFile(proposed.fileName());
+    }
+}
+
+bool RunFileDialog(QWidget *owner, const FileDialogRequest &request, QString &fileName)
+{
+    QString chosen = fileName;
+    if (!CurrentFileDialogs()->Ask(owner, request, chosen) || chosen.isEmpty())
+        return false;
+    if (!request.defaultSuffix.isEmpty() && QFileInfo(chosen).suffix().isEmpty()) {
+        QString suffixed = chosen;
+        if (!suffixed.endsWith(QLatin1Char('.')))
+            suffixed += QLatin1Char('.');
+        suffixed += request.defaultSuffix;
+        if (request.kind == FileDialogKind::Save ||
+            (!QFileInfo::exists(chosen) && QFileInfo::exists(suffixed)))
+            chosen = suffixed;
+    }
+    fileName = chosen;
+    return true;
+}
+
+QString ExtractFilePath(const QString &fileName)
+{
+    return fileName.left(fileName.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+bool SelectExcelFile(QWidget *owner, QString &fileName)
+{
+    return selectExportFile(owner, ExcelFileFilter, "xlsx", fileName);
+}
+
+bool SelectTextFile(QWidget *owner, QString &fileName)
+{
+    return selectExportFile(owner, TextFileFilter, "txt", fileName);
+}
+
+bool SelectMdbToOpen(QWidget *owner, const QString &title, QString &fileName)
+{
+    return selectDatabaseFile(owner, FileDialogKind::Open, title, fileName);
+}
+
+bool SelectMdbToSave(QWidget *owner, const QString &title, QString &fileName)
+{
+    return selectDatabaseFile(owner, FileDialogKind::Save, title, fileName);
+}
