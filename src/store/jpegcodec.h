@@ -1,0 +1,24 @@
+#pragma once
+// JPEG pictures through libjpeg: images to JPEG bytes or files, and JPEG bytes back into
+// 24-bit images (QImage::Format_RGB888, the form every image routine works on). Any thread.
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// The quality libjpeg's own defaults give; stored photos use it.
+inline constexpr int LibraryJpegQuality = 75;
+
+// The image as JPEG at quality 0..100 (out-of-range values give 100); empty when the image is
+// null or cannot be encoded.
+QByteArray EncodeJpeg(const QImage &image, int quality = LibraryJpegQuality);
+
+// The picture of the JPEG bytes in Format_RGB888 (a grey JPEG comes out grey in three bytes);
+// a null image when the bytes are not a JPEG libjpeg can read, or stop before the picture ends.
+QImage DecodeJpeg(const QByteArray &bytes);
+
+// Encodes the image at quality 0..100 (out-of-range values give 100) and stores it under the
+// file name. The file is written under a temporary name in the same folder and renamed into
+// place once complete, so a reader of the file never sees half a picture; an existing file is
+// replaced. False, leaving no file behind, when it cannot be written.
+bool WriteJpegFile(const QImage &image, const QString &fileName, int quality);
