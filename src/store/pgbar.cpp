@@ -37,6 +37,9 @@ void Tpbar::SetMaximum(int n)
 {
     m_maximum = std::max(n, 0);
     m_position = 0;
+    // A range of 0..0 would make the gauge a busy indicator; an empty loop shows it empty.
+    m_ui->ProgressBar1->setRange(0, m_maximum == 0 ? 1 : m_maximum);
+    m_drawnWidth = -1;
     showPosition();
 }
 
@@ -50,15 +53,16 @@ void Tpbar::StepIt()
 void Tpbar::showPosition()
 {
     QProgressBar *gauge = m_ui->ProgressBar1;
-    // A range of 0..0 would make the gauge a busy indicator; an empty loop shows it empty.
-    if (m_maximum == 0) {
-        gauge->setRange(0, 1);
-        gauge->setValue(m_position > 0 ? 1 : 0);
-    } else {
-        gauge->setRange(0, m_maximum);
-        gauge->setValue(std::min(m_position, m_maximum));
-    }
-    // The loop that steps the gauge does not let the event loop turn, so paint now.
+    const int value =
+        m_maximum == 0 ? (m_position > 0 ? 1 : 0) : std::min(m_position, m_maximum);
+    gauge->setValue(value);
+    // The loop that steps the gauge does not let the event loop turn, so paint now; but only
+    // when the filled part grows on screen: a loop of a million steps would otherwise spend
+    // most of its time painting the same gauge.
+    const int drawn = int(qint64(value) * gauge->width() / gauge->maximum());
+    if (drawn == m_drawnWidth)
+        return;
+    m_drawnWidth = drawn;
     if (gauge->isVisible())
         gauge->repaint();
 }

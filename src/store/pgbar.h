@@ -35,4 +35,5 @@ private:
     std::unique_ptr<Ui::pbar> m_ui;
     int m_maximum = 0;
     int m_position = 0;
+    int m_drawnWidth = -1; // pixels of the gauge filled when it was last painted
 };
