@@ -10,25 +10,9 @@
 
 #include <memory>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 namespace {
 
 constexpr qint64 chunkSize = qint64(1) << 20;
-
-// Flushes what was written down to the disk, so that the rename cannot land before the data.
-bool syncToDisk(QSaveFile &file)
-{
-    if (!file.flush())
-        return false;
-#ifdef Q_OS_UNIX
-    return ::fsync(file.handle()) == 0;
-#else
-    return true;
-#endif
-}
 
 bool copyInto(QFile &in, QSaveFile &out)
 {
@@ -67,10 +51,11 @@ bool CopyFileByStream(const QString &source, const QString &target)
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly))
         return false;
-    if (!copyInto(in, out) || !syncToDisk(out)) {
+    if (!copyInto(in, out)) {
         out.cancelWriting();
         return false; // the temporary file goes with out
     }
+    // Commit puts the data on disk before the new file takes the target's name.
     const bool committed = out.commit();
     QCoreApplication::processEvents();
     return committed;
