@@ -7,9 +7,9 @@
 
 #include "store/pgbar.h"
 #include "testsupport/benchsupport.h"
+#include "testsupport/paintcounter.h"
 #include "testsupport/spin.h"
 
-#include <QEvent>
 #include <QProgressBar>
 
 #include <chrono>
@@ -17,18 +17,6 @@
 #include <cstdlib>
 
 namespace {
-
-class PaintCounter final : public QObject
-{
-public:
-    int paints = 0;
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 template <typename F> double seconds(F &&f)
 {

@@ -1,25 +1,13 @@
 // The progress form paints only when what it shows changes.
 
 #include "store/pgbar.h"
+#include "testsupport/paintcounter.h"
 #include "testsupport/spin.h"
 
-#include <QEvent>
 #include <QProgressBar>
 #include <gtest/gtest.h>
 
 namespace {
-
-class PaintCounter final : public QObject
-{
-public:
-    int paints = 0;
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 TEST(ProgressForm, PaintsOnlyWhenTheFilledPartGrows)
 {
