@@ -3,8 +3,9 @@
 // fields, the bilinear resampler every resize goes through, the quarter turn, and pictures
 // loaded from files by their extension. Working pictures are 24-bit images in
 // QImage::Format_RGB888 (three bytes a pixel, rows through scan lines); every routine that
-// touches pixels first puts its images into that form. Main thread only where a routine shows
-// a window, a dialog or a box (RotateBitmap90, LoadImageFromFile); the rest on any thread.
+// touches pixels first puts its images into that form. RotateBitmap90 and LoadImageFromFile
+// show a window, a dialog or a box: main thread only. The blob routines run on the thread of
+// the field's dataset; the rest on any thread.
 
 #include <QByteArray>
 #include <QImage>
