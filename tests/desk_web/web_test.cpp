@@ -5,11 +5,13 @@
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/settings.h"
+#include "testsupport/outsidereader.h"
 #include "testsupport/tempdata.h"
 
 #include <httplib.h>
 
 #include <QDateTime>
+#include <QFile>
 #include <QStringList>
 #include <gtest/gtest.h>
 
@@ -354,6 +356,39 @@ TEST_F(WebTest, SuspendedWhileTheDeskMaintainsItsFiles)
     m_web->Resume();
     addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 4);
     EXPECT_EQ(countLine(get("/logs")), QStringLiteral("[1 record(s)]<br>"));
+}
+
+// Each request connection opened and closed beside the desk's own must leave the desk's locks
+// on both files; an outside reader then finds the desk still there and leaves its logs alone.
+TEST_F(WebTest, ServingPagesLeavesTheDeskItsLocks)
+{
+    addStaff(7, QStringLiteral("Ann"), addGroup(QStringLiteral("Day")));
+    addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 7);
+    for (const char *target : {"/logs", "/today?5", "/person?Ann", "/person?7&3"})
+        EXPECT_EQ(rowsOf(get(target)).size(), 1) << target;
+    m_web->Stop(); // its pooled connections closed too
+    struct Case
+    {
+        QString path;
+        const char *count;
+        std::function<void()> write;
+    };
+    const Case cases[] = {
+        {Data().AttendPath(), "SELECT COUNT(*) FROM recorder",
+         [&] { addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 1)), 7); }},
+        {Data().SysdatPath(), "SELECT COUNT(*) FROM staffs",
+         [&] { addStaff(8, QStringLiteral("Bea"), 1); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        EXPECT_TRUE(ThisProcessLocks(c.path));
+        const QString sql = QString::fromLatin1(c.count);
+        const QString before = OutsideQuery(c.path, sql);
+        ASSERT_FALSE(before.isNull());
+        EXPECT_TRUE(QFile::exists(c.path + QStringLiteral("-wal")));
+        c.write();
+        EXPECT_EQ(OutsideQuery(c.path, sql).toStdString(), std::to_string(before.toInt() + 1));
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // clear error and the file is left exactly as it was.
 
 #include "store/dbfile.h"
+#include "testsupport/outsidereader.h"
 #include "testsupport/tempdata.h"
 
 #include <QCryptographicHash>
@@ -244,4 +245,67 @@ TEST_F(DbFileTest, CheckingABackupOfALiveFileLeavesNothingBeside)
     EXPECT_FALSE(CheckDatabaseFile(backup, DbKind::Sysdat));
     EXPECT_EQ(filesIn(m_dir.path()), before);
     EXPECT_EQ(digest(backup), bytes);
+}
+
+// Opening and closing more connections on a file the desk holds must leave the desk's locks in
+// place: without them another program reading the file takes itself for its last user, folds
+// the write-ahead log back and deletes it, and the desk's later commits go into a deleted file.
+TEST_F(DbFileTest, LooksAtALiveFileKeepItsConnectionsLocks)
+{
+    const QString live = copyOf(DbKind::Attend, QStringLiteral("attend.db"));
+    const QString other = copyOf(DbKind::Sysdat, QStringLiteral("sysdat.db"));
+    struct Case
+    {
+        const char *name;
+        std::function<void()> look;
+    };
+    const Case cases[] = {
+        {"read-only connection",
+         [&] {
+             auto db = OpenDatabaseFile(live, DbKind::Attend);
+             db->Exec(QStringLiteral("SELECT COUNT(*) FROM recorder"));
+         }},
+        {"second read-write connection",
+         [&] { OpenDatabaseFile(live, DbKind::Attend, TDatabase::OpenMode::ReadWrite); }},
+        {"file check", [&] { EXPECT_TRUE(CheckDatabaseFile(live, DbKind::Attend)); }},
+        {"refused as the other kind",
+         [&] { EXPECT_FALSE(CheckDatabaseFile(live, DbKind::Sysdat)); }},
+        {"another file opened and closed",
+         [&] { EXPECT_TRUE(CheckDatabaseFile(other, DbKind::Sysdat)); }},
+    };
+    TDatabase desk;
+    desk.Open(live, DbKind::Attend);
+    int rows = 0;
+    auto addRow = [&] {
+        desk.Exec(QStringLiteral("INSERT INTO recorder (SYSTIME, CARDNO) VALUES "
+                                 "('2026-01-01 08:00:00', %1)")
+                      .arg(++rows));
+    };
+    addRow();
+    ASSERT_TRUE(ThisProcessLocks(live));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.look();
+        EXPECT_TRUE(ThisProcessLocks(live));
+        EXPECT_TRUE(ThisProcessLocks(live + QStringLiteral("-shm")));
+        // An outside reader in between changes nothing: the log stays, and the next commit is
+        // in the file for everyone.
+        EXPECT_EQ(OutsideQuery(live, QStringLiteral("SELECT COUNT(*) FROM recorder")).toStdString(),
+                  std::to_string(rows));
+        EXPECT_TRUE(QFile::exists(live + QStringLiteral("-wal")));
+        addRow();
+        EXPECT_EQ(OutsideQuery(live, QStringLiteral("SELECT COUNT(*) FROM recorder")).toStdString(),
+                  std::to_string(rows));
+    }
+    // The descriptors kept open meanwhile serve the next looks: a desk serving pages for weeks
+    // does not run out of them.
+    auto openDescriptors = [] {
+        return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size();
+    };
+    const qsizetype before = openDescriptors();
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_TRUE(CheckDatabaseFile(live, DbKind::Attend));
+        OpenDatabaseFile(live, DbKind::Attend);
+    }
+    EXPECT_LE(openDescriptors(), before + 4);
 }

@@ -5,11 +5,12 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 // Debian's SQLite is built with the row-change hook; its declaration needs this.
 #define SQLITE_ENABLE_PREUPDATE_HOOK
 #include <sqlite3.h>
@@ -343,9 +344,94 @@ quint32 bigEndian32(const unsigned char *p)
     return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
 }
 
-// Looks at the file before SQLite does, so that a file that is not a database, or one cut
-// short, is refused without SQLite touching it.
-void checkFileHeader(const QString &path, const QString &shown)
+// A database file read through SQLite's own file layer, for looks at it before a connection
+// is opened on it. On POSIX, closing any descriptor of a file drops every lock this process
+// holds on that file, the open connections' included: another program would then take the
+// file for unused, fold its write-ahead log back and delete it while the desk goes on writing
+// into the deleted log. SQLite's unix layer keeps such a descriptor open for as long as this
+// process holds locks on the file. So nothing may open a database file, its -wal or its -shm
+// with a descriptor of its own (QFile, fopen, open, streams, QFile::copy): only through here
+// or through a connection.
+class TVfsFile
+{
+public:
+    // Opens an existing file read-only; IsOpen() tells whether that worked, Error() why not.
+    explicit TVfsFile(const QString &absolutePath)
+        : m_vfs(sqlite3_vfs_find(nullptr)),
+          m_name(sqlite3_create_filename(absolutePath.toUtf8().constData(), "", "", 0, nullptr))
+    {
+        if (!m_vfs || !m_name) {
+            m_rc = SQLITE_NOMEM;
+            return;
+        }
+        m_file = static_cast<sqlite3_file *>(sqlite3_malloc(m_vfs->szOsFile));
+        if (!m_file) {
+            m_rc = SQLITE_NOMEM;
+            return;
+        }
+        std::memset(m_file, 0, static_cast<std::size_t>(m_vfs->szOsFile));
+        int outFlags = 0;
+        errno = 0;
+        m_rc = m_vfs->xOpen(m_vfs, m_name, m_file, SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_READONLY,
+                            &outFlags);
+        m_errno = errno;
+    }
+    ~TVfsFile()
+    {
+        // A file layer that set its methods wants its close even after a failed open.
+        if (m_file && m_file->pMethods)
+            m_file->pMethods->xClose(m_file);
+        sqlite3_free(m_file);
+        sqlite3_free_filename(m_name);
+    }
+    TVfsFile(const TVfsFile &) = delete;
+    TVfsFile &operator=(const TVfsFile &) = delete;
+
+    bool IsOpen() const { return m_rc == SQLITE_OK; }
+    // The system's reason for a failed open, else SQLite's.
+    QString Error() const
+    {
+        return m_errno != 0 ? QString::fromLocal8Bit(std::strerror(m_errno))
+                            : QString::fromUtf8(sqlite3_errstr(m_rc));
+    }
+    // -1 when the size cannot be read.
+    qint64 Size() const
+    {
+        sqlite3_int64 size = 0;
+        if (!IsOpen() || m_file->pMethods->xFileSize(m_file, &size) != SQLITE_OK)
+            return -1;
+        return size;
+    }
+    // Up to count bytes from the start of the file; fewer when the file is shorter.
+    QByteArray ReadStart(int count) const
+    {
+        const qint64 size = Size();
+        if (size <= 0)
+            return QByteArray();
+        QByteArray bytes(static_cast<int>(std::min<qint64>(count, size)), '\0');
+        if (m_file->pMethods->xRead(m_file, bytes.data(), static_cast<int>(bytes.size()), 0) !=
+            SQLITE_OK)
+            return QByteArray();
+        return bytes;
+    }
+
+private:
+    sqlite3_vfs *m_vfs = nullptr;
+    sqlite3_filename m_name = nullptr;
+    sqlite3_file *m_file = nullptr;
+    int m_rc = SQLITE_CANTOPEN;
+    int m_errno = 0;
+};
+
+// What the file's header says, read before SQLite opens a connection on it.
+struct FileHeader
+{
+    bool writeAheadLog = false; // header bytes 18 and 19 are 2
+};
+
+// Looks at the file before a connection does, so that a file that is not a database, or one
+// cut short, is refused without SQLite touching it.
+FileHeader checkFileHeader(const QString &path, const QString &shown)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -354,12 +440,12 @@ void checkFileHeader(const QString &path, const QString &shown)
     if (!info.isFile())
         throw EDatabaseError(QStringLiteral("%1 is not a database file").arg(shown),
                              SQLITE_CANTOPEN);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const TVfsFile file(path);
+    if (!file.IsOpen())
         throw EDatabaseError(
-            QStringLiteral("Cannot read database file %1: %2").arg(shown, file.errorString()),
+            QStringLiteral("Cannot read database file %1: %2").arg(shown, file.Error()),
             SQLITE_CANTOPEN);
-    const QByteArray header = file.read(100);
+    const QByteArray header = file.ReadStart(100);
     static const char magic[] = "SQLite format 3";
     if (header.size() < 100 || !header.startsWith(QByteArray(magic, sizeof magic)))
         throw EDatabaseError(QStringLiteral("%1 is not a database file").arg(shown), SQLITE_NOTADB);
@@ -369,33 +455,25 @@ void checkFileHeader(const QString &path, const QString &shown)
         pageSize = 65536;
     if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
         throw EDatabaseError(QStringLiteral("%1 is not a database file").arg(shown), SQLITE_NOTADB);
-    const qint64 size = file.size();
+    const qint64 size = file.Size();
     const quint32 pages = bigEndian32(h + 28);
     const bool pagesValid = pages > 0 && bigEndian32(h + 24) == bigEndian32(h + 92);
     if (size % pageSize != 0 || (pagesValid && size < pages * pageSize))
         throw EDatabaseError(QStringLiteral("Database file %1 is truncated").arg(shown),
                              SQLITE_CORRUPT);
+    return FileHeader{h[18] == 2 && h[19] == 2};
 }
 
-// Header bytes 18 and 19 are 2 for a file in write-ahead-log mode.
-bool usesWriteAheadLog(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray header = file.read(20);
-    return header.size() == 20 && header.at(18) == 2 && header.at(19) == 2;
-}
-
-qint64 pragmaValue(sqlite3 *db, const char *sql)
+// The first column of the statement's first row as text (empty when there is no row).
+QByteArray pragmaText(sqlite3 *db, const char *sql)
 {
     sqlite3_stmt *stmt = nullptr;
     int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
-    qint64 value = 0;
+    QByteArray value;
     if (rc == SQLITE_OK) {
         rc = sqlite3_step(stmt);
         if (rc == SQLITE_ROW) {
-            value = sqlite3_column_int64(stmt, 0);
+            value = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
             rc = SQLITE_OK;
         } else if (rc == SQLITE_DONE) {
             rc = SQLITE_OK;
@@ -407,6 +485,11 @@ qint64 pragmaValue(sqlite3 *db, const char *sql)
     if (rc != SQLITE_OK)
         throw EDatabaseError(message, code);
     return value;
+}
+
+qint64 pragmaValue(sqlite3 *db, const char *sql)
+{
+    return pragmaText(db, sql).toLongLong();
 }
 
 DbKind kindOfApplicationId(qint64 id)
@@ -447,13 +530,13 @@ void TDatabase::Open(const QString &path, DbKind kind, OpenMode mode)
     // An absolute path never reads as an SQLite URI ("file:...").
     const QString absolute = QFileInfo(path).absoluteFilePath();
     const QString shown = QDir::toNativeSeparators(path);
-    checkFileHeader(absolute, shown);
+    const FileHeader header = checkFileHeader(absolute, shown);
 
     sqlite3 *db = nullptr;
     int flags = (mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                 SQLITE_OPEN_NOMUTEX; // one connection, one thread
     QByteArray name = absolute.toUtf8();
-    if (mode == OpenMode::ReadOnly && usesWriteAheadLog(absolute) &&
+    if (mode == OpenMode::ReadOnly && header.writeAheadLog &&
         !QFileInfo::exists(absolute + QStringLiteral("-wal"))) {
         // A log-journalled file without its log is closed everywhere (a backup, a copy): a
         // read-only look takes it as it is, rather than leaving a log and an index beside it.
