@@ -44,6 +44,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 #include <optional>
 
@@ -101,6 +102,16 @@ QList<int> logGridOwnWidths(const QTableView &grid)
         widths << w;
     }
     return widths;
+}
+
+// The box only names the file; the reason and the full path go to standard error for the
+// administrator. Written straight there: Qt's log may go to the system journal instead.
+void reportOpenFailure(const QString &path, const std::exception &e)
+{
+    std::fprintf(stderr, "Tallyclock: cannot open %s: %s\n",
+                 qUtf8Printable(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())),
+                 e.what());
+    std::fflush(stderr);
 }
 
 } // namespace
@@ -306,21 +317,25 @@ bool TTimeRec::OpenDatabases()
     WaitCursor wait;
     QDir::setCurrent(AppPath);
     const QDir data(DataPath);
+    const QString attend = data.filePath(AttendFileName());
+    const QString sysdat = data.filePath(SysdatFileName());
     try {
-        dsrc->OpenAttend(data.filePath(AttendFileName()));
+        dsrc->OpenAttend(attend);
         dsrc->logs.Open();
         dsrc->logs.Last();
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
+        reportOpenFailure(attend, e);
         dsrc->att.Close();
         ShowErrorAndTerminate(QStringLiteral("System Error: Cannot open ") + AttendFileName());
         return false;
     }
     try {
-        dsrc->OpenSysdat(data.filePath(SysdatFileName()));
+        dsrc->OpenSysdat(sysdat);
         for (TDataSet *ds :
              {&dsrc->apb, &dsrc->emails, &dsrc->staff, &dsrc->gidtbl, &dsrc->Qiotime})
             ds->Open();
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
+        reportOpenFailure(sysdat, e);
         dsrc->src.Close();
         dsrc->att.Close();
         ShowErrorAndTerminate(QStringLiteral("System Error: Cannot open ") + SysdatFileName());

@@ -14,6 +14,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -111,6 +112,57 @@ TEST_F(StartupTest, DatabaseThatDoesNotOpenEndsTheProgramWithItsMessage)
         ASSERT_TRUE(QFile::rename(saved, path));
         Data().ReopenDatabases();
     }
+}
+
+// The box names only the file; why it did not open, and where it is, go to standard error so
+// that an administrator can tell the cases apart.
+TEST_F(StartupTest, DatabaseThatDoesNotOpenHasItsReasonAndPathOnStandardError)
+{
+    Data().CloseDatabases();
+    auto bytesOf = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray sysdat = bytesOf(Data().SysdatPath());
+    struct Case
+    {
+        const char *name;
+        bool attend;
+        QByteArray content; // null: no file at all
+        const char *reasonPart;
+    };
+    const Case cases[] = {
+        {"missing", true, QByteArray(), "does not exist"},
+        {"not a database", true, QByteArray(4096, 'x'), "is not a database file"},
+        {"the other kind", true, sysdat, "is a system database, not an attendance database"},
+        {"truncated", false, sysdat.left(sysdat.size() - 4096), "is truncated"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = c.attend ? Data().AttendPath() : Data().SysdatPath();
+        const QString saved = path + QStringLiteral(".good");
+        QFile::remove(saved);
+        ASSERT_TRUE(QFile::rename(path, saved));
+        if (!c.content.isNull()) {
+            QFile broken(path);
+            ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+            broken.write(c.content);
+        }
+        Messages().Clear();
+        testing::internal::CaptureStderr();
+        OpenWindow();
+        const QString err = QString::fromStdString(testing::internal::GetCapturedStderr());
+        ASSERT_EQ(Messages().Count(), 1);
+        EXPECT_EQ(Messages().Last().text,
+                  c.attend ? QStringLiteral("System Error: Cannot open attend.db")
+                           : QStringLiteral("System Error: Cannot open sysdat.db"));
+        EXPECT_TRUE(err.contains(QFileInfo(path).absoluteFilePath())) << err.toStdString();
+        EXPECT_TRUE(err.contains(QString::fromLatin1(c.reasonPart))) << err.toStdString();
+        CloseWindow();
+        QFile::remove(path);
+        ASSERT_TRUE(QFile::rename(saved, path));
+    }
+    Data().ReopenDatabases();
 }
 
 TEST_F(StartupTest, ReaderTableWithoutEightRowsIsReportedAndStartUpGoesOn)

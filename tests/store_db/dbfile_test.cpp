@@ -5,13 +5,21 @@
 #include "testsupport/outsidereader.h"
 #include "testsupport/tempdata.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+
+#include <cstdio>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -308,4 +316,84 @@ TEST_F(DbFileTest, LooksAtALiveFileKeepItsConnectionsLocks)
         OpenDatabaseFile(live, DbKind::Attend);
     }
     EXPECT_LE(openDescriptors(), before + 4);
+}
+
+namespace {
+
+const char *const kReadOnlyChildEnv = "TALLYCLOCK_READONLY_FILE";
+
+// The child of the test below: opens the file for writing as a user without the rights to,
+// and prints why it was refused.
+TEST(ReadOnlyChild, OpenForWriting)
+{
+    const QString file = qEnvironmentVariable(kReadOnlyChildEnv);
+    if (file.isEmpty())
+        GTEST_SKIP() << "runs only as the child of the read-only test";
+    try {
+        TDatabase db;
+        db.Open(file, DbKind::Attend, TDatabase::OpenMode::ReadWrite);
+        std::printf("opened\n");
+    } catch (const EDatabaseError &e) {
+        std::printf("refused: %s\n", e.what());
+    }
+}
+
+} // namespace
+
+// A desk that cannot write its file would start and then fail every swipe: such a file is
+// refused for writing, with the reason. Run as another user, since the superuser may write
+// anywhere.
+TEST_F(DbFileTest, FileThatCannotBeWrittenIsRefusedWithTheReason)
+{
+    struct Case
+    {
+        const char *name;
+        bool writeAheadLog; // the file has been a live file before
+        bool folderReadOnly;
+        const char *reasonPart;
+    };
+    const Case cases[] = {
+        {"folder read-only, live file before", true, true, "its folder"},
+        {"folder read-only, fresh copy", false, true, "its folder"},
+        {"file read-only", true, false, "attend.db is read-only"},
+    };
+    const bool root = ::geteuid() == 0;
+    constexpr uid_t nobody = 65534;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString file = QDir(dir.path()).filePath(QStringLiteral("attend.db"));
+        ASSERT_TRUE(QFile::copy(templatePath(DbKind::Attend), file));
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        if (c.writeAheadLog)
+            rawExec(file, "PRAGMA journal_mode=WAL");
+        if (root) {
+            for (const QString &p : {dir.path(), file})
+                ASSERT_EQ(::chown(p.toLocal8Bit().constData(), nobody, nobody), 0);
+        }
+        if (c.folderReadOnly) {
+            ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        } else {
+            ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner));
+        }
+
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(kReadOnlyChildEnv), file);
+        env.insert(QStringLiteral("HOME"), QDir::tempPath());
+        child.setProcessEnvironment(env);
+        if (root)
+            child.setChildProcessModifier([] {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+                    ::_exit(3);
+            });
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=ReadOnlyChild.*")});
+        ASSERT_TRUE(child.waitForFinished(20000));
+        const QString out = QString::fromUtf8(child.readAllStandardOutput());
+        EXPECT_TRUE(out.contains(QStringLiteral("refused: ")) &&
+                    out.contains(QString::fromLatin1(c.reasonPart)))
+            << out.toStdString() << QString::fromUtf8(child.readAllStandardError()).toStdString();
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
 }

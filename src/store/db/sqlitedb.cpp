@@ -579,8 +579,16 @@ void TDatabase::Open(const QString &path, DbKind kind, OpenMode mode)
                                      .arg(version),
                                  SQLITE_NOTADB);
         if (mode == OpenMode::ReadWrite) {
+            // A desk that cannot write would start and then fail every swipe.
+            if (sqlite3_db_readonly(db, "main") == 1)
+                throw EDatabaseError(QStringLiteral("%1 is read-only").arg(shown), SQLITE_READONLY);
             // Every commit reaches the disk before it returns; readers never block the writer.
-            pragmaValue(db, "PRAGMA journal_mode=WAL");
+            // SQLite keeps the old journal when it cannot make the log beside the file.
+            if (pragmaText(db, "PRAGMA journal_mode=WAL") != "wal")
+                throw EDatabaseError(
+                    QStringLiteral("Cannot open %1: no write-ahead log can be made beside it")
+                        .arg(shown),
+                    SQLITE_CANTOPEN);
             pragmaValue(db, "PRAGMA synchronous=FULL");
             sqlite3_preupdate_hook(db, &rowChanging, &deletionGeneration(kind));
         }
@@ -594,6 +602,15 @@ void TDatabase::Open(const QString &path, DbKind kind, OpenMode mode)
         if (e.Code() == SQLITE_BUSY || (e.Code() & 0xff) == SQLITE_BUSY ||
             (e.Code() & 0xff) == SQLITE_LOCKED)
             throw EDatabaseError(QStringLiteral("%1 is locked by another program").arg(shown),
+                                 e.Code());
+        // The log and its index go beside the file: a folder that cannot be written fails
+        // reads too, in SQLite's words for something else.
+        const QString folder = QFileInfo(absolute).absolutePath();
+        if (mode == OpenMode::ReadWrite &&
+            ((e.Code() & 0xff) == SQLITE_READONLY || (e.Code() & 0xff) == SQLITE_CANTOPEN) &&
+            !QFileInfo(folder).isWritable())
+            throw EDatabaseError(QStringLiteral("Cannot open %1: its folder %2 is read-only")
+                                     .arg(shown, QDir::toNativeSeparators(folder)),
                                  e.Code());
         throw;
     }
