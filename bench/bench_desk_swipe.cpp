@@ -1,21 +1,29 @@
 // The host's share of a card swipe at the desk, over pseudo-terminals, with a log of 1,000,000
 // rows and 10,000 staff: from the simulated reader writing the last byte of a card frame to it
 // holding the door command, against a bare reader that answers the same frame with the same
-// command and no desk behind it (measured in the same run). Then a burst: eight readers, ten
+// command and no desk behind it (measured in the same run). Then the same swipes with the web
+// report idle and nobody else on the files, against swipes while browsers ask for 1,000 pages
+// a second and another program (the sqlite3 shell) reads the newest rows every 100 ms, taking
+// turns in rounds; the ratio of their p99 is the figure. Then a burst: eight readers, ten
 // swipes a second each, every frame checked for exactly one log row and one answer.
 //
 // Usage: bench_desk_swipe [--burst-seconds=N] (default 60) [google benchmark flags]
 
 #include "desk/deskcore.h"
+#include "desk/webreport.h"
 #include "readerlink/reader.h"
 #include "store/datasrc.h"
 #include "store/settings.h"
 #include "testsupport/benchsupport.h"
+#include "testsupport/outsidereader.h"
 #include "testsupport/readersim.h"
 #include "testsupport/tempdata.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QProcess>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -38,6 +46,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int LogRows = 1000000;
 constexpr int StaffRows = 10000;
 constexpr int Readers8 = 8;
+constexpr int PagesPerSecond = 1000;
+constexpr int OutsideReadPeriodMs = 100;
 
 std::map<std::string, std::vector<double>> g_latencyUs;
 
@@ -119,6 +129,113 @@ bool SetUpRig(DeskRig &rig)
             return false;
     rig.ok = true;
     return true;
+}
+
+// Another program reading the newest rows of the log every so often, until stopped: a shell
+// loop running the sqlite3 shell, started once, so that the desk's process is not forked for
+// each read (a fork of a process this size stalls it, which no outside program would do).
+class OutsideReads
+{
+public:
+    OutsideReads(const QString &path, const QString &tally) : m_tally(tally)
+    {
+        m_shell.setStandardOutputFile(m_tally);
+        m_shell.start(QStringLiteral("sh"),
+                      {QStringLiteral("-c"),
+                       QStringLiteral("while :; do sqlite3 -batch \"$0\" 'SELECT * FROM recorder "
+                                      "ORDER BY rowid DESC LIMIT 20' >/dev/null && echo ok || "
+                                      "echo failed; sleep %1; done")
+                           .arg(OutsideReadPeriodMs / 1000.0),
+                       path});
+        m_shell.waitForStarted(5000);
+    }
+    ~OutsideReads() { Stop(); }
+    void Stop()
+    {
+        if (m_shell.state() == QProcess::NotRunning)
+            return;
+        m_shell.kill();
+        m_shell.waitForFinished(5000);
+        QFile tally(m_tally);
+        if (!tally.open(QIODevice::ReadOnly))
+            return;
+        const QByteArray lines = tally.readAll();
+        m_reads = int(lines.count("ok\n"));
+        m_failures = int(lines.count("failed\n"));
+    }
+    int Reads() const { return m_reads; }
+    int Failures() const { return m_failures; }
+
+private:
+    QProcess m_shell;
+    QString m_tally;
+    int m_reads = 0;
+    int m_failures = 0;
+};
+
+// Swipes at reader 1 with the web report idle and the files to the desk alone, against swipes
+// while pages are asked for and an outside program reads the log, in rounds taking turns.
+bool RunWithPagesAndOutsideReads(DeskRig &rig)
+{
+    constexpr int Swipes = 2000;
+    constexpr int Rounds = 40;
+    TWebReporter web(rig.data->AttendPath(), rig.data->SysdatPath());
+    QString error;
+    if (!web.Start(0, &error)) {
+        std::printf("FAILED: %s\n", qPrintable(error));
+        return false;
+    }
+    {
+        // A server that has been serving for a while: its request connections are open and
+        // warm, as they are kept between requests.
+        PageLoad warm;
+        warm.Start(web.Port(), Clock::now() + std::chrono::seconds(1));
+        warm.Wait();
+    }
+    std::vector<double> idle, loaded;
+    std::size_t pages = 0;
+    int pageFailures = 0, reads = 0, readFailures = 0;
+    double loadedSeconds = 0;
+    for (int r = 0; r < Rounds; ++r) {
+        const std::vector<double> quiet =
+            SwipeLatenciesUs(*rig.sims[0], Swipes / Rounds, StaffRows);
+        idle.insert(idle.end(), quiet.begin(), quiet.end());
+
+        const auto began = Clock::now();
+        PageLoad load;
+        load.Start(web.Port(), began + std::chrono::seconds(120), PagesPerSecond);
+        OutsideReads outside(rig.data->AttendPath(),
+                             QDir(rig.data->Dir()).filePath(QStringLiteral("outside.txt")));
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        const std::vector<double> busy = SwipeLatenciesUs(*rig.sims[0], Swipes / Rounds, StaffRows);
+        loaded.insert(loaded.end(), busy.begin(), busy.end());
+        load.Join();
+        outside.Stop();
+        loadedSeconds += std::chrono::duration<double>(Clock::now() - began).count();
+        pages += load.LatenciesUs().size();
+        pageFailures += load.Failures();
+        reads += outside.Reads();
+        readFailures += outside.Failures();
+    }
+    web.Stop();
+    // What the desk holds is what another program finds in the file.
+    const QString outsideCount =
+        OutsideQuery(rig.data->AttendPath(), QStringLiteral("SELECT COUNT(*) FROM recorder"));
+    const bool sameRows = outsideCount == QString::number(dsrc->logs.RecordCount());
+
+    const double i99 = Percentile(idle, 0.99), l99 = Percentile(loaded, 0.99);
+    std::printf("\n== Swipe to door command, %d swipes each, in %d rounds ==\n", Swipes, Rounds);
+    std::printf("web report idle, files to the desk alone  p50 %8.1f us  p99 %8.1f us\n",
+                Percentile(idle, 0.5), i99);
+    std::printf("pages and outside reads meanwhile         p50 %8.1f us  p99 %8.1f us\n",
+                Percentile(loaded, 0.5), l99);
+    std::printf("  (%.0f pages/s, %d failed; %d outside reads, %d failed)\n",
+                double(pages) / loadedSeconds, pageFailures, reads, readFailures);
+    std::printf("rows in the file, seen from outside       %s (desk %d)  %s\n",
+                qPrintable(outsideCount), dsrc->logs.RecordCount(), sameRows ? "same" : "WRONG");
+    std::printf("ratio p99 loaded / idle                   %.2f x (need <= 1.5)\n",
+                i99 > 0 ? l99 / i99 : 0.0);
+    return i99 > 0 && l99 / i99 <= 1.5 && pageFailures == 0 && readFailures == 0 && sameRows;
 }
 
 // Eight readers, each swiping every 100 ms from its own thread; the main thread runs the desk.
@@ -246,6 +363,8 @@ int main(int argc, char **argv)
         std::printf("ratio desk / bare              p50 %8.2f x   p99 %8.2f x\n", d50 / b50,
                     d99 / b99);
     bool ok = !desk.empty() && d50 <= 2000 && d99 <= 5000;
+
+    ok = RunWithPagesAndOutsideReads(rig) && ok;
 
     if (burstSeconds > 0)
         ok = RunBurst(rig, burstSeconds) && ok;

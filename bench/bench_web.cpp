@@ -17,12 +17,7 @@
 
 #include <httplib.h>
 
-#include <sched.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -38,80 +33,6 @@ constexpr int LogRows = 1000000;
 constexpr int StaffRows = 10000;
 constexpr int ClientThreads = 8;
 constexpr int Swipes = 2000;
-// Bounds: per client thread, and for the whole load phase.
-constexpr int MaxRequestsPerThread = 100000;
-
-// Swipes at reader 1, each timed from its last byte to the door command.
-std::vector<double> SwipeLatencies(ReaderSim &sim, int count)
-{
-    std::vector<double> us;
-    for (int k = 0; k < count; ++k) {
-        us.push_back(SwipeToAnswerUs(sim, 1 + k % StaffRows));
-        std::this_thread::sleep_for(std::chrono::microseconds(300));
-    }
-    return us;
-}
-
-struct Load
-{
-    std::atomic<bool> stop{false};
-    std::atomic<int> failures{0};
-    std::vector<std::vector<double>> latencyUs = std::vector<std::vector<double>>(ClientThreads);
-    std::vector<std::thread> threads;
-
-    // perSecond 0: each client asks again as soon as it has its page; otherwise the clients
-    // together ask that many pages a second, evenly spread.
-    void start(int port, const Clock::time_point &until, int perSecond = 0)
-    {
-        for (int t = 0; t < ClientThreads; ++t) {
-            threads.emplace_back([this, port, until, t, perSecond] {
-                // The clients stand in for browsers on other machines: they give way to the
-                // desk as the server's threads do.
-                const sched_param none{};
-                if (::sched_setscheduler(0, SCHED_IDLE, &none) != 0)
-                    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
-                httplib::Client client("127.0.0.1", port);
-                client.set_keep_alive(true);
-                client.set_read_timeout(5, 0);
-                auto &lat = latencyUs[std::size_t(t)];
-                const auto interval = perSecond > 0 ? std::chrono::microseconds(
-                                                          1000000LL * ClientThreads / perSecond)
-                                                    : std::chrono::microseconds(0);
-                // The clients' turns are staggered across one interval.
-                auto next = Clock::now() + interval * t / ClientThreads;
-                for (int k = 0; k < MaxRequestsPerThread && !stop && Clock::now() < until; ++k) {
-                    if (perSecond > 0) {
-                        std::this_thread::sleep_until(next);
-                        next += interval;
-                    }
-                    const auto sent = Clock::now();
-                    auto res = client.Get("/logs?20");
-                    if (!res || res->status != 200 ||
-                        res->body.find("</body>") == std::string::npos) {
-                        ++failures;
-                        continue;
-                    }
-                    lat.push_back(
-                        std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
-                }
-            });
-        }
-    }
-    void join()
-    {
-        stop = true;
-        for (auto &t : threads)
-            t.join();
-        threads.clear();
-    }
-    std::vector<double> all() const
-    {
-        std::vector<double> v;
-        for (const auto &l : latencyUs)
-            v.insert(v.end(), l.begin(), l.end());
-        return v;
-    }
-};
 
 } // namespace
 
@@ -181,17 +102,15 @@ int main(int argc, char **argv)
     std::printf("one client, loopback  p50 %8.1f us  p99 %8.1f us\n", Percentile(single, 0.5),
                 Percentile(single, 0.99));
 
-    SwipeLatencies(sim, 100); // warm-up
+    SwipeLatenciesUs(sim, 100, StaffRows); // warm-up
 
     // Web load alone.
-    Load load;
+    PageLoad load(ClientThreads);
     const auto t0 = Clock::now();
-    load.start(web.Port(), t0 + std::chrono::seconds(seconds));
-    for (auto &t : load.threads)
-        t.join();
-    load.threads.clear();
+    load.Start(web.Port(), t0 + std::chrono::seconds(seconds));
+    load.Wait();
     const double elapsed = std::chrono::duration<double>(Clock::now() - t0).count();
-    const std::vector<double> web1 = load.all();
+    const std::vector<double> web1 = load.LatenciesUs();
 
     // Swipes with the web server idle, while the clients ask for the required 1,000 pages a
     // second, and while they ask as fast as the server answers (shown, not judged: on one
@@ -206,18 +125,18 @@ int main(int argc, char **argv)
     };
     Loaded idle, paced, flat;
     auto swipeRound = [&](Loaded &into, int perSecond, int count) {
-        Load l;
+        PageLoad l(ClientThreads);
         const auto began = Clock::now();
         if (perSecond >= 0) {
-            l.start(web.Port(), Clock::now() + std::chrono::seconds(120), perSecond);
+            l.Start(web.Port(), Clock::now() + std::chrono::seconds(120), perSecond);
             std::this_thread::sleep_for(std::chrono::milliseconds(30));
         }
-        const std::vector<double> us = SwipeLatencies(sim, count);
+        const std::vector<double> us = SwipeLatenciesUs(sim, count, StaffRows);
         into.swipes.insert(into.swipes.end(), us.begin(), us.end());
-        l.join();
+        l.Join();
         into.seconds += std::chrono::duration<double>(Clock::now() - began).count();
-        into.requests += l.all().size();
-        into.failures += l.failures.load();
+        into.requests += l.LatenciesUs().size();
+        into.failures += l.Failures();
     };
     constexpr int Rounds = 40;
     for (int r = 0; r < Rounds; ++r) {
@@ -231,7 +150,7 @@ int main(int argc, char **argv)
     const double i99 = Percentile(idle.swipes, 0.99), b99 = Percentile(paced.swipes, 0.99);
     std::printf("\n== /logs?20 over %d log rows, %d client threads, %d s ==\n", LogRows,
                 ClientThreads, seconds);
-    std::printf("requests          %zu (%d failed)\n", web1.size(), load.failures.load());
+    std::printf("requests          %zu (%d failed)\n", web1.size(), load.Failures());
     std::printf("throughput        %.0f requests/s (need >= 1000)\n", rps);
     std::printf("latency           p50 %.2f ms  p99 %.2f ms  worst %.2f ms (need p99 <= 20)\n",
                 Percentile(web1, 0.5) / 1000.0, p99,
@@ -249,8 +168,8 @@ int main(int argc, char **argv)
     std::printf("ratio p99 flat out / idle          %.2f x\n",
                 i99 > 0 ? Percentile(flat.swipes, 0.99) / i99 : 0.0);
 
-    const bool ok = rps >= 1000 && p99 <= 20 && i99 > 0 && b99 / i99 <= 1.5 && load.failures == 0 &&
-                    paced.failures == 0 && flat.failures == 0;
+    const bool ok = rps >= 1000 && p99 <= 20 && i99 > 0 && b99 / i99 <= 1.5 &&
+                    load.Failures() == 0 && paced.failures == 0 && flat.failures == 0;
     web.Stop();
     core.reset();
     sim.Stop();

@@ -27,6 +27,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -169,6 +170,22 @@ protected:
         return n;
     }
 
+    // Swipes on both readers for ms; between runs after each round of them.
+    void burst(int ms, const std::function<void(int sent)> &between = {})
+    {
+        QElapsedTimer timer;
+        timer.start();
+        int sent = 0;
+        while (timer.elapsed() < ms) {
+            for (auto &sim : sims)
+                sim->SendCard(1 + sent % kCards);
+            ++sent;
+            SpinFor(8);
+            if (between)
+                between(sent);
+        }
+    }
+
     // SIGKILL, no clean-up of any kind; then every swipe the desk answered is in the file
     // (the door opens only after the swipe's row, with its LOCK, is committed) and both files
     // pass an integrity check.
@@ -204,15 +221,7 @@ TEST_F(DeskCrash, KilledMidBurstLosesNoCommittedRow)
     ASSERT_TRUE(waitUntilServing()) << "the desk never answered a swipe";
 
     // A burst on both readers; the desk is killed while swipes are still arriving.
-    QElapsedTimer burst;
-    burst.start();
-    int sent = 0;
-    while (burst.elapsed() < 1500) {
-        for (auto &sim : sims)
-            sim->SendCard(1 + sent % kCards);
-        ++sent;
-        SpinFor(8);
-    }
+    burst(1500);
     killAndCheck();
     if (HasFatalFailure())
         return;
@@ -256,22 +265,14 @@ TEST_F(DeskCrash, PagesAndOutsideReadersMeanwhileLoseNoRow)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     });
-    QElapsedTimer burst;
-    burst.start();
-    int sent = 0;
     int outsideReads = 0;
-    while (burst.elapsed() < 2000) {
-        for (auto &sim : sims)
-            sim->SendCard(1 + sent % kCards);
-        ++sent;
-        SpinFor(8);
-        if (sent % 5 == 0) {
-            for (const QString &path : {Data().AttendPath(), Data().SysdatPath()})
-                if (!OutsideQuery(path, QStringLiteral("SELECT COUNT(*) FROM sqlite_schema"))
-                         .isNull())
-                    ++outsideReads;
-        }
-    }
+    burst(2000, [&](int sent) {
+        if (sent % 5 != 0)
+            return;
+        for (const QString &path : {Data().AttendPath(), Data().SysdatPath()})
+            if (!OutsideQuery(path, QStringLiteral("SELECT COUNT(*) FROM sqlite_schema")).isNull())
+                ++outsideReads;
+    });
     stop = true;
     browser.join();
     EXPECT_GT(pages.load(), 10);

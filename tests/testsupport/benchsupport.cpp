@@ -6,10 +6,15 @@
 
 #include <QApplication>
 
-#include <chrono>
+#include <httplib.h>
+
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 double Percentile(std::vector<double> v, double p)
 {
@@ -42,6 +47,16 @@ double SwipeToAnswerUs(ReaderSim &sim, int card)
     while (!sim.WaitForFrames(n, 0) && Clock::now() < deadline)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     return std::chrono::duration<double, std::micro>(Clock::now() - sent).count();
+}
+
+std::vector<double> SwipeLatenciesUs(ReaderSim &sim, int count, int cards)
+{
+    std::vector<double> us;
+    for (int k = 0; k < count; ++k) {
+        us.push_back(SwipeToAnswerUs(sim, 1 + k % cards));
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    return us;
 }
 
 MsgButton PrintedMessages::Show(MsgKind, const QString &text, MsgButtons, const QString &)
@@ -79,4 +94,73 @@ void FillDeskDatabases(int logRows, int staffRows)
     dsrc->logs.Refresh();
     dsrc->logs.Last();
     dsrc->staff.Refresh();
+}
+
+PageLoad::PageLoad(int clientThreads)
+    : m_clients(clientThreads), m_latencyUs(std::size_t(clientThreads))
+{
+}
+
+PageLoad::~PageLoad()
+{
+    Join();
+}
+
+void PageLoad::Start(int port, std::chrono::steady_clock::time_point until, int perSecond)
+{
+    using Clock = std::chrono::steady_clock;
+    // A bound per client, whatever the deadline.
+    constexpr int MaxRequestsPerThread = 100000;
+    m_stop = false;
+    for (int t = 0; t < m_clients; ++t) {
+        m_threads.emplace_back([this, port, until, t, perSecond] {
+            const sched_param none{};
+            if (::sched_setscheduler(0, SCHED_IDLE, &none) != 0)
+                ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
+            httplib::Client client("127.0.0.1", port);
+            client.set_keep_alive(true);
+            client.set_read_timeout(5, 0);
+            auto &lat = m_latencyUs[std::size_t(t)];
+            const auto interval = perSecond > 0
+                                      ? std::chrono::microseconds(1000000LL * m_clients / perSecond)
+                                      : std::chrono::microseconds(0);
+            // The clients' turns are staggered across one interval.
+            auto next = Clock::now() + interval * t / m_clients;
+            for (int k = 0; k < MaxRequestsPerThread && !m_stop && Clock::now() < until; ++k) {
+                if (perSecond > 0) {
+                    std::this_thread::sleep_until(next);
+                    next += interval;
+                }
+                const auto sent = Clock::now();
+                auto res = client.Get("/logs?20");
+                if (!res || res->status != 200 || res->body.find("</body>") == std::string::npos) {
+                    ++m_failures;
+                    continue;
+                }
+                lat.push_back(
+                    std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
+            }
+        });
+    }
+}
+
+void PageLoad::Wait()
+{
+    for (auto &t : m_threads)
+        t.join();
+    m_threads.clear();
+}
+
+void PageLoad::Join()
+{
+    m_stop = true;
+    Wait();
+}
+
+std::vector<double> PageLoad::LatenciesUs() const
+{
+    std::vector<double> v;
+    for (const auto &l : m_latencyUs)
+        v.insert(v.end(), l.begin(), l.end());
+    return v;
 }

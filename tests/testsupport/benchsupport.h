@@ -1,12 +1,16 @@
 #pragma once
 // Shared pieces of the desk benchmarks: percentiles, message boxes printed instead of shown,
-// and a data module filled with a large log and staff list. Main thread only.
+// a data module filled with a large log and staff list, timed swipes, and browsers asking the
+// web report for pages. Main thread only, but for the browsers' own threads.
 
 #include "store/messages.h"
 
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 class QApplication;
@@ -42,7 +46,39 @@ private:
 // Swipes the card at the simulated reader and turns the event loop until the reader holds
 // the desk's answer (at most 5 s): microseconds from the card frame's last byte to the answer.
 double SwipeToAnswerUs(ReaderSim &sim, int card);
+// count such swipes of the cards 1..cards in turn, each followed by a short pause as at a real
+// door, so each is measured on a quiet line.
+std::vector<double> SwipeLatenciesUs(ReaderSim &sim, int count, int cards);
 
 // Fills `dsrc` with logRows log rows and staffRows staff allowed at every port, and makes the
 // eight readers enabled IN readers that are their own lock.
 void FillDeskDatabases(int logRows, int staffRows);
+
+// Browsers asking the web report on loopback for "/logs?20" from threads of their own, until
+// a deadline or Join(): at perSecond pages a second in all, evenly spread, or (0) each asking
+// again as soon as it has its page. They run at idle priority: browsers on other machines
+// would not take the desk's processor.
+class PageLoad
+{
+public:
+    explicit PageLoad(int clientThreads = 8);
+    ~PageLoad();
+    PageLoad(const PageLoad &) = delete;
+    PageLoad &operator=(const PageLoad &) = delete;
+
+    void Start(int port, std::chrono::steady_clock::time_point until, int perSecond = 0);
+    // Waits for the clients to reach the deadline.
+    void Wait();
+    // Stops the clients now.
+    void Join();
+    // Each answered page's time, in microseconds.
+    std::vector<double> LatenciesUs() const;
+    int Failures() const { return m_failures.load(); }
+
+private:
+    int m_clients;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_failures{0};
+    std::vector<std::vector<double>> m_latencyUs;
+    std::vector<std::thread> m_threads;
+};
