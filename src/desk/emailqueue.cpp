@@ -52,6 +52,7 @@ void TEmailQueue::Stop()
 {
     m_stopped = true;
     m_timer->stop();
+    m_sendStop.Stop();
 }
 
 void TEmailQueue::status(const QString &text)
@@ -76,6 +77,8 @@ void TEmailQueue::emailtimerTimer()
     }
     m_sending = false;
     ArmEmailTimer();
+    if (m_roundEnd)
+        m_roundEnd();
 }
 
 void TEmailQueue::sendRound()
@@ -97,7 +100,9 @@ void TEmailQueue::sendRound()
             this, ReadRegString(QStringLiteral("EmailSmtpServer"), QString()).toStdString(), m_port,
             attach.toStdString(), msg.toStdString(), title.toStdString(), std::string(),
             ReadRegString(QStringLiteral("EmailRecipant"), QString()).toStdString(),
-            ReadRegString(QStringLiteral("EmailSender"), QString()).toStdString());
+            ReadRegString(QStringLiteral("EmailSender"), QString()).toStdString(), &m_sendStop);
+        if (!sent && m_stopped)
+            return; // aborted for shut-down; the row waits for the next start
         if (!sent) {
             status(QStringLiteral("Email sent error."));
             return;

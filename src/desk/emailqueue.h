@@ -4,6 +4,8 @@
 // sent; the first failure leaves that row and the rest for the next round. The state of the
 // round goes to the status bar through a callback. Main thread only.
 
+#include "store/email.h"
+
 #include <QObject>
 #include <QString>
 
@@ -30,8 +32,10 @@ public:
     void ArmEmailTimer();
     // One sending round; also what the timer runs. Never throws.
     void emailtimerTimer();
-    // Before shut-down.
+    // Before shut-down: no round starts any more, and a send under way is aborted at once.
     void Stop();
+    // Runs at the end of every round, once Sending() is false again.
+    void SetRoundEndHandler(std::function<void()> handler) { m_roundEnd = std::move(handler); }
 
     // Mail always goes to port 25; tests point the queue at a server of their own.
     void SetSmtpPort(int port) { m_port = port; }
@@ -46,6 +50,8 @@ private:
 
     TDataSet &m_emails;
     StatusFn m_status;
+    std::function<void()> m_roundEnd;
+    TEmailStop m_sendStop;
     QTimer *m_timer = nullptr;
     int m_port = SmtpPort;
     bool m_sending = false;

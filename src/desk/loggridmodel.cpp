@@ -197,17 +197,26 @@ bool EraseLogRecords(TDataSet &logs, const std::optional<QDate> &before,
 {
     logs.Close();
     logs.Open();
-    const TField systime = logs.FieldByName(QStringLiteral("SYSTIME"));
-    const TField cardno = logs.FieldByName(QStringLiteral("CARDNO"));
+    // The erase works over the rows there are now, in the log's order. The event loop turns
+    // between batches, so swipes go on being logged meanwhile: their rows are not in this list
+    // and are never erased, whatever their time.
+    const int count = logs.RecordCount();
+    std::vector<qint64> rowids;
+    rowids.reserve(static_cast<std::size_t>(count));
+    for (int row = 0; row < count; ++row) {
+        logs.MoveTo(row);
+        rowids.push_back(logs.RowId());
+    }
     TDatabase &db = logs.Database();
     // Rows go by their row id rather than through the cursor, which would shift its whole
     // keyset for every deleted first row; the cursor is reopened once at the end.
+    TStatement read = db.Prepare(QStringLiteral("SELECT SYSTIME, CARDNO FROM ") +
+                                 logs.TableName() + QStringLiteral(" WHERE rowid = ?"));
     TStatement remove = db.Prepare(QStringLiteral("DELETE FROM ") + logs.TableName() +
                                    QStringLiteral(" WHERE rowid = ?"));
-    const int count = logs.RecordCount();
-    bool kept = false;
-    int row = 0;
-    while (row < count && !kept) {
+    qint64 keptRowid = -1;
+    std::size_t next = 0;
+    while (next < rowids.size() && keptRowid < 0) {
         struct Gone
         {
             qint64 rowid;
@@ -215,15 +224,20 @@ bool EraseLogRecords(TDataSet &logs, const std::optional<QDate> &before,
             QDateTime time;
         };
         std::vector<Gone> batch;
-        for (; row < count && int(batch.size()) < EraseBatch; ++row) {
-            logs.MoveTo(row);
-            const QDateTime t = systime.AsDateTime();
+        for (; next < rowids.size() && int(batch.size()) < EraseBatch; ++next) {
+            read.Reset();
+            read.Bind(1, rowids[next]);
+            if (!read.Step())
+                continue;
+            const QDateTime t =
+                read.ColumnIsNull(0) ? QDateTime() : DbTextToDateTime(read.ColumnText(0));
             if (before && t.isValid() && t.date() >= *before) {
-                kept = true;
+                keptRowid = rowids[next];
                 break;
             }
-            batch.push_back({logs.RowId(), cardno.AsInteger(), t});
+            batch.push_back({rowids[next], int(read.ColumnInt64(1)), t});
         }
+        read.Reset();
         TTransaction transaction(db);
         for (const Gone &g : batch) {
             remove.Bind(1, g.rowid);
@@ -236,11 +250,21 @@ bool EraseLogRecords(TDataSet &logs, const std::optional<QDate> &before,
         // Only once the rows are gone for good do their snapshots go.
         for (const Gone &g : batch)
             RemoveSnapshotFile(g.card, g.time);
+        // Between committed batches the desk answers swipes and repaints.
+        if (next < rowids.size() && keptRowid < 0)
+            QCoreApplication::processEvents();
     }
     logs.Close();
     logs.Open();
+    if (keptRowid < 0)
+        return false;
+    for (int row = 0; row < logs.RecordCount(); ++row) {
+        logs.MoveTo(row);
+        if (logs.RowId() == keptRowid)
+            return true;
+    }
     logs.First();
-    return kept;
+    return true;
 }
 
 void EraseStaffRecords(TDataSet &staff, const std::function<void()> &step)

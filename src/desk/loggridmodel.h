@@ -79,6 +79,9 @@ private:
 // that day or later (the log is in time order). step runs after each deleted row. Answers
 // whether the walk stopped at a kept row; the dataset then stands on it.
 // Deletes are committed in batches, and a batch's snapshot files go only once it is on disk.
+// Pending events are handled between batches; only rows that were there when the erase began
+// are erased, so the rows of swipes taken meanwhile stay. Nothing else may close the log dataset
+// or delete its rows until the erase returns.
 bool EraseLogRecords(TDataSet &logs, const std::optional<QDate> &before,
                      const std::function<void()> &step);
 

@@ -42,6 +42,7 @@
 #include <QStyle>
 #include <QTableView>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -181,6 +182,7 @@ TTimeRec::TTimeRec(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique
         m_statusPanels[1]->setText(text);
         statusBar()->repaint();
     });
+    m_emailQueue->SetRoundEndHandler([this] { closeIfPending(); });
 
     m_trayMenu = new QMenu(this);
     m_trayMenu->addAction(m_ui->xabout);
@@ -398,6 +400,14 @@ void TTimeRec::FormCloseQuery(bool &canClose)
     canClose = true;
     if (m_closed)
         return;
+    // The erase and the mail round run below this call, on the same stack: the databases stay
+    // open until they have unwound, so a notice the server took is still struck off the queue.
+    if (m_erasingLog || m_emailQueue->Sending()) {
+        m_emailQueue->Stop();
+        m_closePending = true;
+        canClose = false;
+        return;
+    }
     m_closed = true;
     stopWebReporter();
     // Each step runs even when one before it fails: the window closes in any case.
@@ -423,6 +433,19 @@ void TTimeRec::closeEvent(QCloseEvent *event)
     event->setAccepted(canClose);
     if (canClose)
         quitWhenLooping();
+}
+
+void TTimeRec::closeIfPending()
+{
+    if (!m_closePending || m_closed)
+        return;
+    // Once the caller's stack has unwound.
+    QTimer::singleShot(0, this, [this] {
+        if (m_closePending && !m_erasingLog && !m_emailQueue->Sending()) {
+            m_closePending = false;
+            close();
+        }
+    });
 }
 
 void TTimeRec::CloseDatabasesAndReaders()
@@ -528,8 +551,21 @@ void TTimeRec::SetLoggedIn(bool loggedIn)
     m_ui->actLogin->setEnabled(!loggedIn);
     m_ui->popLogin->setEnabled(!loggedIn);
     m_ui->actLogout->setEnabled(loggedIn);
+    const QList<QAction *> refused = m_erasingLog ? logCommands() : QList<QAction *>();
     for (QAction *action : ProtectedCommands())
-        action->setEnabled(loggedIn);
+        action->setEnabled(loggedIn && !refused.contains(action));
+}
+
+QList<QAction *> TTimeRec::logCommands() const
+{
+    // "Erase Staff Records" reopens the log when done.
+    return {m_ui->xdelete, m_ui->actDelRec, m_ui->actxerasestaffs};
+}
+
+void TTimeRec::setErasingLog(bool erasing)
+{
+    m_erasingLog = erasing;
+    SetLoggedIn(IsLoggedIn());
 }
 
 void TTimeRec::actLoginExecute()
@@ -667,6 +703,8 @@ void TTimeRec::infoCellClick()
 
 void TTimeRec::infoDblClick()
 {
+    if (m_erasingLog)
+        return;
     if (!IsLoggedIn()) {
         ShowInfo(QStringLiteral("Feature disabled. Please Login to use it."));
         return;
@@ -687,6 +725,8 @@ bool TTimeRec::CheckLogEmpty()
 
 void TTimeRec::actDelRecClick()
 {
+    if (m_erasingLog)
+        return;
     TDataSet &logs = dsrc->logs;
     if (!logs.Active() || logs.IsEmpty()) {
         ShowInfo(QStringLiteral("No record to delete."));
@@ -706,6 +746,8 @@ void TTimeRec::actDelRecClick()
 
 void TTimeRec::xdeleteClick()
 {
+    if (m_erasingLog)
+        return;
     TRecDel dialog(this);
     dialog.SetDate(Now().date());
     if (runDialog(dialog) != QDialog::Accepted)
@@ -722,12 +764,16 @@ void TTimeRec::xdeleteClick()
         Tpbar bar(this, QStringLiteral("Erasing Attendance Record"), logs.RecordCount());
         ShowLogGrid(false);
         hideImages();
+        setErasingLog(true);
         try {
             kept = EraseLogRecords(logs, before, [&bar] { bar.StepIt(); });
         } catch (...) {
+            setErasingLog(false);
             ShowLogGrid(true);
+            closeIfPending();
             throw;
         }
+        setErasingLog(false);
         ShowRecordCount();
         if (kept) {
             const int card = logs.FieldByName(QStringLiteral("CARDNO")).AsInteger();
@@ -736,10 +782,13 @@ void TTimeRec::xdeleteClick()
         }
     }
     ShowLogGrid(true);
+    closeIfPending();
 }
 
 void TTimeRec::actxerasestaffsExecute()
 {
+    if (m_erasingLog)
+        return;
     if (!AskYesNo(MsgKind::Warning,
                   QStringLiteral(
                       "This action will erase all card associated information. Are you sure?")))

@@ -56,7 +56,9 @@ public:
     // program to end. Answers whether both opened.
     bool OpenDatabases();
     void ShowErrorAndTerminate(const QString &text);
-    // Closes readers, databases and timers and saves the settings. Runs once.
+    // Closes readers, databases and timers and saves the settings. Runs once. While an erase of
+    // the log or a mail round is under way it answers false: a send is aborted at once, and
+    // the window closes by itself as soon as that work is over.
     void FormCloseQuery(bool &canClose);
     void CloseDatabasesAndReaders();
     void ReopenDatabasesAndReaders();
@@ -84,7 +86,10 @@ public:
     void infoCellClick();
     void infoDblClick();
     void actDelRecClick();
+    // While it runs swipes are still answered; the commands that would close or change the
+    // log are refused until it ends.
     void xdeleteClick();
+    bool ErasingLog() const { return m_erasingLog; }
     void actxerasestaffsExecute();
     // "No record." when the log is empty (answers true), else false and nothing shown.
     bool CheckLogEmpty();
@@ -150,6 +155,11 @@ private:
     // Starts the web server on WebPort; a port that cannot be bound is shown as an error.
     bool startWebReporter();
     void stopWebReporter();
+    // The commands that would close or change the log, refused while it is being erased.
+    QList<QAction *> logCommands() const;
+    void setErasingLog(bool erasing);
+    // A close that had to wait for work under way happens now.
+    void closeIfPending();
     void showRowImages(int row);
     void hideImages();
     int runDialog(QDialog &dialog);
@@ -173,6 +183,8 @@ private:
     bool m_terminateRequested = false;
     bool m_startupShow = true;
     bool m_closed = false;
+    bool m_erasingLog = false;
+    bool m_closePending = false;
 };
 
 // The main window; null before it exists and after it is gone.

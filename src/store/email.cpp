@@ -40,6 +40,11 @@ struct CurlDeleter
     void operator()(curl_slist *list) const noexcept { curl_slist_free_all(list); }
 };
 template <typename T> using CurlPtr = std::unique_ptr<T, CurlDeleter>;
+// CURLM and CURL are the same type to the compiler.
+struct CurlMultiDeleter
+{
+    void operator()(CURLM *multi) const noexcept { curl_multi_cleanup(multi); }
+};
 
 void append(CurlPtr<curl_slist> &list, const std::string &text)
 {
@@ -169,7 +174,53 @@ struct Message
     std::string subject;
     std::string body;
     std::string attachment; // empty: none
+    TEmailStop *stop = nullptr;
 };
+
+// Also called from the blocking waits inside libcurl (the goodbye to a slow server).
+int abortWhenStopped(void *stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<const TEmailStop *>(stop)->Stopped() ? 1 : 0;
+}
+
+// The transfer through a multi handle of its own, so that Stop() can wake its wait on the
+// server and end it at once.
+CURLcode performStoppable(CURL *c, TEmailStop &stop)
+{
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &abortWhenStopped);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &stop);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    // A kept connection would say goodbye when the handles are freed, where no callback can
+    // stop the wait; closed at the end of the transfer it does so where one can.
+    curl_easy_setopt(c, CURLOPT_FORBID_REUSE, 1L);
+    std::unique_ptr<CURLM, CurlMultiDeleter> multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), c) != CURLM_OK)
+        return CURLE_OUT_OF_MEMORY;
+    CURLM *m = multi.get();
+    stop.SetWake([m] { curl_multi_wakeup(m); });
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    while (!stop.Stopped()) {
+        int running = 0;
+        if (curl_multi_perform(m, &running) != CURLM_OK) {
+            result = CURLE_SEND_ERROR;
+            break;
+        }
+        if (running == 0) {
+            int left = 0;
+            while (CURLMsg *msg = curl_multi_info_read(m, &left))
+                if (msg->msg == CURLMSG_DONE && msg->easy_handle == c)
+                    result = msg->data.result;
+            break;
+        }
+        if (curl_multi_poll(m, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+            result = CURLE_RECV_ERROR;
+            break;
+        }
+    }
+    stop.SetWake({});
+    curl_multi_remove_handle(m, c);
+    return result;
+}
 
 // The SMTP dialogue itself; runs on the worker thread and touches nothing shared.
 bool transfer(const Message &m) noexcept
@@ -221,6 +272,8 @@ bool transfer(const Message &m) noexcept
         }
         curl_easy_setopt(c, CURLOPT_MIMEPOST, mime.get());
 
+        if (m.stop)
+            return performStoppable(c, *m.stop) == CURLE_OK;
         return curl_easy_perform(c) == CURLE_OK;
     } catch (...) {
         return false;
@@ -255,13 +308,30 @@ bool transferWithLoopTurning(const Message &m)
 
 } // namespace
 
+void TEmailStop::Stop()
+{
+    m_stopped.store(true);
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_wake)
+        m_wake();
+}
+
+void TEmailStop::SetWake(std::function<void()> wake)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_wake = std::move(wake);
+}
+
 bool SendEmail(QObject *, const std::string &host, int port, const std::string &attachment,
                const std::string &body, const std::string &subject, const std::string &recipientsA,
-               const std::string &recipientsB, const std::string &sender)
+               const std::string &recipientsB, const std::string &sender, TEmailStop *stop)
 {
     try {
+        if (stop && stop->Stopped())
+            return false;
         initCurlOnce();
         Message m;
+        m.stop = stop;
         const std::string server = trimmed(host);
         if (server.empty() || port <= 0 || port > 65535)
             return false;

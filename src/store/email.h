@@ -6,7 +6,10 @@
 
 #include <QList>
 #include <QString>
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 
 class QObject;
@@ -14,13 +17,36 @@ class QObject;
 // How long a connection to the mail server may take to open.
 inline constexpr int EmailConnectTimeoutMs = 3000;
 
+// Ends sends from outside: once Stop() is called, a send under way with this object gives up
+// at once (false) and so does every later one. Stop() and Stopped() may be called from any
+// thread.
+class TEmailStop
+{
+public:
+    TEmailStop() = default;
+    TEmailStop(const TEmailStop &) = delete;
+    TEmailStop &operator=(const TEmailStop &) = delete;
+
+    void Stop();
+    bool Stopped() const { return m_stopped.load(); }
+
+    // The send's worker: what wakes it from its wait on the server (empty once it is done).
+    void SetWake(std::function<void()> wake);
+
+private:
+    std::atomic<bool> m_stopped{false};
+    std::mutex m_mutex;
+    std::function<void()> m_wake;
+};
+
 // Sends one message over SMTP, without authentication, to the recipients B + "," + A (each a
 // list of addresses separated by ";" or ","). The attachment is sent only when a file of that
 // name exists. Texts are UTF-8. True when the server accepted the message; every failure
-// (no connection, refused sender or recipient, no recipient at all) gives false.
+// (no connection, refused sender or recipient, no recipient at all, stopped) gives false.
 bool SendEmail(QObject *owner, const std::string &host, int port, const std::string &attachment,
                const std::string &body, const std::string &subject, const std::string &recipientsA,
-               const std::string &recipientsB, const std::string &sender);
+               const std::string &recipientsB, const std::string &sender,
+               TEmailStop *stop = nullptr);
 
 // The dotted form of an IPv4 address held with its first byte lowest.
 QString IpToStr(std::uint32_t address);
