@@ -11,7 +11,10 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <exception>
@@ -54,6 +57,20 @@ QString MakeSnapshotFileName(int card, const QDateTime &time)
 {
     return PhotoPath + QLatin1Char('/') + FormatDateTime(QStringLiteral("yyMMdd-hhmmss"), time) +
            QLatin1Char('-') + QString::number(card) + QStringLiteral(".jpg");
+}
+
+QString CheckedSnapshotFile(const QString &path)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^[0-9]{6}-[0-9]{6}-(0|-?[1-9][0-9]*)\\.jpg$"));
+    if (path.isEmpty())
+        return QString();
+    const QFileInfo file(QFileInfo(path).canonicalFilePath());
+    const QString folder = QDir(PhotoPath).canonicalPath();
+    if (file.filePath().isEmpty() || folder.isEmpty() || !file.isFile() ||
+        file.absolutePath() != folder || !form.match(file.fileName()).hasMatch())
+        return QString();
+    return file.filePath();
 }
 
 // GetPortName's source of reader descriptions: the readers' own, which they guard themselves,

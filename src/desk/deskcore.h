@@ -60,6 +60,10 @@ public:
 
 // photos folder + "/" + "yyMMdd-hhmmss" of the time + "-" + card + ".jpg".
 QString MakeSnapshotFileName(int card, const QDateTime &time);
+// The path of a snapshot the desk may mail: an existing file right in the photos folder (links
+// and ".." resolved) whose name has MakeSnapshotFileName's form. Empty for anything else, so a
+// stored path cannot send some other file out.
+QString CheckedSnapshotFile(const QString &path);
 
 class TDeskCore : public QObject
 {

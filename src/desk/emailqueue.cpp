@@ -1,5 +1,6 @@
 #include "desk/emailqueue.h"
 
+#include "desk/deskcore.h"
 #include "store/dataset.h"
 #include "store/email.h"
 #include "store/settings.h"
@@ -93,7 +94,8 @@ void TEmailQueue::sendRound()
         const qint64 seq = m_emails.FieldByName(SeqField).AsLargeInt();
         const QString title = m_emails.FieldByName(QStringLiteral("TITLE")).AsString();
         const QString msg = m_emails.FieldByName(QStringLiteral("MSG")).AsString();
-        const QString attach = m_emails.FieldByName(QStringLiteral("ATTACH")).AsString();
+        const QString attach =
+            CheckedSnapshotFile(m_emails.FieldByName(QStringLiteral("ATTACH")).AsString());
         status(QStringLiteral("Email sending: ") + title);
 
         const bool sent = SendEmail(

@@ -5,7 +5,9 @@
 
 #include "desk/emailqueue.h"
 #include "desk_core/deskfixture.h"
+#include "store/dbfile.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
@@ -102,7 +104,8 @@ TEST_F(EmailQueueTest, ASnapshotThatExistsTravelsWithItsNotice)
     SmtpServer server;
     ASSERT_TRUE(server.Start());
     UseServer(server.Port());
-    const QString snapshot = Data().Dir() + QStringLiteral("/snap.jpg");
+    const QString snapshot =
+        MakeSnapshotFileName(4711, QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)));
     {
         QFile f(snapshot);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -113,8 +116,74 @@ TEST_F(EmailQueueTest, ASnapshotThatExistsTravelsWithItsNotice)
     const QList<ReceivedMail> mails = server.Mails();
     ASSERT_EQ(mails.size(), 1);
     ASSERT_EQ(mails[0].attachments.size(), 1);
-    EXPECT_EQ(mails[0].attachments[0].name, QStringLiteral("snap.jpg"));
+    EXPECT_EQ(mails[0].attachments[0].name, QStringLiteral("260305-140709-4711.jpg"));
     EXPECT_EQ(mails[0].attachments[0].data, QByteArray("\xFF\xD8 picture \xFF\xD9"));
+}
+
+TEST_F(EmailQueueTest, OnlyASnapshotOfThePhotosFolderIsAttached)
+{
+    SmtpServer server;
+    ASSERT_TRUE(server.Start());
+    UseServer(server.Port());
+    const QDir photos(PhotoPath);
+    const QDir data(Data().Dir());
+    const auto write = [](const QString &file) {
+        QFile f(file);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly)) << file.toStdString();
+        f.write("secret or picture");
+    };
+    const QString name = QStringLiteral("260305-140709-4711.jpg");
+    write(photos.filePath(name));
+    write(photos.filePath(QStringLiteral("260305-140709--1.jpg")));
+    write(photos.filePath(QStringLiteral("staff-4711.jpg")));
+    write(photos.filePath(QStringLiteral("260305-140709-4711.jpg.txt")));
+    QDir().mkpath(data.filePath(QStringLiteral("other")));
+    write(data.filePath(QStringLiteral("other/") + name));
+    write(data.filePath(QStringLiteral("sysdat-copy.jpg")));
+    ASSERT_TRUE(QFile::link(data.filePath(QStringLiteral("other/") + name),
+                            photos.filePath(QStringLiteral("260305-150000-4711.jpg"))));
+    ASSERT_TRUE(QFile::link(data.filePath(QStringLiteral("sysdat-copy.jpg")),
+                            photos.filePath(QStringLiteral("260305-150001-4711.jpg"))));
+
+    struct Case
+    {
+        const char *name;
+        QString attach;
+        bool attached;
+    };
+    const Case cases[] = {
+        {"snapshot of a swipe", photos.filePath(name), true},
+        {"snapshot of the exit button", photos.filePath(QStringLiteral("260305-140709--1.jpg")),
+         true},
+        {"same snapshot through \"./\"", PhotoPath + QStringLiteral("/./") + name, true},
+        {"other name in the folder", photos.filePath(QStringLiteral("staff-4711.jpg")), false},
+        {"snapshot name with more after it",
+         photos.filePath(QStringLiteral("260305-140709-4711.jpg.txt")), false},
+        {"snapshot name outside the folder", data.filePath(QStringLiteral("other/") + name),
+         false},
+        {"\"../\" out of the folder",
+         PhotoPath + QStringLiteral("/../other/") + name, false},
+        {"link pointing outside", photos.filePath(QStringLiteral("260305-150000-4711.jpg")), false},
+        {"link to another name outside", photos.filePath(QStringLiteral("260305-150001-4711.jpg")),
+         false},
+        {"snapshot never written", photos.filePath(QStringLiteral("260305-140710-4711.jpg")),
+         false},
+        {"a system file", data.filePath(SysdatFileName()), false},
+    };
+    for (const Case &c : cases)
+        Queue(QString::fromLatin1(c.name), QStringLiteral("x\r\n"), c.attach);
+    queue->emailtimerTimer();
+
+    const QList<ReceivedMail> mails = server.Mails();
+    ASSERT_EQ(mails.size(), int(std::size(cases)));
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(mails[i].subject, QString::fromLatin1(cases[i].name));
+        EXPECT_EQ(mails[i].attachments.size(), cases[i].attached ? 1 : 0);
+        if (cases[i].attached && !mails[i].attachments.isEmpty())
+            EXPECT_EQ(mails[i].attachments[0].data, QByteArray("secret or picture"));
+    }
+    EXPECT_TRUE(dsrc->emails.IsEmpty());
 }
 
 TEST_F(EmailQueueTest, RowsQueuedDuringASendGoInTheSameRoundAndNoneIsLost)
