@@ -177,27 +177,66 @@ struct Message
     TEmailStop *stop = nullptr;
 };
 
-// Also called from the blocking waits inside libcurl (the goodbye to a slow server).
+// Called from libcurl's own waits as well, as a second line behind the socket shut-down.
 int abortWhenStopped(void *stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
     return static_cast<const TEmailStop *>(stop)->Stopped() ? 1 : 0;
 }
 
+// The socket of a send, known to Stop(): shut down, it ends every wait on the server at once,
+// also those libcurl makes without returning (the goodbye after an aborted message).
+struct SendSocket
+{
+    std::mutex mutex;
+    curl_socket_t fd = CURL_SOCKET_BAD;
+
+    static curl_socket_t open(void *self, curlsocktype, curl_sockaddr *address)
+    {
+        const curl_socket_t fd = ::socket(address->family, address->socktype, address->protocol);
+        auto *s = static_cast<SendSocket *>(self);
+        const std::lock_guard<std::mutex> lock(s->mutex);
+        s->fd = fd;
+        return fd;
+    }
+    static int close(void *self, curl_socket_t fd)
+    {
+        auto *s = static_cast<SendSocket *>(self);
+        const std::lock_guard<std::mutex> lock(s->mutex);
+        if (s->fd == fd)
+            s->fd = CURL_SOCKET_BAD;
+        return ::close(fd);
+    }
+    void shutDown()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (fd != CURL_SOCKET_BAD)
+            ::shutdown(fd, SHUT_RDWR);
+    }
+};
+
 // The transfer through a multi handle of its own, so that Stop() can wake its wait on the
 // server and end it at once.
 CURLcode performStoppable(CURL *c, TEmailStop &stop)
 {
+    SendSocket socket;
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, &SendSocket::open);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, &socket);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETFUNCTION, &SendSocket::close);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, &socket);
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &abortWhenStopped);
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &stop);
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    // A kept connection would say goodbye when the handles are freed, where no callback can
-    // stop the wait; closed at the end of the transfer it does so where one can.
+    // A kept connection would say goodbye when the handles are freed, after the socket is
+    // no longer watched; closed at the end of the transfer it does so while it is.
     curl_easy_setopt(c, CURLOPT_FORBID_REUSE, 1L);
     std::unique_ptr<CURLM, CurlMultiDeleter> multi(curl_multi_init());
     if (!multi || curl_multi_add_handle(multi.get(), c) != CURLM_OK)
         return CURLE_OUT_OF_MEMORY;
     CURLM *m = multi.get();
-    stop.SetWake([m] { curl_multi_wakeup(m); });
+    stop.SetWake([m, &socket] {
+        socket.shutDown();
+        curl_multi_wakeup(m);
+    });
     CURLcode result = CURLE_ABORTED_BY_CALLBACK;
     while (!stop.Stopped()) {
         int running = 0;
@@ -217,6 +256,8 @@ CURLcode performStoppable(CURL *c, TEmailStop &stop)
             break;
         }
     }
+    if (stop.Stopped())
+        socket.shutDown(); // stopped between two waits: nothing more is said to the server
     stop.SetWake({});
     curl_multi_remove_handle(m, c);
     return result;

@@ -52,6 +52,60 @@ for n in names:
 print(json.dumps(out))
 )PY";
 
+// One thread per connection; every reply is prompt but the one the mode slows down.
+const char *const SlowServerScript = R"PY(
+import os, socket, sys, threading, time
+mode, stall, out = sys.argv[1], float(sys.argv[2]) / 1000.0, sys.argv[3]
+srv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+srv.bind(('127.0.0.1', 0))
+srv.listen(8)
+print(srv.getsockname()[1], flush=True)
+count = [0]
+lock = threading.Lock()
+def serve(c):
+    f = c.makefile('rb')
+    say = lambda t: c.sendall(t.encode() + b'\r\n')
+    say('220 slow.example ESMTP')
+    first = True
+    while True:
+        line = f.readline()
+        if not line:
+            break
+        cmd = line.strip().upper()
+        if first and mode == 'greeting':
+            time.sleep(stall)
+        first = False
+        if cmd.startswith(b'EHLO') or cmd.startswith(b'HELO'):
+            say('250 slow.example')
+        elif cmd.startswith(b'DATA'):
+            say('354 go on')
+            body = b''
+            while True:
+                l = f.readline()
+                if not l or l in (b'.\r\n', b'.\n'):
+                    break
+                body += l
+            with lock:
+                count[0] += 1
+                n = count[0]
+            tmp = os.path.join(out, 'taking-%d' % n)
+            with open(tmp, 'wb') as m:
+                m.write(body)
+            os.rename(tmp, os.path.join(out, 'mail-%d' % n))
+            say('250 taken')
+        elif cmd.startswith(b'QUIT'):
+            if mode == 'quit':
+                time.sleep(stall)
+            say('221 bye')
+            break
+        else:
+            say('250 ok')
+    c.close()
+while True:
+    conn, _ = srv.accept()
+    threading.Thread(target=serve, args=(conn,), daemon=True).start()
+)PY";
+
 bool greets(int port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -189,4 +243,35 @@ BlackholeServer::~BlackholeServer()
         ::close(fd);
     if (m_listener >= 0)
         ::close(m_listener);
+}
+
+SlowSmtpServer::SlowSmtpServer(Stall stall, int stallMs) : m_stall(stall), m_stallMs(stallMs) {}
+
+SlowSmtpServer::~SlowSmtpServer()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+}
+
+bool SlowSmtpServer::Start()
+{
+    m_process.start(Python, {QStringLiteral("-c"), QString::fromUtf8(SlowServerScript),
+                             m_stall == Stall::AfterGreeting ? QStringLiteral("greeting")
+                                                             : QStringLiteral("quit"),
+                             QString::number(m_stallMs), m_dir.path()});
+    if (!m_process.waitForStarted(5000) || !m_process.waitForReadyRead(10000)) {
+        m_error = m_process.errorString() + QString::fromUtf8(m_process.readAllStandardError());
+        return false;
+    }
+    m_port = m_process.readLine().trimmed().toInt();
+    if (m_port <= 0)
+        m_error = QStringLiteral("no port from the server");
+    return m_port > 0;
+}
+
+int SlowSmtpServer::Taken() const
+{
+    return int(QDir(m_dir.path()).entryList({QStringLiteral("mail-*")}, QDir::Files).size());
 }

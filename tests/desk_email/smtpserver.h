@@ -58,6 +58,38 @@ private:
     QString m_error;
 };
 
+// A small SMTP server of the test's own that is slow at one step of the dialogue: right after
+// its greeting (Stall::AfterGreeting, the first command waits), or at the goodbye once it has
+// taken the message (Stall::AtQuit). Each message it takes is counted before it answers.
+class SlowSmtpServer
+{
+public:
+    enum class Stall
+    {
+        AfterGreeting,
+        AtQuit,
+    };
+    explicit SlowSmtpServer(Stall stall, int stallMs = 20000);
+    ~SlowSmtpServer();
+    SlowSmtpServer(const SlowSmtpServer &) = delete;
+    SlowSmtpServer &operator=(const SlowSmtpServer &) = delete;
+
+    // Starts the server on a free port; false with ErrorText.
+    bool Start();
+    int Port() const { return m_port; }
+    QString ErrorText() const { return m_error; }
+    // The messages taken so far (the server has answered, or is about to answer, 250).
+    int Taken() const;
+
+private:
+    Stall m_stall;
+    int m_stallMs;
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    int m_port = 0;
+    QString m_error;
+};
+
 // A port on 127.0.0.1 that takes no more connections: a connect attempt hangs until its
 // time-out.
 class BlackholeServer
