@@ -78,7 +78,7 @@ protected:
 
 TEST_F(MailShutdownTest, ClosingAbortsASendTheServerIsSlowToAnswer)
 {
-    SlowSmtpServer server(SlowSmtpServer::Stall::AfterGreeting);
+    SlowSmtpServer server(SlowSmtpServer::Stall::AtSender);
     ASSERT_TRUE(server.Start()) << server.ErrorText().toStdString();
     Queue(QStringLiteral("waiting"));
 

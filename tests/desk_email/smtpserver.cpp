@@ -66,15 +66,13 @@ def serve(c):
     f = c.makefile('rb')
     say = lambda t: c.sendall(t.encode() + b'\r\n')
     say('220 slow.example ESMTP')
-    first = True
     while True:
         line = f.readline()
         if not line:
             break
         cmd = line.strip().upper()
-        if first and mode == 'greeting':
+        if cmd.startswith(b'MAIL') and mode == 'sender':
             time.sleep(stall)
-        first = False
         if cmd.startswith(b'EHLO') or cmd.startswith(b'HELO'):
             say('250 slow.example')
         elif cmd.startswith(b'DATA'):
@@ -258,7 +256,7 @@ SlowSmtpServer::~SlowSmtpServer()
 bool SlowSmtpServer::Start()
 {
     m_process.start(Python, {QStringLiteral("-c"), QString::fromUtf8(SlowServerScript),
-                             m_stall == Stall::AfterGreeting ? QStringLiteral("greeting")
+                             m_stall == Stall::AtSender ? QStringLiteral("sender")
                                                              : QStringLiteral("quit"),
                              QString::number(m_stallMs), m_dir.path()});
     if (!m_process.waitForStarted(5000) || !m_process.waitForReadyRead(10000)) {

@@ -58,15 +58,16 @@ private:
     QString m_error;
 };
 
-// A small SMTP server of the test's own that is slow at one step of the dialogue: right after
-// its greeting (Stall::AfterGreeting, the first command waits), or at the goodbye once it has
-// taken the message (Stall::AtQuit). Each message it takes is counted before it answers.
+// A small SMTP server of the test's own that is slow at one step of the dialogue: at the
+// message's sender (Stall::AtSender, past the connect phase, where the client waits its full
+// answer time-out), or at the goodbye once it has taken the message (Stall::AtQuit). Each
+// message it takes is counted before it answers.
 class SlowSmtpServer
 {
 public:
     enum class Stall
     {
-        AfterGreeting,
+        AtSender,
         AtQuit,
     };
     explicit SlowSmtpServer(Stall stall, int stallMs = 20000);
