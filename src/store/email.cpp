@@ -238,7 +238,8 @@ CURLcode performStoppable(CURL *c, TEmailStop &stop)
         curl_multi_wakeup(m);
     });
     CURLcode result = CURLE_ABORTED_BY_CALLBACK;
-    while (!stop.Stopped()) {
+    bool stopping = false;
+    for (;;) {
         int running = 0;
         if (curl_multi_perform(m, &running) != CURLM_OK) {
             result = CURLE_SEND_ERROR;
@@ -251,13 +252,19 @@ CURLcode performStoppable(CURL *c, TEmailStop &stop)
                     result = msg->data.result;
             break;
         }
-        if (curl_multi_poll(m, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+        if (stop.Stopped()) {
+            // One more short turn, so that an answer already read (the server took the
+            // message) still counts; then the transfer is given up.
+            if (stopping)
+                break;
+            stopping = true;
+            socket.shutDown();
+        }
+        if (curl_multi_poll(m, nullptr, 0, stopping ? 50 : 1000, nullptr) != CURLM_OK) {
             result = CURLE_RECV_ERROR;
             break;
         }
     }
-    if (stop.Stopped())
-        socket.shutDown(); // stopped between two waits: nothing more is said to the server
     stop.SetWake({});
     curl_multi_remove_handle(m, c);
     return result;
