@@ -210,8 +210,8 @@ bool EraseLogRecords(TDataSet &logs, const std::optional<QDate> &before,
     TDatabase &db = logs.Database();
     // Rows go by their row id rather than through the cursor, which would shift its whole
     // keyset for every deleted first row; the cursor is reopened once at the end.
-    TStatement read = db.Prepare(QStringLiteral("SELECT SYSTIME, CARDNO FROM ") +
-                                 logs.TableName() + QStringLiteral(" WHERE rowid = ?"));
+    TStatement read = db.Prepare(QStringLiteral("SELECT SYSTIME, CARDNO FROM ") + logs.TableName() +
+                                 QStringLiteral(" WHERE rowid = ?"));
     TStatement remove = db.Prepare(QStringLiteral("DELETE FROM ") + logs.TableName() +
                                    QStringLiteral(" WHERE rowid = ?"));
     qint64 keptRowid = -1;

@@ -255,10 +255,10 @@ SlowSmtpServer::~SlowSmtpServer()
 
 bool SlowSmtpServer::Start()
 {
-    m_process.start(Python, {QStringLiteral("-c"), QString::fromUtf8(SlowServerScript),
-                             m_stall == Stall::AtSender ? QStringLiteral("sender")
-                                                             : QStringLiteral("quit"),
-                             QString::number(m_stallMs), m_dir.path()});
+    m_process.start(Python,
+                    {QStringLiteral("-c"), QString::fromUtf8(SlowServerScript),
+                     m_stall == Stall::AtSender ? QStringLiteral("sender") : QStringLiteral("quit"),
+                     QString::number(m_stallMs), m_dir.path()});
     if (!m_process.waitForStarted(5000) || !m_process.waitForReadyRead(10000)) {
         m_error = m_process.errorString() + QString::fromUtf8(m_process.readAllStandardError());
         return false;

@@ -201,8 +201,8 @@ protected:
     bool DoorOpened() const
     {
         for (const ReaderSim::Frame &f : m_sim.Received())
-            if (f.kind == ReaderSim::Frame::Text && f.payload.size() >= 2 &&
-                f.payload[0] == '~' && f.payload[1] == 'Y')
+            if (f.kind == ReaderSim::Frame::Text && f.payload.size() >= 2 && f.payload[0] == '~' &&
+                f.payload[1] == 'Y')
                 return true;
         return false;
     }
