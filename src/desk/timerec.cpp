@@ -115,6 +115,12 @@ void reportOpenFailure(const QString &path, const std::exception &e)
     std::fflush(stderr);
 }
 
+// The addresses alone lead a browser to port 80; any other port has to be typed too.
+QString portNotice(int port)
+{
+    return port == 80 ? QString() : QStringLiteral(" (port %1)").arg(port);
+}
+
 } // namespace
 
 TTimeRec::TTimeRec(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::TTimeRec>())
@@ -971,7 +977,7 @@ void TTimeRec::actWebReporterExecute()
     ShowInfo(QStringLiteral("Web Reporter features are enabled. You can browse the attendance "
                             "records by your web browser. Just for your reference, the IP "
                             "address of your machine is found as follows: ") +
-             addresses);
+             addresses + portNotice(m_web->Port()));
 }
 
 bool TTimeRec::startWebReporter()

@@ -1,17 +1,14 @@
 #include "desk/webreport.h"
 
+#include "desk/webserver.h"
+
 #include "store/clock.h"
 #include "store/dbfile.h"
 #include "store/settings.h"
 #include "store/utils.h"
 
 #include <httplib.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sched.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <QHash>
 
@@ -30,16 +27,23 @@ namespace {
 const QString DateTimePattern = QStringLiteral("mmm d, yyyy ddd - AM/PM hh:mm:ss");
 const QString Crlf = QStringLiteral("\r\n");
 
-// Request threads: enough that a few idle keep-alive browsers do not hold up the others.
-constexpr std::size_t WorkerThreads = 16;
-// Short time-outs: a client that connects and sends nothing, or stalls, frees its thread
-// soon, and stopping the server never waits long for one.
-constexpr time_t KeepAliveSeconds = 2;
-// Requests on one kept-alive connection before the server closes it: a browser on the monitor
-// page should not have to connect again every few pages.
-constexpr std::size_t KeepAliveRequests = 1000;
-constexpr time_t ReadTimeoutSeconds = 3;
-constexpr time_t WriteTimeoutSeconds = 3;
+// The server's limits. Waiting connections sit on one thread of their own, so a few dozen
+// idle browsers or silent sockets hold up nobody; the time-outs only bound how long they
+// are kept.
+TWebServer::Limits serverLimits()
+{
+    TWebServer::Limits limits;
+    // Requests being answered at once: also bounds the memory pages take while built.
+    limits.workers = 16;
+    // Up to about 10 KiB of query string and a browser's usual headers.
+    limits.maxHeadBytes = 32 * 1024;
+    limits.firstHeadTimeout = std::chrono::seconds(3);
+    limits.keepAliveTimeout = std::chrono::seconds(5);
+    limits.writeTimeout = std::chrono::seconds(3);
+    // A browser on the monitor page should not have to connect again every few pages.
+    limits.keepAliveRequests = 1000;
+    return limits;
+}
 
 int hexValue(char c)
 {
@@ -70,6 +74,14 @@ QString percentDecode(const std::string &item)
     }
     // Invalid UTF-8 becomes replacement characters: the text is only ever bound or compared.
     return QString::fromUtf8(bytes);
+}
+
+// A whole number from lowest up is taken, above highest as highest; anything else keeps n.
+void readWhole(const QString &text, int &n, int lowest, int highest)
+{
+    int value = 0;
+    if (TryStrToIntVar(text, value) && value >= lowest)
+        n = std::min(value, highest);
 }
 
 QString cell(const QString &text)
@@ -115,8 +127,9 @@ private:
     TDatabase &m_db;
 };
 
-// A cache that grew past every plausible staff list is started again.
-constexpr qsizetype MaxCachedHolders = 50000;
+// A cache that grew past the holders of a few long pages is started again: each pooled
+// connection keeps one.
+constexpr qsizetype MaxCachedHolders = 4096;
 
 } // namespace
 
@@ -222,22 +235,31 @@ QString TWebReportPage::Build(const QString &document, const QStringList &params
     } scope = Scope::All;
     int card = 0;
 
+    // A count below zero reads as none given, and a refresh below a second as the default:
+    // a wall screen must not reload without pause. Both are capped, so one request cannot
+    // make the desk build a page of the whole log.
+    auto readLimit = [&limit](const QString &text) {
+        readWhole(text, limit, 0, MaxRowLimit);
+    };
+    auto readRefresh = [&refresh](const QString &text) {
+        readWhole(text, refresh, 1, MaxRefreshSeconds);
+    };
     if (document == QLatin1String("/today")) {
         scope = Scope::Today;
         if (params.size() == 1)
-            TryStrToIntVar(params[0], limit);
+            readLimit(params[0]);
     } else if (document == QLatin1String("/monitor")) {
         scope = Scope::Today;
         monitor = true;
         if (params.size() == 1) {
-            TryStrToIntVar(params[0], refresh);
+            readRefresh(params[0]);
         } else if (params.size() == 2) {
-            TryStrToIntVar(params[0], refresh);
-            TryStrToIntVar(params[1], limit);
+            readRefresh(params[0]);
+            readLimit(params[1]);
         }
     } else if (document == QLatin1String("/logs")) {
         if (params.size() == 1)
-            TryStrToIntVar(params[0], limit);
+            readLimit(params[0]);
     } else if (document == QLatin1String("/person")) {
         if (!params.isEmpty() && !params[0].isEmpty()) {
             if (!TryStrToIntVar(params[0], card))
@@ -245,7 +267,7 @@ QString TWebReportPage::Build(const QString &document, const QStringList &params
             if (card > 0) {
                 scope = Scope::Person;
                 if (params.size() == 2)
-                    TryStrToIntVar(params[1], limit);
+                    readLimit(params[1]);
             }
         }
     }
@@ -330,6 +352,8 @@ namespace {
 class ConnectionPool
 {
 public:
+    static constexpr int CacheKiB = 2048;
+
     struct Pair
     {
         std::unique_ptr<TDatabase> att;
@@ -368,7 +392,10 @@ public:
                 OpenDatabaseFile(m_sysdatPath, DbKind::Sysdat, TDatabase::OpenMode::ReadOnly);
             // No memory-mapped reads here: each commit that grows the file would remap every
             // request connection's view of it, stalling the whole process a little each time.
-            pair->att->Exec(QStringLiteral("PRAGMA cache_size=-65536"));
+            // A small page cache each: a page reads a few index pages and its rows, and every
+            // worker may hold a connection of its own, idle or not.
+            pair->att->Exec(QStringLiteral("PRAGMA cache_size=-%1").arg(CacheKiB));
+            pair->sys->Exec(QStringLiteral("PRAGMA cache_size=-%1").arg(CacheKiB));
             return pair;
         } catch (...) {
             giveBack(nullptr);
@@ -445,14 +472,6 @@ struct TWebReporter::Impl
 
     void handle(const httplib::Request &req, httplib::Response &res)
     {
-        // Request threads give way to the desk: a swipe must not wait behind a page. They run
-        // on the time the machine leaves over, and still get a small share when it is busy.
-        static thread_local const bool lowered = [] {
-            const sched_param none{};
-            return ::sched_setscheduler(0, SCHED_IDLE, &none) == 0 ||
-                   ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19) == 0;
-        }();
-        (void)lowered;
         try {
             std::unique_ptr<ConnectionPool::Pair> pair = pool.take();
             if (!pair) {
@@ -473,7 +492,11 @@ struct TWebReporter::Impl
             }
             pool.giveBack(std::move(pair));
             res.status = 200;
-            res.set_content(page.toStdString(), "text/html; charset=utf-8");
+            res.body = page.toStdString();
+            page = QString(); // a long page is not held twice while it is sent
+            res.set_header("Content-Type", "text/html; charset=utf-8");
+            // The page is always sent whole.
+            res.set_header("Accept-Ranges", "none");
         } catch (...) {
             plainReply(res, 500, "Internal Server Error\n");
         }
@@ -499,7 +522,7 @@ struct TWebReporter::Impl
     std::chrono::steady_clock::time_point titleReadAt;
     bool titleRead = false;
     ConnectionPool pool;
-    std::unique_ptr<httplib::Server> server;
+    std::unique_ptr<TWebServer> server;
     std::thread listener;
     int port = 0;
 };
@@ -518,22 +541,13 @@ bool TWebReporter::Start(int port, QString *error)
 {
     Stop();
     Impl &d = *m_impl;
-    auto server = std::make_unique<httplib::Server>();
-    server->new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
+    auto server = std::make_unique<TWebServer>(serverLimits());
     // Address reuse only: the library's default also shares the port with any other listener,
     // which would hide a port that is already taken.
     server->set_socket_options([](socket_t sock) {
         int yes = 1;
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        // Headers and body go out in separate writes: without this the body waits for the
-        // client's delayed acknowledgement.
-        ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     });
-    server->set_tcp_nodelay(true);
-    server->set_keep_alive_timeout(KeepAliveSeconds);
-    server->set_keep_alive_max_count(KeepAliveRequests);
-    server->set_read_timeout(ReadTimeoutSeconds, 0);
-    server->set_write_timeout(WriteTimeoutSeconds, 0);
     server->set_pre_routing_handler([](const httplib::Request &req, httplib::Response &res) {
         if (req.method == "GET" || req.method == "HEAD")
             return httplib::Server::HandlerResponse::Unhandled;
@@ -563,7 +577,8 @@ bool TWebReporter::Start(int port, QString *error)
                          .arg(QString::fromLocal8Bit(std::strerror(err != 0 ? err : EADDRINUSE)));
         return false;
     }
-    httplib::Server *s = server.get();
+    server->WidenBacklog();
+    TWebServer *s = server.get();
     d.listener = std::thread([s] { s->listen_after_bind(); });
     // stop() only reaches a server whose loop runs: wait for it before anyone may call Stop.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -583,6 +598,7 @@ void TWebReporter::Stop() noexcept
     d.server->stop();
     if (d.listener.joinable())
         d.listener.join();
+    d.server->Shutdown();
     d.server.reset();
     d.pool.clear();
 }

@@ -39,6 +39,8 @@ class TWebReportPage
 public:
     static constexpr int DefaultRowLimit = 20;
     static constexpr int DefaultRefreshSeconds = 60;
+    static constexpr int MaxRowLimit = 5000;
+    static constexpr int MaxRefreshSeconds = 3600;
 
     // att: the attendance log; sys: the system database (staff and group names).
     // cache: kept by the caller with these two connections, or null for none.

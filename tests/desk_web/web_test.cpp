@@ -20,10 +20,65 @@
 #include <functional>
 #include <vector>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
+
+using namespace std::chrono_literals;
+
+// A plain TCP connection to the server on loopback; -1 when it cannot connect.
+int connectRaw(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Everything the server sends until it closes the connection (at most 5 s).
+std::string readToClose(int fd)
+{
+    std::string all;
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    char buf[4096];
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0)
+            continue;
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0)
+            break;
+        all.append(buf, static_cast<std::size_t>(n));
+    }
+    return all;
+}
+
+// True when the server closes the connection before the deadline.
+bool closedByServer(int fd, std::chrono::steady_clock::time_point deadline)
+{
+    char buf[256];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+            continue;
+        if (::recv(fd, buf, sizeof buf, 0) <= 0)
+            return true;
+    }
+}
 
 class WebTest : public TempDataTest
 {
@@ -153,6 +208,9 @@ TEST_F(WebTest, LimitsAndOrder)
         {"/monitor?30", "[12 record(s)]<br>", 12, "[111]"},
         {"/monitor?30&2", "[2 / 12 record(s)]<br>", 2, "[111]"},
         {"/logs?%35", "[5 / 13 record(s)]<br>", 5, "[111]"}, // percent-encoded
+        {"/logs?-3", "[13 record(s)]<br>", 13, "[111]"},       // below zero: none given
+        {"/today?-1", "[12 record(s)]<br>", 12, "[111]"},
+        {"/monitor?30&-2", "[12 record(s)]<br>", 12, "[111]"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.target);
@@ -234,6 +292,47 @@ TEST_F(WebTest, MonitorRefresh)
     const QStringList two = get("/monitor?30&100");
     EXPECT_EQ(two[1], QStringLiteral("<meta http-equiv=refresh content=30>"));
     EXPECT_TRUE(get("/monitor")[1].contains(QLatin1String("content=60>")));
+
+    // Below a second reads as the default, so a wall screen never reloads without pause; a
+    // refresh is at most an hour.
+    struct Case
+    {
+        const char *target;
+        int refresh;
+    };
+    const Case cases[] = {{"/monitor?0", 60},         {"/monitor?-5", 60},
+                          {"/monitor?0&3", 60},       {"/monitor?1", 1},
+                          {"/monitor?3600", 3600},    {"/monitor?3601", 3600},
+                          {"/monitor?2000000000", 3600}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.target);
+        const QStringList lines = get(c.target);
+        ASSERT_GE(lines.size(), 5);
+        EXPECT_EQ(lines[1], QStringLiteral("<meta http-equiv=refresh content=%1>").arg(c.refresh));
+        EXPECT_EQ(lines[4], QStringLiteral(" - auto refresh in %1s").arg(c.refresh));
+    }
+}
+
+// However many rows are asked for, a page holds a few thousand at most.
+TEST_F(WebTest, RowLimitIsCapped)
+{
+    const int rows = TWebReportPage::MaxRowLimit + 10;
+    dsrc->att.Exec(QStringLiteral(
+                       "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
+                       "%1) INSERT INTO recorder (SYSTIME, CARDNO, MODE, READER, LOCK) SELECT "
+                       "strftime('%Y-%m-%d %H:%M:%S', '2026-03-09', '+' || x || ' seconds'), 7, "
+                       "1, 1, 0 FROM c")
+                       .arg(rows));
+    const QString capped = QStringLiteral("[%1 / %2 record(s)]<br>")
+                               .arg(TWebReportPage::MaxRowLimit)
+                               .arg(rows);
+    for (const char *target :
+         {"/logs?2000000000", "/today?6000", "/monitor?30&99999", "/person?7&5001"}) {
+        SCOPED_TRACE(target);
+        const QStringList lines = get(target);
+        EXPECT_EQ(countLine(lines), capped);
+        EXPECT_EQ(rowsOf(lines).size(), TWebReportPage::MaxRowLimit);
+    }
 }
 
 TEST_F(WebTest, PersonByCardNameAndUnknownName)
@@ -305,10 +404,27 @@ TEST_F(WebTest, BadRequestsGetAPageOrAPlainError)
         EXPECT_EQ(res->status, 200);
         EXPECT_NE(res->body.find("</body>"), std::string::npos);
     }
-    // A query string beyond what a request line may hold.
-    auto longOne = m_client->Get(("/logs?" + std::string(20000, '9')).c_str());
+    // A request line beyond what the server takes at all, and a header line likewise: a short
+    // text says why.
+    auto longOne = m_client->Get(("/logs?" + std::string(40000, '9')).c_str());
     ASSERT_TRUE(longOne);
-    EXPECT_GE(longOne->status, 400);
+    EXPECT_EQ(longOne->status, 414);
+    EXPECT_EQ(longOne->body, "URI Too Long\n");
+    auto longHeader =
+        m_client->Get("/logs", httplib::Headers{{"X-Filler", std::string(40000, 'a')}});
+    ASSERT_TRUE(longHeader);
+    EXPECT_EQ(longHeader->status, 431);
+    EXPECT_EQ(longHeader->body, "Request Header Fields Too Large\n");
+    // What the library itself refuses is not answered with an empty body either.
+    const int fd = connectRaw(m_web->Port());
+    ASSERT_GE(fd, 0);
+    const std::string garbage = "GARBAGE\r\n\r\n";
+    ASSERT_EQ(::send(fd, garbage.data(), garbage.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(garbage.size()));
+    const std::string reply = readToClose(fd);
+    ::close(fd);
+    EXPECT_EQ(reply.rfind("HTTP/1.1 400 ", 0), 0u) << reply;
+    EXPECT_EQ(reply.substr(reply.find("\r\n\r\n") + 4), "Bad Request\n") << reply;
     auto post = m_client->Post("/logs", "x", "text/plain");
     ASSERT_TRUE(post);
     EXPECT_EQ(post->status, 405);
@@ -319,13 +435,8 @@ TEST_F(WebTest, BadRequestsGetAPageOrAPlainError)
 
 TEST_F(WebTest, SilentClientDoesNotHoldUpOthersOrStop)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = connectRaw(m_web->Port());
     ASSERT_GE(fd, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(m_web->Port()));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
     // The others are served meanwhile.
     EXPECT_EQ(countLine(get("/logs")), QStringLiteral("[0 record(s)]<br>"));
     const auto start = std::chrono::steady_clock::now();
@@ -334,6 +445,79 @@ TEST_F(WebTest, SilentClientDoesNotHoldUpOthersOrStop)
     EXPECT_FALSE(m_web->IsRunning());
     EXPECT_LT(took, std::chrono::seconds(4));
     ::close(fd);
+}
+
+// A long query string is still a request for the page, its items read as usual.
+TEST_F(WebTest, LongQueryStringsGetThePage)
+{
+    for (int i = 0; i < 3; ++i)
+        addLog(QDateTime(QDate(2026, 3, 9), QTime(8, i)), 10 + i);
+    struct Case
+    {
+        const char *name;
+        std::string target;
+        const char *count;
+    };
+    const Case cases[] = {
+        {"10 KB that is no number", "/logs?" + std::string(10000, 'x'), "[3 record(s)]<br>"},
+        {"10 KB of one number", "/logs?" + std::string(10000, '0') + "2", "[2 / 3 record(s)]<br>"},
+        {"10 KB name of nobody", "/person?" + std::string(10000, 'z') + "&1",
+         "[3 record(s)]<br>"},
+        {"10 KB path", "/" + std::string(10000, 'p') + "?1", "[3 record(s)]<br>"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(countLine(get(c.target)), QString::fromLatin1(c.count));
+    }
+}
+
+// A page is always sent whole: byte ranges, one or a hundred overlapping ones, are ignored.
+TEST_F(WebTest, ByteRangesGetTheWholePage)
+{
+    for (int i = 0; i < 30; ++i)
+        addLog(QDateTime(QDate(2026, 3, 9), QTime(8, i)), 10 + i);
+    auto whole = m_client->Get("/logs?30");
+    ASSERT_TRUE(whole);
+    ASSERT_EQ(whole->status, 200);
+    std::string hundred = "bytes=0-";
+    for (int i = 1; i < 100; ++i)
+        hundred += "," + std::to_string(i) + "-";
+    for (const std::string &range : {std::string("bytes=0-9"), std::string("bytes=-5"), hundred}) {
+        SCOPED_TRACE(range.substr(0, 20));
+        auto res = m_client->Get("/logs?30", httplib::Headers{{"Range", range}});
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, 200);
+        EXPECT_EQ(res->body, whole->body);
+        EXPECT_EQ(res->get_header_value("Accept-Ranges"), "none");
+    }
+}
+
+// Clients that connect and send nothing, or stop halfway through a request, hold up nobody
+// and are dropped after a short time.
+TEST_F(WebTest, IdleAndHalfSentConnectionsHoldUpNobodyAndAreDropped)
+{
+    addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 1);
+    const std::string half = "GET /logs HTTP/1.1\r\nHost: desk\r\n";
+    std::vector<int> socks;
+    for (int i = 0; i < 200; ++i) {
+        const int fd = connectRaw(m_web->Port());
+        ASSERT_GE(fd, 0) << i;
+        socks.push_back(fd);
+        if (i % 2 == 1) {
+            ASSERT_EQ(::send(fd, half.data(), half.size(), MSG_NOSIGNAL),
+                      static_cast<ssize_t>(half.size()));
+        }
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(countLine(get("/logs")), QStringLiteral("[1 record(s)]<br>"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    int dropped = 0;
+    for (const int fd : socks) {
+        dropped += closedByServer(fd, deadline) ? 1 : 0;
+        ::close(fd);
+    }
+    EXPECT_EQ(dropped, 200);
 }
 
 TEST_F(WebTest, TakenPortIsReportedAndNothingRuns)

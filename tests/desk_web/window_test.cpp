@@ -88,6 +88,9 @@ TEST_F(WebWindowTest, CommandSwitchesTheServerOnAndOff)
     EXPECT_TRUE(Messages().Last().text.startsWith(QStringLiteral(
         "Web Reporter features are enabled. You can browse the attendance records by your web "
         "browser. Just for your reference, the IP address of your machine is found as follows: ")));
+    // Not port 80: the port is named too, so the user has an address to type.
+    EXPECT_TRUE(Messages().Last().text.endsWith(QStringLiteral(" (port %1)").arg(free.port())))
+        << Messages().Last().text.toStdString();
 
     httplib::Client client("127.0.0.1", free.port());
     auto res = client.Get("/logs");
