@@ -25,7 +25,6 @@
 namespace {
 
 const QString DateTimePattern = QStringLiteral("mmm d, yyyy ddd - AM/PM hh:mm:ss");
-const QString Crlf = QStringLiteral("\r\n");
 
 // The server's limits. Waiting connections sit on one thread of their own, so a few dozen
 // idle browsers or silent sockets hold up nobody; the time-outs only bound how long they
@@ -33,8 +32,9 @@ const QString Crlf = QStringLiteral("\r\n");
 TWebServer::Limits serverLimits()
 {
     TWebServer::Limits limits;
-    // Requests being answered at once: also bounds the memory pages take while built.
-    limits.workers = 16;
+    // Requests being answered at once, one per core: also bounds the memory that pages take
+    // while built, and the pooled connections (one per worker at most).
+    limits.workers = 8;
     // Up to about 10 KiB of query string and a browser's usual headers.
     limits.maxHeadBytes = 32 * 1024;
     limits.firstHeadTimeout = std::chrono::seconds(3);
@@ -75,6 +75,25 @@ QString percentDecode(const std::string &item)
     // Invalid UTF-8 becomes replacement characters: the text is only ever bound or compared.
     return QString::fromUtf8(bytes);
 }
+
+// The page's lines, joined by CR LF as they come, in UTF-8: a long page is held once, as it
+// is sent, not as a list of lines and then their join.
+class PageLines
+{
+public:
+    PageLines &operator<<(const QString &line)
+    {
+        if (!m_text.empty())
+            m_text += "\r\n";
+        const QByteArray bytes = line.toUtf8();
+        m_text.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        return *this;
+    }
+    std::string take() { return std::move(m_text); }
+
+private:
+    std::string m_text;
+};
 
 // A whole number from lowest up is taken, above highest as highest; anything else keeps n.
 void readWhole(const QString &text, int &n, int lowest, int highest)
@@ -221,8 +240,8 @@ int TWebReportPage::FindCardByName(const QString &name)
     return q.Step() ? static_cast<int>(q.ColumnInt64(0)) : 0;
 }
 
-QString TWebReportPage::Build(const QString &document, const QStringList &params,
-                              const QString &title, const QDateTime &now)
+std::string TWebReportPage::Build(const QString &document, const QStringList &params,
+                                  const QString &title, const QDateTime &now)
 {
     int limit = DefaultRowLimit;
     int refresh = DefaultRefreshSeconds;
@@ -274,7 +293,7 @@ QString TWebReportPage::Build(const QString &document, const QStringList &params
 
     const ReadSnapshot attRead(m_att);
     const ReadSnapshot sysRead(m_sys);
-    QStringList lines;
+    PageLines lines;
     lines << QStringLiteral("<head>");
     if (monitor)
         lines << QStringLiteral("<meta http-equiv=refresh content=") + QString::number(refresh) +
@@ -338,7 +357,7 @@ QString TWebReportPage::Build(const QString &document, const QStringList &params
         ++i;
     }
     lines << QStringLiteral("</table>") << QStringLiteral("</center>") << QStringLiteral("</body>");
-    return lines.join(Crlf);
+    return lines.take();
 }
 
 // ---- The server ------------------------------------------------------------------------------
@@ -478,7 +497,7 @@ struct TWebReporter::Impl
                 plainReply(res, 503, "Service Unavailable\n");
                 return;
             }
-            QString page;
+            std::string page;
             try {
                 const std::size_t mark = req.target.find('?');
                 const QStringList params = TWebReportPage::SplitQuery(
@@ -492,8 +511,7 @@ struct TWebReporter::Impl
             }
             pool.giveBack(std::move(pair));
             res.status = 200;
-            res.body = page.toStdString();
-            page = QString(); // a long page is not held twice while it is sent
+            res.body = std::move(page);
             res.set_header("Content-Type", "text/html; charset=utf-8");
             // The page is always sent whole.
             res.set_header("Accept-Ranges", "none");

@@ -46,9 +46,9 @@ public:
     // cache: kept by the caller with these two connections, or null for none.
     TWebReportPage(TDatabase &att, TDatabase &sys, TWebReportCache *cache = nullptr);
 
-    // The page lines joined by CR LF. now is the request's moment (today's range and the
-    // date line). Raises EDatabaseError when a query cannot be run.
-    QString Build(const QString &document, const QStringList &params, const QString &title,
+    // The page lines joined by CR LF, in UTF-8. now is the request's moment (today's range and
+    // the date line). Raises EDatabaseError when a query cannot be run.
+    std::string Build(const QString &document, const QStringList &params, const QString &title,
                   const QDateTime &now);
 
     // The positional items of a raw query string: split at "&", each percent-decoded ("+" as

@@ -1,6 +1,7 @@
 #include "desk/webserver.h"
 
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -31,6 +32,7 @@ constexpr auto DrainTime = std::chrono::seconds(2);
 // The library takes request lines of up to 8 KiB: a longer path is no document the report
 // knows anyway.
 constexpr std::size_t MaxLibraryPath = 4096;
+constexpr std::size_t TrimAfterBytes = 256 * 1024;
 
 bool equalsNoCase(std::string_view a, std::string_view b)
 {
@@ -145,6 +147,7 @@ public:
             if (n > 0)
                 done += static_cast<std::size_t>(n);
         }
+        m_written += done;
         return static_cast<ssize_t>(done);
     }
 
@@ -163,6 +166,7 @@ public:
             ip = addressText(addr, port);
     }
     socket_t socket() const override { return m_fd; }
+    std::size_t written() const { return m_written; }
 
 private:
     bool waitWritable() const
@@ -179,6 +183,7 @@ private:
     const std::string &m_head;
     const std::chrono::milliseconds m_writeTimeout;
     std::size_t m_read = 0;
+    std::size_t m_written = 0;
 };
 
 // The library's accept loop hands each new socket straight to process_and_close_socket, which
@@ -339,12 +344,18 @@ struct TWebServer::Impl
         const bool closeAfter =
             last || c->answered + 1 >= limits.keepAliveRequests || stopping.load();
         bool written = false;
+        std::size_t sent = 0;
         try {
             HeadStream stream(c->fd, head, limits.writeTimeout);
             written = owner.serve(stream, closeAfter, closed, target);
+            sent = stream.written();
         } catch (...) {
             written = false;
         }
+        // A long answer leaves its memory free in this thread's heap, where nothing else may
+        // want it for long: give it back.
+        if (sent > TrimAfterBytes)
+            ::malloc_trim(0);
         if (!written || closed || closeAfter)
             return;
         ++c->answered;
