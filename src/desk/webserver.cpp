@@ -6,8 +6,8 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sched.h>
-#include <sys/resource.h>
 #include <sys/eventfd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -33,6 +33,7 @@ constexpr auto DrainTime = std::chrono::seconds(2);
 // knows anyway.
 constexpr std::size_t MaxLibraryPath = 4096;
 constexpr std::size_t TrimAfterBytes = 256 * 1024;
+constexpr auto Linger = std::chrono::milliseconds(2);
 
 bool equalsNoCase(std::string_view a, std::string_view b)
 {
@@ -269,7 +270,8 @@ struct TWebServer::Impl
     HeadState headState(Connection &c, std::size_t searchFrom) const
     {
         std::size_t skip = 0;
-        while (skip + 1 < c.pending.size() && c.pending[skip] == '\r' && c.pending[skip + 1] == '\n')
+        while (skip + 1 < c.pending.size() && c.pending[skip] == '\r' &&
+               c.pending[skip + 1] == '\n')
             skip += 2;
         if (skip > 0) {
             c.pending.erase(0, skip);
@@ -296,8 +298,8 @@ struct TWebServer::Impl
         case HeadState::TooLong: {
             // No line end within the limit: the request line itself is the long part.
             const std::size_t lineEnd = c->pending.find("\r\n");
-            refuse(*c, lineEnd == std::string::npos || lineEnd + 2 > limits.maxHeadBytes ? 414
-                                                                                          : 431);
+            refuse(*c,
+                   lineEnd == std::string::npos || lineEnd + 2 > limits.maxHeadBytes ? 414 : 431);
             return true;
         }
         case HeadState::Incomplete:
@@ -316,10 +318,10 @@ struct TWebServer::Impl
     void refuse(Connection &c, int status)
     {
         const std::string text = reasonText(status);
-        const std::string reply = "HTTP/1.1 " + std::to_string(status) + " " + text +
-                                  "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
-                                  std::to_string(text.size() + 1) +
-                                  "\r\nConnection: close\r\n\r\n" + text + "\n";
+        const std::string reply =
+            "HTTP/1.1 " + std::to_string(status) + " " + text +
+            "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
+            std::to_string(text.size() + 1) + "\r\nConnection: close\r\n\r\n" + text + "\n";
         [[maybe_unused]] const ssize_t n =
             ::send(c.fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         ::shutdown(c.fd, SHUT_WR);
@@ -333,20 +335,28 @@ struct TWebServer::Impl
     void answer(std::unique_ptr<Connection> c)
     {
         giveWayToTheDesk();
-        if (stopping)
-            return;
-        const std::size_t end = c->pending.find("\r\n\r\n");
+        do {
+            if (stopping || !answerOne(*c))
+                return;
+        } while (nextHeadSoon(*c));
+        add(std::move(c));
+    }
+
+    // The request whose head c holds. False when the connection is done with.
+    bool answerOne(Connection &c)
+    {
+        const std::size_t end = c.pending.find("\r\n\r\n");
         std::string target;
         bool last = false;
-        const std::string head = HeadForLibrary(c->pending.substr(0, end + 4), &target, &last);
-        c->pending.erase(0, end + 4);
+        const std::string head = HeadForLibrary(c.pending.substr(0, end + 4), &target, &last);
+        c.pending.erase(0, end + 4);
         bool closed = false;
         const bool closeAfter =
-            last || c->answered + 1 >= limits.keepAliveRequests || stopping.load();
+            last || c.answered + 1 >= limits.keepAliveRequests || stopping.load();
         bool written = false;
         std::size_t sent = 0;
         try {
-            HeadStream stream(c->fd, head, limits.writeTimeout);
+            HeadStream stream(c.fd, head, limits.writeTimeout);
             written = owner.serve(stream, closeAfter, closed, target);
             sent = stream.written();
         } catch (...) {
@@ -357,11 +367,33 @@ struct TWebServer::Impl
         if (sent > TrimAfterBytes)
             ::malloc_trim(0);
         if (!written || closed || closeAfter)
-            return;
-        ++c->answered;
-        c->lastHeard = Clock::now();
-        c->deadline = c->lastHeard + limits.keepAliveTimeout;
-        add(std::move(c));
+            return false;
+        ++c.answered;
+        c.lastHeard = Clock::now();
+        c.deadline = c.lastHeard + limits.keepAliveTimeout;
+        return true;
+    }
+
+    // A client that asks again at once is answered on this worker, without a round through
+    // the waiting thread; one that does not goes back there after a moment.
+    bool nextHeadSoon(Connection &c)
+    {
+        const auto until = Clock::now() + Linger;
+        char buffer[16 * 1024];
+        for (;;) {
+            const HeadState state = headState(c, 0);
+            if (state != HeadState::Incomplete)
+                return state == HeadState::Complete; // one too long is refused by the waiter
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+            pollfd p{c.fd, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+                return false;
+            const ssize_t n = ::recv(c.fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n <= 0)
+                return false; // the waiting thread sees the end, or reads on
+            c.pending.append(buffer, static_cast<std::size_t>(n));
+            c.lastHeard = Clock::now();
+        }
     }
 
     void run()
@@ -384,10 +416,10 @@ struct TWebServer::Impl
             }
             // Too many: the one heard from least recently goes.
             while (conns.size() > limits.maxConnections) {
-                auto quietest = std::min_element(conns.begin(), conns.end(),
-                                                 [](const auto &a, const auto &b) {
-                                                     return a->lastHeard < b->lastHeard;
-                                                 });
+                auto quietest =
+                    std::min_element(conns.begin(), conns.end(), [](const auto &a, const auto &b) {
+                        return a->lastHeard < b->lastHeard;
+                    });
                 conns.erase(quietest);
             }
             std::erase_if(conns, [now](const auto &c) { return c->deadline <= now; });
@@ -398,9 +430,9 @@ struct TWebServer::Impl
                 fds.push_back(pollfd{c->fd, POLLIN, 0});
                 nearest = std::min(nearest, c->deadline);
             }
-            const auto wait =
-                std::chrono::ceil<std::chrono::milliseconds>(nearest - now).count();
-            const int rc = ::poll(fds.data(), fds.size(), static_cast<int>(std::max<long>(wait, 0)));
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(nearest - now).count();
+            const int rc =
+                ::poll(fds.data(), fds.size(), static_cast<int>(std::max<long>(wait, 0)));
             if (rc < 0 && errno != EINTR)
                 break;
             if (rc <= 0)

@@ -2,14 +2,13 @@
 // within 100 MB of its idle figure, and a real desk answers swipes throughout.
 
 #include "../desk_core/deskfixture.h"
+#include "loopback.h"
 #include "desk/webreport.h"
 
 #include <httplib.h>
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -74,12 +73,12 @@ protected:
     {
         DeskCoreTest::SetUp();
         // Every row a holder of its own, so a page of the whole log would be all the log.
-        dsrc->att.Exec(QStringLiteral(
-                           "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE "
+        dsrc->att.Exec(
+            QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE "
                            "x < %1) INSERT INTO recorder (SYSTIME, CARDNO, MODE, READER, LOCK) "
                            "SELECT strftime('%Y-%m-%d %H:%M:%S', '2026-01-01', '+' || (x * 60) "
                            "|| ' seconds'), x, 1, 1, 0 FROM c")
-                           .arg(LogRows));
+                .arg(LogRows));
         // As a desk that has run for a while: the log folded back into its file.
         dsrc->att.Exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
         dsrc->logs.Refresh();
@@ -147,13 +146,8 @@ void hundredRanges(int port)
 // One header line that never ends, sent until the server stops taking it (at most 300 MB).
 void endlessHeader(int port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = ConnectLoopback(port);
     ASSERT_GE(fd, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
     timeval tv{5, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
     std::string chunk = "GET /logs HTTP/1.1\r\nX-Filler: ";
@@ -206,11 +200,10 @@ TEST_F(WebMemoryTest, GreedyRequestsLeaveMemoryBoundedAndTheDoorsWorking)
         PeakSampler sampler;
         swipeThroughout([&] { c.attack(m_web->Port()); });
         const long long peak = sampler.stop();
-        EXPECT_LT(peak - idle, Limit) << "peak " << peak / 1048576 << " MB, idle "
-                                      << idle / 1048576 << " MB";
+        EXPECT_LT(peak - idle, Limit)
+            << "peak " << peak / 1048576 << " MB, idle " << idle / 1048576 << " MB";
         EXPECT_LT(residentBytes() - idle, Limit);
     }
-
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 // The web report seen through a real HTTP client on loopback: the pages, their limits and
 // parameters, escaping of stored texts, bad requests, a port that is taken, and stopping.
 
+#include "loopback.h"
+
 #include "desk/webreport.h"
+#include "desk/webserver.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/settings.h"
@@ -27,23 +30,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-// A plain TCP connection to the server on loopback; -1 when it cannot connect.
-int connectRaw(int port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return -1;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 // Everything the server sends until it closes the connection (at most 5 s).
 std::string readToClose(int fd)
@@ -416,7 +402,7 @@ TEST_F(WebTest, BadRequestsGetAPageOrAPlainError)
     EXPECT_EQ(longHeader->status, 431);
     EXPECT_EQ(longHeader->body, "Request Header Fields Too Large\n");
     // What the library itself refuses is not answered with an empty body either.
-    const int fd = connectRaw(m_web->Port());
+    const int fd = ConnectLoopback(m_web->Port());
     ASSERT_GE(fd, 0);
     const std::string garbage = "GARBAGE\r\n\r\n";
     ASSERT_EQ(::send(fd, garbage.data(), garbage.size(), MSG_NOSIGNAL),
@@ -435,7 +421,7 @@ TEST_F(WebTest, BadRequestsGetAPageOrAPlainError)
 
 TEST_F(WebTest, SilentClientDoesNotHoldUpOthersOrStop)
 {
-    const int fd = connectRaw(m_web->Port());
+    const int fd = ConnectLoopback(m_web->Port());
     ASSERT_GE(fd, 0);
     // The others are served meanwhile.
     EXPECT_EQ(countLine(get("/logs")), QStringLiteral("[0 record(s)]<br>"));
@@ -500,7 +486,7 @@ TEST_F(WebTest, IdleAndHalfSentConnectionsHoldUpNobodyAndAreDropped)
     const std::string half = "GET /logs HTTP/1.1\r\nHost: desk\r\n";
     std::vector<int> socks;
     for (int i = 0; i < 200; ++i) {
-        const int fd = connectRaw(m_web->Port());
+        const int fd = ConnectLoopback(m_web->Port());
         ASSERT_GE(fd, 0) << i;
         socks.push_back(fd);
         if (i % 2 == 1) {
@@ -601,6 +587,47 @@ TEST(WebQueryTest, PositionalItems)
     };
     for (const Case &c : cases)
         EXPECT_EQ(TWebReportPage::SplitQuery(c.query), c.items) << c.name;
+}
+
+} // namespace
+
+namespace {
+
+// What the library is given of a request head, and whether the connection can carry another.
+TEST(WebHeadTest, HeadForTheLibrary)
+{
+    struct Case
+    {
+        const char *name;
+        std::string head;
+        std::string forLibrary;
+        std::string target;
+        bool last;
+    };
+    const std::string longPath = "/" + std::string(5000, 'p');
+    const Case cases[] = {
+        {"query cut from the target", "GET /logs?5&6 HTTP/1.1\r\nHost: a\r\n\r\n",
+         "GET /logs HTTP/1.1\r\nHost: a\r\n\r\n", "/logs?5&6", false},
+        {"ranges taken out", "GET / HTTP/1.1\r\nrange: bytes=0-1\r\nRANGE : bytes=2-\r\nX: 1\r\n\r\n",
+         "GET / HTTP/1.1\r\nX: 1\r\n\r\n", "/", false},
+        {"empty body", "GET / HTTP/1.1\r\nContent-Length: 0\r\n\r\n",
+         "GET / HTTP/1.1\r\nContent-Length: 0\r\n\r\n", "/", false},
+        {"a body follows", "POST /logs HTTP/1.1\r\ncontent-length: 12\r\n\r\n",
+         "POST /logs HTTP/1.1\r\ncontent-length: 12\r\n\r\n", "/logs", true},
+        {"a chunked body follows", "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n",
+         "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n", "/", true},
+        {"no request line", "GARBAGE\r\n\r\n", "GARBAGE\r\n\r\n", "", true},
+        {"a path longer than the library takes", "GET " + longPath + "?1 HTTP/1.1\r\n\r\n",
+         "GET / HTTP/1.1\r\n\r\n", longPath + "?1", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string target;
+        bool last = !c.last;
+        EXPECT_EQ(TWebServer::HeadForLibrary(c.head, &target, &last), c.forLibrary);
+        EXPECT_EQ(target, c.target);
+        EXPECT_EQ(last, c.last);
+    }
 }
 
 } // namespace
