@@ -1,7 +1,6 @@
 #include "desk/webserver.h"
 
 #include <arpa/inet.h>
-#include <malloc.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -32,7 +31,6 @@ constexpr auto DrainTime = std::chrono::seconds(2);
 // The library takes request lines of up to 8 KiB: a longer path is no document the report
 // knows anyway.
 constexpr std::size_t MaxLibraryPath = 4096;
-constexpr std::size_t TrimAfterBytes = 256 * 1024;
 constexpr auto Linger = std::chrono::milliseconds(2);
 
 bool equalsNoCase(std::string_view a, std::string_view b)
@@ -148,7 +146,6 @@ public:
             if (n > 0)
                 done += static_cast<std::size_t>(n);
         }
-        m_written += done;
         return static_cast<ssize_t>(done);
     }
 
@@ -167,7 +164,6 @@ public:
             ip = addressText(addr, port);
     }
     socket_t socket() const override { return m_fd; }
-    std::size_t written() const { return m_written; }
 
 private:
     bool waitWritable() const
@@ -184,7 +180,6 @@ private:
     const std::string &m_head;
     const std::chrono::milliseconds m_writeTimeout;
     std::size_t m_read = 0;
-    std::size_t m_written = 0;
 };
 
 // The library's accept loop hands each new socket straight to process_and_close_socket, which
@@ -354,18 +349,12 @@ struct TWebServer::Impl
         const bool closeAfter =
             last || c.answered + 1 >= limits.keepAliveRequests || stopping.load();
         bool written = false;
-        std::size_t sent = 0;
         try {
             HeadStream stream(c.fd, head, limits.writeTimeout);
             written = owner.serve(stream, closeAfter, closed, target);
-            sent = stream.written();
         } catch (...) {
             written = false;
         }
-        // A long answer leaves its memory free in this thread's heap, where nothing else may
-        // want it for long: give it back.
-        if (sent > TrimAfterBytes)
-            ::malloc_trim(0);
         if (!written || closed || closeAfter)
             return false;
         ++c.answered;
