@@ -35,7 +35,7 @@ TWebServer::Limits serverLimits()
     // Requests being answered at once, one per core: also bounds the memory that pages take
     // while built, and the pooled connections (one per worker at most).
     limits.workers = 8;
-    // Up to about 10 KiB of query string and a browser's usual headers.
+    // Room for long query strings (10 KiB and more) beside a browser's usual headers.
     limits.maxHeadBytes = 32 * 1024;
     limits.firstHeadTimeout = std::chrono::seconds(3);
     limits.keepAliveTimeout = std::chrono::seconds(5);

@@ -39,6 +39,7 @@ class TWebReportPage
 public:
     static constexpr int DefaultRowLimit = 20;
     static constexpr int DefaultRefreshSeconds = 60;
+    // Larger counts and refresh periods read as these.
     static constexpr int MaxRowLimit = 5000;
     static constexpr int MaxRefreshSeconds = 3600;
 
