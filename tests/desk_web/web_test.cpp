@@ -433,6 +433,33 @@ TEST_F(WebTest, SilentClientDoesNotHoldUpOthersOrStop)
     ::close(fd);
 }
 
+// Requests sent back to back on one connection are answered in turn; HEAD gets no body.
+TEST_F(WebTest, BackToBackRequestsOnOneConnection)
+{
+    addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 1);
+    const int fd = ConnectLoopback(m_web->Port());
+    ASSERT_GE(fd, 0);
+    const std::string requests = "GET /logs HTTP/1.1\r\nHost: desk\r\n\r\n"
+                                 "HEAD /today HTTP/1.1\r\nHost: desk\r\n\r\n"
+                                 "GET /today?1 HTTP/1.1\r\nHost: desk\r\nConnection: close\r\n\r\n";
+    ASSERT_EQ(::send(fd, requests.data(), requests.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(requests.size()));
+    const std::string replies = readToClose(fd);
+    ::close(fd);
+    std::vector<std::size_t> starts;
+    for (std::size_t at = replies.find("HTTP/1.1 "); at != std::string::npos;
+         at = replies.find("HTTP/1.1 ", at + 1))
+        starts.push_back(at);
+    ASSERT_EQ(starts.size(), 3u) << replies;
+    for (const std::size_t at : starts)
+        EXPECT_EQ(replies.compare(at, 12, "HTTP/1.1 200"), 0) << replies.substr(at, 40);
+    // The body of the first ends where the HEAD answer begins; that one has none.
+    EXPECT_EQ(replies.compare(starts[1] - 7, 7, "</body>"), 0);
+    const std::string head = replies.substr(starts[1], starts[2] - starts[1]);
+    EXPECT_EQ(head.substr(head.size() - 4), "\r\n\r\n") << head;
+    EXPECT_NE(replies.find("</body>", starts[2]), std::string::npos);
+}
+
 // A long query string is still a request for the page, its items read as usual.
 TEST_F(WebTest, LongQueryStringsGetThePage)
 {
