@@ -458,7 +458,11 @@ FileHeader checkFileHeader(const QString &path, const QString &shown)
     const qint64 size = file.Size();
     const quint32 pages = bigEndian32(h + 28);
     const bool pagesValid = pages > 0 && bigEndian32(h + 24) == bigEndian32(h + 92);
-    if (size % pageSize != 0 || (pagesValid && size < pages * pageSize))
+    // A checkpoint writes the log's pages back first page first, so while a log is beside the
+    // file its header may count pages the file does not hold yet; SQLite reads such a file
+    // through the log, and the count alone says nothing then.
+    const bool logBeside = QFileInfo::exists(path + QStringLiteral("-wal"));
+    if (size % pageSize != 0 || (pagesValid && !logBeside && size < pages * pageSize))
         throw EDatabaseError(QStringLiteral("Database file %1 is truncated").arg(shown),
                              SQLITE_CORRUPT);
     return FileHeader{h[18] == 2 && h[19] == 2};
