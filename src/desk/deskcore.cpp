@@ -258,7 +258,7 @@ void TDeskCore::DisconnectAllReaders()
 
 int TDeskCore::DoorOpenPortNo()
 {
-    const int port = ReadRegInteger(QStringLiteral("DoorOpenPortNo"), 1);
+    const int port = ReadRegInteger(Setting::DoorOpenPortNo);
     // Only the door-button dialog writes it, with 1..8; anything else is a damaged setting.
     return IsReaderPort(port) ? port : 1;
 }
@@ -294,7 +294,7 @@ void TDeskCore::ReaderCardCode(bool offline, int port, int code, const QDateTime
         } else {
             direction = r.Mode();
             clockReader = direction == 0;
-            if (clockReader && ReadRegBool(QStringLiteral("AutoInOut"), false))
+            if (clockReader && ReadRegBool(Setting::AutoInOut))
                 direction = m_autoIn ? 1 : 2;
         }
         logs.FieldByName(QStringLiteral("SYSTIME")).SetAsDateTime(stamp);
@@ -394,7 +394,7 @@ void TDeskCore::ReaderCardCode(bool offline, int port, int code, const QDateTime
         if (r.Capture())
             WaitForSnapshot();
         view().ShowCapturedImage(code, stamp);
-        if (ReadRegBool(QStringLiteral("SpeechEnable"), false))
+        if (ReadRegBool(Setting::SpeechEnable))
             speak(stamp, found, name);
     } catch (const std::exception &e) {
         qWarning("Swipe on port %d, refresh: %s", port, e.what());
@@ -405,9 +405,9 @@ void TDeskCore::ReaderCardCode(bool offline, int port, int code, const QDateTime
 void TDeskCore::queueEmail(int code, const QString &name, const QString &group, bool found,
                            const QDateTime &stamp, int direction, int port, int lockPort)
 {
-    if (!ReadRegBool(QStringLiteral("EmailEnabled"), false))
+    if (!ReadRegBool(Setting::EmailEnabled))
         return;
-    if (ReadRegBool(QStringLiteral("EmailStaffOnly"), true) && !found)
+    if (ReadRegBool(Setting::EmailStaffOnly) && !found)
         return;
     const QString crlf = QStringLiteral("\r\n");
     const QString msg =
@@ -619,7 +619,7 @@ void TDeskCore::Timer2Timer()
 
 void TDeskCore::UpdateAutoInOut(const QDateTime &now)
 {
-    if (!dsrc || !dsrc->src.IsOpen() || !ReadRegBool(QStringLiteral("AutoInOut"), false))
+    if (!dsrc || !dsrc->src.IsOpen() || !ReadRegBool(Setting::AutoInOut))
         return;
     bool isIn = false;
     try {
@@ -652,7 +652,7 @@ void TDeskCore::SetInOutPanel(bool isIn)
 
 void TDeskCore::IopanelClick()
 {
-    if (!ReadRegBool(QStringLiteral("AutoOverride"), false))
+    if (!ReadRegBool(Setting::AutoOverride))
         return;
     m_overrideCountdown = OverrideTicks;
     SetInOutPanel(!m_autoIn);

@@ -37,13 +37,13 @@ void TEmailQueue::ArmEmailTimer()
 {
     if (m_stopped)
         return;
-    const int minutes = ReadRegInteger(QStringLiteral("EmailIntervals"), 0);
+    const int minutes = ReadRegInteger(Setting::EmailIntervalsQueue);
     // A stored value too large for the timer is held at the longest interval it can keep.
     const int ms = minutes <= 0                ? 1000
                    : minutes > INT_MAX / 60000 ? INT_MAX / 60000 * 60000
                                                : minutes * 60000;
     m_timer->setInterval(ms);
-    if (ReadRegBool(QStringLiteral("EmailEnabled"), false))
+    if (ReadRegBool(Setting::EmailEnabled))
         m_timer->start();
     else
         m_timer->stop();
@@ -99,10 +99,10 @@ void TEmailQueue::sendRound()
         status(QStringLiteral("Email sending: ") + title);
 
         const bool sent = SendEmail(
-            this, ReadRegString(QStringLiteral("EmailSmtpServer"), QString()).toStdString(), m_port,
+            this, ReadRegString(Setting::EmailSmtpServer).toStdString(), m_port,
             attach.toStdString(), msg.toStdString(), title.toStdString(), std::string(),
-            ReadRegString(QStringLiteral("EmailRecipant"), QString()).toStdString(),
-            ReadRegString(QStringLiteral("EmailSender"), QString()).toStdString(), &m_sendStop);
+            ReadRegString(Setting::EmailRecipant).toStdString(),
+            ReadRegString(Setting::EmailSender).toStdString(), &m_sendStop);
         if (!sent && m_stopped)
             return; // aborted for shut-down; the row waits for the next start
         if (!sent) {

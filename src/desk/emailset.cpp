@@ -10,14 +10,6 @@
 
 namespace {
 
-const QString EnabledName = QStringLiteral("EmailEnabled");
-const QString StaffOnlyName = QStringLiteral("EmailStaffOnly");
-const QString ServerName = QStringLiteral("EmailSmtpServer");
-const QString RecipientName = QStringLiteral("EmailRecipant");
-const QString SenderName = QStringLiteral("EmailSender");
-const QString IntervalsName = QStringLiteral("EmailIntervals");
-const QString SendCaptureName = QStringLiteral("EmailSendCapture");
-
 // Trims the entry in place; an empty one is reported with the focus on it.
 bool checkEntry(QLineEdit *edit, const QString &error)
 {
@@ -45,19 +37,19 @@ TSetEmail::~TSetEmail() = default;
 
 void TSetEmail::FormCreate()
 {
-    m_ui->cbenable->setChecked(ReadRegBool(EnabledName, false));
-    m_ui->cbstaffonly->setChecked(ReadRegBool(StaffOnlyName, true));
-    m_ui->esmtp->setText(ReadRegString(ServerName, QString()));
-    m_ui->erecipant->setText(ReadRegString(RecipientName, QString()));
-    m_ui->esender->setText(ReadRegString(SenderName, QString()));
-    const int minutes = ReadRegInteger(IntervalsName, 30);
+    m_ui->cbenable->setChecked(ReadRegBool(Setting::EmailEnabled));
+    m_ui->cbstaffonly->setChecked(ReadRegBool(Setting::EmailStaffOnly));
+    m_ui->esmtp->setText(ReadRegString(Setting::EmailSmtpServer));
+    m_ui->erecipant->setText(ReadRegString(Setting::EmailRecipant));
+    m_ui->esender->setText(ReadRegString(Setting::EmailSender));
+    const int minutes = ReadRegInteger(Setting::EmailIntervals);
     if (minutes != 0) {
         m_ui->cbregular->setChecked(true);
         m_ui->seintervals->setValue(minutes);
     } else {
         m_ui->cbeach->setChecked(true);
     }
-    m_ui->cbsendcapture->setChecked(ReadRegBool(SendCaptureName, false));
+    m_ui->cbsendcapture->setChecked(ReadRegBool(Setting::EmailSendCapture));
     cbeachClick();
 }
 
@@ -76,13 +68,13 @@ void TSetEmail::Button1Click()
                     QStringLiteral("The sender email entry is invalid. Please re-enter.")))
         return;
     try {
-        WriteRegBool(EnabledName, m_ui->cbenable->isChecked());
-        WriteRegBool(StaffOnlyName, m_ui->cbstaffonly->isChecked());
-        WriteRegString(ServerName, m_ui->esmtp->text());
-        WriteRegString(RecipientName, m_ui->erecipant->text());
-        WriteRegString(SenderName, m_ui->esender->text());
-        WriteRegInteger(IntervalsName, m_ui->cbeach->isChecked() ? 0 : m_ui->seintervals->value());
-        WriteRegBool(SendCaptureName, m_ui->cbsendcapture->isChecked());
+        WriteRegBool(Setting::EmailEnabled, m_ui->cbenable->isChecked());
+        WriteRegBool(Setting::EmailStaffOnly, m_ui->cbstaffonly->isChecked());
+        WriteRegString(Setting::EmailSmtpServer, m_ui->esmtp->text());
+        WriteRegString(Setting::EmailRecipant, m_ui->erecipant->text());
+        WriteRegString(Setting::EmailSender, m_ui->esender->text());
+        WriteRegInteger(Setting::EmailIntervals, m_ui->cbeach->isChecked() ? 0 : m_ui->seintervals->value());
+        WriteRegBool(Setting::EmailSendCapture, m_ui->cbsendcapture->isChecked());
     } catch (const ERegistryError &) {
         // Not stored: say so and leave the dialog open for another try.
         ShowSettingsNotSaved();

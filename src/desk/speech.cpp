@@ -6,10 +6,6 @@
 
 #include <QPushButton>
 
-namespace {
-const QString SpeechEnableName = QStringLiteral("SpeechEnable");
-}
-
 TDlgSpeech::TDlgSpeech(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<Ui::TDlgSpeech>())
 {
     m_ui->setupUi(this);
@@ -22,13 +18,13 @@ TDlgSpeech::~TDlgSpeech() = default;
 
 void TDlgSpeech::FormCreate()
 {
-    m_ui->cbenable->setChecked(ReadRegBool(SpeechEnableName, false));
+    m_ui->cbenable->setChecked(ReadRegBool(Setting::SpeechEnable));
 }
 
 void TDlgSpeech::OKBtnClick()
 {
     try {
-        WriteRegBool(SpeechEnableName, m_ui->cbenable->isChecked());
+        WriteRegBool(Setting::SpeechEnable, m_ui->cbenable->isChecked());
     } catch (const ERegistryError &) {
         // Nothing was stored: say so and leave the dialog open for another try.
         ShowSettingsNotSaved();

@@ -55,7 +55,6 @@ namespace {
 
 const QString MainFormPrefix = QStringLiteral("MainForm");
 const QString InfoGridPrefix = QStringLiteral("InfoGrid");
-const QString HideOnStartupName = QStringLiteral("HideOnStartup");
 
 // The hourglass for the length of a scope.
 class WaitCursor
@@ -268,7 +267,7 @@ void TTimeRec::wireCommands()
             [this](bool checked) { guarded([this, checked] { actcapExecute(checked); }); });
     // The menu has already flipped the check mark; store it at once.
     connect(m_ui->actHideIt, &QAction::triggered, this, [this](bool checked) {
-        guarded([checked] { WriteRegBool(HideOnStartupName, checked); });
+        guarded([checked] { WriteRegBool(Setting::HideOnStartup, checked); });
     });
 }
 
@@ -308,7 +307,7 @@ void TTimeRec::TrayIcon1Startup(TTrayIcon *, bool &showMainForm)
         return;
     }
     m_core->SetupAllReaders();
-    m_ui->actHideIt->setChecked(ReadRegBool(HideOnStartupName, false));
+    m_ui->actHideIt->setChecked(ReadRegBool(Setting::HideOnStartup));
     LoadFormPlacement(MainFormPrefix, this);
     LoadGridColumnWidths(InfoGridPrefix, m_ui->info, m_gridOwnWidths);
     showMainForm = !m_ui->actHideIt->isChecked();
@@ -364,7 +363,7 @@ void TTimeRec::FormCreate()
     if (m_terminateRequested || !m_core)
         return;
     actLogoutExecute();
-    m_ui->iopanel->setVisible(ReadRegBool(QStringLiteral("AutoInOut"), false));
+    m_ui->iopanel->setVisible(ReadRegBool(Setting::AutoInOut));
 
     if (!QDir(PhotoPath).exists() && !QDir().mkdir(PhotoPath)) {
         // The rest of the creation does not run; the desk still records swipes.
@@ -374,7 +373,7 @@ void TTimeRec::FormCreate()
 
     m_clock = std::make_unique<TClock>(this, m_ui->clk);
 
-    const bool camera = ReadRegBool(QStringLiteral("CamEnable"), false);
+    const bool camera = ReadRegBool(Setting::CamEnable);
     m_ui->pancap->setVisible(camera);
     m_ui->actcap->setChecked(!camera);
     m_ui->Capture->setVisible(camera);
@@ -391,12 +390,12 @@ void TTimeRec::FormCreate()
     m_core->SetOverrideCountdown(0);
     m_core->UpdateAutoInOut(Now());
 
-    m_ui->bDoorOpen->setVisible(ReadRegBool(QStringLiteral("DoorOpenEnable"), false));
+    m_ui->bDoorOpen->setVisible(ReadRegBool(Setting::DoorOpenEnable));
     m_ui->bDoorOpen->setText(m_core->DoorButtonCaption(true));
 
     m_core->SetReconnectEnabled(true);
 
-    m_ui->actWebReporter->setChecked(ReadRegBool(QStringLiteral("WebEnabled"), false));
+    m_ui->actWebReporter->setChecked(ReadRegBool(Setting::WebEnabled));
     if (m_ui->actWebReporter->isChecked())
         startWebReporter();
 }
@@ -426,7 +425,7 @@ void TTimeRec::FormCloseQuery(bool &canClose)
     if (m_terminateRequested)
         return;
     guarded([this] {
-        WriteRegBool(HideOnStartupName, m_ui->actHideIt->isChecked());
+        WriteRegBool(Setting::HideOnStartup, m_ui->actHideIt->isChecked());
         SaveFormPlacement(MainFormPrefix, this);
         SaveGridColumnWidths(InfoGridPrefix, m_ui->info);
     });
@@ -510,7 +509,7 @@ void TTimeRec::xexitClick()
 void TTimeRec::actHideItExecute()
 {
     m_ui->actHideIt->setChecked(!m_ui->actHideIt->isChecked());
-    WriteRegBool(HideOnStartupName, m_ui->actHideIt->isChecked());
+    WriteRegBool(Setting::HideOnStartup, m_ui->actHideIt->isChecked());
 }
 
 void TTimeRec::actspeechExecute()
@@ -906,7 +905,7 @@ void TTimeRec::StartCamera()
         capture->OnVideoFormatChange = [this] { CaptureVideoFormatChange(); };
         CaptureChangeDevice();
         CaptureVideoFormatChange();
-        const QString source = ReadRegString(QStringLiteral("CamSource"), QString());
+        const QString source = ReadRegString(Setting::CamSource);
         if (!source.isEmpty()) {
             m_ui->pancap->show();
             capture->SelectDevices(source, QString());
@@ -921,15 +920,15 @@ void TTimeRec::StartCamera()
 void TTimeRec::EnableCamera()
 {
     m_ui->pancap->show();
-    WriteRegBool(QStringLiteral("CamEnable"), true);
+    WriteRegBool(Setting::CamEnable, true);
     m_ui->Capture->show();
     StartCamera();
 }
 
 void TTimeRec::DisableCamera()
 {
-    WriteRegString(QStringLiteral("CamSource"), QString());
-    WriteRegBool(QStringLiteral("CamEnable"), false);
+    WriteRegString(Setting::CamSource, QString());
+    WriteRegBool(Setting::CamEnable, false);
     m_ui->actcap->setChecked(true);
     m_ui->Capture->hide();
     m_ui->pancap->hide();
@@ -962,7 +961,7 @@ void TTimeRec::CaptureVideoFormatChange()
 void TTimeRec::actWebReporterExecute()
 {
     const bool enable = !m_ui->actWebReporter->isChecked();
-    WriteRegBool(QStringLiteral("WebEnabled"), enable);
+    WriteRegBool(Setting::WebEnabled, enable);
     m_ui->actWebReporter->setChecked(enable);
     if (!enable) {
         stopWebReporter();
@@ -988,7 +987,7 @@ bool TTimeRec::startWebReporter()
                                                data.filePath(SysdatFileName()));
     }
     QString error;
-    if (m_web->Start(ReadRegInteger(QStringLiteral("WebPort"), 80), &error))
+    if (m_web->Start(ReadRegInteger(Setting::WebPort), &error))
         return true;
     ShowError(error);
     return false;

@@ -528,7 +528,7 @@ struct TWebReporter::Impl
         const auto now = std::chrono::steady_clock::now();
         if (!titleRead || now - titleReadAt >= std::chrono::seconds(1)) {
             // A fresh QSettings per read, which is safe on this thread.
-            title = ReadRegString(QStringLiteral("WebTitle"), QStringLiteral("Tallyclock"));
+            title = ReadRegString(Setting::WebTitle);
             titleReadAt = now;
             titleRead = true;
         }

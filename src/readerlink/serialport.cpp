@@ -158,8 +158,7 @@ QString TCustomSerialPort::DevicePath(const QString &port)
     if (!m.hasMatch())
         return port;
     const int n = m.captured(1).toInt();
-    return ReadRegString(QStringLiteral("COM%1Device").arg(n),
-                         QStringLiteral("/dev/ttyS%1").arg(n - 1));
+    return ReadRegString(Setting::ComDeviceKey(n), Setting::ComDeviceDefault(n));
 }
 
 void TCustomSerialPort::Open()

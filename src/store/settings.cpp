@@ -120,6 +120,46 @@ void WriteRegDateTime(const QString &name, const QDateTime &value)
     writeText(name, DateTimeToSettingText(value));
 }
 
+bool ReadRegBool(const TBoolSetting &setting)
+{
+    return ReadRegBool(QLatin1String(setting.Key), setting.Default);
+}
+
+void WriteRegBool(const TBoolSetting &setting, bool value)
+{
+    WriteRegBool(QLatin1String(setting.Key), value);
+}
+
+int ReadRegInteger(const TIntSetting &setting)
+{
+    return ReadRegInteger(QLatin1String(setting.Key), setting.Default);
+}
+
+void WriteRegInteger(const TIntSetting &setting, int value)
+{
+    WriteRegInteger(QLatin1String(setting.Key), value);
+}
+
+QString ReadRegString(const TStringSetting &setting)
+{
+    return ReadRegString(QLatin1String(setting.Key), QString::fromUtf8(setting.Default));
+}
+
+void WriteRegString(const TStringSetting &setting, const QString &value)
+{
+    WriteRegString(QLatin1String(setting.Key), value);
+}
+
+QString Setting::ComDeviceKey(int port)
+{
+    return QStringLiteral("COM%1Device").arg(port);
+}
+
+QString Setting::ComDeviceDefault(int port)
+{
+    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+}
+
 void LoadFormPlacement(const QString &prefix, QWidget *form)
 {
     const int top = ReadRegInteger(prefix + QLatin1String("_TOP"), 0);

@@ -2,6 +2,8 @@
 // The program's settings: one section of named values, each stored as text, read and
 // written one value at a time with nothing cached. User-interface thread only.
 
+#include "store/settingkeys.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -25,6 +27,14 @@ QString ReadRegString(const QString &name, const QString &def);
 void WriteRegString(const QString &name, const QString &value);
 QDateTime ReadRegDateTime(const QString &name, const QDateTime &def);
 void WriteRegDateTime(const QString &name, const QDateTime &value);
+
+// The same for a named setting of settingkeys.h, with its own default.
+bool ReadRegBool(const TBoolSetting &setting);
+void WriteRegBool(const TBoolSetting &setting, bool value);
+int ReadRegInteger(const TIntSetting &setting);
+void WriteRegInteger(const TIntSetting &setting, int value);
+QString ReadRegString(const TStringSetting &setting);
+void WriteRegString(const TStringSetting &setting, const QString &value);
 
 // The text form of a date-time in the settings, and back (an invalid result when the
 // text does not convert).

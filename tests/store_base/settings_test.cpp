@@ -6,6 +6,8 @@
 #include <QTableView>
 #include <QWidget>
 
+#include <type_traits>
+
 namespace {
 
 QString rawValue(const QString &name)
@@ -63,6 +65,90 @@ TEST_F(SettingsTest, MissingOrUnconvertibleValuesGiveTheDefault)
     }
     EXPECT_EQ(ReadRegString(QStringLiteral("Missing"), QStringLiteral("dflt")),
               QStringLiteral("dflt"));
+}
+
+// The names and defaults the stored files and the program's behaviour rely on, spelt out here
+// independently of the table.
+struct NamedSetting
+{
+    const char *key;
+    QString expectDefault; // the value an empty store reads, in its stored text form
+    QString (*read)();     // reads through the table
+    QString (*writeRead)(const QString &raw); // stores raw under the table's key, reads back
+    const char *tableKey;
+};
+
+template <const auto &S> QString readText()
+{
+    using T = std::decay_t<decltype(S)>;
+    if constexpr (std::is_same_v<T, TBoolSetting>)
+        return ReadRegBool(S) ? QStringLiteral("1") : QStringLiteral("0");
+    else if constexpr (std::is_same_v<T, TIntSetting>)
+        return QString::number(ReadRegInteger(S));
+    else
+        return ReadRegString(S);
+}
+
+template <const auto &S> QString writeThenRead(const QString &raw)
+{
+    setRaw(QLatin1String(S.Key), raw);
+    return readText<S>();
+}
+
+#define NAMED(key, def, entry)                                                                     \
+    NamedSetting { key, def, &readText<Setting::entry>, &writeThenRead<Setting::entry>,            \
+                   Setting::entry.Key }
+
+TEST_F(SettingsTest, EveryNamedSettingReadsItsDefaultOnAnEmptyStore)
+{
+    const NamedSetting table[] = {
+        NAMED("AutoInOut", "0", AutoInOut),
+        NAMED("AutoOverride", "0", AutoOverride),
+        NAMED("CamEnable", "0", CamEnable),
+        NAMED("CamSource", "", CamSource),
+        NAMED("DoorOpenEnable", "0", DoorOpenEnable),
+        NAMED("DoorOpenPortNo", "1", DoorOpenPortNo),
+        NAMED("EmailEnabled", "0", EmailEnabled),
+        NAMED("EmailStaffOnly", "1", EmailStaffOnly),
+        NAMED("EmailSmtpServer", "", EmailSmtpServer),
+        NAMED("EmailRecipant", "", EmailRecipant),
+        NAMED("EmailSender", "", EmailSender),
+        NAMED("EmailSendCapture", "0", EmailSendCapture),
+        NAMED("EmailIntervals", "30", EmailIntervals),
+        NAMED("EmailIntervals", "0", EmailIntervalsQueue),
+        NAMED("HideOnStartup", "0", HideOnStartup),
+        NAMED("SpeechEnable", "0", SpeechEnable),
+        NAMED("WebEnabled", "0", WebEnabled),
+        NAMED("WebTitle", "Tallyclock", WebTitle),
+        NAMED("WebPort", "80", WebPort),
+    };
+    for (const NamedSetting &s : table) {
+        SCOPED_TRACE(s.key);
+        EXPECT_STREQ(s.tableKey, s.key);
+        EXPECT_EQ(s.read(), s.expectDefault);
+        // A value stored under the old name is what the table reads.
+        const QString stored = s.expectDefault == QStringLiteral("0")   ? QStringLiteral("1")
+                               : s.expectDefault == QStringLiteral("1") ? QStringLiteral("0")
+                                                                        : QStringLiteral("42");
+        EXPECT_EQ(s.writeRead(stored), stored);
+        ClearSettings();
+    }
+}
+
+TEST_F(SettingsTest, NamedSettingsAreWrittenInTheirTextForms)
+{
+    WriteRegBool(Setting::EmailStaffOnly, false);
+    WriteRegInteger(Setting::EmailIntervals, 15);
+    WriteRegString(Setting::EmailSender, QStringLiteral("desk@example.org"));
+    EXPECT_EQ(rawValue(QStringLiteral("EmailStaffOnly")), QStringLiteral("0"));
+    EXPECT_EQ(rawValue(QStringLiteral("EmailIntervals")), QStringLiteral("15"));
+    EXPECT_EQ(rawValue(QStringLiteral("EmailSender")), QStringLiteral("desk@example.org"));
+    // Both readers of the interval see the stored value; only a missing one differs.
+    EXPECT_EQ(ReadRegInteger(Setting::EmailIntervalsQueue), 15);
+
+    EXPECT_EQ(Setting::ComDeviceKey(3), QStringLiteral("COM3Device"));
+    EXPECT_EQ(ReadRegString(Setting::ComDeviceKey(3), Setting::ComDeviceDefault(3)),
+              QStringLiteral("/dev/ttyS2"));
 }
 
 TEST_F(SettingsTest, DateTimeRoundTripKeepsTheCenturyAndSeconds)
