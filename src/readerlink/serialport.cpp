@@ -168,7 +168,7 @@ void TCustomSerialPort::Open()
     DoBeforeOpen();
     int fd = -1;
     if (const int err = SerialPosix::OpenDevice(DevicePath(m_port).toLocal8Bit(), &fd))
-        throw ESerialPort(1, err);
+        throw ESerialPort(SerialError::OpenPort, err);
     m_fd = fd;
     try {
         ApplyBuffer();
@@ -202,7 +202,7 @@ void TCustomSerialPort::Close()
     DoAfterClose();
     // A device that has gone away has nothing left to purge; the port is closed either way.
     if (purgeError && !SerialPosix::DeviceGone(purgeError))
-        throw ESerialPort(5, purgeError);
+        throw ESerialPort(SerialError::PurgeComm, purgeError);
 }
 
 void TCustomSerialPort::CloseHandle()
@@ -226,7 +226,7 @@ void TCustomSerialPort::StartEventThread()
     thread->SetRx80Level(m_buffer->InputSize() * 8 / 10);
     thread->SetParityCheck(m_parity->Check());
     if (const int err = thread->Start())
-        throw ESerialPort(1, err);
+        throw ESerialPort(SerialError::OpenPort, err);
     m_thread = std::move(thread);
 }
 
@@ -290,7 +290,7 @@ void TCustomSerialPort::HandleEvents(quint64 generation, TSerialEvents events, T
         if ((events & (evCTS | evDSR | evRLSD)) && stillOpen()) {
             SerialPosix::ModemLines lines;
             if (const int err = SerialPosix::ReadModemLines(m_fd, &lines))
-                throw ESerialPort(11, err);
+                throw ESerialPort(SerialError::ModemStatus, err);
             if (lines.present && (events & evCTS))
                 DoCTSChange(lines.cts);
             if (lines.present && (events & evDSR) && stillOpen())
@@ -315,7 +315,7 @@ void TCustomSerialPort::ReportModemLines()
 {
     SerialPosix::ModemLines lines;
     if (const int err = SerialPosix::ReadModemLines(m_fd, &lines))
-        throw ESerialPort(11, err);
+        throw ESerialPort(SerialError::ModemStatus, err);
     if (!lines.present)
         return; // nothing to report on a device without modem lines
     DoCTSChange(lines.cts);
@@ -343,7 +343,7 @@ void TCustomSerialPort::ApplyCommState()
     s.dtr = f.ControlDTR() == dtrDisable ? 0 : f.ControlDTR() == dtrEnable ? 1 : -1;
     s.rts = f.ControlRTS() == rtsDisable ? 0 : f.ControlRTS() == rtsEnable ? 1 : -1;
     if (const int err = SerialPosix::ApplyLineSettings(m_fd, s))
-        throw ESerialPort(7, err);
+        throw ESerialPort(SerialError::SetCommState, err);
     if (m_thread)
         m_thread->SetParityCheck(s.parityCheck);
 }
@@ -395,14 +395,14 @@ void TCustomSerialPort::SetSyncMethod(TSyncMethod value)
     if (value == m_syncMethod)
         return;
     if (Connected())
-        throw ESerialPort(14);
+        throw ESerialPort(SerialError::SetWhileConnected);
     m_syncMethod = value;
 }
 
 int TCustomSerialPort::Write(const void *buffer, int count)
 {
     if (!Connected())
-        throw ESerialPort(2, EBADF);
+        throw ESerialPort(SerialError::WriteFile, EBADF);
     if (count <= 0)
         return 0;
     const long long multiplier = std::max(m_timeouts->WriteTotalMultiplier(), 0);
@@ -412,7 +412,7 @@ int TCustomSerialPort::Write(const void *buffer, int count)
     if (const int err =
             SerialPosix::WriteBytes(m_fd, static_cast<const char *>(buffer), count,
                                     limit == 0 ? -1 : int(std::min(limit, 0x7fffffffLL)), &written))
-        throw ESerialPort(2, err);
+        throw ESerialPort(SerialError::WriteFile, err);
     if (written > 0 && m_thread)
         m_thread->NotifyTxEmpty();
     return written;
@@ -428,7 +428,7 @@ int TCustomSerialPort::WriteStr(const QByteArray &str)
 int TCustomSerialPort::ReadStr(QByteArray &str, int count)
 {
     if (!Connected())
-        throw ESerialPort(3, EBADF);
+        throw ESerialPort(SerialError::ReadFile, EBADF);
     str.resize(std::max(count, 0));
     SerialPosix::ReadTimeouts t;
     t.interval = m_timeouts->ReadInterval();
@@ -439,25 +439,25 @@ int TCustomSerialPort::ReadStr(QByteArray &str, int count)
     str.resize(got);
     m_bytesRead.fetch_add(quint64(got));
     if (err)
-        throw ESerialPort(3, err);
+        throw ESerialPort(SerialError::ReadFile, err);
     return got;
 }
 
 void TCustomSerialPort::SetRTS(bool on)
 {
     if (!Connected())
-        throw ESerialPort(12, EBADF);
+        throw ESerialPort(SerialError::EscapeComm, EBADF);
     if (const int err = SerialPosix::SetRTS(m_fd, on))
-        throw ESerialPort(12, err);
+        throw ESerialPort(SerialError::EscapeComm, err);
 }
 
 int TCustomSerialPort::InputCount()
 {
     if (!Connected())
-        throw ESerialPort(10, EBADF);
+        throw ESerialPort(SerialError::ClearCommError, EBADF);
     int count = 0;
     if (const int err = SerialPosix::QueuedInput(m_fd, &count))
-        throw ESerialPort(10, err);
+        throw ESerialPort(SerialError::ClearCommError, err);
     return count;
 }
 

@@ -275,7 +275,7 @@ public:
     // evRing and evRxFlag are kept as set and never reported.
     TSerialEvents Events() const { return m_events; }
     void SetEvents(TSerialEvents value);
-    // Raises row 14 while the port is open, keeping the old value.
+    // Raises SerialError::SetWhileConnected while the port is open, keeping the old value.
     TSyncMethod SyncMethod() const { return m_syncMethod; }
     void SetSyncMethod(TSyncMethod value);
 
@@ -285,17 +285,17 @@ public:
     TSerialTimeouts *Timeouts() const { return m_timeouts.get(); }
 
     // Writes count bytes, waiting at most WriteTotalMultiplier x count + WriteTotalConstant
-    // ms (no limit when both are 0); returns the number written. Raises row 2.
+    // ms (no limit when both are 0); returns the number written. Raises SerialError::WriteFile.
     int Write(const void *buffer, int count);
     int WriteStr(const QByteArray &str);
     // Reads up to count bytes into str under the read time-outs (with the initial ones it
     // returns at once with what is queued); str is cut to the bytes read, whose number is
-    // returned. Raises row 3.
+    // returned. Raises SerialError::ReadFile.
     int ReadStr(QByteArray &str, int count);
     // Raises or drops RTS. A device without modem lines (a pseudo-terminal) has no RTS to
-    // drive: that is not an error. Raises row 12.
+    // drive: that is not an error. Raises SerialError::EscapeComm.
     void SetRTS(bool on);
-    // Bytes waiting in the driver's input queue. Raises row 10.
+    // Bytes waiting in the driver's input queue. Raises SerialError::ClearCommError.
     int InputCount();
 
     // The device path that a port name opens.
@@ -346,7 +346,7 @@ private:
     friend class TSerialFlowControl;
     friend class TSerialTimeouts;
 
-    void ApplyCommState();  // line settings of an open port; row 7
+    void ApplyCommState();  // line settings of an open port; SerialError::SetCommState
     void ApplyBuffer();     // queue sizes of an open port
     void ApplyTimeouts() {} // read and written at each call; nothing to hand to the device
     void CloseHandle();
