@@ -1388,3 +1388,27 @@ void TDataSet::notifyReset()
     for (TDataSetListener *l : std::vector<TDataSetListener *>(m_impl->listeners))
         l->DataSetReset(*this);
 }
+
+TDataSetEdit::TDataSetEdit(TDataSet &dataSet, Kind kind) : m_dataSet(dataSet)
+{
+    if (kind == Kind::Append)
+        m_dataSet.Append();
+    else
+        m_dataSet.Edit();
+}
+
+TDataSetEdit::~TDataSetEdit()
+{
+    if (m_posted)
+        return;
+    try {
+        m_dataSet.Cancel();
+    } catch (...) {
+    }
+}
+
+void TDataSetEdit::Post()
+{
+    m_dataSet.Post();
+    m_posted = true;
+}

@@ -194,3 +194,29 @@ private:
     bool m_bof = true;
     std::unique_ptr<Impl> m_impl;
 };
+
+// One row being appended or edited: Append or Edit in the constructor, Post when asked, Cancel
+// in the destructor unless posted, so a failure anywhere in between leaves nothing pending.
+// Main thread, like its dataset.
+class TDataSetEdit
+{
+public:
+    enum class Kind
+    {
+        Append,
+        Edit,
+    };
+
+    TDataSetEdit(TDataSet &dataSet, Kind kind);
+    ~TDataSetEdit();
+    TDataSetEdit(const TDataSetEdit &) = delete;
+    TDataSetEdit &operator=(const TDataSetEdit &) = delete;
+
+    // Writes the row; a failing post raises EDatabaseError and leaves the edit to be cancelled.
+    void Post();
+    bool Posted() const { return m_posted; }
+
+private:
+    TDataSet &m_dataSet;
+    bool m_posted = false;
+};
