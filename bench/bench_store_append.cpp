@@ -4,6 +4,7 @@
 // Targets: median at most 1 ms, and at most 1.5 x the bare insert.
 
 #include "store/datasrc.h"
+#include "store/logrow.h"
 #include "store/dbfile.h"
 #include "testsupport/tempdata.h"
 
@@ -89,14 +90,7 @@ struct Bench
 
     void appendThroughLogs()
     {
-        TDataSet &logs = data->logs;
-        logs.Append();
-        logs.FieldByName(QStringLiteral("SYSTIME")).SetAsDateTime(nextMoment());
-        logs.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(123456);
-        logs.FieldByName(QStringLiteral("MODE")).SetAsInteger(1);
-        logs.FieldByName(QStringLiteral("READER")).SetAsInteger(3);
-        logs.FieldByName(QStringLiteral("LOCK")).SetAsInteger(0);
-        logs.Post();
+        AppendLogRow(data->logs, {nextMoment(), 123456, 1, 3, 0});
     }
 
     void bareInsertCommit()

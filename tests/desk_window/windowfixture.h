@@ -3,6 +3,7 @@
 
 #include "desk/timerec.h"
 #include "store/datasrc.h"
+#include "store/logrow.h"
 #include "testsupport/fakemessages.h"
 #include "testsupport/tempdata.h"
 
@@ -36,14 +37,7 @@ protected:
     // A log row written straight through the shared dataset.
     static void AddLog(const QDateTime &t, int card, int mode = 1, int reader = 1, int lock = 0)
     {
-        TDataSet &logs = dsrc->logs;
-        logs.Append();
-        logs.FieldByName(QStringLiteral("SYSTIME")).SetAsDateTime(t);
-        logs.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(card);
-        logs.FieldByName(QStringLiteral("MODE")).SetAsInteger(mode);
-        logs.FieldByName(QStringLiteral("READER")).SetAsInteger(reader);
-        logs.FieldByName(QStringLiteral("LOCK")).SetAsInteger(lock);
-        logs.Post();
+        AppendLogRow(dsrc->logs, {t, card, mode, reader, lock});
     }
     static int AddGroup(const QString &name)
     {

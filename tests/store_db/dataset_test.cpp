@@ -3,6 +3,7 @@
 
 #include "store/dataset.h"
 #include "store/dbfile.h"
+#include "store/logrow.h"
 #include "testsupport/tempdata.h"
 
 #include <QFile>
@@ -29,13 +30,7 @@ QDateTime at(const char *text)
 
 void appendLog(TDataSet &logs, const char *time, int card, int mode = 1, int reader = 1)
 {
-    logs.Append();
-    logs.FieldByName(QStringLiteral("SYSTIME")).SetAsDateTime(at(time));
-    logs.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(card);
-    logs.FieldByName(QStringLiteral("MODE")).SetAsInteger(mode);
-    logs.FieldByName(QStringLiteral("READER")).SetAsInteger(reader);
-    logs.FieldByName(QStringLiteral("LOCK")).SetAsInteger(0);
-    logs.Post();
+    AppendLogRow(logs, {at(time), card, mode, reader, 0});
 }
 
 void appendStaff(TDataSet &staff, int card, const QString &name)

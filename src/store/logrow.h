@@ -1,0 +1,35 @@
+#pragma once
+// The attendance log's columns by name, and the one way a row is written to the log dataset
+// (swipes, exit-button rows, downloads and imports alike). Main thread, like the dataset.
+
+#include <QDateTime>
+#include <QString>
+
+class TDataSet;
+
+namespace LogField {
+inline const QString SysTime = QStringLiteral("SYSTIME");
+inline const QString CardNo = QStringLiteral("CARDNO");
+inline const QString Mode = QStringLiteral("MODE");
+inline const QString Reader = QStringLiteral("READER");
+inline const QString Lock = QStringLiteral("LOCK");
+} // namespace LogField
+
+// CARDNO of a row written for an exit-button press or a motion capture.
+inline constexpr int ButtonCardNo = -1;
+
+struct TLogRow
+{
+    QDateTime SysTime;
+    int CardNo = 0;
+    int Mode = 0;   // 0 CLOCK, 1 IN, 2 OUT
+    int Reader = 0; // the port that reported the event
+    int Lock = 0;   // the port whose door opened for it; 0 none
+};
+
+// Sets the five fields of the row the dataset is appending or editing.
+void SetLogFields(TDataSet &logs, const TLogRow &row);
+// Appends the row and posts it. On failure nothing is left pending and EDatabaseError is raised.
+void AppendLogRow(TDataSet &logs, const TLogRow &row);
+// Sets LOCK of the current row and posts it, with the same failure rule.
+void SetLogLock(TDataSet &logs, int lock);
