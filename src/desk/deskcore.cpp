@@ -1,9 +1,11 @@
 #include "desk/deskcore.h"
 
+#include "desk/accessdecision.h"
 #include "desk/speechengine.h"
 #include "readerlink/reader.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
+#include "store/logrow.h"
 #include "store/messages.h"
 #include "store/paths.h"
 #include "store/settings.h"
@@ -41,14 +43,6 @@ QTime timeOfDay(const TField &field)
     if (v.metaType().id() == QMetaType::QDateTime)
         return v.toDateTime().time();
     return field.AsDateTime().time();
-}
-
-void cancelQuietly(TDataSet &dataSet) noexcept
-{
-    try {
-        dataSet.Cancel();
-    } catch (...) {
-    }
 }
 
 } // namespace
@@ -271,134 +265,137 @@ QString TDeskCore::DoorButtonCaption(bool spaced) const
 
 // ---- The road of a swipe -------------------------------------------------------------------
 
+// A swipe's working values, from the reader's event to the greeting.
+struct TDeskCore::TSwipe
+{
+    bool offline = false;
+    int port = 0;
+    int code = 0;
+    QDateTime stamp;
+    int cmode = -1;
+    TSwipeDirection direction;
+    int lockPort = 0;
+    bool found = false;
+    QString name;
+    QString group;
+};
+
 void TDeskCore::ReaderCardCode(bool offline, int port, int code, const QDateTime &stamp, int cmode)
 {
     TRfidReader *reader = Reader(port);
     if (!reader || !dsrc)
         return;
-    TRfidReader &r = *reader;
-    TDataSet &logs = dsrc->logs;
-
-    bool found = false;
-    bool allowed = true;
-    bool clockReader = false;
-    int direction = 0;
-    int lockPort = 0;
-    QString name = QString::number(code);
-    QString group;
+    TSwipe s;
+    s.offline = offline;
+    s.port = port;
+    s.code = code;
+    s.stamp = stamp;
+    s.cmode = cmode;
+    s.name = QString::number(code);
 
     try {
-        logs.Append();
-        if (cmode >= 0) {
-            direction = cmode;
-        } else {
-            direction = r.Mode();
-            clockReader = direction == 0;
-            if (clockReader && ReadRegBool(Setting::AutoInOut))
-                direction = m_autoIn ? 1 : 2;
-        }
-        logs.FieldByName(QStringLiteral("SYSTIME")).SetAsDateTime(stamp);
-        logs.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(code);
-        logs.FieldByName(QStringLiteral("MODE")).SetAsInteger(direction);
-        logs.FieldByName(QStringLiteral("READER")).SetAsInteger(port);
-        logs.FieldByName(QStringLiteral("LOCK")).SetAsInteger(0);
-        logs.Post();
-
-        if (offline) {
-            // A stored swipe is only acknowledged: it happened while nobody was watching.
-            r.SendAccept();
-            return;
-        }
-
-        if (r.Capture()) {
-            capture().SetSnapshotFileName(MakeSnapshotFileName(code, stamp));
-            m_snapshotDone.store(false);
-            capture().TakeSnapshot(100);
-        }
-        lockPort = r.Lock();
-        QApplication::beep();
-
-        TDataSet &staff = dsrc->staff;
-        if (!staff.Locate(QStringLiteral("CARDNO"), code)) {
-            r.SendReject();
-        } else {
-            name = staff.FieldByName(QStringLiteral("NAME")).AsString();
-            GetGroupName(staff.FieldByName(QStringLiteral("WORKGRP")).AsInteger(), group);
-            found = true;
-            allowed = staff.FieldByName(portColumn(port)).AsBoolean();
-            if (r.Mode() == 0)
-                r.SendLowerY();
-            // A lock port outside 1..8 opens no door: refused like a reader without a lock.
-            if (allowed)
-                allowed = IsReaderPort(lockPort);
-            if (allowed)
-                allowed = staff.FieldByName(portColumn(lockPort)).AsBoolean();
-
-            if (!clockReader) {
-                if (allowed && m_readers[lockPort]->Apb()) {
-                    TDataSet &apb = dsrc->apb;
-                    if (apb.Locate(QStringLiteral("CARDNO"), code)) {
-                        if (apb.FieldByName(QStringLiteral("STATE")).AsInteger() == direction) {
-                            allowed = false;
-                        } else {
-                            try {
-                                apb.Edit();
-                                apb.FieldByName(QStringLiteral("STATE")).SetAsInteger(direction);
-                                apb.Post();
-                            } catch (const std::exception &) {
-                                cancelQuietly(apb);
-                            }
-                        }
-                    } else {
-                        try {
-                            apb.Append();
-                            apb.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(code);
-                            apb.FieldByName(QStringLiteral("STATE")).SetAsInteger(direction);
-                            apb.Post();
-                        } catch (const std::exception &) {
-                            cancelQuietly(apb);
-                        }
-                    }
-                }
-
-                if (allowed) {
-                    try {
-                        logs.Edit();
-                        logs.FieldByName(QStringLiteral("LOCK")).SetAsInteger(lockPort);
-                        logs.Post();
-                        OpenReaderDoor(port);
-                    } catch (const std::exception &) {
-                        cancelQuietly(logs);
-                    }
-                } else if (r.Mode() > 0) {
-                    r.SendReject();
-                }
-            }
-        }
+        logAndAnswer(*reader, s);
     } catch (const std::exception &e) {
         qWarning("Swipe on port %d: %s", port, e.what());
-        cancelQuietly(logs);
-        if (offline)
-            return;
     } catch (...) {
-        cancelQuietly(logs);
-        if (offline)
-            return;
     }
+    // A stored swipe is only acknowledged (or, unwritten, left with the reader).
+    if (offline)
+        return;
 
     try {
-        queueEmail(code, name, group, found, stamp, direction, port, lockPort);
+        queueEmail(code, s.name, s.group, s.found, stamp, s.direction.Direction, port, s.lockPort);
         view().ShowRecordCount();
         view().ShowStaffPhoto(code);
         UpdateAutoInOut(Now());
-        if (r.Capture())
+        if (reader->Capture())
             WaitForSnapshot();
         view().ShowCapturedImage(code, stamp);
         if (ReadRegBool(Setting::SpeechEnable))
-            speak(stamp, found, name);
+            speak(stamp, s.found, s.name);
     } catch (const std::exception &e) {
         qWarning("Swipe on port %d, refresh: %s", port, e.what());
     } catch (...) {
+    }
+}
+
+void TDeskCore::logAndAnswer(TRfidReader &r, TSwipe &s)
+{
+    s.direction = DecideDirection(s.cmode, r.Mode(), ReadRegBool(Setting::AutoInOut), m_autoIn);
+    AppendLogRow(dsrc->logs, {s.stamp, s.code, s.direction.Direction, s.port, 0});
+
+    if (s.offline) {
+        // A stored swipe is only acknowledged: it happened while nobody was watching.
+        r.SendAccept();
+        return;
+    }
+
+    if (r.Capture()) {
+        capture().SetSnapshotFileName(MakeSnapshotFileName(s.code, s.stamp));
+        m_snapshotDone.store(false);
+        capture().TakeSnapshot(100);
+    }
+    s.lockPort = r.Lock();
+    QApplication::beep();
+
+    TAccessQuery query;
+    query.Port = s.port;
+    query.ReaderMode = r.Mode();
+    query.LockPort = s.lockPort;
+    query.LockApb = IsReaderPort(s.lockPort) && m_readers[s.lockPort]->Apb();
+    query.Direction = s.direction;
+    TDataSet &staff = dsrc->staff;
+    query.Known = staff.Locate(QStringLiteral("CARDNO"), s.code);
+    if (query.Known) {
+        s.found = true;
+        s.name = staff.FieldByName(QStringLiteral("NAME")).AsString();
+        GetGroupName(staff.FieldByName(QStringLiteral("WORKGRP")).AsInteger(), s.group);
+        for (const int p : {s.port, s.lockPort})
+            if (IsReaderPort(p))
+                query.Rights[p] = staff.FieldByName(portColumn(p)).AsBoolean();
+    }
+
+    const TAccessDecision access = DecideAccess(query);
+    if (access.RejectUnknown)
+        r.SendReject();
+    if (access.SignalClock)
+        r.SendLowerY();
+    if (!s.found || s.direction.ClockReader)
+        return;
+    const bool allowed =
+        access.Allowed && (!access.CheckApb || passAntiPassback(s.code, s.direction.Direction));
+    if (allowed)
+        openDoorForSwipe(s);
+    else if (access.RejectRefused)
+        r.SendReject();
+}
+
+bool TDeskCore::passAntiPassback(int code, int direction)
+{
+    TDataSet &apb = dsrc->apb;
+    const bool known = apb.Locate(QStringLiteral("CARDNO"), code);
+    if (known && apb.FieldByName(QStringLiteral("STATE")).AsInteger() == direction)
+        return false; // the same direction twice in a row
+    // The state is kept on the way in; a write that fails does not keep the door shut.
+    try {
+        TDataSetEdit edit(apb, known ? TDataSetEdit::Kind::Edit : TDataSetEdit::Kind::Append);
+        if (!known)
+            apb.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(code);
+        apb.FieldByName(QStringLiteral("STATE")).SetAsInteger(direction);
+        edit.Post();
+    } catch (const std::exception &e) {
+        qWarning("Anti-passback state of card %d not kept: %s", code, e.what());
+    }
+    return true;
+}
+
+void TDeskCore::openDoorForSwipe(const TSwipe &s)
+{
+    try {
+        SetLogLock(dsrc->logs, s.lockPort);
+        OpenReaderDoor(s.port);
+    } catch (const std::exception &e) {
+        qWarning("Door of port %d: %s", s.lockPort, e.what());
     }
 }
 
@@ -422,14 +419,13 @@ void TDeskCore::queueEmail(int code, const QString &name, const QString &group, 
 
     TDataSet &emails = dsrc->emails;
     try {
-        emails.Append();
+        TDataSetEdit edit(emails, TDataSetEdit::Kind::Append);
         emails.FieldByName(QStringLiteral("TITLE")).SetAsString(title);
         emails.FieldByName(QStringLiteral("MSG")).SetAsString(msg);
         emails.FieldByName(QStringLiteral("ATTACH")).SetAsString(MakeSnapshotFileName(code, stamp));
-        emails.Post();
+        edit.Post();
     } catch (const std::exception &e) {
         qWarning("E-mail notice not queued: %s", e.what());
-        cancelQuietly(emails);
     }
 }
 
@@ -523,16 +519,12 @@ void TDeskCore::LogButtonCapture(int port)
     if (r->Motion() >= 0) {
         TDataSet &logs = dsrc->logs;
         try {
-            logs.Append();
-            logs.FieldByName(QStringLiteral("SYSTIME")).SetAsDateTime(t);
-            logs.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(-1);
-            logs.FieldByName(QStringLiteral("MODE")).SetAsInteger(r->Mode());
-            logs.FieldByName(QStringLiteral("READER")).SetAsInteger(port);
-            logs.FieldByName(QStringLiteral("LOCK")).SetAsInteger(0);
+            TDataSetEdit edit(logs, TDataSetEdit::Kind::Append);
+            SetLogFields(logs, {t, ButtonCardNo, r->Mode(), port, 0});
             capture().SetSnapshotFileName(MakeSnapshotFileName(0, t));
             m_snapshotDone.store(false);
             capture().TakeSnapshot(100);
-            logs.Post();
+            edit.Post();
             view().ShowRecordCount();
             view().ShowStaffPhoto(0);
             if (r->Capture())
@@ -540,9 +532,7 @@ void TDeskCore::LogButtonCapture(int port)
             view().ShowCapturedImage(0, t);
         } catch (const std::exception &e) {
             qWarning("Exit-button row on port %d: %s", port, e.what());
-            cancelQuietly(logs);
         } catch (...) {
-            cancelQuietly(logs);
         }
     }
     // The wait above may have let a release or another press in: the latest word stands.

@@ -156,11 +156,19 @@ public:
 
 private:
     class Descriptions;
+    struct TSwipe;
 
     IDeskView &view() const;
     ICaptureControl &capture() const;
     void wireReader(int port);
     void motionTimerTimer();
+    // The log row, the lookup, the access decision and the answer on the wire; throws on a
+    // database or line failure.
+    void logAndAnswer(TRfidReader &reader, TSwipe &swipe);
+    // Asks and keeps the card's anti-passback state; false refuses the swipe.
+    bool passAntiPassback(int code, int direction);
+    // LOCK on the swipe's row, then the door.
+    void openDoorForSwipe(const TSwipe &swipe);
     void queueEmail(int code, const QString &name, const QString &group, bool found,
                     const QDateTime &stamp, int direction, int port, int lockPort);
     void speak(const QDateTime &stamp, bool found, const QString &name);
