@@ -9,6 +9,8 @@
 TRfidReader::TRfidReader(QObject *owner) : TCustomSerialPort(owner)
 {
     FlowControl()->SetControlRTS(rtsDisable);
+    Timeouts()->SetWriteTotalMultiplier(WriteMsPerByte);
+    Timeouts()->SetWriteTotalConstant(WriteMsConstant);
     m_parserTimer = std::make_unique<TLightTimer>(10, [this](TLightTimer *) { ParserTimerTick(); });
     m_replyTimer = std::make_unique<TLightTimer>(50, [this](TLightTimer *) { ReplyTimerTick(); });
 }

@@ -31,6 +31,11 @@ class TRfidReader : public TCustomSerialPort
 {
 public:
     static constexpr int SilenceLimit = 200; // ms between two bytes of one frame
+    // Write time-outs: a frame's bytes take about half a millisecond each at 19200 baud, so
+    // a line that has not sent a door command within a tenth of a second is not taking bytes
+    // (a wedged adapter); the desk must not wait seconds on it.
+    static constexpr int WriteMsPerByte = 2;
+    static constexpr int WriteMsConstant = 100;
 
     explicit TRfidReader(QObject *owner = nullptr);
     ~TRfidReader() override;
@@ -82,7 +87,8 @@ public:
     void ApplyPortNo();
 
     // Sending. Each returns once the bytes are written; with the port closed each does
-    // nothing at all. Write and RTS failures raise ESerialPort.
+    // nothing at all. Write and RTS failures raise ESerialPort, and so does a line that did
+    // not take the bytes within the write time-outs (nothing of the frame goes out later).
     void BeginTransmit();
     void EndTransmit();
     void SendPacket(const QByteArray &payload);

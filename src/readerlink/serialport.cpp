@@ -170,6 +170,7 @@ void TCustomSerialPort::Open()
     if (const int err = SerialPosix::OpenDevice(DevicePath(m_port).toLocal8Bit(), &fd))
         throw ESerialPort(SerialError::OpenPort, err);
     m_fd = fd;
+    m_writeStalled = false;
     try {
         ApplyBuffer();
         ApplyCommState();
@@ -407,12 +408,26 @@ int TCustomSerialPort::Write(const void *buffer, int count)
         return 0;
     const long long multiplier = std::max(m_timeouts->WriteTotalMultiplier(), 0);
     const long long constant = std::max(m_timeouts->WriteTotalConstant(), 0);
-    const long long limit = multiplier * count + constant;
+    long long limit = multiplier * count + constant;
+    // A line that let the last write time out gets one look, not another full wait: a stalled
+    // device must not hold the caller (and every other reader behind it) again and again.
+    if (m_writeStalled && limit != 0) {
+        const long long rate = m_baudRate == brCustom ? m_customBaudRate : kBaudRates[m_baudRate];
+        // Twice the time the bytes take on the line, and a little.
+        limit = std::min(limit, 20000LL * count / std::max(rate, 1LL) + 20);
+    }
     int written = 0;
-    if (const int err =
-            SerialPosix::WriteBytes(m_fd, static_cast<const char *>(buffer), count,
-                                    limit == 0 ? -1 : int(std::min(limit, 0x7fffffffLL)), &written))
+    const int err =
+        SerialPosix::WriteBytes(m_fd, static_cast<const char *>(buffer), count,
+                                limit == 0 ? -1 : int(std::min(limit, 0x7fffffffLL)), &written);
+    if (err == ETIMEDOUT) {
+        // What did not go out in time must not go out later either (a door opening late).
+        m_writeStalled = true;
+        SerialPosix::DiscardOutput(m_fd);
+    }
+    if (err)
         throw ESerialPort(SerialError::WriteFile, err);
+    m_writeStalled = false;
     if (written > 0 && m_thread)
         m_thread->NotifyTxEmpty();
     return written;

@@ -285,7 +285,10 @@ public:
     TSerialTimeouts *Timeouts() const { return m_timeouts.get(); }
 
     // Writes count bytes, waiting at most WriteTotalMultiplier x count + WriteTotalConstant
-    // ms (no limit when both are 0); returns the number written. Raises SerialError::WriteFile.
+    // ms (no limit when both are 0) for all of them to be sent; returns count. Raises
+    // SerialError::WriteFile, also when the limit passes first (the system error is then
+    // ETIMEDOUT and the bytes not yet sent are discarded). After such a time-out the next
+    // write waits no longer than a glance until one succeeds again.
     int Write(const void *buffer, int count);
     int WriteStr(const QByteArray &str);
     // Reads up to count bytes into str under the read time-outs (with the initial ones it
@@ -359,6 +362,7 @@ private:
     void ReportModemLines();
 
     int m_fd = -1;
+    bool m_writeStalled = false; // the last write timed out
     TBaudRate m_baudRate = br9600;
     int m_customBaudRate = 9600;
     QString m_port = QStringLiteral("COM1");

@@ -190,6 +190,11 @@ int Purge(int fd)
     return ::tcflush(fd, TCIOFLUSH) < 0 ? errno : 0;
 }
 
+int DiscardOutput(int fd)
+{
+    return ::tcflush(fd, TCOFLUSH) < 0 ? errno : 0;
+}
+
 int QueuedInput(int fd, int *count)
 {
     int n = 0;
@@ -243,18 +248,19 @@ int WriteBytes(int fd, const char *data, int count, int timeoutMs, int *written)
         if (const int err = waitFor(fd, POLLOUT, msLeft(limited, deadline), &revents))
             return err;
         if (revents == 0)
-            return 0; // time-out: the caller gets the bytes taken so far
+            return ETIMEDOUT; // *written says how many the device took
         if (revents & (POLLERR | POLLHUP | POLLNVAL))
             return EIO;
     }
     // A reader on a two-wire line drops RTS right after the write returns, so the bytes
-    // must have left the driver by then.
+    // must have left the driver by then. Bytes still queued at the limit have not gone out:
+    // a line that stopped taking them is a failed write, not a slow success.
     for (;;) {
         int queued = 0;
         if (::ioctl(fd, TIOCOUTQ, &queued) < 0 || queued <= 0)
             return 0;
         if (limited && Clock::now() >= deadline)
-            return 0;
+            return ETIMEDOUT;
         ::usleep(500);
     }
 }

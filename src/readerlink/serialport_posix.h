@@ -56,7 +56,11 @@ struct ModemLines
 int ReadModemLines(int fd, ModemLines *lines);
 
 // Writes count bytes and waits until the driver has sent them, at most timeoutMs in all
-// (< 0: no limit). *written is what the device took.
+// (< 0: no limit). *written is what the device took. ETIMEDOUT when the limit passed before
+// every byte was taken and sent.
+// Drops what the driver still holds for output, so that it never goes out late.
+int DiscardOutput(int fd);
+
 int WriteBytes(int fd, const char *data, int count, int timeoutMs, int *written);
 
 struct ReadTimeouts

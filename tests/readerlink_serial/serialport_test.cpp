@@ -15,6 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <termios.h>
+
+#include <cerrno>
 #include <functional>
 #include <string>
 #include <termios.h>
@@ -457,11 +460,43 @@ TEST_F(SerialPortTest, WriteGivesUpAfterItsTimeout)
     const std::string big(200000, 'x');
     QElapsedTimer timer;
     timer.start();
-    const int written = port.WriteStr(QByteArray::fromStdString(big));
-    EXPECT_GT(written, 0);
-    EXPECT_LT(written, int(big.size()));
+    // A write that did not get all its bytes out is a failure, never a short success.
+    try {
+        port.WriteStr(QByteArray::fromStdString(big));
+        ADD_FAILURE() << "no ESerialPort";
+    } catch (const ESerialPort &e) {
+        EXPECT_EQ(e.Row(), SerialError::WriteFile);
+        EXPECT_EQ(e.SystemError(), ETIMEDOUT);
+    }
     EXPECT_GE(timer.elapsed(), 150);
     EXPECT_LT(timer.elapsed(), 2000);
+}
+
+// A line whose output is stopped (a wedged adapter): the few bytes of a command fit in the
+// driver but never leave it.
+TEST_F(SerialPortTest, StoppedLineFailsTheWriteAndSendsNothingLater)
+{
+    port.Timeouts()->SetWriteTotalMultiplier(2);
+    port.Timeouts()->SetWriteTotalConstant(500);
+    port.Open();
+    ASSERT_EQ(::tcflow(pty.Slave(), TCOOFF), 0);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_THROW(port.WriteStr("~Y3"), ESerialPort);
+    EXPECT_GE(timer.elapsed(), 450);
+    EXPECT_LT(timer.elapsed(), 1500);
+    // Known stalled now: the next command costs a glance, not another full wait.
+    timer.restart();
+    EXPECT_THROW(port.WriteStr("~Y3"), ESerialPort);
+    EXPECT_LT(timer.elapsed(), 250);
+
+    // The line comes back: what failed never arrives, and writes work again in full.
+    ASSERT_EQ(::tcflow(pty.Slave(), TCOON), 0);
+    EXPECT_EQ(pty.ReadMaster(3, 200), std::string());
+    EXPECT_EQ(port.WriteStr("ok"), 2);
+    EXPECT_EQ(pty.ReadMaster(2, 1000), std::string("ok"));
+    EXPECT_EQ(port.WriteStr("again"), 5);
+    EXPECT_EQ(pty.ReadMaster(5, 1000), std::string("again"));
 }
 
 TEST_F(SerialPortTest, ReadsFollowTheTimeouts)
