@@ -5,6 +5,7 @@
 #include "readerlink/reader.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
+#include "store/db/sqlitedb.h"
 #include "store/logrow.h"
 #include "store/messages.h"
 #include "store/paths.h"
@@ -105,6 +106,12 @@ TDeskCore::TDeskCore(IDeskView *view, ICaptureControl *capture, QObject *parent)
 TDeskCore::~TDeskCore()
 {
     StopTimers();
+    // Whatever still waits is lost with the desk: say exactly what, for whoever reads the log.
+    for (const TLogRow &row : m_waitingRows)
+        qWarning("Swipe never written to the log: card %d at %s, reader %d, mode %d", row.CardNo,
+                 qPrintable(row.SysTime.toString(Qt::ISODate)), row.Reader, row.Mode);
+    for (const TNotice &notice : m_waitingNotices)
+        qWarning("E-mail notice never queued: %s", qPrintable(notice.title));
     if (CurrentReaderDescriptions() == m_descriptions.get())
         SetReaderDescriptions(m_previousDescriptions);
     for (int n = 1; n <= ReaderPortCount; ++n) {
@@ -322,7 +329,12 @@ void TDeskCore::ReaderCardCode(bool offline, int port, int code, const QDateTime
 void TDeskCore::logAndAnswer(TRfidReader &r, TSwipe &s)
 {
     s.direction = DecideDirection(s.cmode, r.Mode(), ReadRegBool(Setting::AutoInOut), m_autoIn);
-    AppendLogRow(dsrc->logs, {s.stamp, s.code, s.direction.Direction, s.port, 0});
+    // A stored swipe that cannot be written is left with the reader (no "~A"); a live one
+    // waits in line for the lock, and its door stays shut: the row says LOCK 0.
+    if (!writeLogRow({s.stamp, s.code, s.direction.Direction, s.port, 0}, !s.offline)) {
+        r.SendReject();
+        return;
+    }
 
     if (s.offline) {
         // A stored swipe is only acknowledged: it happened while nobody was watching.
@@ -378,6 +390,7 @@ bool TDeskCore::passAntiPassback(int code, int direction)
         return false; // the same direction twice in a row
     // The state is kept on the way in; a write that fails does not keep the door shut.
     try {
+        TBusyTimeout wait(dsrc->src, swipeBusyWaitMs());
         TDataSetEdit edit(apb, known ? TDataSetEdit::Kind::Edit : TDataSetEdit::Kind::Append);
         if (!known)
             apb.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(code);
@@ -391,11 +404,25 @@ bool TDeskCore::passAntiPassback(int code, int direction)
 
 void TDeskCore::openDoorForSwipe(const TSwipe &s)
 {
+    TDataSet &logs = dsrc->logs;
     try {
-        SetLogLock(dsrc->logs, s.lockPort);
-        OpenReaderDoor(s.port);
+        TBusyTimeout wait(dsrc->att, SwipeBusyTimeoutMs);
+        SetLogLock(logs, s.lockPort);
     } catch (const std::exception &e) {
         qWarning("Door of port %d: %s", s.lockPort, e.what());
+        return;
+    }
+    try {
+        OpenReaderDoor(s.port);
+    } catch (const std::exception &e) {
+        // The door command did not go out: the log must not claim a door that stayed shut.
+        qWarning("Door of port %d: %s", s.lockPort, e.what());
+        try {
+            TBusyTimeout wait(dsrc->att, SwipeBusyTimeoutMs);
+            SetLogLock(logs, 0);
+        } catch (const std::exception &e2) {
+            qWarning("LOCK of the swipe on port %d not set back: %s", s.port, e2.what());
+        }
     }
 }
 
@@ -417,16 +444,145 @@ void TDeskCore::queueEmail(int code, const QString &name, const QString &group, 
     if (!group.isEmpty())
         title += QStringLiteral(", ") + group;
 
-    TDataSet &emails = dsrc->emails;
+    const TNotice notice{title, msg, MakeSnapshotFileName(code, stamp)};
     try {
-        TDataSetEdit edit(emails, TDataSetEdit::Kind::Append);
-        emails.FieldByName(QStringLiteral("TITLE")).SetAsString(title);
-        emails.FieldByName(QStringLiteral("MSG")).SetAsString(msg);
-        emails.FieldByName(QStringLiteral("ATTACH")).SetAsString(MakeSnapshotFileName(code, stamp));
-        edit.Post();
+        TBusyTimeout wait(dsrc->src, swipeBusyWaitMs());
+        if (writeWaitingNotices()) {
+            appendNotice(notice);
+            return;
+        }
+    } catch (const EDatabaseError &e) {
+        if (!e.IsBusy()) {
+            qWarning("E-mail notice not queued: %s", e.what());
+            return;
+        }
     } catch (const std::exception &e) {
         qWarning("E-mail notice not queued: %s", e.what());
+        return;
     }
+    // Another program holds the system database: the notice waits in line for the lock.
+    m_waitingNotices.push_back(notice);
+    showWaiting();
+}
+
+void TDeskCore::appendNotice(const TNotice &notice)
+{
+    TDataSet &emails = dsrc->emails;
+    TDataSetEdit edit(emails, TDataSetEdit::Kind::Append);
+    emails.FieldByName(QStringLiteral("TITLE")).SetAsString(notice.title);
+    emails.FieldByName(QStringLiteral("MSG")).SetAsString(notice.msg);
+    emails.FieldByName(QStringLiteral("ATTACH")).SetAsString(notice.attach);
+    edit.Post();
+}
+
+// ---- Rows that wait for a lock -------------------------------------------------------------
+
+int TDeskCore::swipeBusyWaitMs() const
+{
+    // Once a lock has been seen, the writes behind it only look: every swipe meanwhile would
+    // otherwise pay the wait again.
+    return m_waitingRows.empty() && m_waitingNotices.empty() ? SwipeBusyTimeoutMs : 0;
+}
+
+bool TDeskCore::writeWaitingRows()
+{
+    const std::size_t before = m_waitingRows.size();
+    while (!m_waitingRows.empty()) {
+        try {
+            AppendLogRow(dsrc->logs, m_waitingRows.front());
+        } catch (const std::exception &e) {
+            // Busy or not, the row stays first in line: it is a swipe that happened.
+            if (m_waitingRows.size() != before)
+                showWaiting();
+            throw;
+        }
+        m_waitingRows.pop_front();
+    }
+    if (before)
+        showWaiting();
+    return true;
+}
+
+bool TDeskCore::writeWaitingNotices()
+{
+    const std::size_t before = m_waitingNotices.size();
+    while (!m_waitingNotices.empty()) {
+        try {
+            appendNotice(m_waitingNotices.front());
+        } catch (const EDatabaseError &e) {
+            if (e.IsBusy()) {
+                if (m_waitingNotices.size() != before)
+                    showWaiting();
+                throw;
+            }
+            // A notice the table refuses for good is dropped, as a direct one would be.
+            qWarning("E-mail notice not queued: %s", e.what());
+        }
+        m_waitingNotices.pop_front();
+    }
+    if (before)
+        showWaiting();
+    return true;
+}
+
+bool TDeskCore::writeLogRow(const TLogRow &row, bool mayWait)
+{
+    TBusyTimeout wait(dsrc->att, swipeBusyWaitMs());
+    try {
+        writeWaitingRows();
+        AppendLogRow(dsrc->logs, row);
+        return true;
+    } catch (const EDatabaseError &e) {
+        if (!e.IsBusy() || !mayWait)
+            throw;
+    }
+    // Another program holds the log: the row waits in line and is written once it lets go.
+    m_waitingRows.push_back(row);
+    showWaiting();
+    return false;
+}
+
+void TDeskCore::WriteWaiting()
+{
+    if (!dsrc || (m_waitingRows.empty() && m_waitingNotices.empty()))
+        return;
+    try {
+        if (!m_waitingRows.empty()) {
+            TBusyTimeout wait(dsrc->att, SwipeBusyTimeoutMs);
+            writeWaitingRows();
+        }
+    } catch (const std::exception &) {
+    }
+    try {
+        if (!m_waitingNotices.empty()) {
+            TBusyTimeout wait(dsrc->src, SwipeBusyTimeoutMs);
+            writeWaitingNotices();
+        }
+    } catch (const std::exception &) {
+    }
+}
+
+int TDeskCore::WriteWaitingBeforeClosing()
+{
+    if (!dsrc)
+        return WaitingRows() + WaitingNotices();
+    // The connections' own, longer wait: nothing else needs the desk now.
+    try {
+        writeWaitingRows();
+    } catch (const std::exception &e) {
+        qWarning("Log rows still waiting: %s", e.what());
+    }
+    try {
+        writeWaitingNotices();
+    } catch (const std::exception &e) {
+        qWarning("E-mail notices still waiting: %s", e.what());
+    }
+    return WaitingRows() + WaitingNotices();
+}
+
+void TDeskCore::showWaiting()
+{
+    view().ShowWaitingRows(WaitingRows() + WaitingNotices());
 }
 
 void TDeskCore::speak(const QDateTime &stamp, bool found, const QString &name)
@@ -599,6 +755,7 @@ void TDeskCore::Timer2Timer()
         }
         if (m_reconnectEnabled)
             ReconnectReaders();
+        WriteWaiting();
     } catch (const std::exception &e) {
         qWarning("Tick: %s", e.what());
     } catch (...) {

@@ -7,6 +7,7 @@
 // ICaptureControl. Main thread only, except CaptureSnapshotDone(), which any thread may call.
 
 #include "desk/readers.h"
+#include "store/logrow.h"
 #include "store/readerdesc.h"
 
 #include <QDateTime>
@@ -15,6 +16,7 @@
 
 #include <array>
 #include <atomic>
+#include <deque>
 #include <memory>
 
 class QTimer;
@@ -42,6 +44,9 @@ public:
     virtual void SetDoorButtonCaption(const QString &text) {}
     // A one-time notice for the status bar (speech turned out to be unavailable).
     virtual void ShowStatusNotice(const QString &text) {}
+    // Log rows and e-mail notices that wait for another program to let go of a database
+    // file; 0 when nothing waits any more.
+    virtual void ShowWaitingRows(int count) {}
 };
 
 // The camera as the swipe road uses it. The default does nothing and never captures.
@@ -73,6 +78,9 @@ public:
     // holds for this many ticks.
     static constexpr int OverrideTicks = 5;
     static constexpr int TickIntervalMs = 1000;
+    // How long the swipe road waits for another program's lock on a database file before it
+    // keeps the row for later: the other readers must be served meanwhile.
+    static constexpr int SwipeBusyTimeoutMs = 25;
 
     // Creates the eight readers (unconfigured, closed) and publishes them in `Readers` and as
     // the source of GetPortName's reader descriptions. The view and capture may be null (the
@@ -151,6 +159,17 @@ public:
     // False while the "Readers" command runs; the window's creation sets it true.
     void SetReconnectEnabled(bool on) { m_reconnectEnabled = on; }
 
+    // ---- Rows that wait for a lock ----------------------------------------------------------
+    // A live swipe whose row another program's lock kept out waits here, in order, and so do
+    // e-mail notices; the next swipe and every tick write them first.
+    int WaitingRows() const { return int(m_waitingRows.size()); }
+    int WaitingNotices() const { return int(m_waitingNotices.size()); }
+    // Writes what waits, oldest first, with the swipe road's short wait (the tick's retry).
+    void WriteWaiting();
+    // Before the databases close: one more try with the connections' usual wait. Answers how
+    // many rows and notices are still waiting (they are lost when the desk then ends).
+    int WriteWaitingBeforeClosing();
+
     // Speech worker for the greetings, made on the first greeting (null until then).
     SpeechWorker *Speech() const { return m_speech.get(); }
 
@@ -169,6 +188,21 @@ private:
     bool passAntiPassback(int code, int direction);
     // LOCK on the swipe's row, then the door.
     void openDoorForSwipe(const TSwipe &swipe);
+    struct TNotice
+    {
+        QString title;
+        QString msg;
+        QString attach;
+    };
+    // The swipe's row behind any that wait; false when it had to wait too (mayWait) and
+    // raises otherwise.
+    bool writeLogRow(const TLogRow &row, bool mayWait);
+    // Write what waits, oldest first; raise at the first that still cannot be written.
+    bool writeWaitingRows();
+    bool writeWaitingNotices();
+    void appendNotice(const TNotice &notice);
+    int swipeBusyWaitMs() const;
+    void showWaiting();
     void queueEmail(int code, const QString &name, const QString &group, bool found,
                     const QDateTime &stamp, int direction, int port, int lockPort);
     void speak(const QDateTime &stamp, bool found, const QString &name);
@@ -191,4 +225,6 @@ private:
     int m_overrideCountdown = 0;
     int m_lastMinute = -1;
     bool m_reconnectEnabled = false;
+    std::deque<TLogRow> m_waitingRows;
+    std::deque<TNotice> m_waitingNotices;
 };

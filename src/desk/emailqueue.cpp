@@ -2,6 +2,7 @@
 
 #include "desk/deskcore.h"
 #include "store/dataset.h"
+#include "store/db/sqlitedb.h"
 #include "store/email.h"
 #include "store/settings.h"
 
@@ -92,6 +93,11 @@ void TEmailQueue::sendRound()
             break;
         m_emails.First();
         const qint64 seq = m_emails.FieldByName(SeqField).AsLargeInt();
+        if (seq == m_sentSeq) {
+            // Mailed already; only its delete was kept out by another program's lock.
+            deleteSent();
+            continue;
+        }
         const QString title = m_emails.FieldByName(QStringLiteral("TITLE")).AsString();
         const QString msg = m_emails.FieldByName(QStringLiteral("MSG")).AsString();
         const QString attach =
@@ -109,10 +115,20 @@ void TEmailQueue::sendRound()
             status(QStringLiteral("Email sent error."));
             return;
         }
-        // Swipes during the send appended rows and left the cursor on the newest one: delete
-        // the row that was sent, found again by its number, never whatever is current now.
-        if (m_emails.Active() && m_emails.Locate(SeqField, seq))
-            m_emails.Delete();
+        m_sentSeq = seq;
+        deleteSent();
         status(QString());
     }
+}
+
+void TEmailQueue::deleteSent()
+{
+    // Swipes during the send appended rows and left the cursor on the newest one: delete the
+    // row that was sent, found again by its number, never whatever is current now. A lock
+    // held by another program ends the round at once rather than holding the desk; the row
+    // is remembered as sent, so it is not mailed twice.
+    TBusyTimeout wait(m_emails.Database(), DeleteBusyTimeoutMs);
+    if (m_emails.Active() && m_emails.Locate(SeqField, m_sentSeq))
+        m_emails.Delete();
+    m_sentSeq = -1;
 }

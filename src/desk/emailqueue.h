@@ -21,6 +21,8 @@ public:
     using StatusFn = std::function<void(const QString &text)>;
 
     static constexpr int SmtpPort = 25;
+    // How long deleting a sent row waits for another program's lock on the system database.
+    static constexpr int DeleteBusyTimeoutMs = 25;
 
     // The timer starts disabled; ArmEmailTimer sets it from the settings.
     explicit TEmailQueue(TDataSet &emails, StatusFn status = {}, QObject *parent = nullptr);
@@ -47,6 +49,7 @@ public:
 private:
     void status(const QString &text);
     void sendRound();
+    void deleteSent();
 
     TDataSet &m_emails;
     StatusFn m_status;
@@ -54,6 +57,8 @@ private:
     TEmailStop m_sendStop;
     QTimer *m_timer = nullptr;
     int m_port = SmtpPort;
+    // SEQ of the row mailed last whose delete has not happened yet; -1 none.
+    qint64 m_sentSeq = -1;
     bool m_sending = false;
     bool m_stopped = false;
 };

@@ -458,8 +458,11 @@ void TTimeRec::CloseDatabasesAndReaders()
     // Web requests keep off the files while they are closed, copied or replaced.
     if (m_web)
         m_web->Suspend();
-    if (m_core)
+    if (m_core) {
         m_core->DisconnectAllReaders();
+        // Swipes kept out by another program's lock get one more, longer try.
+        m_core->WriteWaitingBeforeClosing();
+    }
     hideImages();
     ShowLogGrid(false);
     dsrc->CloseAll();
@@ -884,6 +887,18 @@ void TTimeRec::SetDoorButtonCaption(const QString &text)
 void TTimeRec::ShowStatusNotice(const QString &text)
 {
     statusBar()->showMessage(text, 10000);
+}
+
+void TTimeRec::ShowWaitingRows(int count)
+{
+    if (!m_waitingPanel) {
+        m_waitingPanel = new QLabel(this);
+        statusBar()->addPermanentWidget(m_waitingPanel);
+    }
+    m_waitingPanel->setText(
+        QStringLiteral("%1 record(s) waiting: the database is in use by another program")
+            .arg(count));
+    m_waitingPanel->setVisible(count > 0);
 }
 
 // ---- Camera column -------------------------------------------------------------------------

@@ -133,6 +133,7 @@ public:
     void SetStatusClock(const QString &text) override;
     void SetDoorButtonCaption(const QString &text) override;
     void ShowStatusNotice(const QString &text) override;
+    void ShowWaitingRows(int count) override;
 
     // ---- For the other commands and for tests -----------------------------------------------
     TDeskCore *Core() const { return m_core.get(); }
@@ -172,6 +173,7 @@ private:
     QMenu *m_trayMenu = nullptr;
     QMenu *m_gridMenu = nullptr;
     QLabel *m_statusPanels[2] = {nullptr, nullptr};
+    QLabel *m_waitingPanel = nullptr; // made when rows first wait
     std::unique_ptr<DeskCamera> m_camera;
     std::unique_ptr<TDeskCore> m_core;
     std::unique_ptr<TClock> m_clock;

@@ -39,11 +39,13 @@ public:
     void SetStatusClock(const QString &text) override { clocks << text; }
     void SetDoorButtonCaption(const QString &text) override { captions << text; }
     void ShowStatusNotice(const QString &text) override { notices << text; }
+    void ShowWaitingRows(int count) override { waiting.push_back(count); }
 
     int recordCounts = 0;
     std::vector<int> photos;
     std::vector<std::pair<int, QDateTime>> captured;
     std::vector<bool> panels;
+    std::vector<int> waiting;
     QStringList clocks, captions, notices;
 };
 

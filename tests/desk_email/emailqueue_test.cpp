@@ -6,6 +6,7 @@
 #include "desk/emailqueue.h"
 #include "desk_core/deskfixture.h"
 #include "store/dbfile.h"
+#include "testsupport/outsidelock.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -207,6 +208,36 @@ TEST_F(EmailQueueTest, RowsQueuedDuringASendGoInTheSameRoundAndNoneIsLost)
     EXPECT_EQ(Subjects(server.Mails()),
               (QStringList{QStringLiteral("before"), QStringLiteral("during")}));
     EXPECT_TRUE(queuedDuringSend);
+    EXPECT_TRUE(dsrc->emails.IsEmpty());
+}
+
+// Another program takes the system database's lock while a notice is on its way: the round
+// ends at once instead of holding the desk, and the notice that went out is not mailed again.
+TEST_F(EmailQueueTest, ASentRowWhoseDeleteIsLockedOutIsNotMailedTwice)
+{
+    SmtpServer server;
+    ASSERT_TRUE(server.Start());
+    Queue(QStringLiteral("first"), QStringLiteral("x\r\n"));
+    Queue(QStringLiteral("second"), QStringLiteral("y\r\n"));
+    std::unique_ptr<OutsideLock> lock;
+    queue = std::make_unique<TEmailQueue>(dsrc->emails, [&](const QString &text) {
+        if (text == QStringLiteral("Email sending: first") && !lock)
+            lock = std::make_unique<OutsideLock>(Data().SysdatPath());
+    });
+    UseServer(server.Port());
+
+    QElapsedTimer t;
+    t.start();
+    queue->emailtimerTimer();
+    ASSERT_TRUE(lock && lock->Held());
+    EXPECT_LT(t.elapsed(), 1500); // not the connection's seconds-long wait
+    EXPECT_EQ(Subjects(server.Mails()), QStringList{QStringLiteral("first")});
+
+    lock->Release();
+    queue->emailtimerTimer();
+    EXPECT_EQ(Subjects(server.Mails()),
+              (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
+    dsrc->emails.Refresh();
     EXPECT_TRUE(dsrc->emails.IsEmpty());
 }
 

@@ -641,6 +641,14 @@ void TDatabase::Close() noexcept
         m_db = nullptr;
     }
     m_kind = DbKind::None;
+    m_busyTimeoutMs = BusyTimeoutMs;
+}
+
+void TDatabase::SetBusyTimeout(int ms)
+{
+    m_busyTimeoutMs = ms;
+    if (m_db)
+        sqlite3_busy_timeout(m_db, ms);
 }
 
 void TDatabase::checkOpen() const
@@ -759,4 +767,20 @@ void TTransaction::Rollback() noexcept
     } catch (...) {
         // Nothing to do: a destructor must not throw, and the connection stays usable.
     }
+}
+
+bool EDatabaseError::IsBusy() const noexcept
+{
+    const int primary = m_code & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+TBusyTimeout::TBusyTimeout(TDatabase &db, int ms) : m_db(db), m_previous(db.BusyTimeout())
+{
+    m_db.SetBusyTimeout(ms);
+}
+
+TBusyTimeout::~TBusyTimeout()
+{
+    m_db.SetBusyTimeout(m_previous);
 }

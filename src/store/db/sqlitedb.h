@@ -29,6 +29,8 @@ class EDatabaseError : public std::runtime_error
 public:
     explicit EDatabaseError(const QString &message, int code = 1 /* SQLITE_ERROR */);
     int Code() const noexcept { return m_code; }
+    // Another connection holds the lock this statement needed (it waited out the busy time-out).
+    bool IsBusy() const noexcept;
     QString Message() const { return QString::fromUtf8(what()); }
 
 private:
@@ -105,6 +107,10 @@ public:
 
     // How long a statement waits for another connection's lock before failing.
     static constexpr int BusyTimeoutMs = 3000;
+    // The wait of this connection from now on (BusyTimeoutMs again after a reopen); see also
+    // TBusyTimeout for a wait of one scope.
+    void SetBusyTimeout(int ms);
+    int BusyTimeout() const { return m_busyTimeoutMs; }
 
     TDatabase() = default;
     ~TDatabase();
@@ -147,7 +153,24 @@ private:
     QString m_path;
     DbKind m_kind = DbKind::None;
     OpenMode m_mode = OpenMode::ReadWrite;
+    int m_busyTimeoutMs = BusyTimeoutMs;
     std::vector<TDataSet *> m_dataSets;
+};
+
+// Another busy time-out on one connection for the length of a scope, then the one it had:
+// a caller that must not wait seconds for another program's lock (the swipe road) shortens it
+// without changing it for everybody else on the connection.
+class TBusyTimeout
+{
+public:
+    TBusyTimeout(TDatabase &db, int ms);
+    ~TBusyTimeout();
+    TBusyTimeout(const TBusyTimeout &) = delete;
+    TBusyTimeout &operator=(const TBusyTimeout &) = delete;
+
+private:
+    TDatabase &m_db;
+    int m_previous;
 };
 
 // A transaction on one connection: begun by the constructor, rolled back by the destructor
