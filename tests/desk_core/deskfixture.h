@@ -80,6 +80,16 @@ struct ReaderRow
     int motion = -1;
 };
 
+// A reader of the given mode whose door is the relay of outport.
+inline ReaderRow Row(int mode, int outport, int locktime = 3)
+{
+    ReaderRow r;
+    r.mode = mode;
+    r.outport = outport;
+    r.locktime = locktime;
+    return r;
+}
+
 class DeskCoreTest : public TempDataTest
 {
 protected:

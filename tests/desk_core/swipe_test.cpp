@@ -31,15 +31,6 @@ struct LiveCase
     int expectLock;
 };
 
-ReaderRow Row(int mode, int outport, int locktime = 3)
-{
-    ReaderRow r;
-    r.mode = mode;
-    r.outport = outport;
-    r.locktime = locktime;
-    return r;
-}
-
 ReaderRow WithApb(ReaderRow r)
 {
     r.apb = true;
