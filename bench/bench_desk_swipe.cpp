@@ -7,7 +7,12 @@
 // turns in rounds; the ratio of their p99 is the figure. Then a burst: eight readers, ten
 // swipes a second each, every frame checked for exactly one log row and one answer.
 //
-// Usage: bench_desk_swipe [--burst-seconds=N] (default 60) [google benchmark flags]
+// Before the burst, the same timed swipe while another program holds the log's write lock
+// for six seconds: every swipe must still be answered at once (its row waits for the lock),
+// against the idle figures of the same run.
+//
+// Usage: bench_desk_swipe [--burst-seconds=N] (default 60) [--locked-seconds=N] (default 6)
+//        [google benchmark flags]
 
 #include "desk/deskcore.h"
 #include "desk/webreport.h"
@@ -15,6 +20,7 @@
 #include "store/datasrc.h"
 #include "store/settings.h"
 #include "testsupport/benchsupport.h"
+#include "testsupport/outsidelock.h"
 #include "testsupport/outsidereader.h"
 #include "testsupport/readersim.h"
 #include "testsupport/tempdata.h"
@@ -315,15 +321,60 @@ bool RunBurst(DeskRig &rig, int seconds)
     return answersOk && rows == Readers8 * perReader && lost.load() == 0;
 }
 
+// Swipes at reader 1 as SwipeLoop does while an outside connection holds attend.db's write
+// lock; after it lets go, one more swipe writes every row that waited.
+bool RunLocked(DeskRig &rig, int seconds, double idleP99)
+{
+    ReaderSim &sim = *rig.sims[0];
+    const int rowsBefore = dsrc->logs.RecordCount();
+    std::vector<double> us;
+    int unanswered = 0;
+    {
+        OutsideLock lock(rig.data->AttendPath());
+        if (!lock.Held()) {
+            std::printf("FAILED: the outside lock could not be taken\n");
+            return false;
+        }
+        const auto end = Clock::now() + std::chrono::seconds(seconds);
+        int card = 1;
+        while (Clock::now() < end) {
+            const double t = SwipeToAnswerUs(sim, card);
+            if (t >= 5e6)
+                ++unanswered;
+            us.push_back(t);
+            card = card % StaffRows + 1;
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        }
+    }
+    const int waited = rig.core->WaitingRows();
+    SwipeToAnswerUs(sim, 1);
+    const int rows = dsrc->logs.RecordCount() - rowsBefore;
+    const double p50 = Percentile(us, 0.5), p99 = Percentile(us, 0.99);
+    std::printf("\n== Swipe to answer while another program holds attend.db locked for %d s ==\n",
+                seconds);
+    std::printf("locked (%zu swipes)           p50 %8.1f us  p99 %8.1f us  worst %8.1f us\n",
+                us.size(), p50, p99, us.empty() ? 0.0 : *std::max_element(us.begin(), us.end()));
+    if (idleP99 > 0)
+        std::printf("ratio locked / idle p99       %8.2f x (need <= 2)\n", p99 / idleP99);
+    std::printf("unanswered %d, rows waiting at release %d, rows written after it %d (expected "
+                "%zu)\n",
+                unanswered, waited, rows, us.size() + 1);
+    return unanswered == 0 && rows == int(us.size()) + 1 && rig.core->WaitingRows() == 0 &&
+           idleP99 > 0 && p99 <= 2 * idleP99;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     int burstSeconds = 60;
+    int lockedSeconds = 6;
     std::vector<char *> args;
     for (int i = 0; i < argc; ++i) {
         if (std::strncmp(argv[i], "--burst-seconds=", 16) == 0)
             burstSeconds = std::max(0, std::atoi(argv[i] + 16));
+        else if (std::strncmp(argv[i], "--locked-seconds=", 17) == 0)
+            lockedSeconds = std::max(0, std::atoi(argv[i] + 17));
         else
             args.push_back(argv[i]);
     }
@@ -366,6 +417,8 @@ int main(int argc, char **argv)
 
     ok = RunWithPagesAndOutsideReads(rig) && ok;
 
+    if (lockedSeconds > 0)
+        ok = RunLocked(rig, lockedSeconds, d99) && ok;
     if (burstSeconds > 0)
         ok = RunBurst(rig, burstSeconds) && ok;
 

@@ -329,8 +329,9 @@ void TDeskCore::ReaderCardCode(bool offline, int port, int code, const QDateTime
 void TDeskCore::logAndAnswer(TRfidReader &r, TSwipe &s)
 {
     s.direction = DecideDirection(s.cmode, r.Mode(), ReadRegBool(Setting::AutoInOut), m_autoIn);
-    // A stored swipe that cannot be written is left with the reader (no "~A"); a live one
-    // waits in line for the lock, and its door stays shut: the row says LOCK 0.
+    // A stored swipe that cannot be written is left with the reader (no "~A"). A live one
+    // waits in line for the lock with LOCK 0: its door stays shut, and the reader is told so
+    // at once rather than left without an answer.
     if (!writeLogRow({s.stamp, s.code, s.direction.Direction, s.port, 0}, !s.offline)) {
         r.SendReject();
         return;
@@ -486,20 +487,31 @@ int TDeskCore::swipeBusyWaitMs() const
 
 bool TDeskCore::writeWaitingRows()
 {
-    const std::size_t before = m_waitingRows.size();
-    while (!m_waitingRows.empty()) {
-        try {
-            AppendLogRow(dsrc->logs, m_waitingRows.front());
-        } catch (const std::exception &e) {
-            // Busy or not, the row stays first in line: it is a swipe that happened.
-            if (m_waitingRows.size() != before)
-                showWaiting();
-            throw;
+    if (m_waitingRows.empty())
+        return true;
+    TDataSet &logs = dsrc->logs;
+    std::size_t appended = 0;
+    try {
+        // One commit for them all: a long lock may have kept many out.
+        TTransaction tx(dsrc->att);
+        for (const TLogRow &row : m_waitingRows) {
+            AppendLogRow(logs, row);
+            ++appended;
         }
-        m_waitingRows.pop_front();
+        tx.Commit();
+    } catch (...) {
+        // Busy or not, the rows stay in line: they are swipes that happened. The dataset
+        // counted the rows that the rollback took back.
+        if (appended) {
+            try {
+                logs.Refresh();
+            } catch (...) {
+            }
+        }
+        throw;
     }
-    if (before)
-        showWaiting();
+    m_waitingRows.clear();
+    showWaiting();
     return true;
 }
 
@@ -546,16 +558,18 @@ void TDeskCore::WriteWaiting()
 {
     if (!dsrc || (m_waitingRows.empty() && m_waitingNotices.empty()))
         return;
+    // Only a look: a lock seen a moment ago is most likely still held, and a swipe arriving
+    // meanwhile must not wait behind the retry.
     try {
         if (!m_waitingRows.empty()) {
-            TBusyTimeout wait(dsrc->att, SwipeBusyTimeoutMs);
+            TBusyTimeout wait(dsrc->att, 0);
             writeWaitingRows();
         }
     } catch (const std::exception &) {
     }
     try {
         if (!m_waitingNotices.empty()) {
-            TBusyTimeout wait(dsrc->src, SwipeBusyTimeoutMs);
+            TBusyTimeout wait(dsrc->src, 0);
             writeWaitingNotices();
         }
     } catch (const std::exception &) {

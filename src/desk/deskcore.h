@@ -164,7 +164,7 @@ public:
     // e-mail notices; the next swipe and every tick write them first.
     int WaitingRows() const { return int(m_waitingRows.size()); }
     int WaitingNotices() const { return int(m_waitingNotices.size()); }
-    // Writes what waits, oldest first, with the swipe road's short wait (the tick's retry).
+    // Writes what waits, oldest first, without waiting for a lock (the tick's retry).
     void WriteWaiting();
     // Before the databases close: one more try with the connections' usual wait. Answers how
     // many rows and notices are still waiting (they are lost when the desk then ends).
