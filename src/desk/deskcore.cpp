@@ -328,7 +328,9 @@ void TDeskCore::ReaderCardCode(bool offline, int port, int code, const QDateTime
 
 void TDeskCore::logAndAnswer(TRfidReader &r, TSwipe &s)
 {
-    s.direction = DecideDirection(s.cmode, r.Mode(), ReadRegBool(Setting::AutoInOut), m_autoIn);
+    // The setting matters only to a live swipe at a TIME CLOCK reader: no settings read else.
+    const bool autoInOut = s.cmode < 0 && r.Mode() == 0 && ReadRegBool(Setting::AutoInOut);
+    s.direction = DecideDirection(s.cmode, r.Mode(), autoInOut, m_autoIn);
     // A stored swipe that cannot be written is left with the reader (no "~A"). A live one
     // waits in line for the lock with LOCK 0: its door stays shut, and the reader is told so
     // at once rather than left without an answer.
