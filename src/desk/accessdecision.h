@@ -23,12 +23,12 @@ TSwipeDirection DecideDirection(int cmode, int readerMode, bool autoInOut, bool 
 
 struct TAccessQuery
 {
-    int Port = 0;       // the swiping reader
-    int ReaderMode = 0; // its Mode
-    int LockPort = 0;   // its Lock: the reader whose door opens
+    int Port = 0;         // the swiping reader
+    int ReaderMode = 0;   // its Mode
+    int LockPort = 0;     // its Lock: the reader whose door opens
     bool LockApb = false; // anti-passback at the lock reader (its flag, not the swiping one's)
     TSwipeDirection Direction;
-    bool Known = false; // the card is in the staff table
+    bool Known = false;                      // the card is in the staff table
     std::bitset<ReaderPortCount + 1> Rights; // the holder's COM1..COM8 columns, by port
 };
 

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 
-
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -111,8 +110,8 @@ TEST_F(LockedDatabase, LiveSwipesWaitInOrderForALockedLogAndNoDoorOpens)
     HoldUntil(held, lock);
     // The tick writes them, oldest first, each with no door.
     ASSERT_TRUE(SpinUntil([this] { return core->WaitingRows() == 0; }, 3000));
-    EXPECT_EQ(RowsInWrittenOrder(), (std::vector<LoggedRow>{
-                                        {101, 1, 0}, {102, 2, 0}, {103, 1, 0}, {104, 2, 0}}));
+    EXPECT_EQ(RowsInWrittenOrder(),
+              (std::vector<LoggedRow>{{101, 1, 0}, {102, 2, 0}, {103, 1, 0}, {104, 2, 0}}));
     EXPECT_EQ(view.waiting.back(), 0);
     // Anti-passback saw none of them.
     dsrc->apb.Refresh();
@@ -153,8 +152,8 @@ TEST_F(LockedDatabase, DoorsStillOpenWhileTheSystemDatabaseIsLockedAndNoticesWai
     SwipeInTurnsAnsweredInTime();
     EXPECT_EQ(TextsSettled(*a, 2), (Texts_t{"~Y3", "~Y3"}));
     EXPECT_EQ(TextsSettled(*b, 2), (Texts_t{"~Y4", "~Y4"}));
-    EXPECT_EQ(RowsInWrittenOrder(), (std::vector<LoggedRow>{
-                                        {101, 1, 1}, {102, 2, 2}, {103, 1, 1}, {104, 2, 2}}));
+    EXPECT_EQ(RowsInWrittenOrder(),
+              (std::vector<LoggedRow>{{101, 1, 1}, {102, 2, 2}, {103, 1, 1}, {104, 2, 2}}));
     EXPECT_EQ(core->WaitingNotices(), 4);
 
     HoldUntil(held, lock);
@@ -163,10 +162,10 @@ TEST_F(LockedDatabase, DoorsStillOpenWhileTheSystemDatabaseIsLockedAndNoticesWai
     QStringList titles;
     for (int r = 0; r < dsrc->emails.RecordCount(); ++r)
         titles << dsrc->emails.FieldAt(r, QStringLiteral("TITLE")).toString().section(' ', 2);
-    EXPECT_EQ(titles, (QStringList{QStringLiteral("Staff 101, DEFAULT"),
-                                   QStringLiteral("Staff 102, DEFAULT"),
-                                   QStringLiteral("Staff 103, DEFAULT"),
-                                   QStringLiteral("Staff 104, DEFAULT")}));
+    EXPECT_EQ(
+        titles,
+        (QStringList{QStringLiteral("Staff 101, DEFAULT"), QStringLiteral("Staff 102, DEFAULT"),
+                     QStringLiteral("Staff 103, DEFAULT"), QStringLiteral("Staff 104, DEFAULT")}));
     // The anti-passback writes that the lock refused were let go, as any failed one is.
     dsrc->apb.Refresh();
     EXPECT_EQ(dsrc->apb.RecordCount(), 0);
