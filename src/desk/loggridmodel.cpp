@@ -153,31 +153,43 @@ void LogGridModel::SetSuspended(bool suspended)
     endResetModel();
 }
 
-// The dataset tells of a change once it is made; the views read nothing in between, so the
-// begin/end pairs may follow it.
+// The dataset announces each change before and after it, as the model must to its views.
+void LogGridModel::DataSetAboutToReset(TDataSet &)
+{
+    if (!m_suspended)
+        beginResetModel();
+}
+
 void LogGridModel::DataSetReset(TDataSet &)
 {
     if (m_suspended)
         return;
-    beginResetModel();
     findColumns();
     endResetModel();
 }
 
-void LogGridModel::RowInserted(TDataSet &, int row)
+void LogGridModel::RowAboutToBeInserted(TDataSet &, int row)
 {
-    if (m_suspended)
-        return;
-    beginInsertRows(QModelIndex(), row, row);
-    endInsertRows();
+    if (!m_suspended)
+        beginInsertRows(QModelIndex(), row, row);
 }
 
-void LogGridModel::RowRemoved(TDataSet &, int row)
+void LogGridModel::RowInserted(TDataSet &, int)
 {
-    if (m_suspended)
-        return;
-    beginRemoveRows(QModelIndex(), row, row);
-    endRemoveRows();
+    if (!m_suspended)
+        endInsertRows();
+}
+
+void LogGridModel::RowAboutToBeRemoved(TDataSet &, int row)
+{
+    if (!m_suspended)
+        beginRemoveRows(QModelIndex(), row, row);
+}
+
+void LogGridModel::RowRemoved(TDataSet &, int)
+{
+    if (!m_suspended)
+        endRemoveRows();
 }
 
 void LogGridModel::RowChanged(TDataSet &, int row)

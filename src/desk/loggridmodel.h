@@ -1,9 +1,9 @@
 #pragma once
 // LogGridModel: the attendance log grid's model over the shared log dataset. It never loads the
-// table: every cell asks the dataset for its row by index (the dataset keeps the ordered row
-// ids and a small cache) and is shown in words (date text, holder and group, mode and reader
-// names). Also the erase walks of the log and of the staff table, which the main window runs
-// under its progress form. Main thread only.
+// table: every cell asks the dataset for its one value by row index (the dataset keeps the
+// ordered row ids and a small cache) and is shown in words (date text, holder and group, mode
+// and reader names). Also the erase walks of the log and of the staff table, which the main
+// window runs under its progress form. Main thread only.
 
 #include "store/dataset.h"
 
@@ -60,8 +60,11 @@ public:
     static QString ColumnField(int column);
 
     // TDataSetListener
+    void DataSetAboutToReset(TDataSet &dataSet) override;
     void DataSetReset(TDataSet &dataSet) override;
+    void RowAboutToBeInserted(TDataSet &dataSet, int row) override;
     void RowInserted(TDataSet &dataSet, int row) override;
+    void RowAboutToBeRemoved(TDataSet &dataSet, int row) override;
     void RowRemoved(TDataSet &dataSet, int row) override;
     void RowChanged(TDataSet &dataSet, int row) override;
 

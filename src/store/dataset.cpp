@@ -504,13 +504,14 @@ struct TDataSet::Impl
         return cache.emplace(rowid, std::move(r)).first->second;
     }
 
-    Row rawRow(int index)
+    // The stored values of a row, null when there is no such row; valid until the next fetch.
+    const Row *rowAt(int index)
     {
         if (index < 0 || index >= count())
-            return Row(columns.size());
+            return nullptr;
         if (keyset)
-            return fetchRow(keys[static_cast<std::size_t>(index)]);
-        return rows[static_cast<std::size_t>(index)];
+            return &fetchRow(keys[static_cast<std::size_t>(index)]);
+        return &rows[static_cast<std::size_t>(index)];
     }
 
     Row keyOf(qint64 rowid)
@@ -722,6 +723,23 @@ void TField::Clear() const
 // ---------------------------------------------------------------------------------------------
 // TDataSet
 
+// A listener may add or remove listeners while it is told.
+template <typename Call> void TDataSet::notify(Call call)
+{
+    for (TDataSetListener *l : std::vector<TDataSetListener *>(m_impl->listeners))
+        call(*l);
+}
+
+void TDataSet::notifyAboutToReset()
+{
+    notify([this](TDataSetListener &l) { l.DataSetAboutToReset(*this); });
+}
+
+void TDataSet::notifyReset()
+{
+    notify([this](TDataSetListener &l) { l.DataSetReset(*this); });
+}
+
 TDataSet::TDataSet(TDatabase &db, const QString &sql)
     : m_db(db), m_sql(sql), m_impl(std::make_unique<Impl>())
 {
@@ -781,6 +799,7 @@ void TDataSet::Open()
         return;
     m_db.checkOpen();
     Impl &d = *m_impl;
+    notifyAboutToReset();
     d.clearData();
     try {
         d.shape = analyse(m_sql);
@@ -842,6 +861,7 @@ void TDataSet::Open()
         }
     } catch (...) {
         d.clearData();
+        notifyReset();
         throw;
     }
     for (int c = 0; c < static_cast<int>(d.columns.size()); ++c) {
@@ -860,6 +880,10 @@ void TDataSet::Close() noexcept
 {
     if (!Active())
         return;
+    try {
+        notifyAboutToReset();
+    } catch (...) {
+    }
     m_impl->clearData();
     m_state = TDataSetState::Inactive;
     m_bof = m_eof = true;
@@ -1050,12 +1074,13 @@ QVariant TDataSet::FieldAt(int row, int index) const
 {
     if (!Active() || index < 0 || index >= FieldCount())
         return QVariant();
+    const auto i = static_cast<std::size_t>(index);
+    const ColKind kind = m_impl->columns[i].kind;
     if (row == m_impl->row && m_state == TDataSetState::Edit)
-        return fromDbValue(m_impl->buffer[static_cast<std::size_t>(index)],
-                           m_impl->columns[static_cast<std::size_t>(index)].kind);
-    const Row r = m_impl->rawRow(row);
-    return fromDbValue(r[static_cast<std::size_t>(index)],
-                       m_impl->columns[static_cast<std::size_t>(index)].kind);
+        return fromDbValue(m_impl->buffer[i], kind);
+    // The one value out of the cached row: a grid asks for every cell this way.
+    const Row *r = m_impl->rowAt(row);
+    return r ? fromDbValue((*r)[i], kind) : QVariant();
 }
 
 QVariant TDataSet::FieldAt(int row, const QString &name) const
@@ -1218,7 +1243,8 @@ void TDataSet::Edit()
         Append(); // editing an empty dataset starts its first row
         return;
     }
-    d.buffer = d.rawRow(d.row);
+    const Row *current = d.rowAt(d.row);
+    d.buffer = current ? *current : Row(d.columns.size());
     d.changed.assign(d.columns.size(), false);
     m_state = TDataSetState::Edit;
 }
@@ -1252,15 +1278,16 @@ void TDataSet::Post()
         st.Reset();
         const qint64 rowid = m_db.LastInsertRowId();
         const std::size_t pos = d.insertPosition(rowid);
-        d.keys.insert(d.keys.begin() + static_cast<std::ptrdiff_t>(pos), rowid);
-        d.cache.erase(rowid);
-        d.row = static_cast<int>(pos);
+        const int row = static_cast<int>(pos);
         m_state = TDataSetState::Browse;
-        m_bof = m_eof = false;
         d.buffer.clear();
         d.changed.clear();
-        for (TDataSetListener *l : std::vector<TDataSetListener *>(d.listeners))
-            l->RowInserted(*this, d.row);
+        notify([&](TDataSetListener &l) { l.RowAboutToBeInserted(*this, row); });
+        d.keys.insert(d.keys.begin() + static_cast<std::ptrdiff_t>(pos), rowid);
+        d.cache.erase(rowid);
+        d.row = row;
+        m_bof = m_eof = false;
+        notify([&](TDataSetListener &l) { l.RowInserted(*this, row); });
         return;
     }
     if (m_state == TDataSetState::Edit) {
@@ -1292,8 +1319,7 @@ void TDataSet::Post()
         d.buffer.clear();
         d.changed.clear();
         if (!sets.isEmpty())
-            for (TDataSetListener *l : std::vector<TDataSetListener *>(d.listeners))
-                l->RowChanged(*this, d.row);
+            notify([&](TDataSetListener &l) { l.RowChanged(*this, d.row); });
     }
 }
 
@@ -1328,14 +1354,14 @@ void TDataSet::Delete()
     st.Step();
     st.Reset();
     const int removed = d.row;
-    d.keys.erase(d.keys.begin() + d.row);
+    notify([&](TDataSetListener &l) { l.RowAboutToBeRemoved(*this, removed); });
+    d.keys.erase(d.keys.begin() + removed);
     d.cache.erase(rowid);
     if (d.row >= d.count())
         d.row = d.count() - 1;
     m_bof = d.count() == 0;
     m_eof = d.count() == 0;
-    for (TDataSetListener *l : std::vector<TDataSetListener *>(d.listeners))
-        l->RowRemoved(*this, removed);
+    notify([&](TDataSetListener &l) { l.RowRemoved(*this, removed); });
 }
 
 void TDataSet::Refresh()
@@ -1343,7 +1369,8 @@ void TDataSet::Refresh()
     checkBrowseMode();
     const qint64 rowid = RowId();
     const int row = m_impl->row;
-    // Reopen quietly: listeners hear of one reset at the end.
+    // Reopen quietly: listeners hear of one reset around the whole of it.
+    notifyAboutToReset();
     std::vector<TDataSetListener *> listeners;
     listeners.swap(m_impl->listeners);
     Close();
@@ -1381,12 +1408,6 @@ void TDataSet::RemoveListener(TDataSetListener *listener)
 {
     auto &l = m_impl->listeners;
     l.erase(std::remove(l.begin(), l.end(), listener), l.end());
-}
-
-void TDataSet::notifyReset()
-{
-    for (TDataSetListener *l : std::vector<TDataSetListener *>(m_impl->listeners))
-        l->DataSetReset(*this);
 }
 
 TDataSetEdit::TDataSetEdit(TDataSet &dataSet, Kind kind) : m_dataSet(dataSet)

@@ -82,15 +82,21 @@ private:
     int m_index = -1;
 };
 
-// Told of changes to a dataset's rows, so that a grid model can follow them.
+// Told of changes to a dataset's rows, so that a grid model can follow them. A reset, an
+// insert and a remove come in pairs, in the order a Qt item model announces its own: the
+// "about to" call while the dataset still shows the rows as they were, the other once it shows
+// them as they are; nothing else is told in between. A posted edit is told once, after it.
 class TDataSetListener
 {
 public:
     virtual ~TDataSetListener() = default;
-    virtual void DataSetReset(TDataSet &dataSet) = 0;         // opened, closed, refreshed
+    virtual void DataSetAboutToReset(TDataSet &dataSet) {}
+    virtual void DataSetReset(TDataSet &dataSet) = 0; // opened, closed, refreshed
+    virtual void RowAboutToBeInserted(TDataSet &dataSet, int row) {}
     virtual void RowInserted(TDataSet &dataSet, int row) = 0; // a posted append
-    virtual void RowRemoved(TDataSet &dataSet, int row) = 0;  // a delete
-    virtual void RowChanged(TDataSet &dataSet, int row) = 0;  // a posted edit
+    virtual void RowAboutToBeRemoved(TDataSet &dataSet, int row) {}
+    virtual void RowRemoved(TDataSet &dataSet, int row) = 0; // a delete
+    virtual void RowChanged(TDataSet &dataSet, int row) = 0; // a posted edit
 };
 
 class TDataSet
@@ -185,7 +191,9 @@ private:
     void checkEditing() const;
     const QVariant &value(int index) const;
     void setValue(int index, const QVariant &value);
+    void notifyAboutToReset();
     void notifyReset();
+    template <typename Call> void notify(Call call);
 
     TDatabase &m_db;
     QString m_sql;

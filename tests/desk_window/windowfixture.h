@@ -1,10 +1,13 @@
 #pragma once
-// A main window over a fresh data folder, with the message boxes answered by the test.
+// A main window over a fresh data folder, with the message boxes answered by the test and Qt's
+// model tester watching the log grid's model for as long as the window is open.
 
+#include "desk/loggridmodel.h"
 #include "desk/timerec.h"
 #include "store/datasrc.h"
 #include "store/logrow.h"
 #include "testsupport/fakemessages.h"
+#include "testsupport/modelcheck.h"
 #include "testsupport/tempdata.h"
 
 #include <QDateTime>
@@ -21,17 +24,23 @@ protected:
     }
     void TearDown() override
     {
-        m_window.reset();
+        CloseWindow();
         m_messages.reset();
         TempDataTest::TearDown();
     }
 
     TTimeRec &OpenWindow()
     {
+        CloseWindow();
         m_window = std::make_unique<TTimeRec>();
+        m_modelCheck = std::make_unique<ModelContractCheck>(m_window->LogModel());
         return *m_window;
     }
-    void CloseWindow() { m_window.reset(); }
+    void CloseWindow()
+    {
+        m_modelCheck.reset();
+        m_window.reset();
+    }
     FakeMessages &Messages() { return *m_messages; }
 
     // A log row written straight through the shared dataset.
@@ -65,4 +74,5 @@ protected:
 
     std::unique_ptr<FakeMessages> m_messages;
     std::unique_ptr<TTimeRec> m_window;
+    std::unique_ptr<ModelContractCheck> m_modelCheck;
 };

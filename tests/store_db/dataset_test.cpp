@@ -509,6 +509,78 @@ TEST_F(DataSetTest, ListenersHearOfEveryChange)
                            QStringLiteral("-0"), QStringLiteral("reset")}));
 }
 
+// Each reset, insert and remove is told twice: before, while the dataset still shows the rows
+// as they were, and after. The row count and the row's card at each moment show which it saw.
+TEST_F(DataSetTest, ListenersHearBeforeAndAfterEachChange)
+{
+    struct Recorder : TDataSetListener
+    {
+        QStringList events;
+        void note(TDataSet &ds, const char *what, int row = -1)
+        {
+            QString e =
+                QString::fromLatin1(what) + QLatin1Char(' ') + QString::number(ds.RecordCount());
+            if (row >= 0)
+                e += QLatin1Char(' ') + ds.FieldAt(row, QStringLiteral("CARDNO")).toString();
+            events << e;
+        }
+        void DataSetAboutToReset(TDataSet &ds) override { note(ds, "reset?"); }
+        void DataSetReset(TDataSet &ds) override { note(ds, "reset"); }
+        void RowAboutToBeInserted(TDataSet &ds, int row) override { note(ds, "insert?", row); }
+        void RowInserted(TDataSet &ds, int row) override { note(ds, "insert", row); }
+        void RowAboutToBeRemoved(TDataSet &ds, int row) override { note(ds, "remove?", row); }
+        void RowRemoved(TDataSet &ds, int row) override { note(ds, "remove", row); }
+        void RowChanged(TDataSet &ds, int row) override { note(ds, "change", row); }
+    } recorder;
+    TDataSet &logs = d().logs;
+    appendLog(logs, "2026-03-02 10:00:00", 1);
+    logs.AddListener(&recorder);
+    struct Step
+    {
+        const char *name;
+        std::function<void()> run;
+        QStringList events;
+    };
+    const Step steps[] = {
+        {"an append before the first row",
+         [&] { appendLog(logs, "2026-03-02 09:00:00", 2); },
+         {QStringLiteral("insert? 1 1"), QStringLiteral("insert 2 2")}},
+        {"an edit",
+         [&] {
+             logs.Edit();
+             logs.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(3);
+             logs.Post();
+         },
+         {QStringLiteral("change 2 3")}},
+        {"a delete",
+         [&] {
+             logs.First();
+             logs.Delete();
+         },
+         {QStringLiteral("remove? 2 3"), QStringLiteral("remove 1 1")}},
+        {"a refresh",
+         [&] { logs.Refresh(); },
+         {QStringLiteral("reset? 1"), QStringLiteral("reset 1")}},
+        {"a close", [&] { logs.Close(); }, {QStringLiteral("reset? 1"), QStringLiteral("reset 0")}},
+        {"a close of a closed dataset", [&] { logs.Close(); }, {}},
+        {"an open", [&] { logs.Open(); }, {QStringLiteral("reset? 0"), QStringLiteral("reset 1")}},
+        {"a failing open",
+         [&] {
+             logs.SetSQL(QStringLiteral("SELECT * FROM nosuch"));
+             recorder.events.clear();
+             EXPECT_THROW(logs.Open(), EDatabaseError);
+         },
+         {QStringLiteral("reset? 0"), QStringLiteral("reset 0")}},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        recorder.events.clear();
+        step.run();
+        EXPECT_EQ(recorder.events, step.events);
+    }
+    logs.RemoveListener(&recorder);
+}
+
 TEST(StatementErrors, CarrySqliteMessageAndCode)
 {
     TempData data(TempData::Open::Connections);
