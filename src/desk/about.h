@@ -12,6 +12,8 @@ class Taboutbox;
 
 class Taboutbox : public QDialog
 {
+    Q_OBJECT
+
 public:
     explicit Taboutbox(QWidget *parent = nullptr);
     ~Taboutbox() override;

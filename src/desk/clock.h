@@ -35,6 +35,8 @@ void PaintClockFace(QPainter &painter, int width, int height, const QTime &time)
 
 class TClock : public QObject
 {
+    Q_OBJECT
+
 public:
     // Takes over the paint box: paints it and starts checking the time. The timer belongs to
     // the owner, as every other window timer does.

@@ -13,6 +13,8 @@ class TRecDel;
 
 class TRecDel : public QDialog
 {
+    Q_OBJECT
+
 public:
     explicit TRecDel(QWidget *parent = nullptr);
     ~TRecDel() override;

@@ -16,6 +16,8 @@ class TDataSet;
 
 class TEmailQueue : public QObject
 {
+    Q_OBJECT
+
 public:
     // Shows the sending state (status-bar panel 1) and repaints it at once.
     using StatusFn = std::function<void(const QString &text)>;

@@ -13,6 +13,8 @@ class TSetEmail;
 
 class TSetEmail : public QDialog
 {
+    Q_OBJECT
+
 public:
     explicit TSetEmail(QWidget *parent = nullptr);
     ~TSetEmail() override;

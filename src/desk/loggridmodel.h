@@ -17,6 +17,8 @@
 
 class LogGridModel final : public QAbstractTableModel, public TDataSetListener
 {
+    Q_OBJECT
+
 public:
     enum Column
     {

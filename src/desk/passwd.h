@@ -13,6 +13,8 @@ class TPasswordDlg;
 
 class TPasswordDlg : public QDialog
 {
+    Q_OBJECT
+
 public:
     explicit TPasswordDlg(QWidget *parent = nullptr);
     ~TPasswordDlg() override;

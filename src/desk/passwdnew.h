@@ -12,6 +12,8 @@ class TDlgNewPass;
 
 class TDlgNewPass : public QDialog
 {
+    Q_OBJECT
+
 public:
     explicit TDlgNewPass(QWidget *parent = nullptr);
     ~TDlgNewPass() override;

@@ -11,6 +11,8 @@ class TDlgSpeech;
 
 class TDlgSpeech : public QDialog
 {
+    Q_OBJECT
+
 public:
     explicit TDlgSpeech(QWidget *parent = nullptr);
     ~TDlgSpeech() override;

@@ -31,6 +31,8 @@ class TTimeRec;
 
 class TTimeRec final : public QMainWindow, public IDeskView
 {
+    Q_OBJECT
+
 public:
     // Shows a modal dialog and answers its result; tests replace it to answer the dialog.
     using DialogRunner = std::function<int(QDialog &dialog)>;

@@ -8,6 +8,7 @@
 
 #include <QIcon>
 #include <QList>
+#include <QMenu>
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
@@ -16,7 +17,6 @@
 #include <functional>
 #include <memory>
 
-class QMenu;
 class QWidget;
 
 // Keys held during a mouse event on the icon.
@@ -30,6 +30,8 @@ using TShiftState = int;
 
 class TTrayIcon : public QObject
 {
+    Q_OBJECT
+
 public:
     using TNotifyEvent = std::function<void(TTrayIcon *sender)>;
     using TStartupEvent = std::function<void(TTrayIcon *sender, bool &showMainForm)>;

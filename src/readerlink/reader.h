@@ -29,6 +29,8 @@ using THangupEvent = std::function<void(int port)>;
 
 class TRfidReader : public TCustomSerialPort
 {
+    Q_OBJECT
+
 public:
     static constexpr int SilenceLimit = 200; // ms between two bytes of one frame
     // Write time-outs: a frame's bytes take about half a millisecond each at 19200 baud, so

@@ -243,6 +243,8 @@ private:
 
 class TCustomSerialPort : public QObject
 {
+    Q_OBJECT
+
 public:
     explicit TCustomSerialPort(QObject *owner = nullptr);
     ~TCustomSerialPort() override; // closes the port; never throws

@@ -14,6 +14,8 @@ using TLightTimerEvent = std::function<void(TLightTimer *sender)>;
 // last timer (or at program exit when one is left).
 class TLightTimerHandler : public QObject
 {
+    Q_OBJECT
+
 public:
     static TLightTimerHandler *Instance(); // nullptr when none exists
     int RefCount() const { return m_refCount; }
