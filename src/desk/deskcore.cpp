@@ -7,6 +7,7 @@
 #include "store/datasrc.h"
 #include "store/db/sqlitedb.h"
 #include "store/logrow.h"
+#include "store/eventwait.h"
 #include "store/messages.h"
 #include "store/paths.h"
 #include "store/settings.h"
@@ -15,7 +16,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTimer>
@@ -722,11 +722,14 @@ void TDeskCore::WaitForSnapshot()
 {
     if (!capture().IsCapturing())
         return;
-    // A monotonic clock: the wait must end even when the wall clock jumps or is pinned.
-    QElapsedTimer waited;
-    waited.start();
-    while (!m_snapshotDone.load() && waited.elapsed() < 1000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    // A monotonic deadline: the wait must end even when the wall clock jumps or is pinned.
+    WaitOnEvents([this] { return m_snapshotDone.load(); }, QDeadlineTimer(1000, Qt::PreciseTimer));
+}
+
+void TDeskCore::CaptureSnapshotDone()
+{
+    m_snapshotDone.store(true);
+    WakeWaiter(this);
 }
 
 bool TDeskCore::MotionActive() const

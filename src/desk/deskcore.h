@@ -127,11 +127,12 @@ public:
     void OpenReaderDoor(int port);
     // Exit-button or motion row with a snapshot, and the motion repeat.
     void LogButtonCapture(int port);
-    // Turns the event loop until the snapshot is reported or one whole second has passed;
-    // returns at once when no capture runs.
+    // Turns the event loop, sleeping between events, until the snapshot is reported or one
+    // whole second has passed; returns at once when no capture runs.
     void WaitForSnapshot();
-    // The capture's report that the asked-for snapshot file is written. Any thread.
-    void CaptureSnapshotDone() { m_snapshotDone.store(true); }
+    // The capture's report that the asked-for snapshot file is written; wakes the wait. Any
+    // thread.
+    void CaptureSnapshotDone();
     bool SnapshotDone() const { return m_snapshotDone.load(); }
 
     int ButtonPort() const { return m_buttonPort; }

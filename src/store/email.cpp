@@ -1,8 +1,9 @@
 #include "store/email.h"
 
+#include "store/eventwait.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QLocale>
 #include <QTimeZone>
@@ -15,7 +16,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -328,28 +328,22 @@ bool transfer(const Message &m) noexcept
     }
 }
 
-// Runs the transfer on a worker thread; the caller's event loop turns until it is over.
+// Runs the transfer on a worker thread; the caller's event loop turns, sleeping between
+// events, until it is over. The transfer's own time limits bound the wait.
 bool transferWithLoopTurning(const Message &m)
 {
     if (!QCoreApplication::instance()) {
         return transfer(m);
     }
-    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<bool> done{false};
     bool result = false;
-    QEventLoop loop;
-    std::thread worker([&m, &result, &loop, done] {
+    QObject waker; // on the caller's thread; outlives the worker, which is joined first
+    std::thread worker([&m, &result, &done, &waker] {
         result = transfer(m);
-        done->store(true);
-        // Queued: delivered on the caller's thread, where the loop runs (or is about to).
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        done.store(true);
+        WakeWaiter(&waker);
     });
-    loop.exec();
-    // The loop also ends when the application is quitting; then it cannot be entered again,
-    // so the rest of the wait polls.
-    while (!done->load()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    WaitOnEvents([&done] { return done.load(); });
     worker.join();
     return result;
 }
