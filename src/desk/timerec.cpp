@@ -9,6 +9,7 @@
 #include "desk/delrecs.h"
 #include "desk/emailqueue.h"
 #include "desk/emailset.h"
+#include "desk/grplist.h"
 #include "desk/loggridmodel.h"
 #include "desk/login.h"
 #include "desk/passwd.h"
@@ -258,6 +259,7 @@ void TTimeRec::wireCommands()
     on(m_ui->actDelRec, &TTimeRec::actDelRecClick);
     on(m_ui->actspeech, &TTimeRec::actspeechExecute);
     on(m_ui->actemail, &TTimeRec::actemailExecute);
+    on(m_ui->actgrpdef, &TTimeRec::actgrpdefExecute);
     // The menu has already flipped the check mark; the handler flips it itself.
     connect(m_ui->actWebReporter, &QAction::triggered, this, [this](bool checked) {
         m_ui->actWebReporter->setChecked(!checked);
@@ -528,6 +530,14 @@ void TTimeRec::actemailExecute()
         m_emailQueue->ArmEmailTimer();
 }
 
+void TTimeRec::actgrpdefExecute()
+{
+    TDlgGrpList dialog(this);
+    // The group editor it opens is answered as every other dialog of the window.
+    dialog.SetDialogRunner([this](QDialog &editor) { return runDialog(editor); });
+    runDialog(dialog);
+}
+
 // ---- Login and protected commands ----------------------------------------------------------
 
 QList<QAction *> TTimeRec::ProtectedCommands() const
@@ -540,6 +550,7 @@ QList<QAction *> TTimeRec::ProtectedCommands() const
         m_ui->xhide,           // Hide to Systray
         m_ui->xdelete,         // Erase Log Database
         m_ui->actxerasestaffs, // Erase Staff Records
+        m_ui->actgrpdef,       // Group Definition
         m_ui->actHideIt,       // Hide On Startup
         m_ui->actemail,        // Email
         m_ui->actcap,          // Hide Webcam

@@ -76,6 +76,8 @@ public:
     void actspeechExecute();
     // "Email": the e-mail settings dialog; on OK the e-mail timer is armed anew.
     void actemailExecute();
+    // "Group Definition": the work group list, its editor run through the dialog runner.
+    void actgrpdefExecute();
     // "Web Reporter": switches the web report server on or off and says so.
     void actWebReporterExecute();
     // The web report server; null until it is first switched on.

@@ -1,0 +1,130 @@
+#include "desk/grplist.h"
+
+#include "desk/grpdef.h"
+#include "store/datasetmodel.h"
+#include "store/datasrc.h"
+#include "store/messages.h"
+#include "store/settings.h"
+#include "store/utils.h"
+#include "store/workgroup.h"
+#include "ui_grplist.h"
+
+#include <QPushButton>
+#include <QTableView>
+
+namespace {
+
+const QString PlacementName = QStringLiteral("WrkGrpMain");
+const QString ColumnWidthsName = QStringLiteral("WrkGrpList");
+
+QString timeText(const QVariant &value)
+{
+    const QTime t =
+        value.metaType().id() == QMetaType::QDateTime ? value.toDateTime().time() : value.toTime();
+    return t.isValid()
+               ? FormatDateTime(QStringLiteral("AM/PMhh:mm"), QDateTime(QDate(1899, 12, 30), t))
+               : QString();
+}
+
+std::vector<TGridColumn> groupColumns()
+{
+    const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
+    auto column = [left](const char *field, const char *title, ColumnKind kind) {
+        TGridColumn c;
+        c.field = QString::fromLatin1(field);
+        c.title = QString::fromLatin1(title);
+        c.alignment = left;
+        c.titleAlignment = Qt::AlignCenter;
+        c.kind = kind;
+        if (kind == ColumnKind::DateTime)
+            c.text = timeText;
+        return c;
+    };
+    return {
+        column("descx", "Workgroup", ColumnKind::Other),
+        column("wd_from_1", "From", ColumnKind::DateTime),
+        column("wd_to_1", "To", ColumnKind::DateTime),
+        column("wd_from_2", "From", ColumnKind::DateTime),
+        column("wd_to_2", "To", ColumnKind::DateTime),
+        column("sat_enable_1", "Sat1", ColumnKind::Boolean),
+        column("sat_from_1", "From", ColumnKind::DateTime),
+        column("sat_to_1", "To", ColumnKind::DateTime),
+        column("sat_enable_2", "Sat2", ColumnKind::Boolean),
+        column("sat_from_2", "From", ColumnKind::DateTime),
+        column("sat_to_2", "To", ColumnKind::DateTime),
+        column("ot_min", "OT Min.", ColumnKind::Other),
+        column("ot_multi", "OT Multi.", ColumnKind::Other),
+    };
+}
+
+} // namespace
+
+TDlgGrpList::TDlgGrpList(QWidget *parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::TDlgGrpList>())
+{
+    m_ui->setupUi(this);
+    m_model = std::make_unique<TDataSetModel>(dsrc->gidtbl, groupColumns());
+    m_ui->dbg_list->setModel(m_model.get());
+    m_model->FollowView(m_ui->dbg_list);
+    connect(m_ui->btnnew, &QPushButton::clicked, this, &TDlgGrpList::btnnewClick);
+    connect(m_ui->btnedit, &QPushButton::clicked, this, &TDlgGrpList::btneditClick);
+    connect(m_ui->btndelete, &QPushButton::clicked, this, &TDlgGrpList::btndeleteClick);
+    connect(m_ui->Button1, &QPushButton::clicked, this, &TDlgGrpList::Button1Click);
+    connect(m_ui->dbg_list, &QTableView::doubleClicked, this, &TDlgGrpList::btneditClick);
+    FormCreate();
+}
+
+TDlgGrpList::~TDlgGrpList()
+{
+    // The view lets go of the model before the model goes.
+    m_ui->dbg_list->setModel(nullptr);
+}
+
+void TDlgGrpList::FormCreate()
+{
+    LoadFormPlacement(PlacementName, this);
+    LoadGridColumnWidths(ColumnWidthsName, m_ui->dbg_list);
+}
+
+void TDlgGrpList::SetDialogRunner(DialogRunner runner)
+{
+    m_dialogRunner = std::move(runner);
+}
+
+int TDlgGrpList::runDialog(QDialog &dialog)
+{
+    return m_dialogRunner ? m_dialogRunner(dialog) : dialog.exec();
+}
+
+void TDlgGrpList::btnnewClick()
+{
+    TDlgGrpDef editor(this);
+    if (runDialog(editor) == QDialog::Accepted)
+        editor.SaveGroup();
+}
+
+void TDlgGrpList::btneditClick()
+{
+    // The row the user chose, wherever lookups have moved the shared cursor since.
+    if (!m_model->MoveToCurrentRow()) {
+        ShowNoDataRecord();
+        return;
+    }
+    TDlgGrpDef editor(this);
+    editor.LoadGroup();
+    if (runDialog(editor) == QDialog::Accepted)
+        editor.SaveGroup();
+}
+
+void TDlgGrpList::btndeleteClick()
+{
+    m_model->MoveToCurrentRow();
+    DeleteGroup();
+}
+
+void TDlgGrpList::Button1Click()
+{
+    SaveFormPlacement(PlacementName, this);
+    SaveGridColumnWidths(ColumnWidthsName, m_ui->dbg_list);
+    reject();
+}
