@@ -64,14 +64,17 @@ bool TDataSetModel::MoveToCurrentRow()
 
 void TDataSetModel::FollowView(QAbstractItemView *view)
 {
-    QItemSelectionModel *selection = view->selectionModel();
-    connect(selection, &QItemSelectionModel::currentRowChanged, this,
+    connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 // Mid-change the view's row numbers are not yet the dataset's.
                 if (!m_changing && current.isValid())
                     SetCurrentRow(current.row());
             });
-    auto select = [this, selection](int row) {
+    // The view's selection model at the time: a view given another model has another one.
+    auto select = [this, view](int row) {
+        QItemSelectionModel *selection = view->selectionModel();
+        if (!selection || view->model() != this)
+            return;
         if (row < 0) {
             selection->clearCurrentIndex();
             return;

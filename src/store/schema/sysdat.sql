@@ -49,7 +49,7 @@ CREATE TABLE gid (
     SAT_FROM_2   TIME,
     SAT_TO_2     TIME,
     OT_MIN       INTEGER NOT NULL DEFAULT 0, -- overtime counts from this many minutes
-    OT_MULTI     INTEGER NOT NULL DEFAULT 1  -- overtime factor
+    OT_MULTI     INTEGER NOT NULL DEFAULT 1  -- overtime is counted in steps of this many minutes
 );
 
 -- Attendance time table per work group.
