@@ -3,6 +3,7 @@
 #include "desk/grpdef.h"
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
+#include "store/glyphs.h"
 #include "store/messages.h"
 #include "store/settings.h"
 #include "store/utils.h"
@@ -25,6 +26,9 @@ QString timeText(const QVariant &value)
                ? FormatDateTime(QStringLiteral("AM/PMhh:mm"), QDateTime(QDate(1899, 12, 30), t))
                : QString();
 }
+
+constexpr int SatOn1Column = 5;
+constexpr int SatOn2Column = 8;
 
 std::vector<TGridColumn> groupColumns()
 {
@@ -66,6 +70,10 @@ TDlgGrpList::TDlgGrpList(QWidget *parent)
     m_model = std::make_unique<TDataSetModel>(dsrc->gidtbl, groupColumns());
     m_ui->dbg_list->setModel(m_model.get());
     m_model->FollowView(m_ui->dbg_list);
+    // The Saturday switches show as check glyphs.
+    for (const int column : {SatOn1Column, SatOn2Column})
+        m_ui->dbg_list->setItemDelegateForColumn(
+            column, new TGlyphDelegate(TGlyphDelegate::Kind::Boolean, m_ui->dbg_list));
     connect(m_ui->btnnew, &QPushButton::clicked, this, &TDlgGrpList::btnnewClick);
     connect(m_ui->btnedit, &QPushButton::clicked, this, &TDlgGrpList::btneditClick);
     connect(m_ui->btndelete, &QPushButton::clicked, this, &TDlgGrpList::btndeleteClick);

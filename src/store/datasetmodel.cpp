@@ -1,5 +1,7 @@
 #include "store/datasetmodel.h"
 
+#include "store/glyphs.h"
+
 #include <QAbstractItemView>
 #include <QItemSelectionModel>
 #include <algorithm>
@@ -115,6 +117,7 @@ QVariant TDataSetModel::data(const QModelIndex &index, int role) const
         }
     }
     case Qt::EditRole:
+    case FieldValueRole:
         return ValueAt(index.row(), index.column());
     case Qt::TextAlignmentRole:
         return int(column.alignment);

@@ -7,6 +7,7 @@
 #include "desk_window/windowfixture.h"
 #include "store/clock.h"
 #include "store/datasetmodel.h"
+#include "store/glyphs.h"
 #include "store/settings.h"
 #include "store/utils.h"
 
@@ -479,7 +480,13 @@ TEST_F(GroupListTest, ShowsTheGroupsWithTheirTextsHintsAndWidths)
     EXPECT_EQ(Cell(list, 1, 0), QStringLiteral("EARLY"));
     EXPECT_EQ(Cell(list, 1, 1), QStringLiteral("AM07:00"));
     EXPECT_EQ(Cell(list, 1, 4), QStringLiteral("PM03:00"));
-    EXPECT_EQ(m->data(m->index(1, 5), Qt::EditRole), QVariant(true));
+    EXPECT_EQ(m->data(m->index(1, 5), FieldValueRole), QVariant(true));
+    for (const int column : {5, 8}) {
+        const auto *glyphs = qobject_cast<TGlyphDelegate *>(grid->itemDelegateForColumn(column));
+        ASSERT_NE(glyphs, nullptr) << column;
+        EXPECT_EQ(glyphs->GlyphKind(), TGlyphDelegate::Kind::Boolean);
+    }
+    EXPECT_EQ(qobject_cast<TGlyphDelegate *>(grid->itemDelegateForColumn(1)), nullptr);
     EXPECT_EQ(Cell(list, 1, 11), QStringLiteral("15"));
 
     // Close keeps placement and widths under the list's names.

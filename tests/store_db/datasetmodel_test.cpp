@@ -4,6 +4,7 @@
 // brings the dataset's cursor back after something else moved it.
 
 #include "store/datasetmodel.h"
+#include "store/glyphs.h"
 #include "testsupport/modelcheck.h"
 #include "testsupport/tempdata.h"
 
@@ -130,9 +131,11 @@ TEST_F(DataSetModelTest, ShowsTheColumnsAsDescribed)
         EXPECT_EQ(cell(1, c.column), QString::fromLatin1(c.text));
     }
     // The glyph painters read the field's own value, not its words.
-    const QVariant sat = model->data(model->index(1, ColSat), Qt::EditRole);
-    EXPECT_EQ(sat.metaType().id(), QMetaType::Bool);
-    EXPECT_FALSE(sat.toBool());
+    for (const int role : {int(Qt::EditRole), FieldValueRole}) {
+        const QVariant sat = model->data(model->index(1, ColSat), role);
+        EXPECT_EQ(sat.metaType().id(), QMetaType::Bool) << role;
+        EXPECT_FALSE(sat.toBool()) << role;
+    }
     EXPECT_FALSE(model->data(model->index(1, ColMissing), Qt::EditRole).isValid());
     EXPECT_EQ(model->headerData(ColName, Qt::Horizontal, Qt::TextAlignmentRole).toInt(),
               int(Qt::AlignCenter));
