@@ -24,16 +24,43 @@ constexpr int EraseBatch = 2000;
 
 } // namespace
 
-LogGridModel::LogGridModel(TDataSet &logs, QObject *parent)
-    : QAbstractTableModel(parent), m_logs(logs)
+namespace {
+
+std::vector<TGridColumn> logColumns()
 {
-    m_logs.AddListener(this);
-    findColumns();
+    std::vector<TGridColumn> columns;
+    for (int c = 0; c < LogGridModel::ColumnCount; ++c) {
+        TGridColumn column;
+        column.field = LogGridModel::ColumnField(c);
+        column.title = QString::fromLatin1(Titles[c]);
+        column.titleAlignment = Qt::AlignCenter;
+        switch (c) {
+        case LogGridModel::ColSystime:
+            column.kind = ColumnKind::DateTime;
+            column.text = [](const QVariant &v) {
+                return LogGridModel::SystimeText(v.toDateTime());
+            };
+            break;
+        case LogGridModel::ColCardNo:
+            column.text = [](const QVariant &v) { return LogGridModel::CardText(v.toInt()); };
+            break;
+        case LogGridModel::ColMode:
+            column.text = [](const QVariant &v) { return GetModeName(v.toInt()); };
+            break;
+        default: // the reader and the lock
+            column.text = [](const QVariant &v) { return GetPortName(v.toInt()); };
+            break;
+        }
+        columns.push_back(std::move(column));
+    }
+    return columns;
 }
 
-LogGridModel::~LogGridModel()
+} // namespace
+
+LogGridModel::LogGridModel(TDataSet &logs, QObject *parent)
+    : TDataSetModel(logs, logColumns(), parent)
 {
-    m_logs.RemoveListener(this);
 }
 
 QString LogGridModel::ColumnField(int column)
@@ -41,41 +68,14 @@ QString LogGridModel::ColumnField(int column)
     return column >= 0 && column < ColumnCount ? QLatin1String(FieldNames[column]) : QString();
 }
 
-void LogGridModel::findColumns()
-{
-    for (int c = 0; c < ColumnCount; ++c) {
-        const TField f = m_logs.Active() ? m_logs.FindField(ColumnField(c)) : TField();
-        m_fieldIndex[c] = f.IsValid() ? f.Index() : -1;
-    }
-}
-
-int LogGridModel::rowCount(const QModelIndex &parent) const
-{
-    if (parent.isValid() || m_suspended)
-        return 0;
-    return m_logs.RecordCount();
-}
-
-int LogGridModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant LogGridModel::value(int row, int column) const
-{
-    if (m_suspended || row < 0 || row >= m_logs.RecordCount() || m_fieldIndex[column] < 0)
-        return QVariant();
-    return m_logs.FieldAt(row, m_fieldIndex[column]);
-}
-
 int LogGridModel::CardAt(int row) const
 {
-    return value(row, ColCardNo).toInt();
+    return ValueAt(row, ColCardNo).toInt();
 }
 
 QDateTime LogGridModel::TimeAt(int row) const
 {
-    return value(row, ColSystime).toDateTime();
+    return ValueAt(row, ColSystime).toDateTime();
 }
 
 QString LogGridModel::SystimeText(const QDateTime &value)
@@ -92,111 +92,6 @@ QString LogGridModel::CardText(int card)
                group;
     }
     return QLatin1Char('[') + QString::number(card) + QLatin1Char(']');
-}
-
-QVariant LogGridModel::data(const QModelIndex &index, int role) const
-{
-    if (!index.isValid() || role != Qt::DisplayRole)
-        return QVariant();
-    const QVariant v = value(index.row(), index.column());
-    if (!v.isValid())
-        return QVariant();
-    try {
-        switch (index.column()) {
-        case ColSystime:
-            return SystimeText(v.toDateTime());
-        case ColCardNo:
-            return CardText(v.toInt());
-        case ColMode:
-            return GetModeName(v.toInt());
-        case ColReader:
-        case ColLock:
-            return GetPortName(v.toInt());
-        default:
-            break;
-        }
-    } catch (const std::exception &) {
-        // A lookup that fails while painting leaves the cell blank; painting goes on.
-    }
-    return QVariant();
-}
-
-QVariant LogGridModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
-        return QAbstractTableModel::headerData(section, orientation, role);
-    switch (role) {
-    case Qt::DisplayRole:
-        return QString::fromLatin1(Titles[section]);
-    case Qt::TextAlignmentRole:
-        return int(Qt::AlignCenter);
-    case ColumnKindRole:
-        return int(section == ColSystime ? ColumnKind::DateTime : ColumnKind::Other);
-    default:
-        break;
-    }
-    return QVariant();
-}
-
-Qt::ItemFlags LogGridModel::flags(const QModelIndex &index) const
-{
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
-}
-
-void LogGridModel::SetSuspended(bool suspended)
-{
-    if (suspended == m_suspended)
-        return;
-    beginResetModel();
-    m_suspended = suspended;
-    findColumns();
-    endResetModel();
-}
-
-// The dataset announces each change before and after it, as the model must to its views.
-void LogGridModel::DataSetAboutToReset(TDataSet &)
-{
-    if (!m_suspended)
-        beginResetModel();
-}
-
-void LogGridModel::DataSetReset(TDataSet &)
-{
-    if (m_suspended)
-        return;
-    findColumns();
-    endResetModel();
-}
-
-void LogGridModel::RowAboutToBeInserted(TDataSet &, int row)
-{
-    if (!m_suspended)
-        beginInsertRows(QModelIndex(), row, row);
-}
-
-void LogGridModel::RowInserted(TDataSet &, int)
-{
-    if (!m_suspended)
-        endInsertRows();
-}
-
-void LogGridModel::RowAboutToBeRemoved(TDataSet &, int row)
-{
-    if (!m_suspended)
-        beginRemoveRows(QModelIndex(), row, row);
-}
-
-void LogGridModel::RowRemoved(TDataSet &, int)
-{
-    if (!m_suspended)
-        endRemoveRows();
-}
-
-void LogGridModel::RowChanged(TDataSet &, int row)
-{
-    if (m_suspended)
-        return;
-    emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
 
 void RemoveSnapshotFile(int card, const QDateTime &time)

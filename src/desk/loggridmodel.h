@@ -1,13 +1,12 @@
 #pragma once
-// LogGridModel: the attendance log grid's model over the shared log dataset. It never loads the
-// table: every cell asks the dataset for its one value by row index (the dataset keeps the
-// ordered row ids and a small cache) and is shown in words (date text, holder and group, mode
-// and reader names). Also the erase walks of the log and of the staff table, which the main
-// window runs under its progress form. Main thread only.
+// LogGridModel: the attendance log grid's columns on the shared table model over the log
+// dataset. It never loads the table: every cell asks the dataset for its one value by row
+// index (the dataset keeps the ordered row ids and a small cache) and is shown in words (date
+// text, holder and group, mode and reader names). Also the erase walks of the log and of the
+// staff table, which the main window runs under its progress form. Main thread only.
 
-#include "store/dataset.h"
+#include "store/datasetmodel.h"
 
-#include <QAbstractTableModel>
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -15,7 +14,7 @@
 #include <functional>
 #include <optional>
 
-class LogGridModel final : public QAbstractTableModel, public TDataSetListener
+class LogGridModel final : public TDataSetModel
 {
     Q_OBJECT
 
@@ -33,21 +32,6 @@ public:
     static constexpr std::array<int, ColumnCount> DesignWidths{185, 165, 100, 100, 100};
 
     explicit LogGridModel(TDataSet &logs, QObject *parent = nullptr);
-    ~LogGridModel() override;
-    LogGridModel(const LogGridModel &) = delete;
-    LogGridModel &operator=(const LogGridModel &) = delete;
-
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex &index) const override;
-
-    // While suspended the grid shows no rows and ignores the dataset's changes (the log is
-    // being erased, or the databases are closed); resuming shows the dataset as it is then.
-    void SetSuspended(bool suspended);
-    bool Suspended() const { return m_suspended; }
 
     // Card number and time of a row (0 and invalid when there is no such row).
     int CardAt(int row) const;
@@ -60,23 +44,6 @@ public:
     static QString CardText(int card);
 
     static QString ColumnField(int column);
-
-    // TDataSetListener
-    void DataSetAboutToReset(TDataSet &dataSet) override;
-    void DataSetReset(TDataSet &dataSet) override;
-    void RowAboutToBeInserted(TDataSet &dataSet, int row) override;
-    void RowInserted(TDataSet &dataSet, int row) override;
-    void RowAboutToBeRemoved(TDataSet &dataSet, int row) override;
-    void RowRemoved(TDataSet &dataSet, int row) override;
-    void RowChanged(TDataSet &dataSet, int row) override;
-
-private:
-    void findColumns();
-    QVariant value(int row, int column) const;
-
-    TDataSet &m_logs;
-    bool m_suspended = false;
-    std::array<int, ColumnCount> m_fieldIndex{-1, -1, -1, -1, -1};
 };
 
 // Walks the log from its first row (it is reopened first) and deletes each row with its

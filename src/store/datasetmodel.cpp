@@ -35,7 +35,8 @@ void TDataSetModel::findFields()
 
 QVariant TDataSetModel::ValueAt(int row, int column) const
 {
-    if (column < 0 || column >= columnCount() || row < 0 || row >= m_dataSet.RecordCount())
+    if (m_suspended || column < 0 || column >= columnCount() || row < 0 ||
+        row >= m_dataSet.RecordCount())
         return QVariant();
     const int field = m_fieldIndex[static_cast<std::size_t>(column)];
     return field < 0 ? QVariant() : m_dataSet.FieldAt(row, field);
@@ -43,7 +44,7 @@ QVariant TDataSetModel::ValueAt(int row, int column) const
 
 void TDataSetModel::setCurrent(int row, bool announce)
 {
-    const int count = m_dataSet.RecordCount();
+    const int count = rowCount();
     row = count == 0 ? -1 : std::clamp(row, 0, count - 1);
     if (row == m_current && !announce)
         return;
@@ -58,7 +59,7 @@ void TDataSetModel::SetCurrentRow(int row)
 
 bool TDataSetModel::MoveToCurrentRow()
 {
-    if (m_current < 0 || m_current >= m_dataSet.RecordCount())
+    if (m_current < 0 || m_current >= rowCount())
         return false;
     m_dataSet.MoveTo(m_current);
     return true;
@@ -91,7 +92,7 @@ void TDataSetModel::FollowView(QAbstractItemView *view)
 
 int TDataSetModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_dataSet.RecordCount();
+    return parent.isValid() || m_suspended ? 0 : m_dataSet.RecordCount();
 }
 
 int TDataSetModel::columnCount(const QModelIndex &parent) const
@@ -150,15 +151,30 @@ Qt::ItemFlags TDataSetModel::flags(const QModelIndex &index) const
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
+void TDataSetModel::SetSuspended(bool suspended)
+{
+    if (suspended == m_suspended)
+        return;
+    beginResetModel();
+    m_suspended = suspended;
+    findFields();
+    endResetModel();
+    setCurrent(m_dataSet.RecNo(), true);
+}
+
 // The dataset announces each change before and after it, as the model must to its views.
 void TDataSetModel::DataSetAboutToReset(TDataSet &)
 {
+    if (m_suspended)
+        return;
     m_changing = true;
     beginResetModel();
 }
 
 void TDataSetModel::DataSetReset(TDataSet &)
 {
+    if (m_suspended)
+        return;
     findFields();
     endResetModel();
     m_changing = false;
@@ -168,12 +184,16 @@ void TDataSetModel::DataSetReset(TDataSet &)
 
 void TDataSetModel::RowAboutToBeInserted(TDataSet &, int row)
 {
+    if (m_suspended)
+        return;
     m_changing = true;
     beginInsertRows(QModelIndex(), row, row);
 }
 
 void TDataSetModel::RowInserted(TDataSet &, int row)
 {
+    if (m_suspended)
+        return;
     endInsertRows();
     m_changing = false;
     setCurrent(row, true);
@@ -181,12 +201,16 @@ void TDataSetModel::RowInserted(TDataSet &, int row)
 
 void TDataSetModel::RowAboutToBeRemoved(TDataSet &, int row)
 {
+    if (m_suspended)
+        return;
     m_changing = true;
     beginRemoveRows(QModelIndex(), row, row);
 }
 
 void TDataSetModel::RowRemoved(TDataSet &, int)
 {
+    if (m_suspended)
+        return;
     endRemoveRows();
     m_changing = false;
     setCurrent(m_dataSet.RecNo(), true);
@@ -194,6 +218,8 @@ void TDataSetModel::RowRemoved(TDataSet &, int)
 
 void TDataSetModel::RowChanged(TDataSet &, int row)
 {
+    if (m_suspended)
+        return;
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
     setCurrent(row, false);
 }

@@ -53,6 +53,11 @@ public:
     // Puts the dataset's cursor on the current row; false (the cursor stays) when there is none.
     bool MoveToCurrentRow();
 
+    // While suspended the grid shows no rows and ignores the dataset's changes (the data is
+    // being erased, or the databases are closed); resuming shows the dataset as it is then.
+    void SetSuspended(bool suspended);
+    bool Suspended() const { return m_suspended; }
+
     // The view's current row and this model's follow each other from now on: a click in the
     // view sets the current row, and a new current row (a posted row, a reopened dataset) is
     // selected in the view. The view must show this model.
@@ -89,5 +94,6 @@ private:
     std::vector<TGridColumn> m_columns;
     std::vector<int> m_fieldIndex; // per column, -1 while the dataset lacks the field
     int m_current = -1;
+    bool m_suspended = false;
     bool m_changing = false; // between a change's two notifications
 };

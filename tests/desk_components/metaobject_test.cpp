@@ -8,6 +8,8 @@
 #include "desk/deskcore.h"
 #include "desk/emailqueue.h"
 #include "desk/emailset.h"
+#include "desk/grpdef.h"
+#include "desk/grplist.h"
 #include "desk/loggridmodel.h"
 #include "desk/passwd.h"
 #include "desk/passwdnew.h"
@@ -17,6 +19,7 @@
 #include "desk/trayicon.h"
 #include "readerlink/reader.h"
 #include "readerlink/serialport.h"
+#include "store/datasetmodel.h"
 #include "store/lighttimer.h"
 #include "store/pgbar.h"
 
@@ -48,7 +51,10 @@ TEST(MetaObjects, EachQObjectClassHasItsOwn)
         of<TEmailQueue, QObject>("TEmailQueue"),
         of<TTimeRec, QMainWindow>("TTimeRec"),
         of<TSetEmail, QDialog>("TSetEmail"),
-        of<LogGridModel, QAbstractTableModel>("LogGridModel"),
+        of<TDataSetModel, QAbstractTableModel>("TDataSetModel"),
+        of<LogGridModel, TDataSetModel>("LogGridModel"),
+        of<TDlgGrpDef, QDialog>("TDlgGrpDef"),
+        of<TDlgGrpList, QDialog>("TDlgGrpList"),
         of<TClock, QObject>("TClock"),
         of<TDlgNewPass, QDialog>("TDlgNewPass"),
         of<Taboutbox, QDialog>("Taboutbox"),

@@ -247,3 +247,21 @@ TEST_F(DataSetModelTest, ViewSelectionAndCurrentRowFollowEachOther)
     EXPECT_EQ(view.currentIndex().row(), 2);
     EXPECT_TRUE(view.selectionModel()->isRowSelected(2));
 }
+
+TEST_F(DataSetModelTest, SuspendedShowsNoRowsAndResumesOnTheDatasetAsItIsThen)
+{
+    appendGroup(QStringLiteral("B"));
+    model->SetSuspended(true);
+    EXPECT_EQ(model->rowCount(), 0);
+    EXPECT_EQ(model->CurrentRow(), -1);
+    EXPECT_FALSE(model->ValueAt(0, ColName).isValid());
+    // Changes meanwhile are not announced (the tester would see rows appear from nowhere).
+    appendGroup(QStringLiteral("C"));
+    groups().Close();
+    groups().Open();
+    groups().Last();
+    model->SetSuspended(false);
+    ASSERT_EQ(model->rowCount(), 3);
+    EXPECT_EQ(cell(2, ColName), QStringLiteral("C"));
+    EXPECT_EQ(model->CurrentRow(), 2);
+}
