@@ -93,12 +93,10 @@ int SaveGroup(const TWorkGroup &g)
     try {
         // Groups go by name: a renamed group is a new one, and the old stays as it was.
         const int id = GetGroupId(g.name);
-        if (id > 0 && ds.Locate(QStringLiteral("ID"), id))
-            ds.Edit();
-        else
-            ds.Append();
+        const bool found = id > 0 && ds.Locate(QStringLiteral("ID"), id);
+        TDataSetEdit edit(ds, found ? TDataSetEdit::Kind::Edit : TDataSetEdit::Kind::Append);
         field(ds, "DESCX").SetAsString(g.name);
-        for (int i = 0; i < 2; ++i) {
+        for (std::size_t i = 0; i < 2; ++i) {
             field(ds, WeekdayFields[i][0]).SetAsVariant(storedTime(g.weekday[i].from));
             field(ds, WeekdayFields[i][1]).SetAsVariant(storedTime(g.weekday[i].to));
             field(ds, SaturdayFields[i][0]).SetAsVariant(storedTime(g.saturday[i].from));
@@ -107,10 +105,10 @@ int SaveGroup(const TWorkGroup &g)
         }
         field(ds, "OT_MIN").SetAsInteger(g.otMin);
         field(ds, "OT_MULTI").SetAsInteger(g.otMulti);
-        ds.Post();
+        edit.Post();
         return field(ds, "ID").AsInteger();
     } catch (const std::exception &) {
-        ds.Cancel();
+        // The edit has been cancelled on the way out.
         ShowUpdateFailed();
         return 0;
     }
