@@ -12,7 +12,9 @@ target_compile_features(tallyclock_settings INTERFACE cxx_std_20)
 target_compile_options(tallyclock_settings INTERFACE
   $<$<CXX_COMPILER_ID:GNU,Clang>:-Wall -Wextra -Wpedantic -Wno-unused-parameter>)
 target_compile_definitions(tallyclock_settings INTERFACE
+  QT_NO_CAST_FROM_ASCII
   QT_NO_CAST_TO_ASCII
+  QT_NO_CAST_FROM_BYTEARRAY
   QT_NO_URL_CAST_FROM_STRING
   QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
   QT_NO_FOREACH

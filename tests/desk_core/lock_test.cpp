@@ -161,7 +161,9 @@ TEST_F(LockedDatabase, DoorsStillOpenWhileTheSystemDatabaseIsLockedAndNoticesWai
     dsrc->emails.Refresh();
     QStringList titles;
     for (int r = 0; r < dsrc->emails.RecordCount(); ++r)
-        titles << dsrc->emails.FieldAt(r, QStringLiteral("TITLE")).toString().section(' ', 2);
+        titles << dsrc->emails.FieldAt(r, QStringLiteral("TITLE"))
+                      .toString()
+                      .section(QLatin1Char(' '), 2);
     EXPECT_EQ(
         titles,
         (QStringList{QStringLiteral("Staff 101, DEFAULT"), QStringLiteral("Staff 102, DEFAULT"),

@@ -72,7 +72,7 @@ TEST_F(SettingsTest, MissingOrUnconvertibleValuesGiveTheDefault)
 struct NamedSetting
 {
     const char *key;
-    QString expectDefault; // the value an empty store reads, in its stored text form
+    const char *expectDefault; // the value an empty store reads, in its stored text form
     QString (*read)();     // reads through the table
     QString (*writeRead)(const QString &raw); // stores raw under the table's key, reads back
     const char *tableKey;
@@ -125,11 +125,12 @@ TEST_F(SettingsTest, EveryNamedSettingReadsItsDefaultOnAnEmptyStore)
     for (const NamedSetting &s : table) {
         SCOPED_TRACE(s.key);
         EXPECT_STREQ(s.tableKey, s.key);
-        EXPECT_EQ(s.read(), s.expectDefault);
+        const QString expectDefault = QString::fromLatin1(s.expectDefault);
+        EXPECT_EQ(s.read(), expectDefault);
         // A value stored under the old name is what the table reads.
-        const QString stored = s.expectDefault == QStringLiteral("0")   ? QStringLiteral("1")
-                               : s.expectDefault == QStringLiteral("1") ? QStringLiteral("0")
-                                                                        : QStringLiteral("42");
+        const QString stored = expectDefault == QStringLiteral("0")   ? QStringLiteral("1")
+                               : expectDefault == QStringLiteral("1") ? QStringLiteral("0")
+                                                                      : QStringLiteral("42");
         EXPECT_EQ(s.writeRead(stored), stored);
         ClearSettings();
     }

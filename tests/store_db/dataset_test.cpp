@@ -239,26 +239,38 @@ TEST_F(DataSetTest, LocateMatchesBoundValuesExactlyUnlessAskedOtherwise)
         LocateOptions options;
         int card; // 0: not found
     };
+    const QString nameField = QStringLiteral("NAME");
+    const QString lowerNameField = QStringLiteral("name");
+    const QString cardField = QStringLiteral("CARDNO");
+    const QString memoField = QStringLiteral("MEMO");
     const std::vector<Case> cases = {
-        {"exact is case-sensitive", {"NAME"}, {"alice"}, {}, 2},
-        {"exact upper", {"name"}, {"ALICE"}, {}, 1},
-        {"no case, beyond ASCII", {"NAME"}, {"ÅLESUND"}, LocateOption::CaseInsensitive, 3},
-        {"exact needs the whole value", {"NAME"}, {"Ali"}, {}, 0},
-        {"partial is a prefix", {"NAME"}, {"Bo"}, LocateOption::PartialKey, 8},
-        {"partial keeps case", {"NAME"}, {"bo"}, LocateOption::PartialKey, 0},
+        {"exact is case-sensitive", {nameField}, {QStringLiteral("alice")}, {}, 2},
+        {"exact upper", {lowerNameField}, {QStringLiteral("ALICE")}, {}, 1},
+        {"no case, beyond ASCII",
+         {nameField},
+         {QStringLiteral("ÅLESUND")},
+         LocateOption::CaseInsensitive,
+         3},
+        {"exact needs the whole value", {nameField}, {QStringLiteral("Ali")}, {}, 0},
+        {"partial is a prefix", {nameField}, {QStringLiteral("Bo")}, LocateOption::PartialKey, 8},
+        {"partial keeps case", {nameField}, {QStringLiteral("bo")}, LocateOption::PartialKey, 0},
         {"partial without case",
-         {"NAME"},
-         {"bO"},
+         {nameField},
+         {QStringLiteral("bO")},
          LocateOption::PartialKey | LocateOption::CaseInsensitive,
          8},
-        {"quotes and semicolons are text", {"NAME"}, {injection}, {}, 4},
-        {"partial with a quote", {"NAME"}, {"O'B"}, LocateOption::PartialKey, 4},
-        {"percent is no wildcard", {"NAME"}, {"1%"}, LocateOption::PartialKey, 0},
-        {"underscore is no wildcard", {"NAME"}, {"a_b"}, {}, 6},
-        {"two fields", {"CARDNO", "NAME"}, {2, "alice"}, {}, 2},
-        {"two fields, one differs", {"CARDNO", "NAME"}, {1, "alice"}, {}, 0},
-        {"number given as text", {"CARDNO"}, {"5"}, {}, 5},
-        {"null matches null", {"MEMO"}, {QVariant()}, {}, 0 /* first in name order */},
+        {"quotes and semicolons are text", {nameField}, {injection}, {}, 4},
+        {"partial with a quote", {nameField}, {QStringLiteral("O'B")}, LocateOption::PartialKey, 4},
+        {"percent is no wildcard",
+         {nameField},
+         {QStringLiteral("1%")},
+         LocateOption::PartialKey,
+         0},
+        {"underscore is no wildcard", {nameField}, {QStringLiteral("a_b")}, {}, 6},
+        {"two fields", {cardField, nameField}, {2, QStringLiteral("alice")}, {}, 2},
+        {"two fields, one differs", {cardField, nameField}, {1, QStringLiteral("alice")}, {}, 0},
+        {"number given as text", {cardField}, {QStringLiteral("5")}, {}, 5},
+        {"null matches null", {memoField}, {QVariant()}, {}, 0 /* first in name order */},
     };
     TDataSet join(d().src, QStringLiteral("select * from staffs, gid where staffs.workgrp = gid.id "
                                           "order by staffs.name"));
