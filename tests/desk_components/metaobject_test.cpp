@@ -2,6 +2,7 @@
 // findChild<T *> tell it from its base: without one a class answers to its base's name and
 // any object of the base casts to it.
 
+#include "capture/DXCapture.h"
 #include "desk/about.h"
 #include "desk/clock.h"
 #include "desk/delrecs.h"
@@ -20,12 +21,16 @@
 #include "readerlink/reader.h"
 #include "readerlink/serialport.h"
 #include "store/datasetmodel.h"
+#include "store/glyphs.h"
 #include "store/lighttimer.h"
 #include "store/pgbar.h"
+#include "store/radiogroup.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>
+#include <QGroupBox>
 #include <QMainWindow>
+#include <QStyledItemDelegate>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -68,6 +73,9 @@ TEST(MetaObjects, EachQObjectClassHasItsOwn)
         of<TDeskCore, QObject>("TDeskCore"),
         of<SpeechWorker, QObject>("SpeechWorker"),
         of<Tpbar, QWidget>("Tpbar"),
+        of<TGlyphDelegate, QStyledItemDelegate>("TGlyphDelegate"),
+        of<TRadioGroup, QGroupBox>("TRadioGroup"),
+        of<TCapture, QWidget>("TCapture"),
     };
     QObject plainObject;
     QWidget plainWidget;
