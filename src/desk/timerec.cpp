@@ -4,6 +4,7 @@
 
 #include "capture/DXCapture.h"
 #include "desk/about.h"
+#include "desk/autoio.h"
 #include "desk/clock.h"
 #include "desk/deskcamera.h"
 #include "desk/delrecs.h"
@@ -15,6 +16,7 @@
 #include "desk/passwd.h"
 #include "desk/passwdnew.h"
 #include "desk/speech.h"
+#include "desk/timetbl.h"
 #include "desk/trayicon.h"
 #include "desk/webreport.h"
 #include "store/clock.h"
@@ -260,6 +262,8 @@ void TTimeRec::wireCommands()
     on(m_ui->actspeech, &TTimeRec::actspeechExecute);
     on(m_ui->actemail, &TTimeRec::actemailExecute);
     on(m_ui->actgrpdef, &TTimeRec::actgrpdefExecute);
+    on(m_ui->actautoio, &TTimeRec::actautoioExecute);
+    on(m_ui->acttimetbl, &TTimeRec::acttimetblExecute);
     // The menu has already flipped the check mark; the handler flips it itself.
     connect(m_ui->actWebReporter, &QAction::triggered, this, [this](bool checked) {
         m_ui->actWebReporter->setChecked(!checked);
@@ -538,6 +542,25 @@ void TTimeRec::actgrpdefExecute()
     runDialog(dialog);
 }
 
+void TTimeRec::actautoioExecute()
+{
+    {
+        TAutoIO dialog(this);
+        runDialog(dialog);
+    }
+    // Whatever the dialog's result, the panel follows what it stored.
+    m_ui->iopanel->setVisible(ReadRegBool(Setting::AutoInOut));
+    dsrc->Qiotime.Close();
+    dsrc->Qiotime.Open();
+    m_core->UpdateAutoInOut(Now());
+}
+
+void TTimeRec::acttimetblExecute()
+{
+    TFmTimeTbl dialog(this);
+    runDialog(dialog);
+}
+
 // ---- Login and protected commands ----------------------------------------------------------
 
 QList<QAction *> TTimeRec::ProtectedCommands() const
@@ -554,7 +577,9 @@ QList<QAction *> TTimeRec::ProtectedCommands() const
         m_ui->actHideIt,       // Hide On Startup
         m_ui->actemail,        // Email
         m_ui->actcap,          // Hide Webcam
+        m_ui->actautoio,       // Auto IN/OUT Time
         m_ui->actDelRec,       // Delete this Attendance Record (grid popup)
+        m_ui->acttimetbl,      // Define Tallyclock Table
         m_ui->actspeech,       // Enable Speech Feedback
         m_ui->actWebReporter,  // Web Reporter
     };

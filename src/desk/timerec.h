@@ -78,6 +78,11 @@ public:
     void actemailExecute();
     // "Group Definition": the work group list, its editor run through the dialog runner.
     void actgrpdefExecute();
+    // "Auto IN/OUT Time": the schedule dialog; afterwards the IN/OUT panel shows or hides as
+    // stored and follows the schedule read anew.
+    void actautoioExecute();
+    // "Define Tallyclock Table": the work groups' attendance windows.
+    void acttimetblExecute();
     // "Web Reporter": switches the web report server on or off and says so.
     void actWebReporterExecute();
     // The web report server; null until it is first switched on.
