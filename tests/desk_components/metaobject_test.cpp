@@ -4,6 +4,7 @@
 
 #include "capture/DXCapture.h"
 #include "desk/about.h"
+#include "desk/autoio.h"
 #include "desk/clock.h"
 #include "desk/delrecs.h"
 #include "desk/deskcore.h"
@@ -17,6 +18,7 @@
 #include "desk/speech.h"
 #include "desk/speechengine.h"
 #include "desk/timerec.h"
+#include "desk/timetbl.h"
 #include "desk/trayicon.h"
 #include "readerlink/reader.h"
 #include "readerlink/serialport.h"
@@ -76,6 +78,9 @@ TEST(MetaObjects, EachQObjectClassHasItsOwn)
         of<TGlyphDelegate, QStyledItemDelegate>("TGlyphDelegate"),
         of<TRadioGroup, QGroupBox>("TRadioGroup"),
         of<TCapture, QWidget>("TCapture"),
+        of<TTimeWindowForm, QDialog>("TTimeWindowForm"),
+        of<TFmTimeTbl, TTimeWindowForm>("TFmTimeTbl"),
+        of<TAutoIO, TTimeWindowForm>("TAutoIO"),
     };
     QObject plainObject;
     QWidget plainWidget;

@@ -46,18 +46,6 @@ protected:
         return *m_sim;
     }
 
-    // The window shown, with its own tick stopped so the test counts the ticks.
-    TTimeRec &OpenShown()
-    {
-        TTimeRec &w = OpenWindow();
-        w.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
-        w.Core()->StopTimers();
-        return w;
-    }
-
-    static QLabel *Panel(TTimeRec &w) { return w.findChild<QLabel *>(QStringLiteral("iopanel")); }
-
     static void TickAt(TTimeRec &w, const QDateTime &t)
     {
         PinClock(t);

@@ -2,6 +2,7 @@
 // A main window over a fresh data folder, with the message boxes answered by the test and Qt's
 // model tester watching the log grid's model for as long as the window is open.
 
+#include "desk/deskcore.h"
 #include "desk/loggridmodel.h"
 #include "desk/timerec.h"
 #include "store/datasrc.h"
@@ -11,7 +12,9 @@
 #include "testsupport/tempdata.h"
 
 #include <QDateTime>
+#include <QLabel>
 #include <QString>
+#include <QTest>
 #include <memory>
 
 class WindowTest : public TempDataTest
@@ -42,6 +45,17 @@ protected:
         m_window.reset();
     }
     FakeMessages &Messages() { return *m_messages; }
+
+    // The window shown, with its own tick stopped so the test decides when the schedule is read.
+    TTimeRec &OpenShown()
+    {
+        TTimeRec &w = OpenWindow();
+        w.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
+        w.Core()->StopTimers();
+        return w;
+    }
+    static QLabel *Panel(TTimeRec &w) { return w.findChild<QLabel *>(QStringLiteral("iopanel")); }
 
     // A log row written straight through the shared dataset.
     static void AddLog(const QDateTime &t, int card, int mode = 1, int reader = 1, int lock = 0)
