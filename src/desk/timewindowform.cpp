@@ -50,13 +50,14 @@ void TTimeWindowForm::SetParts(const TFormParts &parts)
 {
     m_parts = parts;
     const TTimeWindowTable &table = m_windows.Table();
-    m_model = new TDataSetModel(m_windows.List(),
-                                {timeColumn(table.FromField, parts.fromTitle),
-                                 timeColumn(table.ToField, parts.toTitle)},
-                                this);
+    m_model = new TDataSetModel(
+        m_windows.List(),
+        {timeColumn(table.FromField, parts.fromTitle), timeColumn(table.ToField, parts.toTitle)},
+        this);
     parts.grid->setModel(m_model);
     m_model->FollowView(parts.grid);
-    connect(parts.add, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
+    connect(parts.add, &QPushButton::clicked, this,
+            [this] { Guarded([this] { Button1Click(); }); });
     connect(parts.remove, &QPushButton::clicked, this,
             [this] { Guarded([this] { xdeleteClick(); }); });
     connect(parts.close, &QPushButton::clicked, this,

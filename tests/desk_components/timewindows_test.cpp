@@ -210,8 +210,8 @@ TEST_F(TimeWindowsTest, BothDialogsShowTheirTextsAndStartAtNineAndTwo)
 enum class Act
 {
     Add,
-    DeleteRow,   // clicks the row, then Delete, confirmed
-    DeclineRow,  // clicks the row, then Delete, cancelled
+    DeleteRow,  // clicks the row, then Delete, confirmed
+    DeclineRow, // clicks the row, then Delete, cancelled
 };
 
 struct Step
@@ -220,12 +220,13 @@ struct Step
     Act act;
     const char *from; // Add: the window; Delete: unused
     const char *to;
-    int row;            // Delete: the row clicked
+    int row;                        // Delete: the row clicked
     const char *message;            // the box shown, or nullptr for none
     std::vector<const char *> rows; // the windows stored afterwards
 };
 
 // One person's session on the automatic IN/OUT schedule, from an empty table.
+// clang-format off
 const Step Sequence[] = {
     {"first window", Act::Add, "08:00", "12:00", 0, nullptr, {"08:00-12:00"}},
     {"starts where one ends", Act::Add, "12:00", "13:00", 0, "Time overlapped.", {"08:00-12:00"}},
@@ -254,6 +255,7 @@ const Step Sequence[] = {
     {"delete the last row", Act::DeleteRow, "", "", 3, "Are you sure to delete this record?",
      {"06:00-07:59", "08:00-12:00", "12:01-13:00"}},
 };
+// clang-format on
 
 TEST_F(TimeWindowsTest, AddsOverlapsAndDeletesLeaveTheRowsExpected)
 {
@@ -342,7 +344,8 @@ TEST_F(TimeWindowsTest, ARefusedWriteSaysSoAndKeepsTheRows)
         const char *trigger;
         bool add;
     } cases[] = {
-        {"add", "CREATE TRIGGER refuse BEFORE INSERT ON iotime BEGIN SELECT RAISE(ABORT, 'no'); END",
+        {"add",
+         "CREATE TRIGGER refuse BEFORE INSERT ON iotime BEGIN SELECT RAISE(ABORT, 'no'); END",
          true},
         {"delete",
          "CREATE TRIGGER refuse BEFORE DELETE ON iotime BEGIN SELECT RAISE(ABORT, 'no'); END",
@@ -421,8 +424,8 @@ TEST_F(TimeWindowsTest, TimeTableKeepsEachGroupsWindowsApart)
     clickRow(dialog, 1);
     m_messages->QueueAnswer(MsgButton::Ok);
     child<QPushButton>(dialog, "xdelete")->click();
-    EXPECT_EQ(storedTimeTable(night), (QStringList{QStringLiteral("09:00-10:00"),
-                                                   QStringLiteral("22:00-23:30")}));
+    EXPECT_EQ(storedTimeTable(night),
+              (QStringList{QStringLiteral("09:00-10:00"), QStringLiteral("22:00-23:30")}));
     EXPECT_EQ(storedTimeTable(day),
               (QStringList{QStringLiteral("08:00-09:30"), QStringLiteral("10:00-11:00")}));
     EXPECT_EQ(storedTimeTable(1), QStringList{QStringLiteral("10:00-11:00")});
