@@ -12,6 +12,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -462,6 +464,23 @@ TEST_F(TimeWindowsTest, EachSwitchIsStoredAtItsClick)
         EXPECT_TRUE(child<QCheckBox>(stored, s.box)->isChecked());
     }
     EXPECT_EQ(m_messages->Count(), 0);
+}
+
+TEST_F(TimeWindowsTest, ASwitchTheSettingsRefuseSaysSoAndShowsWhatIsStored)
+{
+    TAutoIO dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    // A folder where the settings file should be: every write fails.
+    const QString file = QSettings(QStringLiteral("ZUVI"), QStringLiteral("Tallyclock")).fileName();
+    QFile::remove(file);
+    ASSERT_TRUE(QDir().mkpath(file));
+    auto *box = child<QCheckBox>(dialog, "cbenable");
+    box->click();
+    QDir(file).removeRecursively();
+    EXPECT_EQ(m_messages->Texts(), QStringList{QStringLiteral("Settings cannot be saved.")});
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_FALSE(ReadRegBool(QStringLiteral("AutoInOut"), false));
 }
 
 TEST_F(TimeWindowsTest, CloseSavesPlacementAndWidthsUnderEachDialogsNames)
