@@ -23,9 +23,6 @@ class TTimeWindowForm : public QDialog
 public:
     ~TTimeWindowForm() override;
 
-    TTimeWindows &Windows() { return m_windows; }
-    TDataSetModel *GridModel() const { return m_model; }
-
     // "Add": stores the editors' window unless it is reversed or overlaps a listed one (the
     // focus goes back to the first editor and the box says why).
     void Button1Click();
@@ -52,6 +49,7 @@ protected:
     };
 
     TTimeWindowForm(const TTimeWindowTable &table, QWidget *parent);
+    TTimeWindows &Windows() { return m_windows; }
     // After the form is built: wires the shared widgets and puts the list in the grid.
     void SetParts(const TFormParts &parts);
     // The last step of creation: the saved placement and column widths.
