@@ -62,14 +62,13 @@ TWindowAddResult TTimeWindows::Add(const QTime &fromTime, const QTime &toTime)
             return TWindowAddResult::Overlapped;
     }
     try {
-        m_list.Append();
+        TDataSetEdit row(m_list, TDataSetEdit::Kind::Append);
         m_list.FieldByName(m_table.FromField).SetAsVariant(from);
         m_list.FieldByName(m_table.ToField).SetAsVariant(to);
         if (m_table.PerGroup)
             m_list.FieldByName(QStringLiteral("gid")).SetAsInteger(m_groupId);
-        m_list.Post();
+        row.Post();
     } catch (const std::exception &) {
-        m_list.Cancel();
         return TWindowAddResult::UpdateFailed;
     }
     // Listed again, so the new row takes its place in the order.
