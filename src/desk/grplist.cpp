@@ -20,11 +20,7 @@ const QString ColumnWidthsName = QStringLiteral("WrkGrpList");
 
 QString timeText(const QVariant &value)
 {
-    const QTime t =
-        value.metaType().id() == QMetaType::QDateTime ? value.toDateTime().time() : value.toTime();
-    return t.isValid()
-               ? FormatDateTime(QStringLiteral("AM/PMhh:mm"), QDateTime(QDate(1899, 12, 30), t))
-               : QString();
+    return FormatTimeOfDay(QStringLiteral("AM/PMhh:mm"), value);
 }
 
 constexpr int SatOn1Column = 5;

@@ -19,11 +19,7 @@ namespace {
 // A stored time of day as the grid shows it, e.g. "PM 01:30".
 QString windowTimeText(const QVariant &value)
 {
-    const QTime t =
-        value.metaType().id() == QMetaType::QDateTime ? value.toDateTime().time() : value.toTime();
-    if (!t.isValid())
-        return value.toString();
-    return FormatDateTime(QStringLiteral("AM/PM hh:mm"), QDateTime(QDate(2000, 1, 1), t));
+    return FormatTimeOfDay(QStringLiteral("AM/PM hh:mm"), value);
 }
 
 TGridColumn timeColumn(const QString &field, const QString &title)

@@ -3,6 +3,7 @@
 #include "store/readerdesc.h"
 
 #include <QLocale>
+#include <QVariant>
 #include <algorithm>
 
 // ---- Texts ------------------------------------------------------------------------------
@@ -220,6 +221,14 @@ QString twoDigits(int n)
 QString FormatDateTime(const QString &pattern, const QDateTime &value)
 {
     return FormatDateTime(pattern, value, QLocale());
+}
+
+QString FormatTimeOfDay(const QString &pattern, const QVariant &value)
+{
+    const QTime t =
+        value.metaType().id() == QMetaType::QDateTime ? value.toDateTime().time() : value.toTime();
+    // Any date: the patterns of times of day print none.
+    return t.isValid() ? FormatDateTime(pattern, QDateTime(QDate(1899, 12, 30), t)) : QString();
 }
 
 QString FormatDateTime(const QString &pattern, const QDateTime &value, const QLocale &locale)

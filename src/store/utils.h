@@ -11,6 +11,7 @@
 
 class QComboBox;
 class QLocale;
+class QVariant;
 class QWidget;
 class TDatabase;
 class TDataSet;
@@ -105,6 +106,9 @@ QString FormatTimeDiff(const QDateTime &first, const QDateTime &second);
 // from the one given. Any thread.
 QString FormatDateTime(const QString &pattern, const QDateTime &value);
 QString FormatDateTime(const QString &pattern, const QDateTime &value, const QLocale &locale);
+// A stored time of day (a QTime, or the time of a QDateTime) in such a pattern, as the grids
+// show one; empty when the value holds no time. Any thread.
+QString FormatTimeOfDay(const QString &pattern, const QVariant &value);
 
 // ---- Padding and numbers --------------------------------------------------------------------
 

@@ -1,6 +1,7 @@
 #include "store/utils.h"
 
 #include <QLocale>
+#include <QVariant>
 #include <gtest/gtest.h>
 
 namespace {
@@ -169,6 +170,29 @@ TEST_F(EnglishLocaleTest, FormatDateTimePatterns)
         EXPECT_EQ(FormatDateTime(QString::fromLatin1(r.pattern), *r.value),
                   QString::fromLatin1(r.expect));
     }
+}
+
+TEST_F(EnglishLocaleTest, FormatTimeOfDayOfStoredTimes)
+{
+    const struct
+    {
+        const char *name;
+        QVariant value;
+        const char *pattern;
+        const char *expect;
+    } rows[] = {
+        {"time", QVariant(t("13:30")), "AM/PM hh:mm", "PM 01:30"},
+        {"just after midnight", QVariant(t("00:15")), "AM/PM hh:mm", "AM 12:15"},
+        {"noon", QVariant(t("12:00")), "AM/PMhh:mm", "PM12:00"},
+        {"time of a date-time", QVariant(QDateTime(QDate(2026, 3, 5), t("08:05:59"))),
+         "AM/PM hh:mm", "AM 08:05"},
+        {"null", QVariant(), "AM/PM hh:mm", ""},
+        {"not a time", QVariant(QStringLiteral("soon")), "AM/PM hh:mm", ""},
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(FormatTimeOfDay(QString::fromLatin1(r.pattern), r.value),
+                  QString::fromLatin1(r.expect))
+            << r.name;
 }
 
 TEST(DateTimeTexts, SlashAndColonPrintTheLocaleSeparators)
