@@ -5,6 +5,7 @@
 #include "capture/DXCapture.h"
 #include "desk/about.h"
 #include "desk/autoio.h"
+#include "desk/cardinfo.h"
 #include "desk/clock.h"
 #include "desk/deskcamera.h"
 #include "desk/delrecs.h"
@@ -261,6 +262,7 @@ void TTimeRec::wireCommands()
     on(m_ui->actDelRec, &TTimeRec::actDelRecClick);
     on(m_ui->actspeech, &TTimeRec::actspeechExecute);
     on(m_ui->actemail, &TTimeRec::actemailExecute);
+    on(m_ui->actcardinfo, &TTimeRec::actcardinfoExecute);
     on(m_ui->actgrpdef, &TTimeRec::actgrpdefExecute);
     on(m_ui->actautoio, &TTimeRec::actautoioExecute);
     on(m_ui->acttimetbl, &TTimeRec::acttimetblExecute);
@@ -534,6 +536,25 @@ void TTimeRec::actemailExecute()
         m_emailQueue->ArmEmailTimer();
 }
 
+void TTimeRec::actcardinfoExecute()
+{
+    ShowLogGrid(false);
+    hideImages();
+    try {
+        TCardInfo dialog(this, [this](QDialog &editor) { return runDialog(editor); });
+        dialog.FormCreate();
+        if (runDialog(dialog) == TCardInfo::ChangedResult) {
+            // The editor wrote through the shared staff dataset; reopen it on the new rows.
+            dsrc->staff.Close();
+            dsrc->staff.Open();
+        }
+    } catch (...) {
+        ShowLogGrid(true);
+        throw;
+    }
+    ShowLogGrid(true);
+}
+
 void TTimeRec::actgrpdefExecute()
 {
     TDlgGrpList dialog(this);
@@ -573,6 +594,7 @@ QList<QAction *> TTimeRec::ProtectedCommands() const
         m_ui->xhide,           // Hide to Systray
         m_ui->xdelete,         // Erase Log Database
         m_ui->actxerasestaffs, // Erase Staff Records
+        m_ui->actcardinfo,     // Edit Card Information
         m_ui->actgrpdef,       // Group Definition
         m_ui->actHideIt,       // Hide On Startup
         m_ui->actemail,        // Email
@@ -755,7 +777,15 @@ void TTimeRec::infoDblClick()
     }
     if (CheckLogEmpty())
         return;
-    // The staff and card editor for the row's card opens here once it is part of the desk.
+    const int card = m_logModel->CardAt(CurrentLogRow());
+    try {
+        TCardInfo editor(this, [this](QDialog &card) { return runDialog(card); });
+        editor.EditCard(card);
+        ShowStaffPhoto(card);
+    } catch (...) {
+        ShowLogGrid(true);
+        throw;
+    }
     ShowLogGrid(true);
 }
 

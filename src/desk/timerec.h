@@ -76,6 +76,8 @@ public:
     void actspeechExecute();
     // "Email": the e-mail settings dialog; on OK the e-mail timer is armed anew.
     void actemailExecute();
+    // "Edit Card Information": the card list; when a card changed, the staff data is reopened.
+    void actcardinfoExecute();
     // "Group Definition": the work group list, its editor run through the dialog runner.
     void actgrpdefExecute();
     // "Auto IN/OUT Time": the schedule dialog; afterwards the IN/OUT panel shows or hides as

@@ -635,9 +635,9 @@ TEST_F(GroupListTest, GroupDefinitionIsOnTheCardManagerMenuProtectedAndOpensTheL
     EXPECT_TRUE(menu->menuAction()->isVisible());
     const QList<QAction *> locked = w.ProtectedCommands();
     ASSERT_TRUE(locked.contains(command));
-    // In its place among the protected commands: after the staff erase, before Hide On Startup.
+    // In its place among the protected commands: after the card editor, before Hide On Startup.
     EXPECT_EQ(locked.indexOf(command),
-              locked.indexOf(w.findChild<QAction *>(QStringLiteral("actxerasestaffs"))) + 1);
+              locked.indexOf(w.findChild<QAction *>(QStringLiteral("actcardinfo"))) + 1);
     EXPECT_FALSE(command->isEnabled());
 
     w.SetLoggedIn(true);

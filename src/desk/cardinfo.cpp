@@ -1,0 +1,263 @@
+#include "desk/cardinfo.h"
+
+#include "desk/nadd.h"
+#include "desk/readers.h"
+#include "readerlink/reader.h"
+#include "store/datasrc.h"
+#include "store/images.h"
+#include "store/jpegcodec.h"
+#include "store/messages.h"
+#include "store/settings.h"
+#include "store/utils.h"
+#include "ui_cardinfo.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTableView>
+
+#include <array>
+#include <exception>
+
+namespace {
+
+const QString MemberSortName = QStringLiteral("CI_member");
+const QString FormPrefix = QStringLiteral("CardInfoForm");
+const QString GridPrefix = QStringLiteral("CardInfoMemberGrid");
+
+const QString CardNoField = QStringLiteral("CARDNO");
+const QString NameField = QStringLiteral("NAME");
+
+// The grid's columns and the field each sorts by.
+struct MemberColumn
+{
+    const char *field;
+    const char *title;
+    const char *sortBy;
+};
+constexpr std::array<MemberColumn, 3> MemberColumns{{
+    {"CARDNO", "CARDNO", "CARDNO"},
+    {"NAME", "NAME", "NAME"},
+    {"WORKGROUP", "WORKGROUP", "DESCX"},
+}};
+
+QString accessField(int port)
+{
+    return QStringLiteral("COM") + QString::number(port);
+}
+
+QString portCaption(int port)
+{
+    const TRfidReader *reader = Readers[static_cast<std::size_t>(port)];
+    return reader ? reader->Desc() : GetPortName(port);
+}
+
+} // namespace
+
+QString MemberSortColumn(const QString &stored)
+{
+    // The column goes into the query's order clause: only the list's own columns may.
+    for (const MemberColumn &column : MemberColumns) {
+        if (stored.compare(QLatin1String(column.field), Qt::CaseInsensitive) == 0 ||
+            stored.compare(QLatin1String(column.sortBy), Qt::CaseInsensitive) == 0)
+            return QLatin1String(column.sortBy);
+    }
+    return NameField;
+}
+
+TCardInfo::TCardInfo(QWidget *parent, DialogRunner runner)
+    : QDialog(parent), m_ui(std::make_unique<Ui::TCardInfo>()), m_runner(std::move(runner)),
+      m_member(dsrc->src)
+{
+    m_ui->setupUi(this);
+    connect(m_ui->bedit, &QPushButton::clicked, this, &TCardInfo::beditClick);
+    connect(m_ui->Button2, &QPushButton::clicked, this, &TCardInfo::Button2Click);
+    connect(m_ui->dbgmember, &QTableView::doubleClicked, this, &TCardInfo::beditClick);
+    connect(m_ui->dbgmember->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &TCardInfo::dbgmemberTitleClick);
+    ClearImage(m_photo);
+}
+
+TCardInfo::~TCardInfo() = default;
+
+int TCardInfo::runDialog(QDialog &dialog)
+{
+    return m_runner ? m_runner(dialog) : dialog.exec();
+}
+
+void TCardInfo::FormCreate()
+{
+    m_changed = false;
+    m_sortColumn = MemberSortColumn(ReadRegString(MemberSortName, NameField));
+    reloadList();
+    LoadFormPlacement(FormPrefix, this);
+    LoadGridColumnWidths(GridPrefix, m_ui->dbgmember);
+    showMemberPhoto();
+}
+
+void TCardInfo::openMembers()
+{
+    // The photos stay out of the list: the current row's one is read by its card.
+    m_member.Close();
+    m_member.SetSQLLines({QStringLiteral("select CARDNO,NAME,"),
+                          QStringLiteral("descx as WORKGROUP from staffs"),
+                          QStringLiteral("left join gid on"), QStringLiteral("staffs.workgrp=gid.id"),
+                          QStringLiteral("order by"), m_sortColumn + QStringLiteral(",NAME")});
+    m_member.Open();
+}
+
+void TCardInfo::reloadList()
+{
+    openMembers();
+    m_ui->gbmember->setTitle(QStringLiteral("Used (") + QString::number(m_member.RecordCount()) +
+                             QStringLiteral(" cards") + QStringLiteral(")"));
+    m_member.First();
+    showMemberPhoto();
+}
+
+int TCardInfo::CurrentCard() const
+{
+    if (!m_member.Active() || m_member.IsEmpty())
+        return 0;
+    return m_member.FieldByName(CardNoField).AsInteger();
+}
+
+void TCardInfo::goToCard(int card)
+{
+    if (!m_member.Locate(CardNoField, card))
+        m_member.First();
+    // The grid follows the dataset's row once it shows the list.
+    showMemberPhoto();
+}
+
+void TCardInfo::showMemberPhoto()
+{
+    QImage photo;
+    bool shown = false;
+    if (m_member.Active() && !m_member.IsEmpty()) {
+        TStatement q = dsrc->src.Prepare(
+            QStringLiteral("select PHOTO from staffs where CARDNO=? order by NAME limit 1"));
+        q.Bind(1, CurrentCard());
+        if (q.Step() && !q.ColumnIsNull(0)) {
+            photo = DecodeJpeg(q.ColumnBlob(0));
+            shown = !photo.isNull();
+        }
+    }
+    if (!shown)
+        ClearImage(photo);
+    m_photo = photo;
+    m_ui->xphoto->setPixmap(QPixmap::fromImage(m_photo));
+}
+
+void TCardInfo::dbgmemberTitleClick(int column)
+{
+    if (column < 0 || column >= int(MemberColumns.size()))
+        return;
+    const int card = CurrentCard();
+    m_sortColumn = QLatin1String(MemberColumns[static_cast<std::size_t>(column)].sortBy);
+    openMembers();
+    WriteRegString(MemberSortName, m_sortColumn);
+    goToCard(card);
+}
+
+void TCardInfo::beditClick()
+{
+    if (!m_member.Active() || m_member.IsEmpty()) {
+        ShowError(QStringLiteral("No record."));
+        return;
+    }
+    const int card = CurrentCard();
+    if (!EditCard(card))
+        return;
+    reloadList();
+    goToCard(card);
+}
+
+bool TCardInfo::EditCard(int card)
+{
+    Tnadd dialog(this);
+    dialog.SetCard(card);
+    dialog.SetHolderName(QString(), false);
+    for (int port = 1; port <= ReaderPortCount; ++port) {
+        dialog.SetPortCaption(port, portCaption(port));
+        dialog.SetAccess(port, false);
+    }
+    dialog.SetOffline(false);
+    dialog.SetRemarks(QString());
+
+    TDataSet &staff = dsrc->staff;
+    if (staff.Locate(CardNoField, card)) {
+        dialog.SetHolderName(staff.FieldByName(NameField).AsString(), true);
+        for (int port = 1; port <= ReaderPortCount; ++port)
+            dialog.SetAccess(port, staff.FieldByName(accessField(port)).AsBoolean());
+        dialog.SetOffline(staff.FieldByName(QStringLiteral("OFFLINE")).AsBoolean());
+        FillGroupCombo(dialog.GroupCombo(), staff.FieldByName(QStringLiteral("WORKGRP")).AsInteger());
+        dialog.SetRemarks(staff.FieldByName(QStringLiteral("MEMO")).AsString());
+        QImage photo = dialog.Photo();
+        if (LoadJpegBlobToGraphic(staff.FieldByName(QStringLiteral("PHOTO")), photo))
+            dialog.SetPhoto(photo);
+    } else {
+        FillGroupCombo(dialog.GroupCombo(), 0);
+    }
+
+    if (runDialog(dialog) != QDialog::Accepted)
+        return false;
+
+    // The dialog's name check and whatever ran meanwhile may have moved the shared cursor.
+    const QString name = dialog.HolderName();
+    const bool found = staff.Locate(CardNoField, card);
+    if (name.isEmpty()) {
+        if (!found)
+            return false;
+        try {
+            staff.Delete();
+        } catch (const std::exception &) {
+            ShowUpdateFailed();
+            return false;
+        }
+        m_changed = true;
+        return true;
+    }
+
+    if (!found && staff.Locate(NameField, name)) {
+        ShowDuplicateEntry();
+        return false;
+    }
+    try {
+        if (found)
+            staff.Edit();
+        else
+            staff.Append();
+        staff.FieldByName(CardNoField).SetAsInteger(card);
+        staff.FieldByName(NameField).SetAsString(name);
+        for (int port = 1; port <= ReaderPortCount; ++port)
+            staff.FieldByName(accessField(port)).SetAsBoolean(dialog.Access(port));
+        staff.FieldByName(QStringLiteral("OFFLINE")).SetAsBoolean(dialog.Offline());
+        staff.FieldByName(QStringLiteral("WORKGRP")).SetAsInteger(GetGroupId(dialog.GroupName()));
+        staff.FieldByName(QStringLiteral("MEMO")).SetAsString(dialog.Remarks());
+        if (!SaveGraphicToBlobAsJpeg(staff.FieldByName(QStringLiteral("PHOTO")), dialog.Photo()))
+            throw EDatabaseError(QStringLiteral("The photo cannot be stored"));
+        staff.Post();
+    } catch (const std::exception &) {
+        if (staff.State() != TDataSetState::Browse && staff.Active())
+            staff.Cancel();
+        ShowUpdateFailed();
+        return false;
+    }
+    m_changed = true;
+    return true;
+}
+
+void TCardInfo::Button2Click()
+{
+    SaveFormPlacement(FormPrefix, this);
+    SaveGridColumnWidths(GridPrefix, m_ui->dbgmember);
+    done(m_changed ? ChangedResult : UnchangedResult);
+}
+
+void TCardInfo::reject()
+{
+    // Closing the window is the same as "Close".
+    Button2Click();
+}
