@@ -3,6 +3,7 @@
 #include "desk/nadd.h"
 #include "desk/readers.h"
 #include "readerlink/reader.h"
+#include "store/datasetmodel.h"
 #include "store/datasrc.h"
 #include "store/images.h"
 #include "store/jpegcodec.h"
@@ -47,6 +48,13 @@ QString accessField(int port)
     return QStringLiteral("COM") + QString::number(port);
 }
 
+bool cardHasRow(int card)
+{
+    TStatement q = dsrc->src.Prepare(QStringLiteral("select 1 from staffs where CARDNO=?"));
+    q.Bind(1, card);
+    return q.Step();
+}
+
 QString portCaption(int port)
 {
     const TRfidReader *reader = Readers[static_cast<std::size_t>(port)];
@@ -76,10 +84,24 @@ TCardInfo::TCardInfo(QWidget *parent, DialogRunner runner)
     connect(m_ui->dbgmember, &QTableView::doubleClicked, this, &TCardInfo::beditClick);
     connect(m_ui->dbgmember->horizontalHeader(), &QHeaderView::sectionClicked, this,
             &TCardInfo::dbgmemberTitleClick);
+    std::vector<TGridColumn> columns;
+    for (const MemberColumn &column : MemberColumns) {
+        TGridColumn grid;
+        grid.field = QLatin1String(column.field);
+        grid.title = QLatin1String(column.title);
+        columns.push_back(grid);
+    }
+    m_model = std::make_unique<TDataSetModel>(m_member, std::move(columns));
+    m_ui->dbgmember->setModel(m_model.get());
+    m_model->FollowView(m_ui->dbgmember);
+    connect(m_model.get(), &TDataSetModel::CurrentRowChanged, this, &TCardInfo::showMemberPhoto);
     ClearImage(m_photo);
 }
 
-TCardInfo::~TCardInfo() = default;
+TCardInfo::~TCardInfo()
+{
+    m_ui->dbgmember->setModel(nullptr);
+}
 
 int TCardInfo::runDialog(QDialog &dialog)
 {
@@ -93,7 +115,6 @@ void TCardInfo::FormCreate()
     reloadList();
     LoadFormPlacement(FormPrefix, this);
     LoadGridColumnWidths(GridPrefix, m_ui->dbgmember);
-    showMemberPhoto();
 }
 
 void TCardInfo::openMembers()
@@ -113,29 +134,28 @@ void TCardInfo::reloadList()
     m_ui->gbmember->setTitle(QStringLiteral("Used (") + QString::number(m_member.RecordCount()) +
                              QStringLiteral(" cards") + QStringLiteral(")"));
     m_member.First();
-    showMemberPhoto();
+    m_model->SetCurrentRow(m_member.RecNo());
 }
 
 int TCardInfo::CurrentCard() const
 {
-    if (!m_member.Active() || m_member.IsEmpty())
-        return 0;
-    return m_member.FieldByName(CardNoField).AsInteger();
+    const int row = m_model->CurrentRow();
+    return row >= 0 ? m_model->ValueAt(row, 0).toInt() : 0;
 }
 
 void TCardInfo::goToCard(int card)
 {
     if (!m_member.Locate(CardNoField, card))
         m_member.First();
-    // The grid follows the dataset's row once it shows the list.
-    showMemberPhoto();
+    // The grid's new current row brings its photo.
+    m_model->SetCurrentRow(m_member.RecNo());
 }
 
 void TCardInfo::showMemberPhoto()
 {
     QImage photo;
     bool shown = false;
-    if (m_member.Active() && !m_member.IsEmpty()) {
+    if (m_model->CurrentRow() >= 0) {
         TStatement q = dsrc->src.Prepare(
             QStringLiteral("select PHOTO from staffs where CARDNO=? order by NAME limit 1"));
         q.Bind(1, CurrentCard());
@@ -168,8 +188,12 @@ void TCardInfo::beditClick()
         return;
     }
     const int card = CurrentCard();
-    if (!EditCard(card))
+    if (!EditCard(card)) {
+        // A card whose row went while the list was open leaves the list all the same.
+        if (!cardHasRow(card))
+            reloadList();
         return;
+    }
     reloadList();
     goToCard(card);
 }

@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+class TDataSetModel;
+
 namespace Ui {
 class TCardInfo;
 }
@@ -57,7 +59,7 @@ public:
     // The sort column in use and the members listed (for the window and tests).
     QString SortColumn() const { return m_sortColumn; }
     TDataSet &Members() { return m_member; }
-    // The card of the current row; 0 when the list is empty.
+    // The card of the grid's current row; 0 when the list is empty.
     int CurrentCard() const;
     const QImage &MemberPhoto() const { return m_photo; }
 
@@ -73,6 +75,8 @@ private:
     std::unique_ptr<Ui::TCardInfo> m_ui;
     DialogRunner m_runner;
     TDataSet m_member;
+    // Goes before the dataset it listens to.
+    std::unique_ptr<TDataSetModel> m_model;
     QString m_sortColumn;
     QImage m_photo;
     bool m_changed = false;
