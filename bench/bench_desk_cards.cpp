@@ -29,28 +29,6 @@ namespace {
 
 constexpr int StaffRows = 10000;
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double msOf(const std::function<void()> &f)
-{
-    const auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
-void report(const char *what, const char *baseline, const std::vector<double> &ours,
-            const std::vector<double> &bare, double limit)
-{
-    const double o = median(ours), b = median(bare);
-    std::printf("%s: median %.2f ms\n%s: median %.2f ms\nratio %.2f (limit %.1f) %s\n\n", what, o,
-                baseline, b, o / b, limit, o / b <= limit ? "WITHIN LIMIT" : "OVER LIMIT");
-}
-
 // A photo with detail, so the stored JPEG is of a usual size.
 QImage photo(int seed)
 {
@@ -114,18 +92,18 @@ int main(int argc, char **argv)
 
     std::vector<double> reload, select;
     for (int i = 0; i < rounds; ++i) {
-        select.push_back(msOf([] {
+        select.push_back(MsOf([] {
             TStatement st = dsrc->src.Prepare(
                 QStringLiteral("select CARDNO,NAME,descx from staffs left join gid on "
                                "staffs.workgrp=gid.id order by NAME"));
             while (st.Step()) {
             }
         }));
-        reload.push_back(msOf([&] { list.FormCreate(); }));
+        reload.push_back(MsOf([&] { list.FormCreate(); }));
     }
     if (list.Members().RecordCount() != StaffRows)
         std::fprintf(stderr, "list holds %d rows\n", list.Members().RecordCount());
-    report("card list reload", "bare select stepped to the end", reload, select, 3.0);
+    PrintRatio("card list reload", "bare select stepped to the end", reload, select, 3.0);
 
     // Both write the same card's row with a new photo, in turns of which goes first, so that
     // neither always meets the pages the other just wrote.
@@ -134,7 +112,7 @@ int main(int argc, char **argv)
         const int card = 100000 + (i * 997) % StaffRows;
         const QByteArray jpeg = EncodeJpeg(photo(i));
         const auto bare = [&] {
-            update.push_back(msOf([&] {
+            update.push_back(MsOf([&] {
                 TStatement st = dsrc->src.Prepare(QStringLiteral(
                     "update staffs set NAME=?,COM1=?,COM2=?,COM3=?,COM4=?,COM5=?,COM6=?,COM7=?,"
                     "COM8=?,OFFLINE=?,WORKGRP=?,MEMO=?,PHOTO=? where CARDNO=?"));
@@ -150,7 +128,7 @@ int main(int argc, char **argv)
         };
         const auto ours = [&] {
             bool saved = false;
-            save.push_back(msOf([&] { saved = list.EditCard(card); }));
+            save.push_back(MsOf([&] { saved = list.EditCard(card); }));
             if (!saved)
                 std::fprintf(stderr, "card %d not saved\n", card);
         };
@@ -162,6 +140,6 @@ int main(int argc, char **argv)
             bare();
         }
     }
-    report("saving a card through EditCard", "bare prepared UPDATE committed", save, update, 3.0);
+    PrintRatio("saving a card through EditCard", "bare prepared UPDATE committed", save, update, 3.0);
     return 0;
 }

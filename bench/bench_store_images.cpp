@@ -30,20 +30,6 @@
 
 namespace {
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double msOf(const std::function<void()> &f)
-{
-    const auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
 // A camera-like picture: smooth light with fine detail, so the JPEG is of a usual size.
 QImage scene(int w, int h)
 {
@@ -112,14 +98,6 @@ bool plainCopyWithFsync(const QString &source, const QString &target)
     return ok;
 }
 
-void report(const char *what, const char *baseline, const std::vector<double> &ours,
-            const std::vector<double> &bare, double limit)
-{
-    const double o = median(ours), b = median(bare);
-    std::printf("%s: median %.1f ms\n%s: median %.1f ms\nratio %.2f (limit %.1f) %s\n\n", what, o,
-                baseline, b, o / b, limit, o / b <= limit ? "WITHIN LIMIT" : "OVER LIMIT");
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -137,8 +115,8 @@ int main(int argc, char **argv)
     std::printf("4000 x 3000 JPEG of %lld bytes\n", QFile(jpegFile).size());
     std::vector<double> load, decode;
     for (int i = 0; i < rounds; ++i) {
-        decode.push_back(msOf([&] { bareDecode(jpegFile); }));
-        load.push_back(msOf([&] {
+        decode.push_back(MsOf([&] { bareDecode(jpegFile); }));
+        load.push_back(MsOf([&] {
             QImage photo;
             LoadJpegFileScaled(0, 0, photo, jpegFile);
             ResizeBitmap(photo, PhotoWidth, PhotoHeight);
@@ -146,21 +124,21 @@ int main(int argc, char **argv)
                 std::fprintf(stderr, "photo not encoded\n");
         }));
     }
-    report("load, resize to 240 x 320 and encode", "bare libjpeg decode", load, decode, 1.5);
+    PrintRatio("load, resize to 240 x 320 and encode", "bare libjpeg decode", load, decode, 1.5);
 
     std::vector<double> rotate, transformed;
     for (int i = 0; i < rounds; ++i) {
-        transformed.push_back(msOf([&] {
+        transformed.push_back(MsOf([&] {
             const QImage turned = big.transformed(QTransform().rotate(-90));
             if (turned.width() != 3000)
                 std::fprintf(stderr, "not turned\n");
         }));
-        rotate.push_back(msOf([&] {
+        rotate.push_back(MsOf([&] {
             QImage turned = big;
             RotateBitmap90(nullptr, turned);
         }));
     }
-    report("RotateBitmap90 with its progress form", "QImage::transformed", rotate, transformed,
+    PrintRatio("RotateBitmap90 with its progress form", "QImage::transformed", rotate, transformed,
            3.0);
 
     const QString source = dir.filePath(QStringLiteral("attend.db"));
@@ -177,9 +155,9 @@ int main(int argc, char **argv)
     const QString safeTarget = dir.filePath(QStringLiteral("backup_attend.db"));
     const QString plainTarget = dir.filePath(QStringLiteral("plain.db"));
     for (int i = 0; i < rounds; ++i) {
-        plain.push_back(msOf([&] { plainCopyWithFsync(source, plainTarget); }));
-        safe.push_back(msOf([&] { CopyFileSafe(source, safeTarget); }));
+        plain.push_back(MsOf([&] { plainCopyWithFsync(source, plainTarget); }));
+        safe.push_back(MsOf([&] { CopyFileSafe(source, safeTarget); }));
     }
-    report("CopyFileSafe of 100 MB", "plain copy with fsync", safe, plain, 1.5);
+    PrintRatio("CopyFileSafe of 100 MB", "plain copy with fsync", safe, plain, 1.5);
     return 0;
 }

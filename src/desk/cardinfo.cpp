@@ -218,7 +218,7 @@ bool TCardInfo::EditCard(int card)
         dialog.SetOffline(staff.FieldByName(QStringLiteral("OFFLINE")).AsBoolean());
         FillGroupCombo(dialog.GroupCombo(), staff.FieldByName(QStringLiteral("WORKGRP")).AsInteger());
         dialog.SetRemarks(staff.FieldByName(QStringLiteral("MEMO")).AsString());
-        QImage photo = dialog.Photo();
+        QImage photo;
         if (LoadJpegBlobToGraphic(staff.FieldByName(QStringLiteral("PHOTO")), photo))
             dialog.SetPhoto(photo);
     } else {

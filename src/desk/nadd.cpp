@@ -36,7 +36,6 @@ Tnadd::Tnadd(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<Ui::Tnadd
     m_ui->xphoto->installEventFilter(this);
     m_ui->xname->setFocus();
     ClearImage(m_photo);
-    showPhoto();
 }
 
 Tnadd::~Tnadd() = default;
@@ -121,7 +120,17 @@ void Tnadd::SetPhoto(const QImage &photo)
 
 void Tnadd::showPhoto()
 {
+    // Filling the dialog sets the photo more than once before anyone sees it; it is drawn
+    // when the dialog shows.
+    if (!isVisible())
+        return;
     m_ui->xphoto->setPixmap(m_photo.isNull() ? QPixmap() : QPixmap::fromImage(m_photo));
+}
+
+void Tnadd::showEvent(QShowEvent *event)
+{
+    showPhoto();
+    QDialog::showEvent(event);
 }
 
 bool Tnadd::eventFilter(QObject *watched, QEvent *event)
@@ -150,7 +159,6 @@ void Tnadd::bRotateClick()
 void Tnadd::bClearClick()
 {
     ClearImage(m_photo);
-    showPhoto();
 }
 
 void Tnadd::refuseName(const QString &message)

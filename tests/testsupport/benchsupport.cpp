@@ -25,6 +25,22 @@ double Percentile(std::vector<double> v, double p)
     return v[std::min(i, v.size() - 1)];
 }
 
+double MsOf(const std::function<void()> &work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+void PrintRatio(const char *what, const char *baseline, const std::vector<double> &oursMs,
+                const std::vector<double> &baselineMs, double limit)
+{
+    const double o = Percentile(oursMs, 0.5), b = Percentile(baselineMs, 0.5);
+    std::printf("%s: median %.2f ms\n%s: median %.2f ms\nratio %.2f (limit %.1f) %s\n\n", what,
+                o, baseline, b, o / b, limit, o / b <= limit ? "WITHIN LIMIT" : "OVER LIMIT");
+}
+
 BenchApplication::BenchApplication(int &argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -17,6 +18,12 @@ class QApplication;
 class ReaderSim;
 
 double Percentile(std::vector<double> v, double p);
+
+// Milliseconds the work takes once.
+double MsOf(const std::function<void()> &work);
+// Prints both medians and their ratio against the limit.
+void PrintRatio(const char *what, const char *baseline, const std::vector<double> &oursMs,
+                const std::vector<double> &baselineMs, double limit);
 
 // Message boxes would stop a benchmark run: they are printed instead.
 class PrintedMessages final : public MessageSink
