@@ -143,6 +143,9 @@ void ResizeBitmap(QImage &bitmap, int width, int height)
 {
     if (isEmpty(bitmap) || width < 1 || height < 1)
         return;
+    // Every confirmed card photo passes here, most of them at the stored size already.
+    if (bitmap.width() == width && bitmap.height() == height && bitmap.format() == workingFormat)
+        return;
     const QImage copy = bitmap;
     QImage resized(width, height, workingFormat);
     if (resized.isNull())
