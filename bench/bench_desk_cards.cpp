@@ -58,7 +58,8 @@ void fillStaff()
     for (int i = 0; i < StaffRows; ++i) {
         st.Reset();
         st.Bind(1, 100000 + i);
-        st.Bind(2, QStringLiteral("Holder %1").arg((i * 7919) % StaffRows, 5, 10, QLatin1Char('0')));
+        st.Bind(2,
+                QStringLiteral("Holder %1").arg((i * 7919) % StaffRows, 5, 10, QLatin1Char('0')));
         st.Bind(3, 1 + i % 21);
         st.Bind(4, EncodeJpeg(photo(i % 16)));
         st.Step();
@@ -140,6 +141,7 @@ int main(int argc, char **argv)
             bare();
         }
     }
-    PrintRatio("saving a card through EditCard", "bare prepared UPDATE committed", save, update, 3.0);
+    PrintRatio("saving a card through EditCard", "bare prepared UPDATE committed", save, update,
+               3.0);
     return 0;
 }

@@ -121,10 +121,10 @@ void TCardInfo::openMembers()
 {
     // The photos stay out of the list: the current row's one is read by its card.
     m_member.Close();
-    m_member.SetSQLLines({QStringLiteral("select CARDNO,NAME,"),
-                          QStringLiteral("descx as WORKGROUP from staffs"),
-                          QStringLiteral("left join gid on"), QStringLiteral("staffs.workgrp=gid.id"),
-                          QStringLiteral("order by"), m_sortColumn + QStringLiteral(",NAME")});
+    m_member.SetSQLLines(
+        {QStringLiteral("select CARDNO,NAME,"), QStringLiteral("descx as WORKGROUP from staffs"),
+         QStringLiteral("left join gid on"), QStringLiteral("staffs.workgrp=gid.id"),
+         QStringLiteral("order by"), m_sortColumn + QStringLiteral(",NAME")});
     m_member.Open();
 }
 
@@ -216,7 +216,8 @@ bool TCardInfo::EditCard(int card)
         for (int port = 1; port <= ReaderPortCount; ++port)
             dialog.SetAccess(port, staff.FieldByName(accessField(port)).AsBoolean());
         dialog.SetOffline(staff.FieldByName(QStringLiteral("OFFLINE")).AsBoolean());
-        FillGroupCombo(dialog.GroupCombo(), staff.FieldByName(QStringLiteral("WORKGRP")).AsInteger());
+        FillGroupCombo(dialog.GroupCombo(),
+                       staff.FieldByName(QStringLiteral("WORKGRP")).AsInteger());
         dialog.SetRemarks(staff.FieldByName(QStringLiteral("MEMO")).AsString());
         QImage photo;
         if (LoadJpegBlobToGraphic(staff.FieldByName(QStringLiteral("PHOTO")), photo))

@@ -7,9 +7,9 @@
 #include "store/images.h"
 
 #include <QBuffer>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QLabel>
 #include <QTest>
 
 namespace {
@@ -94,7 +94,7 @@ TEST_F(CardsDialogTest, ConfirmChecksTheNameAndScalesThePhoto)
     struct Case
     {
         const char *name;
-        int card;        // 10 holds "Bob"; others are new
+        int card; // 10 holds "Bob"; others are new
         const char *typed;
         const char *message; // "" when accepted
         const char *storedName;
@@ -173,8 +173,7 @@ TEST_F(CardsDialogTest, LoadedAndRotatedPhotoIsStoredAsA240By320Jpeg)
             EXPECT_EQ(asCard(d).Photo().size(), QSize(400, 300));
             press(d, "bRotate");
             EXPECT_EQ(asCard(d).Photo().size(), QSize(300, 400));
-            QTest::keyClicks(child<QLineEdit>(d, "xname"),
-                             QStringLiteral("Holder %1").arg(card));
+            QTest::keyClicks(child<QLineEdit>(d, "xname"), QStringLiteral("Holder %1").arg(card));
             press(d, "xconfirm");
         });
         EXPECT_TRUE(list.EditCard(card));

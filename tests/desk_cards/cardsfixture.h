@@ -55,8 +55,7 @@ private:
     int m_run = 0;
 };
 
-template <typename T>
-T *child(QDialog &dialog, const char *name)
+template <typename T> T *child(QDialog &dialog, const char *name)
 {
     T *widget = dialog.findChild<T *>(QString::fromLatin1(name));
     EXPECT_NE(widget, nullptr) << name;
@@ -120,7 +119,8 @@ protected:
     // The stored photo of the card, decoded; null when there is none.
     static QImage StoredPhoto(int card)
     {
-        TStatement st = dsrc->src.Prepare(QStringLiteral("select PHOTO from staffs where CARDNO=?"));
+        TStatement st =
+            dsrc->src.Prepare(QStringLiteral("select PHOTO from staffs where CARDNO=?"));
         st.Bind(1, card);
         if (!st.Step() || st.ColumnIsNull(0))
             return {};

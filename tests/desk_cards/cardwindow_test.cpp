@@ -54,8 +54,8 @@ protected:
 TEST_F(CardWindowTest, EditCardInformationIsAProtectedCardManagerCommand)
 {
     TTimeRec &w = OpenSteppedWindow();
-    QAction *command = Command(w, QStringLiteral("Card &Manager"),
-                               QStringLiteral("Edit Card Information"));
+    QAction *command =
+        Command(w, QStringLiteral("Card &Manager"), QStringLiteral("Edit Card Information"));
     ASSERT_NE(command, nullptr);
     EXPECT_FALSE(command->isEnabled());
     const QList<QAction *> locked = w.ProtectedCommands();
@@ -86,8 +86,7 @@ TEST_F(CardWindowTest, EditCardInformationSavesThroughTheListAndShowsTheGridAgai
         child<QPlainTextEdit>(d, "memo")->setPlainText(QStringLiteral("keys to the store"));
         press(d, "xconfirm");
     });
-    Command(w, QStringLiteral("Card &Manager"), QStringLiteral("Edit Card Information"))
-        ->trigger();
+    Command(w, QStringLiteral("Card &Manager"), QStringLiteral("Edit Card Information"))->trigger();
     EXPECT_EQ(Steps().Pending(), 0);
     EXPECT_TRUE(gridHidden);
     EXPECT_TRUE(LogGrid(w)->isVisible());
