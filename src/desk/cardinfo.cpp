@@ -8,6 +8,7 @@
 #include "store/images.h"
 #include "store/jpegcodec.h"
 #include "store/messages.h"
+#include "store/settingkeys.h"
 #include "store/settings.h"
 #include "store/utils.h"
 #include "ui_cardinfo.h"
@@ -23,7 +24,6 @@
 
 namespace {
 
-const QString MemberSortName = QStringLiteral("CI_member");
 const QString FormPrefix = QStringLiteral("CardInfoForm");
 const QString GridPrefix = QStringLiteral("CardInfoMemberGrid");
 
@@ -111,7 +111,7 @@ int TCardInfo::runDialog(QDialog &dialog)
 void TCardInfo::FormCreate()
 {
     m_changed = false;
-    m_sortColumn = MemberSortColumn(ReadRegString(MemberSortName, NameField));
+    m_sortColumn = MemberSortColumn(ReadRegString(Setting::CardListSort));
     reloadList();
     LoadFormPlacement(FormPrefix, this);
     LoadGridColumnWidths(GridPrefix, m_ui->dbgmember);
@@ -177,7 +177,7 @@ void TCardInfo::dbgmemberTitleClick(int column)
     const int card = CurrentCard();
     m_sortColumn = QLatin1String(MemberColumns[static_cast<std::size_t>(column)].sortBy);
     openMembers();
-    WriteRegString(MemberSortName, m_sortColumn);
+    WriteRegString(Setting::CardListSort, m_sortColumn);
     goToCard(card);
 }
 

@@ -52,6 +52,9 @@ inline constexpr TBoolSetting EmailSendCapture{"EmailSendCapture", false};
 inline constexpr TIntSetting EmailIntervals{"EmailIntervals", 30};
 inline constexpr TIntSetting EmailIntervalsQueue = EmailIntervals.WithDefault(0);
 
+// The card list's sort column, read back through the list's own columns.
+inline constexpr TStringSetting CardListSort{"CI_member", "NAME"};
+
 inline constexpr TBoolSetting HideOnStartup{"HideOnStartup", false};
 inline constexpr TBoolSetting SpeechEnable{"SpeechEnable", false};
 

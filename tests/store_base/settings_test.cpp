@@ -106,6 +106,7 @@ TEST_F(SettingsTest, EveryNamedSettingReadsItsDefaultOnAnEmptyStore)
         NAMED("AutoOverride", "0", AutoOverride),
         NAMED("CamEnable", "0", CamEnable),
         NAMED("CamSource", "", CamSource),
+        NAMED("CI_member", "NAME", CardListSort),
         NAMED("DoorOpenEnable", "0", DoorOpenEnable),
         NAMED("DoorOpenPortNo", "1", DoorOpenPortNo),
         NAMED("EmailEnabled", "0", EmailEnabled),
