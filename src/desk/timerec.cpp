@@ -779,7 +779,7 @@ void TTimeRec::infoDblClick()
         return;
     const int card = m_logModel->CardAt(CurrentLogRow());
     try {
-        TCardInfo editor(this, [this](QDialog &card) { return runDialog(card); });
+        TCardInfo editor(this, [this](QDialog &dialog) { return runDialog(dialog); });
         editor.EditCard(card);
         ShowStaffPhoto(card);
     } catch (...) {

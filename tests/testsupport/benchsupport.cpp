@@ -37,8 +37,8 @@ void PrintRatio(const char *what, const char *baseline, const std::vector<double
                 const std::vector<double> &baselineMs, double limit)
 {
     const double o = Percentile(oursMs, 0.5), b = Percentile(baselineMs, 0.5);
-    std::printf("%s: median %.2f ms\n%s: median %.2f ms\nratio %.2f (limit %.1f) %s\n\n", what,
-                o, baseline, b, o / b, limit, o / b <= limit ? "WITHIN LIMIT" : "OVER LIMIT");
+    std::printf("%s: median %.2f ms\n%s: median %.2f ms\nratio %.2f (limit %.1f) %s\n\n", what, o,
+                baseline, b, o / b, limit, o / b <= limit ? "WITHIN LIMIT" : "OVER LIMIT");
 }
 
 BenchApplication::BenchApplication(int &argc, char **argv)
