@@ -219,9 +219,7 @@ bool TCardInfo::EditCard(int card)
         FillGroupCombo(dialog.GroupCombo(),
                        staff.FieldByName(QStringLiteral("WORKGRP")).AsInteger());
         dialog.SetRemarks(staff.FieldByName(QStringLiteral("MEMO")).AsString());
-        QImage photo;
-        if (LoadJpegBlobToGraphic(staff.FieldByName(QStringLiteral("PHOTO")), photo))
-            dialog.SetPhoto(photo);
+        dialog.SetStoredPhoto(staff.FieldByName(QStringLiteral("PHOTO")).AsBytes());
     } else {
         FillGroupCombo(dialog.GroupCombo(), 0);
     }
@@ -261,7 +259,11 @@ bool TCardInfo::EditCard(int card)
         staff.FieldByName(QStringLiteral("OFFLINE")).SetAsBoolean(dialog.Offline());
         staff.FieldByName(QStringLiteral("WORKGRP")).SetAsInteger(GetGroupId(dialog.GroupName()));
         staff.FieldByName(QStringLiteral("MEMO")).SetAsString(dialog.Remarks());
-        if (!SaveGraphicToBlobAsJpeg(staff.FieldByName(QStringLiteral("PHOTO")), dialog.Photo()))
+        // Compressing an untouched photo again would lose a little more of it at every save.
+        const TField photo = staff.FieldByName(QStringLiteral("PHOTO"));
+        if (!dialog.UnchangedJpeg().isEmpty())
+            photo.SetAsBytes(dialog.UnchangedJpeg());
+        else if (!SaveGraphicToBlobAsJpeg(photo, dialog.Photo()))
             throw EDatabaseError(QStringLiteral("The photo cannot be stored"));
         staff.Post();
     } catch (const std::exception &) {

@@ -2,6 +2,7 @@
 
 #include "store/datasrc.h"
 #include "store/images.h"
+#include "store/jpegcodec.h"
 #include "store/messages.h"
 #include "ui_nadd.h"
 
@@ -114,8 +115,42 @@ QString Tnadd::Remarks() const
 
 void Tnadd::SetPhoto(const QImage &photo)
 {
+    m_storedJpeg.clear();
+    m_photoPending = false;
     m_photo = photo;
     showPhoto();
+}
+
+void Tnadd::SetStoredPhoto(const QByteArray &jpeg)
+{
+    if (JpegSize(jpeg) != QSize(PhotoWidth, PhotoHeight)) {
+        // Any other size is scaled on Confirm, so it is stored anew in any case.
+        const QImage photo = DecodeJpeg(jpeg);
+        if (!photo.isNull())
+            SetPhoto(photo);
+        return;
+    }
+    m_storedJpeg = jpeg;
+    m_photoPending = true;
+    showPhoto();
+}
+
+const QImage &Tnadd::Photo() const
+{
+    if (m_photoPending) {
+        m_photoPending = false;
+        // Bytes that cannot be shown are still kept as they were stored.
+        const QImage photo = DecodeJpeg(m_storedJpeg);
+        if (!photo.isNull())
+            m_photo = photo;
+    }
+    return m_photo;
+}
+
+void Tnadd::touchPhoto()
+{
+    Photo();
+    m_storedJpeg.clear();
 }
 
 void Tnadd::showPhoto()
@@ -124,7 +159,8 @@ void Tnadd::showPhoto()
     // when the dialog shows.
     if (!isVisible())
         return;
-    m_ui->xphoto->setPixmap(m_photo.isNull() ? QPixmap() : QPixmap::fromImage(m_photo));
+    const QImage &photo = Photo();
+    m_ui->xphoto->setPixmap(photo.isNull() ? QPixmap() : QPixmap::fromImage(photo));
 }
 
 void Tnadd::showEvent(QShowEvent *event)
@@ -146,18 +182,23 @@ bool Tnadd::eventFilter(QObject *watched, QEvent *event)
 void Tnadd::xloadClick()
 {
     // The loader tells the user about a file it cannot read and leaves the photo as it was.
-    if (LoadImageFromFile(this, m_photo, 0, 0))
+    Photo();
+    if (LoadImageFromFile(this, m_photo, 0, 0)) {
+        m_storedJpeg.clear();
         showPhoto();
+    }
 }
 
 void Tnadd::bRotateClick()
 {
+    touchPhoto();
     RotateBitmap90(this, m_photo);
     showPhoto();
 }
 
 void Tnadd::bClearClick()
 {
+    touchPhoto();
     ClearImage(m_photo);
 }
 
@@ -175,8 +216,10 @@ void Tnadd::xconfirmClick()
         refuseName(QStringLiteral("Incorrect name."));
         return;
     }
-    // Every confirmed card is stored at the one photo size, a cleared photo too.
-    ResizeBitmap(m_photo, PhotoWidth, PhotoHeight);
+    // Every confirmed card is stored at the one photo size, a cleared photo too; a stored
+    // photo kept as it was has that size already.
+    if (m_storedJpeg.isEmpty())
+        ResizeBitmap(m_photo, PhotoWidth, PhotoHeight);
     showPhoto();
     if (m_ui->xname->isReadOnly()) {
         accept();

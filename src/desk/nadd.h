@@ -44,7 +44,12 @@ public:
     void SetRemarks(const QString &text);
     QString Remarks() const;
     void SetPhoto(const QImage &photo);
-    const QImage &Photo() const { return m_photo; }
+    // The card's photo as stored. One already at the stored size is decoded only when it is
+    // shown or asked for, and is kept byte for byte until it is loaded over, turned or cleared.
+    void SetStoredPhoto(const QByteArray &jpeg);
+    const QImage &Photo() const;
+    // The stored JPEG to write back as it is; empty when the picture has to be encoded.
+    const QByteArray &UnchangedJpeg() const { return m_storedJpeg; }
 
     // "Load Photo" and a click on the photo.
     void xloadClick();
@@ -63,9 +68,15 @@ protected:
 
 private:
     void showPhoto();
+    // The picture is about to change: it is decoded first and the stored bytes are let go.
+    void touchPhoto();
     // Refuses the name with the message, the focus on the name field.
     void refuseName(const QString &message);
 
     std::unique_ptr<Ui::Tnadd> m_ui;
-    QImage m_photo;
+    // Decoded from m_storedJpeg on first use; bytes that cannot be decoded leave the cleared
+    // picture on screen.
+    mutable QImage m_photo;
+    QByteArray m_storedJpeg;
+    mutable bool m_photoPending = false;
 };

@@ -75,8 +75,8 @@ bool encode(const QImage &rgb, int quality, JpegMemory &out)
 }
 
 // The picture is made in the caller's image, so that no object with a destructor lives in
-// the frame a long jump leaves.
-bool decode(const QByteArray &bytes, QImage &image)
+// the frame a long jump leaves. Without an image only the header is read, for the size.
+bool decode(const QByteArray &bytes, QImage *image, int &width, int &height)
 {
     jpeg_decompress_struct cinfo{};
     JpegErrorManager jerr{};
@@ -94,6 +94,12 @@ bool decode(const QByteArray &bytes, QImage &image)
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    width = int(cinfo.image_width);
+    height = int(cinfo.image_height);
+    if (!image) {
+        jpeg_destroy_decompress(&cinfo);
+        return true;
+    }
     cinfo.out_color_space = JCS_RGB;
     jpeg_start_decompress(&cinfo);
     if (cinfo.output_components != 3 || cinfo.output_width > 0x7fff ||
@@ -101,13 +107,13 @@ bool decode(const QByteArray &bytes, QImage &image)
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
-    image = QImage(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB888);
-    if (image.isNull()) { // too large to hold
+    *image = QImage(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB888);
+    if (image->isNull()) { // too large to hold
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
     while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = image.scanLine(int(cinfo.output_scanline));
+        JSAMPROW row = image->scanLine(int(cinfo.output_scanline));
         jpeg_read_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_decompress(&cinfo);
@@ -133,7 +139,9 @@ QImage DecodeJpeg(const QByteArray &bytes)
     if (bytes.isEmpty())
         return {};
     QImage image;
-    if (!decode(bytes, image))
+    int width = 0;
+    int height = 0;
+    if (!decode(bytes, &image, width, height))
         return {};
     return image;
 }
@@ -155,4 +163,13 @@ bool WriteJpegFile(const QImage &image, const QString &fileName, int quality)
         return false;
     }
     return file.commit();
+}
+
+QSize JpegSize(const QByteArray &bytes)
+{
+    int width = 0;
+    int height = 0;
+    if (bytes.isEmpty() || !decode(bytes, nullptr, width, height))
+        return {};
+    return QSize(width, height);
 }

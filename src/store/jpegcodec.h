@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 // The quality libjpeg's own defaults give; stored photos use it.
@@ -16,6 +17,10 @@ QByteArray EncodeJpeg(const QImage &image, int quality = LibraryJpegQuality);
 // The picture of the JPEG bytes in Format_RGB888 (a grey JPEG comes out grey in three bytes);
 // a null image when the bytes are not a JPEG libjpeg can read, or stop before the picture ends.
 QImage DecodeJpeg(const QByteArray &bytes);
+
+// The picture size the JPEG's header gives, read without decoding the picture; an invalid size
+// when the bytes do not start as a JPEG. The rest of the bytes is not checked.
+QSize JpegSize(const QByteArray &bytes);
 
 // Encodes the image at quality 0..100 (out-of-range values give 100) and stores it under the
 // file name. The file is written under a temporary name in the same folder and renamed into

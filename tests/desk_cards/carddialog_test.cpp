@@ -205,6 +205,64 @@ TEST_F(CardsDialogTest, ClearedPhotoIsStoredWhite)
     expectClose(stored.pixel(239, 319), qRgb(255, 255, 255), 2);
 }
 
+// A photo with fine detail, which each new compression changes a little more.
+QImage detailed(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB888);
+    quint32 noise = 12345;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            image.setPixel(x, y, qRgb(int(noise >> 24), (x * 2 + y) & 255, int(noise >> 16) & 255));
+        }
+    return image;
+}
+
+// A card saved again and again with its photo untouched keeps the stored JPEG byte for byte,
+// so the photo does not lose quality at every save; a photo turned in the dialog or stored at
+// another size is stored anew at 240 x 320 and kept from then on.
+TEST_F(CardsDialogTest, UntouchedPhotoKeepsItsBytesOverManySaves)
+{
+    struct Case
+    {
+        const char *name;
+        QSize stored;
+        const char *button; // pressed on the first save only; null for none
+        bool keptAtFirstSave;
+    };
+    const Case cases[] = {
+        {"stored size", {240, 320}, nullptr, true},
+        {"other size", {120, 160}, nullptr, false},
+        {"turned", {240, 320}, "bRotate", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        dsrc->src.Exec(QStringLiteral("delete from staffs"));
+        dsrc->staff.Refresh();
+        AddHolder(7, QStringLiteral("Gus"), 1, detailed(c.stored.width(), c.stored.height()));
+        const QByteArray before = StoredJpeg(7);
+        TCardInfo list(nullptr, Steps().Runner());
+        Steps().Add([&](QDialog &d) {
+            if (c.button)
+                press(d, c.button);
+            press(d, "xconfirm");
+        });
+        ASSERT_TRUE(list.EditCard(7));
+        const QByteArray first = StoredJpeg(7);
+        EXPECT_EQ(first == before, c.keptAtFirstSave);
+        EXPECT_EQ(StoredPhoto(7).size(), QSize(240, 320));
+        for (int save = 2; save <= 10; ++save) {
+            Steps().Add([](QDialog &d) {
+                EXPECT_EQ(asCard(d).Photo().size(), QSize(240, 320));
+                press(d, "xconfirm");
+            });
+            ASSERT_TRUE(list.EditCard(7));
+            ASSERT_EQ(StoredJpeg(7), first) << "save " << save;
+        }
+    }
+    EXPECT_EQ(Messages().Count(), 0);
+}
+
 // Picture files a user may pick: the ones that cannot be read are told by name and leave the
 // photo as it was; the odd sizes that can be read end up at the stored size.
 TEST_F(CardsDialogTest, BadAndOddPictureFiles)

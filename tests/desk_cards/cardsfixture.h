@@ -116,16 +116,18 @@ protected:
         return path;
     }
 
-    // The stored photo of the card, decoded; null when there is none.
-    static QImage StoredPhoto(int card)
+    // The stored photo of the card as its bytes; empty when there is none.
+    static QByteArray StoredJpeg(int card)
     {
         TStatement st =
             dsrc->src.Prepare(QStringLiteral("select PHOTO from staffs where CARDNO=?"));
         st.Bind(1, card);
         if (!st.Step() || st.ColumnIsNull(0))
             return {};
-        return DecodeJpeg(st.ColumnBlob(0));
+        return st.ColumnBlob(0);
     }
+    // The stored photo of the card, decoded; null when there is none.
+    static QImage StoredPhoto(int card) { return DecodeJpeg(StoredJpeg(card)); }
     static QString StoredText(int card, const char *column)
     {
         TStatement st = dsrc->src.Prepare(QStringLiteral("select ") + QString::fromLatin1(column) +

@@ -54,4 +54,29 @@ TEST(JpegCodec, DamagedBytesGiveNoPicture)
     }
 }
 
+// The size is read from the header alone: bytes cut in the picture still tell it.
+TEST(JpegCodec, SizeComesFromTheHeader)
+{
+    const QByteArray jpeg = EncodeJpeg(gradient(240, 320));
+    QImage grey(30, 20, QImage::Format_Grayscale8);
+    grey.fill(QColor(100, 100, 100));
+    struct Row
+    {
+        const char *name;
+        QByteArray bytes;
+        QSize size;
+    } rows[] = {
+        {"whole", jpeg, {240, 320}},
+        {"grey", EncodeJpeg(grey), {30, 20}},
+        {"truncated in the picture", jpeg.left(jpeg.size() * 2 / 3), {240, 320}},
+        {"truncated in the header", jpeg.left(40), {}},
+        {"not a JPEG", QByteArray("GIF89a not a jpeg at all"), {}},
+        {"empty", QByteArray(), {}},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(JpegSize(r.bytes), r.size);
+    }
+}
+
 } // namespace
