@@ -29,6 +29,7 @@
 #include "store/paths.h"
 #include "store/pgbar.h"
 #include "store/settings.h"
+#include "store/waitcursor.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -59,16 +60,6 @@ namespace {
 
 const QString MainFormPrefix = QStringLiteral("MainForm");
 const QString InfoGridPrefix = QStringLiteral("InfoGrid");
-
-// The hourglass for the length of a scope.
-class WaitCursor
-{
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 // Asks the event loop to end, when one runs; before the loop starts the program body reads
 // TerminateRequested() instead. Ending loops that are not running would make every later
@@ -329,7 +320,7 @@ void TTimeRec::TrayIcon1Startup(TTrayIcon *, bool &showMainForm)
 
 bool TTimeRec::OpenDatabases()
 {
-    WaitCursor wait;
+    TWaitCursor wait;
     QDir::setCurrent(AppPath);
     const QDir data(DataPath);
     const QString attend = data.filePath(AttendFileName());
