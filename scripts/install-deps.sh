@@ -19,9 +19,11 @@ packages=(
   # camera capture
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
   gstreamer1.0-plugins-good libjpeg62-turbo-dev
+  # reports and workbooks
+  libxlsxwriter-dev fonts-liberation
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
-  python3-aiosmtpd
+  python3-aiosmtpd poppler-utils python3-openpyxl
 )
 
 missing=()
