@@ -198,9 +198,18 @@ void TCardInfo::beditClick()
     goToCard(card);
 }
 
+Tnadd &TCardInfo::cardDialog()
+{
+    if (!m_cardDialog)
+        m_cardDialog = std::make_unique<Tnadd>(this);
+    else
+        m_cardDialog->Reset();
+    return *m_cardDialog;
+}
+
 bool TCardInfo::EditCard(int card)
 {
-    Tnadd dialog(this);
+    Tnadd &dialog = cardDialog();
     dialog.SetCard(card);
     dialog.SetHolderName(QString(), false);
     for (int port = 1; port <= ReaderPortCount; ++port) {

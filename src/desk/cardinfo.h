@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+class Tnadd;
+
 class TDataSetModel;
 
 namespace Ui {
@@ -71,9 +73,13 @@ private:
     void goToCard(int card);
     void showMemberPhoto();
     int runDialog(QDialog &dialog);
+    // The card dialog, built once and made new again for each card: building its widgets
+    // costs more than writing the card.
+    Tnadd &cardDialog();
 
     std::unique_ptr<Ui::TCardInfo> m_ui;
     DialogRunner m_runner;
+    std::unique_ptr<Tnadd> m_cardDialog;
     TDataSet m_member;
     // Goes before the dataset it listens to.
     std::unique_ptr<TDataSetModel> m_model;

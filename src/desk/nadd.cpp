@@ -1,5 +1,6 @@
 #include "desk/nadd.h"
 
+#include "desk/readers.h"
 #include "store/datasrc.h"
 #include "store/images.h"
 #include "store/jpegcodec.h"
@@ -40,6 +41,23 @@ Tnadd::Tnadd(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<Ui::Tnadd
 }
 
 Tnadd::~Tnadd() = default;
+
+void Tnadd::Reset()
+{
+    m_ui->xcode->clear();
+    SetHolderName(QString(), false);
+    m_ui->cbxgroup->clear();
+    for (int port = 1; port <= ReaderPortCount; ++port)
+        SetAccess(port, false);
+    SetOffline(false);
+    m_ui->memo->clear();
+    m_storedJpeg.clear();
+    m_photoPending = false;
+    ClearImage(m_photo);
+    m_ui->xphoto->clear();
+    m_ui->xname->setFocus();
+    setResult(0);
+}
 
 void Tnadd::SetCard(int card)
 {

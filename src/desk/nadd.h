@@ -27,6 +27,8 @@ public:
     Tnadd(const Tnadd &) = delete;
     Tnadd &operator=(const Tnadd &) = delete;
 
+    // Back to the state of a new dialog, so one dialog can serve card after card.
+    void Reset();
     void SetCard(int card);
     // A name that is read-only belongs to a card that already has a row.
     void SetHolderName(const QString &name, bool readOnly);

@@ -375,6 +375,54 @@ TEST_F(CardsDialogTest, AccessBoxesAndGroupAreStoredAndOtherColumnsKept)
     EXPECT_TRUE(list.Changed());
 }
 
+// One list serves card after card with the same dialog: nothing of the card before is left in
+// it, neither the name and its lock, the boxes, the remarks, the group nor the photo.
+TEST_F(CardsDialogTest, EachCardStartsFromAFreshDialog)
+{
+    const int group = AddGroup(QStringLiteral("Day"));
+    QImage photo(240, 320, QImage::Format_RGB888);
+    photo.fill(Qt::red);
+    AddHolder(8, QStringLiteral("Gus"), group, photo);
+    dsrc->src.Exec(QStringLiteral("update staffs set OFFLINE=1, COM2=1, COM7=1, MEMO='night "
+                                  "key' where CARDNO=8"));
+    dsrc->staff.Refresh();
+    const QImage blank = Tnadd().Photo();
+
+    TCardInfo list(nullptr, Steps().Runner());
+    QDialog *first = nullptr;
+    int groups = 0;
+    Steps().Add([&](QDialog &d) {
+        first = &d;
+        groups = child<QComboBox>(d, "cbxgroup")->count();
+        EXPECT_EQ(child<QLineEdit>(d, "xname")->text(), QStringLiteral("Gus"));
+        EXPECT_NE(asCard(d).Photo().pixel(0, 0), blank.pixel(0, 0));
+        press(d, "xcancel");
+    });
+    Steps().Add([&](QDialog &d) {
+        EXPECT_EQ(&d, first);
+        EXPECT_EQ(child<QLineEdit>(d, "xcode")->text(), QStringLiteral("99"));
+        EXPECT_EQ(child<QLineEdit>(d, "xname")->text(), QString());
+        EXPECT_FALSE(child<QLineEdit>(d, "xname")->isReadOnly());
+        for (int port = 1; port <= 8; ++port)
+            EXPECT_FALSE(child<QCheckBox>(d, ("cbcom" + std::to_string(port)).c_str())
+                             ->isChecked())
+                << port;
+        EXPECT_FALSE(child<QCheckBox>(d, "cboffline")->isChecked());
+        EXPECT_EQ(child<QPlainTextEdit>(d, "memo")->toPlainText(), QString());
+        EXPECT_EQ(child<QComboBox>(d, "cbxgroup")->count(), groups);
+        EXPECT_EQ(asCard(d).Photo(), blank);
+        EXPECT_TRUE(asCard(d).UnchangedJpeg().isEmpty());
+        child<QLineEdit>(d, "xname")->setText(QStringLiteral("Ivy"));
+        press(d, "xconfirm");
+    });
+    EXPECT_FALSE(list.EditCard(8));
+    EXPECT_TRUE(list.EditCard(99));
+    EXPECT_EQ(Steps().Pending(), 0);
+    EXPECT_EQ(StoredText(99, "NAME"), QStringLiteral("Ivy"));
+    EXPECT_EQ(StoredPhoto(99).size(), QSize(240, 320));
+    EXPECT_EQ(StoredPhoto(99).pixel(120, 160), qRgb(255, 255, 255));
+}
+
 // Delete asks first; on a card with a row it removes the row, on a card without one it
 // closes the dialog and changes nothing.
 TEST_F(CardsDialogTest, DeleteAsksAndRemovesOnlyAnExistingRow)
