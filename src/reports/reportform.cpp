@@ -1,0 +1,774 @@
+#include "reports/reportform.h"
+
+#include "store/clock.h"
+#include "store/dataset.h"
+#include "store/messages.h"
+#include "store/pgbar.h"
+#include "store/waitcursor.h"
+
+#include <QCoreApplication>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QSaveFile>
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+TLabelTextHook g_labelHook;
+
+// Text is measured at a fine resolution so that the sizes hold on paper as on screen.
+constexpr int MeasureDpi = 600;
+constexpr double MmPerInch = 25.4;
+
+const QImage &measureDevice()
+{
+    static const QImage device = [] {
+        QImage image(1, 1, QImage::Format_Mono);
+        const int dotsPerMeter = int(MeasureDpi / MmPerInch * 1000.0 + 0.5);
+        image.setDotsPerMeterX(dotsPerMeter);
+        image.setDotsPerMeterY(dotsPerMeter);
+        return image;
+    }();
+    return device;
+}
+
+double pxToMm(double px)
+{
+    return px / MeasureDpi * MmPerInch;
+}
+
+double mmToPx(double mm)
+{
+    return mm * MeasureDpi / MmPerInch;
+}
+
+QString printedAtText()
+{
+    return Now().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+}
+
+} // namespace
+
+QFont ReportFont(const QString &family, double pointSize, bool underline)
+{
+    QFont font(family);
+    font.setPointSizeF(pointSize);
+    font.setUnderline(underline);
+    if (family.contains(QStringLiteral("Courier"), Qt::CaseInsensitive)) {
+        font.setStyleHint(QFont::TypeWriter);
+        font.setFixedPitch(true);
+    } else {
+        font.setStyleHint(QFont::SansSerif);
+    }
+    return font;
+}
+
+TLabelTextHook SetLabelTextHook(TLabelTextHook hook)
+{
+    TLabelTextHook previous = std::move(g_labelHook);
+    g_labelHook = std::move(hook);
+    return previous;
+}
+
+// ---- Controls ------------------------------------------------------------------------------
+
+TReportControl::TReportControl(TReportBand *band, const QRectF &rect) : m_band(band), m_rect(rect)
+{
+}
+
+TReportControl::~TReportControl() = default;
+
+void TReportControl::addFrame(std::vector<TPageItem> &out, const QRectF &r) const
+{
+    auto side = [&](unsigned flag, QPointF a, QPointF b) {
+        if (!(m_frame & flag))
+            return;
+        TPageItem item;
+        item.kind = TPageItem::Kind::Line;
+        item.rect = QRectF(a, b);
+        item.color = Qt::black;
+        out.push_back(std::move(item));
+    };
+    side(FrameLeft, r.topLeft(), r.bottomLeft());
+    side(FrameTop, r.topLeft(), r.topRight());
+    side(FrameRight, r.topRight(), r.bottomRight());
+    side(FrameBottom, r.bottomLeft(), r.bottomRight());
+}
+
+TReportText::TReportText(TReportBand *band, const QRectF &rect)
+    : TReportControl(band, rect), m_font(band->Form()->Font())
+{
+}
+
+void TReportText::renderText(const QString &text, std::vector<TPageItem> &out, double &height)
+{
+    QRectF rect = m_rect;
+    if (m_autoSize) {
+        const QFontMetricsF metrics(m_font, &measureDevice());
+        if (m_wordWrap) {
+            const QRectF need = metrics.boundingRect(QRectF(0, 0, mmToPx(rect.width()), 1e6),
+                                                     Qt::TextWordWrap | int(m_alignment), text);
+            rect.setHeight(std::max(rect.height(), pxToMm(need.height())));
+        } else {
+            const double width = pxToMm(metrics.horizontalAdvance(text));
+            const double grow = width - rect.width();
+            if (grow > 0) {
+                if (m_alignment & Qt::AlignRight)
+                    rect.setLeft(rect.left() - grow);
+                else if (m_alignment & Qt::AlignHCenter)
+                    rect.adjust(-grow / 2, 0, grow / 2, 0);
+                else
+                    rect.setWidth(width);
+            }
+        }
+    }
+    if (!m_transparent && m_color.isValid()) {
+        TPageItem fill;
+        fill.kind = TPageItem::Kind::Fill;
+        fill.rect = rect;
+        fill.color = m_color;
+        out.push_back(std::move(fill));
+    }
+    TPageItem item;
+    item.kind = TPageItem::Kind::Text;
+    item.rect = rect;
+    item.text = text;
+    item.font = m_font;
+    item.flags = int(m_alignment) | (m_wordWrap ? int(Qt::TextWordWrap) : 0);
+    item.color = m_fontColor;
+    out.push_back(std::move(item));
+    addFrame(out, rect);
+    height = std::max(height, rect.bottom());
+}
+
+TReportLabel::TReportLabel(TReportBand *band, const QString &name, const QRectF &rect)
+    : TReportText(band, rect), m_name(name)
+{
+}
+
+void TReportLabel::Render(std::vector<TPageItem> &out, double &height)
+{
+    QString value = m_caption;
+    if (OnPrint)
+        OnPrint(value);
+    if (g_labelHook)
+        g_labelHook(*this, value);
+    renderText(value, out, height);
+}
+
+TReportDBText::TReportDBText(TReportBand *band, TDataSet *dataSet, const QString &field,
+                             const QRectF &rect)
+    : TReportText(band, rect), m_dataSet(dataSet), m_field(field)
+{
+}
+
+void TReportDBText::Render(std::vector<TPageItem> &out, double &height)
+{
+    QString text;
+    if (m_dataSet && m_dataSet->Active() && !m_dataSet->IsEmpty()) {
+        const TField field = m_dataSet->FindField(m_field);
+        if (field.IsValid())
+            text = field.AsString();
+    }
+    renderText(text, out, height);
+}
+
+TReportImage::TReportImage(TReportBand *band, const QRectF &rect) : TReportControl(band, rect) {}
+
+void TReportImage::Render(std::vector<TPageItem> &out, double &height)
+{
+    if (!m_picture.isNull()) {
+        QRectF target = m_rect;
+        if (!m_stretch) {
+            // At its own size (by its resolution), never past the control's rectangle.
+            const double dpmX = m_picture.dotsPerMeterX() > 0 ? m_picture.dotsPerMeterX() : 3780;
+            const double dpmY = m_picture.dotsPerMeterY() > 0 ? m_picture.dotsPerMeterY() : 3780;
+            target.setWidth(std::min(m_rect.width(), m_picture.width() / dpmX * 1000.0));
+            target.setHeight(std::min(m_rect.height(), m_picture.height() / dpmY * 1000.0));
+        }
+        TPageItem item;
+        item.kind = TPageItem::Kind::Image;
+        item.rect = target;
+        item.image = m_picture;
+        out.push_back(std::move(item));
+    }
+    addFrame(out, m_rect);
+    height = std::max(height, m_rect.bottom());
+}
+
+TReportShape::TReportShape(TReportBand *band, TShapeKind kind, const QRectF &rect)
+    : TReportControl(band, rect), m_kind(kind)
+{
+}
+
+void TReportShape::Render(std::vector<TPageItem> &out, double &height)
+{
+    auto line = [&](QPointF a, QPointF b) {
+        TPageItem item;
+        item.kind = TPageItem::Kind::Line;
+        item.rect = QRectF(a, b);
+        item.color = Qt::black;
+        item.penWidth = m_penWidth;
+        out.push_back(std::move(item));
+    };
+    const QRectF r = m_rect;
+    switch (m_kind) {
+    case TShapeKind::HorzLine:
+        line(QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y()));
+        break;
+    case TShapeKind::VertLine:
+        line(QPointF(r.center().x(), r.top()), QPointF(r.center().x(), r.bottom()));
+        break;
+    case TShapeKind::Rectangle:
+        line(r.topLeft(), r.topRight());
+        line(r.topRight(), r.bottomRight());
+        line(r.bottomRight(), r.bottomLeft());
+        line(r.bottomLeft(), r.topLeft());
+        break;
+    }
+    height = std::max(height, r.bottom());
+}
+
+TReportSysData::TReportSysData(TReportBand *band, TSysDataKind kind, const QRectF &rect)
+    : TReportText(band, rect), m_kind(kind)
+{
+}
+
+void TReportSysData::Render(std::vector<TPageItem> &out, double &height)
+{
+    QString text = m_prefix;
+    switch (m_kind) {
+    case TSysDataKind::DateTime:
+        text += m_band->Form()->m_printedAt;
+        break;
+    case TSysDataKind::ReportTitle:
+        text += m_band->Form()->ReportTitle();
+        break;
+    case TSysDataKind::PageNumber:
+        break; // the page is known only once the band is placed
+    }
+    const size_t first = out.size();
+    renderText(text, out, height);
+    if (m_kind == TSysDataKind::PageNumber) {
+        for (size_t i = first; i < out.size(); ++i) {
+            if (out[i].kind == TPageItem::Kind::Text)
+                out[i].penWidth = -1; // marks the item for its page number
+        }
+    }
+}
+
+void TReportSysData::Place(TPageItem &item, int pageNumber)
+{
+    item.text += QString::number(pageNumber);
+}
+
+// ---- Bands ---------------------------------------------------------------------------------
+
+TReportBand::TReportBand(TReportForm *form, TBandType type, double height)
+    : m_form(form), m_type(type), m_height(height)
+{
+}
+
+TReportBand::~TReportBand() = default;
+
+template <typename T> T *TReportBand::add(std::unique_ptr<T> control)
+{
+    T *raw = control.get();
+    m_controls.push_back(std::move(control));
+    return raw;
+}
+
+TReportLabel *TReportBand::AddLabel(const QString &name, const QRectF &rect)
+{
+    return add(std::make_unique<TReportLabel>(this, name, rect));
+}
+
+TReportDBText *TReportBand::AddDBText(TDataSet *dataSet, const QString &field, const QRectF &rect)
+{
+    return add(std::make_unique<TReportDBText>(this, dataSet, field, rect));
+}
+
+TReportImage *TReportBand::AddImage(const QRectF &rect)
+{
+    return add(std::make_unique<TReportImage>(this, rect));
+}
+
+TReportShape *TReportBand::AddShape(TShapeKind kind, const QRectF &rect)
+{
+    return add(std::make_unique<TReportShape>(this, kind, rect));
+}
+
+TReportSysData *TReportBand::AddSysData(TSysDataKind kind, const QRectF &rect)
+{
+    return add(std::make_unique<TReportSysData>(this, kind, rect));
+}
+
+TReportSubDetail::TReportSubDetail(TReportForm *form, double height, TReportSubDetail *master)
+    : TReportBand(form, TBandType::SubDetail, height), m_master(master)
+{
+    SetPrintIfEmpty(false);
+}
+
+// ---- Composition ---------------------------------------------------------------------------
+
+// Lays the printed bands onto pages. One instance per composition.
+struct TReportForm::Composer
+{
+    TReportForm &form;
+    std::vector<TReportPage> &pages;
+    bool pageOpen = false;
+    bool bodyOnPage = false; // a body band is on the current page
+    int column = 0;
+    double y = 0;
+    double columnTop = 0;
+    double footerHeight = 0;
+
+    struct Rendered
+    {
+        std::vector<TPageItem> items;
+        double height = 0;
+        // Sys-data items that show the page number, with their control.
+        std::vector<std::pair<size_t, TReportControl *>> pageNumbered;
+    };
+
+    Composer(TReportForm &f, std::vector<TReportPage> &p) : form(f), pages(p)
+    {
+        for (const auto &band : form.m_bands) {
+            if (band->Type() == TBandType::PageFooter)
+                footerHeight += band->Height();
+        }
+    }
+
+    double usableWidth() const { return form.m_pageWidth - form.m_marginLeft - form.m_marginRight; }
+    double columnWidth() const
+    {
+        const int n = std::max(form.m_columns, 1);
+        return (usableWidth() - (n - 1) * form.m_columnSpacing) / n;
+    }
+    double columnLeft() const
+    {
+        return form.m_marginLeft + column * (columnWidth() + form.m_columnSpacing);
+    }
+    double bodyBottom() const { return form.m_pageHeight - form.m_marginBottom - footerHeight; }
+
+    // Runs the band's BeforePrint and its controls once; nothing when the band is skipped.
+    std::optional<Rendered> render(TReportBand &band, double width)
+    {
+        bool printBand = true;
+        if (band.BeforePrint)
+            band.BeforePrint(printBand);
+        if (!printBand)
+            return std::nullopt;
+        Rendered r;
+        double height = band.Height();
+        std::vector<TPageItem> content;
+        for (const auto &control : band.Controls()) {
+            if (!control->Enabled())
+                continue;
+            const size_t first = content.size();
+            control->Render(content, height);
+            for (size_t i = first; i < content.size(); ++i) {
+                if (content[i].penWidth < 0) {
+                    content[i].penWidth = 0.2;
+                    r.pageNumbered.emplace_back(i, control.get());
+                }
+            }
+        }
+        r.height = height;
+        size_t shift = 0;
+        if (band.Color().isValid()) {
+            TPageItem fill;
+            fill.kind = TPageItem::Kind::Fill;
+            fill.rect = QRectF(0, 0, width, height);
+            fill.color = band.Color();
+            r.items.push_back(std::move(fill));
+            shift = 1;
+        }
+        for (auto &entry : r.pageNumbered)
+            entry.first += shift;
+        std::move(content.begin(), content.end(), std::back_inserter(r.items));
+        const unsigned frame = band.Frame();
+        const QRectF box(0, 0, width, height);
+        auto side = [&](unsigned flag, QPointF a, QPointF b) {
+            if (!(frame & flag))
+                return;
+            TPageItem item;
+            item.kind = TPageItem::Kind::Line;
+            item.rect = QRectF(a, b);
+            item.color = Qt::black;
+            r.items.push_back(std::move(item));
+        };
+        side(FrameLeft, box.topLeft(), box.bottomLeft());
+        side(FrameTop, box.topLeft(), box.topRight());
+        side(FrameRight, box.topRight(), box.bottomRight());
+        side(FrameBottom, box.bottomLeft(), box.bottomRight());
+        return r;
+    }
+
+    void place(Rendered &r, double left, double top)
+    {
+        TReportPage &page = pages.back();
+        const int pageNumber = int(pages.size());
+        for (auto &[index, control] : r.pageNumbered)
+            control->Place(r.items[index], pageNumber);
+        const QPointF offset(left, top);
+        for (TPageItem &item : r.items) {
+            item.rect.translate(offset);
+            page.items.push_back(std::move(item));
+        }
+    }
+
+    void printFixed(TBandType type, double &at)
+    {
+        for (const auto &band : form.m_bands) {
+            if (band->Type() != type)
+                continue;
+            const double width = type == TBandType::ColumnHeader ? columnWidth() : usableWidth();
+            const double left = type == TBandType::ColumnHeader ? columnLeft() : form.m_marginLeft;
+            if (auto r = render(*band, width)) {
+                place(*r, left, at);
+                at += r->height;
+            }
+        }
+    }
+
+    void openPage()
+    {
+        pages.emplace_back();
+        pageOpen = true;
+        bodyOnPage = false;
+        column = 0;
+        y = form.m_marginTop;
+        if (pages.size() > 1 || form.m_firstPageHeader)
+            printFixed(TBandType::PageHeader, y);
+        columnTop = y;
+        printFixed(TBandType::ColumnHeader, y);
+    }
+
+    void closePage(bool last)
+    {
+        if (!pageOpen)
+            return;
+        if (!last || form.m_lastPageFooter) {
+            double at = bodyBottom();
+            printFixed(TBandType::PageFooter, at);
+        }
+        pageOpen = false;
+    }
+
+    void nextColumnOrPage()
+    {
+        if (column + 1 < std::max(form.m_columns, 1)) {
+            ++column;
+            y = columnTop;
+            printFixed(TBandType::ColumnHeader, y);
+            bodyOnPage = false;
+            return;
+        }
+        closePage(false);
+        openPage();
+    }
+
+    bool printBody(TReportBand &band)
+    {
+        auto r = render(band, columnWidth());
+        if (!r)
+            return false;
+        if (!pageOpen)
+            openPage();
+        // The linked band must start on the same page: room for it too.
+        double need = r->height;
+        if (TReportBand *link = band.LinkBand(); link && link->Type() == TBandType::SubDetail)
+            need += link->Height();
+        if (band.ForceNewPage() && bodyOnPage) {
+            closePage(false);
+            openPage();
+        } else if (bodyOnPage && y + need > bodyBottom() + 1e-9) {
+            nextColumnOrPage();
+        }
+        place(*r, columnLeft(), y);
+        y += r->height;
+        bodyOnPage = true;
+        return true;
+    }
+
+    void runChildren(TReportSubDetail *master)
+    {
+        for (const auto &band : form.m_bands) {
+            if (band->Type() != TBandType::SubDetail)
+                continue;
+            auto *sub = static_cast<TReportSubDetail *>(band.get());
+            if (sub->Master() == master)
+                runSubDetail(*sub);
+        }
+    }
+
+    void printOnce(TReportSubDetail &band)
+    {
+        // A skipped print takes the bands under it along.
+        if (printBody(band))
+            runChildren(&band);
+    }
+
+    void runSubDetail(TReportSubDetail &band)
+    {
+        if (TDataSet *ds = band.DataSet()) {
+            if (!ds->Active())
+                return;
+            ds->First();
+            while (!ds->Eof()) {
+                printOnce(band);
+                ds->Next();
+            }
+            return;
+        }
+        if (band.OnNeedData) {
+            for (;;) {
+                bool more = false;
+                band.OnNeedData(more);
+                if (!more)
+                    break;
+                printOnce(band);
+            }
+            return;
+        }
+        if (band.PrintIfEmpty())
+            printOnce(band);
+    }
+};
+
+TReportForm::TReportForm(QObject *owner)
+    : QObject(owner), m_font(ReportFont(QStringLiteral("Arial"), 10))
+{
+}
+
+TReportForm::~TReportForm() = default;
+
+void TReportForm::SetMargins(double left, double top, double right, double bottom)
+{
+    m_marginLeft = left;
+    m_marginTop = top;
+    m_marginRight = right;
+    m_marginBottom = bottom;
+}
+
+void TReportForm::SetColumns(int count, double spacing)
+{
+    m_columns = std::max(count, 1);
+    m_columnSpacing = std::max(spacing, 0.0);
+}
+
+TReportBand *TReportForm::AddBand(TBandType type, double height)
+{
+    if (type == TBandType::SubDetail)
+        return AddSubDetail(height);
+    m_bands.push_back(std::make_unique<TReportBand>(this, type, height));
+    return m_bands.back().get();
+}
+
+TReportSubDetail *TReportForm::AddSubDetail(double height, TReportSubDetail *master)
+{
+    auto band = std::make_unique<TReportSubDetail>(this, height, master);
+    TReportSubDetail *raw = band.get();
+    m_bands.push_back(std::move(band));
+    return raw;
+}
+
+bool TReportForm::Prepare()
+{
+    if (m_prepared)
+        return m_printed;
+    m_prepared = true;
+    m_pages.clear();
+    m_printedAt = printedAtText();
+
+    bool printReport = true;
+    if (BeforePrint)
+        BeforePrint(printReport);
+    if (!printReport)
+        return m_printed = false;
+
+    std::optional<TWaitCursor> wait;
+    std::unique_ptr<Tpbar> bar;
+    if (m_showProgress) {
+        wait.emplace();
+        const int total =
+            m_dataSet && m_dataSet->Active() ? m_dataSet->RecordCount() : m_progressTotal;
+        bar = std::make_unique<Tpbar>(nullptr, m_title, total);
+    }
+
+    Composer composer(*this, m_pages);
+    // Between records the event loop turns, so the desk keeps answering swipes.
+    auto afterRecord = [&] {
+        if (bar)
+            bar->StepIt();
+        QCoreApplication::processEvents();
+    };
+    if (m_dataSet) {
+        if (m_dataSet->Active()) {
+            m_dataSet->First();
+            while (!m_dataSet->Eof()) {
+                composer.runChildren(nullptr);
+                afterRecord();
+                m_dataSet->Next();
+            }
+        }
+    } else if (OnNeedData) {
+        for (;;) {
+            bool more = false;
+            OnNeedData(more);
+            if (!more)
+                break;
+            composer.runChildren(nullptr);
+            afterRecord();
+        }
+    } else {
+        composer.runChildren(nullptr);
+    }
+    if (!composer.pageOpen && m_pages.empty() && m_printIfEmpty)
+        composer.openPage();
+    composer.closePage(true);
+    m_printed = !m_pages.empty();
+    return m_printed;
+}
+
+// ---- Output --------------------------------------------------------------------------------
+
+void TReportForm::DrawPage(QPainter &painter, int page) const
+{
+    if (page < 0 || page >= int(m_pages.size()))
+        return;
+    const double sx = painter.device()->logicalDpiX() / MmPerInch;
+    const double sy = painter.device()->logicalDpiY() / MmPerInch;
+    auto toDevice = [&](const QRectF &r) {
+        return QRectF(r.left() * sx, r.top() * sy, r.width() * sx, r.height() * sy);
+    };
+    painter.save();
+    for (const TPageItem &item : m_pages[size_t(page)].items) {
+        switch (item.kind) {
+        case TPageItem::Kind::Fill:
+            painter.fillRect(toDevice(item.rect), item.color);
+            break;
+        case TPageItem::Kind::Text:
+            painter.setFont(item.font);
+            painter.setPen(item.color);
+            painter.drawText(toDevice(item.rect), item.flags, item.text);
+            break;
+        case TPageItem::Kind::Line: {
+            QPen pen(item.color);
+            pen.setWidthF(item.penWidth * sx);
+            painter.setPen(pen);
+            const QRectF r = toDevice(item.rect);
+            painter.drawLine(r.topLeft(), r.bottomRight());
+            break;
+        }
+        case TPageItem::Kind::Image:
+            painter.drawImage(toDevice(item.rect), item.image);
+            break;
+        }
+    }
+    painter.restore();
+}
+
+namespace {
+
+void setupPrinter(QPrinter &printer, const TReportForm &form)
+{
+    printer.setFullPage(true);
+    printer.setPageSize(
+        QPageSize(QSizeF(form.PageWidth(), form.PageHeight()), QPageSize::Millimeter));
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setDocName(form.ReportTitle());
+}
+
+void drawAll(const TReportForm &form, QPrinter &printer, QPainter &painter)
+{
+    for (int i = 0; i < form.PageCount(); ++i) {
+        if (i > 0)
+            printer.newPage();
+        form.DrawPage(painter, i);
+    }
+}
+
+void showPreview(TReportForm &form, QWidget *parent)
+{
+    if (!form.Prepare())
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    setupPrinter(printer, form);
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setWindowTitle(form.ReportTitle());
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [&form](QPrinter *target) {
+                         QPainter painter(target);
+                         drawAll(form, *target, painter);
+                     });
+    dialog.exec();
+}
+
+} // namespace
+
+void TReportForm::Preview(QWidget *parent)
+{
+    showPreview(*this, parent);
+}
+
+void TReportForm::PreviewModal(QWidget *parent)
+{
+    showPreview(*this, parent);
+}
+
+bool TReportForm::Print(QWidget *parent)
+{
+    if (QPrinterInfo::defaultPrinter().isNull() && QPrinterInfo::availablePrinters().isEmpty()) {
+        ShowError(QStringLiteral("No printer is available."));
+        return false;
+    }
+    if (!Prepare())
+        return false;
+    QPrinter printer(QPrinter::HighResolution);
+    setupPrinter(printer, *this);
+    QPainter painter;
+    if (!printer.isValid() || !painter.begin(&printer)) {
+        ShowError(QStringLiteral("The printer cannot be opened."));
+        return false;
+    }
+    drawAll(*this, printer, painter);
+    return painter.end();
+}
+
+bool TReportForm::ExportPdf(const QString &fileName)
+{
+    if (!Prepare())
+        return false;
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    {
+        QPdfWriter writer(&file);
+        writer.setTitle(m_title);
+        writer.setCreator(QStringLiteral("Tallyclock"));
+        writer.setResolution(600);
+        writer.setPageLayout(
+            QPageLayout(QPageSize(QSizeF(m_pageWidth, m_pageHeight), QPageSize::Millimeter),
+                        QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+        QPainter painter;
+        if (!painter.begin(&writer))
+            return false;
+        for (int i = 0; i < PageCount(); ++i) {
+            if (i > 0)
+                writer.newPage();
+            DrawPage(painter, i);
+        }
+        if (!painter.end())
+            return false;
+    }
+    return file.commit();
+}

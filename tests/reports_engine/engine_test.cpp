@@ -1,0 +1,311 @@
+// The banded engine through real PDFs read back with pdftotext: page breaking, new pages,
+// linked bands, the printing order, callbacks once per printed band, the label hook, titles,
+// the progress window turning the event loop, and printing without a printer.
+
+#include "reports/reportform.h"
+#include "reports/reportoutput.h"
+#include "testsupport/fakemessages.h"
+#include "testsupport/fakereportoutput.h"
+
+#include <QImage>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A report of n records: a page header with the title, a footer with the page number, and per
+// record a heading band followed by `lines` detail lines.
+class PeopleReport : public TReportForm
+{
+public:
+    PeopleReport(int people, int lines) : m_people(people), m_lines(lines)
+    {
+        SetReportTitle(QStringLiteral("People Report"));
+        auto *header = AddBand(TBandType::PageHeader, 12);
+        header->AddSysData(TSysDataKind::ReportTitle, {0, 0, 190, 10})->SetCentred();
+        auto *footer = AddBand(TBandType::PageFooter, 8);
+        footer->AddSysData(TSysDataKind::PageNumber, {150, 1, 40, 6})
+            ->SetText(QStringLiteral("P."));
+        heading = AddSubDetail(8);
+        heading->SetPrintIfEmpty(true); // once per record
+        headingLabel = heading->AddLabel(QStringLiteral("qrhead"), {0, 1, 190, 6});
+        headingLabel->OnPrint = [this](QString &text) {
+            text = QStringLiteral("Person %1").arg(m_person, 3, 10, QChar(u'0'));
+            ++headingPrints;
+        };
+        heading->BeforePrint = [this](bool &) { ++headingBefore; };
+        detail = AddSubDetail(5);
+        auto *line = detail->AddLabel(QStringLiteral("qrline"), {0, 0, 190, 5});
+        line->SetFont(ReportFont(QStringLiteral("Courier New"), 9));
+        line->OnPrint = [this](QString &text) {
+            text = QStringLiteral("line %1.%2").arg(m_person).arg(m_line);
+            ++linePrints;
+        };
+        detail->OnNeedData = [this](bool &more) {
+            more = m_line < m_lines;
+            if (more)
+                ++m_line;
+        };
+        OnNeedData = [this](bool &more) {
+            more = m_person < m_people;
+            if (more) {
+                ++m_person;
+                m_line = 0;
+            }
+        };
+    }
+
+    TReportSubDetail *heading;
+    TReportSubDetail *detail;
+    TReportLabel *headingLabel;
+    int headingPrints = 0;
+    int headingBefore = 0;
+    int linePrints = 0;
+
+private:
+    int m_people;
+    int m_lines;
+    int m_person = 0;
+    int m_line = 0;
+};
+
+class EngineTest : public ::testing::Test
+{
+protected:
+    QString pdf(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(EngineTest, NewPagePerRecordGivesOneHeadingPerPageInOrderAndNoEmptyPage)
+{
+    PeopleReport report(200, 2);
+    report.heading->SetForceNewPage(true); // the very first band too: no empty first page
+    ASSERT_TRUE(report.ExportPdf(pdf("people.pdf")));
+    const QStringList pages = PdfPages(pdf("people.pdf"));
+    ASSERT_EQ(pages.size(), 200);
+    EXPECT_EQ(report.PageCount(), 200);
+    for (int i = 0; i < pages.size(); ++i) {
+        const QString &page = pages[i];
+        const QString heading = QStringLiteral("Person %1").arg(i + 1, 3, 10, QChar(u'0'));
+        EXPECT_EQ(page.count(QStringLiteral("Person ")), 1) << "page " << i + 1;
+        EXPECT_TRUE(page.contains(heading)) << "page " << i + 1;
+        EXPECT_TRUE(page.contains(QStringLiteral("People Report"))) << "page " << i + 1;
+        EXPECT_TRUE(page.contains(QStringLiteral("line %1.2").arg(i + 1))) << "page " << i + 1;
+        EXPECT_TRUE(page.contains(QStringLiteral("P.%1").arg(i + 1))) << "page " << i + 1;
+        // The footer sits below the lines.
+        EXPECT_GT(page.indexOf(QStringLiteral("P.%1").arg(i + 1)),
+                  page.indexOf(QStringLiteral("line %1.2").arg(i + 1)));
+    }
+    EXPECT_EQ(report.headingPrints, 200);
+    EXPECT_EQ(report.headingBefore, 200);
+}
+
+TEST_F(EngineTest, BandsBrokenAcrossPagesRunTheirCallbacksOncePerPrintAndKeepEveryLineInOrder)
+{
+    PeopleReport report(3, 150); // far more lines than a page holds
+    std::vector<QString> hooked;
+    const TLabelTextHook previous =
+        SetLabelTextHook([&](const TReportLabel &label, const QString &text) {
+            if (label.Name() == QStringLiteral("qrline"))
+                hooked.push_back(text);
+        });
+    const bool written = report.ExportPdf(pdf("long.pdf"));
+    SetLabelTextHook(previous);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(report.linePrints, 450);
+    EXPECT_EQ(report.headingPrints, 3);
+    ASSERT_EQ(hooked.size(), 450u);
+    EXPECT_EQ(hooked.front(), QStringLiteral("line 1.1"));
+    EXPECT_EQ(hooked[150], QStringLiteral("line 2.1"));
+    EXPECT_EQ(hooked.back(), QStringLiteral("line 3.150"));
+
+    const QString text = PdfText(pdf("long.pdf"));
+    const QStringList pages = PdfPages(pdf("long.pdf"));
+    EXPECT_GT(pages.size(), 3);
+    EXPECT_EQ(pages.size(), report.PageCount());
+    qsizetype at = 0;
+    for (const QString &line : hooked) {
+        const QRegularExpression exact(QRegularExpression::escape(line) + QStringLiteral("\\b"));
+        const auto match = exact.match(text, at);
+        ASSERT_TRUE(match.hasMatch()) << line.toStdString() << " missing or out of order";
+        at = match.capturedEnd();
+    }
+    for (int i = 0; i < pages.size(); ++i)
+        EXPECT_TRUE(pages[i].contains(QStringLiteral("P.%1").arg(i + 1))) << "page " << i + 1;
+}
+
+TEST_F(EngineTest, LinkedBandMovesToTheNextPageWithTheBandItNames)
+{
+    // Page body: 297 - 10 - 10 - 12 header - 8 footer = 257 mm. A first person with 49 lines
+    // (8 + 245 mm) leaves 4 mm: the next heading (8 mm) would not fit anyway, so give it
+    // lines that leave room for the heading but not for its first line.
+    PeopleReport report(2, 48); // 8 + 240 = 248 mm used, 9 mm left: heading fits, line not
+    report.heading->SetLinkBand(report.detail);
+    ASSERT_TRUE(report.ExportPdf(pdf("link.pdf")));
+    const QStringList pages = PdfPages(pdf("link.pdf"));
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_FALSE(pages[0].contains(QStringLiteral("Person 002")));
+    EXPECT_TRUE(pages[1].contains(QStringLiteral("Person 002")));
+
+    PeopleReport unlinked(2, 48);
+    ASSERT_TRUE(unlinked.ExportPdf(pdf("unlinked.pdf")));
+    EXPECT_TRUE(PdfPages(pdf("unlinked.pdf"))[0].contains(QStringLiteral("Person 002")));
+}
+
+// Printing order: a tree of sub-detail bands, each label telling the hook its band's name.
+TEST_F(EngineTest, SubDetailBandsPrintInTheirOrderWithChildrenAfterEachPrintOfTheirMaster)
+{
+    struct Case
+    {
+        const char *name;
+        bool skipSecondA; // BeforePrint of band A says false the second time
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"all printed", false, {"A1", "B", "A2", "B", "C", "E", "A1", "B", "A2", "B", "C", "E"}},
+        {"a skipped print takes its children with it",
+         true,
+         {"A1", "B", "C", "E", "A1", "B", "C", "E"}},
+    };
+    for (const Case &c : cases) {
+        TReportForm report;
+        int records = 0;
+        report.OnNeedData = [&](bool &more) { more = records++ < 2; };
+        auto *a = report.AddSubDetail(5);
+        auto *b = report.AddSubDetail(5, a);
+        b->SetPrintIfEmpty(true); // neither dataset nor data request: once per print of A
+        auto *cBand = report.AddSubDetail(5);
+        cBand->SetPrintIfEmpty(true);
+        auto *d = report.AddSubDetail(5); // first answer false: nothing, PrintIfEmpty or not
+        d->SetPrintIfEmpty(true);
+        d->OnNeedData = [](bool &more) { more = false; };
+        auto *e = report.AddSubDetail(5); // not printing when empty and no data request
+        e->AddLabel(QStringLiteral("never"), {0, 0, 50, 5});
+        auto *e2 = report.AddSubDetail(5);
+        e2->SetPrintIfEmpty(true);
+        int aCount = 0;
+        int aBefore = 0;
+        a->OnNeedData = [&](bool &more) {
+            more = aCount < 2;
+            if (more)
+                ++aCount;
+            else
+                aCount = 0;
+        };
+        a->BeforePrint = [&](bool &print) {
+            ++aBefore;
+            if (c.skipSecondA && aCount == 2)
+                print = false;
+        };
+        a->AddLabel(QStringLiteral("A"), {0, 0, 50, 5})->OnPrint = [&](QString &t) {
+            t = QStringLiteral("A%1").arg(aCount);
+        };
+        b->AddLabel(QStringLiteral("B"), {0, 0, 50, 5})->SetCaption(QStringLiteral("B"));
+        cBand->AddLabel(QStringLiteral("C"), {0, 0, 50, 5})->SetCaption(QStringLiteral("C"));
+        d->AddLabel(QStringLiteral("D"), {0, 0, 50, 5})->SetCaption(QStringLiteral("D"));
+        e2->AddLabel(QStringLiteral("E"), {0, 0, 50, 5})->SetCaption(QStringLiteral("E"));
+        std::vector<std::string> seen;
+        const TLabelTextHook previous = SetLabelTextHook(
+            [&](const TReportLabel &, const QString &text) { seen.push_back(text.toStdString()); });
+        report.Prepare();
+        SetLabelTextHook(previous);
+        EXPECT_EQ(seen, c.expected) << c.name;
+        EXPECT_EQ(aBefore, 4) << c.name;
+    }
+}
+
+TEST_F(EngineTest, RefusedReportAndReportOfNoBandWriteNothing)
+{
+    PeopleReport refused(3, 1);
+    refused.BeforePrint = [](bool &print) { print = false; };
+    EXPECT_FALSE(refused.ExportPdf(pdf("refused.pdf")));
+    EXPECT_FALSE(QFile::exists(pdf("refused.pdf")));
+    EXPECT_EQ(refused.headingPrints, 0);
+
+    PeopleReport empty(0, 0);
+    EXPECT_FALSE(empty.ExportPdf(pdf("empty.pdf")));
+    empty.SetPrintIfEmpty(true);
+    PeopleReport emptyShown(0, 0);
+    emptyShown.SetPrintIfEmpty(true);
+    ASSERT_TRUE(emptyShown.ExportPdf(pdf("emptyshown.pdf")));
+    const QStringList pages = PdfPages(pdf("emptyshown.pdf"));
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("People Report")));
+}
+
+TEST_F(EngineTest, PdfCarriesTheReportTitleAndTheOutputSeamGetsTheReport)
+{
+    FakeReportOutput output;
+    PeopleReport report(1, 1);
+    report.SetReportTitle(QStringLiteral("First In Last Out (IN/OUT)"));
+    RunReport(report, true);
+    ASSERT_EQ(output.Runs().size(), 1u);
+    EXPECT_TRUE(output.Runs()[0].preview);
+    EXPECT_EQ(output.Runs()[0].title, QStringLiteral("First In Last Out (IN/OUT)"));
+    EXPECT_EQ(PdfTitle(output.Runs()[0].pdf), QStringLiteral("First In Last Out (IN/OUT)"));
+    EXPECT_TRUE(output.Text(0).contains(QStringLiteral("First In Last Out (IN/OUT)")));
+}
+
+TEST_F(EngineTest, ImagesFramesAndDisabledControls)
+{
+    TReportForm report;
+    auto *band = report.AddSubDetail(40);
+    band->SetPrintIfEmpty(true);
+    QImage picture(120, 160, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    auto *image = band->AddImage({0, 0, 30, 40});
+    image->SetPicture(picture);
+    image->SetStretch(true);
+    image->SetFrame(FrameLeft | FrameBottom);
+    auto *hidden = band->AddLabel(QStringLiteral("hidden"), {40, 0, 50, 5});
+    hidden->SetCaption(QStringLiteral("not printed"));
+    hidden->SetEnabled(false);
+    band->AddLabel(QStringLiteral("shown"), {40, 10, 50, 5})->SetCaption(QStringLiteral("printed"));
+    ASSERT_TRUE(report.ExportPdf(pdf("image.pdf")));
+    const QString text = PdfText(pdf("image.pdf"));
+    EXPECT_TRUE(text.contains(QStringLiteral("printed")));
+    EXPECT_FALSE(text.contains(QStringLiteral("not printed")));
+    QProcess images;
+    images.start(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf("image.pdf")});
+    ASSERT_TRUE(images.waitForFinished(60000));
+    const QStringList rows =
+        QString::fromUtf8(images.readAllStandardOutput()).split(QChar(u'\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(rows.size(), 3); // two heading lines and the one picture
+    EXPECT_EQ(report.Pages()[0].items.size(), 2u /* lines */ + 1u /* image */ + 1u /* text */);
+}
+
+TEST_F(EngineTest, CompositionLetsTheEventLoopTurnBetweenRecordsUnderTheProgressWindow)
+{
+    PeopleReport report(3, 1);
+    report.SetShowProgress(true);
+    report.SetProgressTotal(3);
+    bool timerRan = false;
+    QTimer::singleShot(0, [&] { timerRan = true; });
+    std::vector<bool> seenAtHeading;
+    report.headingLabel->OnPrint = [&](QString &text) {
+        seenAtHeading.push_back(timerRan);
+        text = QStringLiteral("heading");
+    };
+    ASSERT_TRUE(report.Prepare());
+    ASSERT_EQ(seenAtHeading.size(), 3u);
+    EXPECT_FALSE(seenAtHeading[0]);
+    EXPECT_TRUE(seenAtHeading[1]);
+}
+
+TEST_F(EngineTest, PrintWithoutAPrinterSaysSoInAMessageBox)
+{
+    if (!QPrinterInfo::availablePrinters().isEmpty())
+        GTEST_SKIP() << "this machine has a printer";
+    FakeMessages messages;
+    PeopleReport report(1, 1);
+    EXPECT_FALSE(report.Print());
+    ASSERT_EQ(messages.Count(), 1);
+    EXPECT_EQ(messages.Last().kind, MsgKind::Error);
+    EXPECT_EQ(messages.Last().text, QStringLiteral("No printer is available."));
+}
+
+} // namespace
