@@ -1,0 +1,290 @@
+#include "store/pairing.h"
+
+#include "store/clock.h"
+#include "store/dataset.h"
+#include "store/logrow.h"
+#include "store/utils.h"
+
+#include <QDateTimeEdit>
+#include <QRadioButton>
+#include <QStringList>
+#include <QWidget>
+
+QDateTime WallClock(const QDateTime &value)
+{
+    if (!value.isValid())
+        return QDateTime();
+    return QDateTime(value.date(), value.time(), Qt::UTC);
+}
+
+namespace {
+
+// Digits at [pos, pos + n) as a number, -1 when any is not a digit.
+int digits(QStringView text, qsizetype pos, qsizetype n)
+{
+    int v = 0;
+    for (qsizetype i = pos; i < pos + n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        v = v * 10 + (c - u'0');
+    }
+    return v;
+}
+
+} // namespace
+
+QDateTime WallClockFromDbText(QStringView text)
+{
+    // "YYYY-MM-DD HH:MM:SS" read by hand: the walkers read one per log row.
+    if (text.size() < 19 || text[4] != u'-' || text[7] != u'-' ||
+        (text[10] != u' ' && text[10] != u'T') || text[13] != u':' || text[16] != u':')
+        return QDateTime();
+    const QDate date(digits(text, 0, 4), digits(text, 5, 2), digits(text, 8, 2));
+    const QTime time(digits(text, 11, 2), digits(text, 14, 2), digits(text, 17, 2));
+    if (!date.isValid() || !time.isValid())
+        return QDateTime();
+    return QDateTime(date, time, Qt::UTC);
+}
+
+// ---- Scope dates --------------------------------------------------------------------------
+
+namespace {
+
+bool radioChecked(QWidget *form, const char *name)
+{
+    const auto *button =
+        form ? form->findChild<QRadioButton *>(QString::fromLatin1(name)) : nullptr;
+    return button && button->isChecked();
+}
+
+QDateTime pickerValue(QWidget *form, const char *name)
+{
+    const auto *picker =
+        form ? form->findChild<QDateTimeEdit *>(QString::fromLatin1(name)) : nullptr;
+    return picker ? WallClock(picker->dateTime()) : QDateTime();
+}
+
+QDateTime midnight(const QDate &date)
+{
+    return QDateTime(date, QTime(0, 0), Qt::UTC);
+}
+
+QDate weekStart(const QDate &date)
+{
+    return date.addDays(1 - date.dayOfWeek()); // Monday is day 1
+}
+
+QDate monthStart(const QDate &date)
+{
+    return QDate(date.year(), date.month(), 1);
+}
+
+} // namespace
+
+void GetScopeDateRange(QWidget *scopeForm, TDataSet &query, TReptParam &param)
+{
+    param.AllDates = radioChecked(scopeForm, "rball");
+    const QDate today = Now().date();
+    if (param.AllDates) {
+        // The two ends through the time index, never by reading the whole log.
+        query.Close();
+        query.ClearBindings();
+        query.SetSQL(QStringLiteral(
+            "select min(SYSTIME) as FIRSTTIME, max(SYSTIME) as LASTTIME from recorder"));
+        query.Open();
+        param.FromDate =
+            WallClockFromDbText(query.FieldByName(QStringLiteral("FIRSTTIME")).AsString());
+        param.ToDate =
+            WallClockFromDbText(query.FieldByName(QStringLiteral("LASTTIME")).AsString());
+        query.Close();
+    } else if (radioChecked(scopeForm, "rbthisweek")) {
+        param.ToDate = midnight(today);
+        param.FromDate = midnight(weekStart(today));
+    } else if (radioChecked(scopeForm, "rblastweek")) {
+        const QDate lastSunday = weekStart(today).addDays(-1);
+        param.ToDate = midnight(lastSunday);
+        param.FromDate = midnight(weekStart(lastSunday));
+    } else if (radioChecked(scopeForm, "rbthismonth")) {
+        param.ToDate = midnight(today);
+        param.FromDate = midnight(monthStart(today));
+    } else if (radioChecked(scopeForm, "rblastmonth")) {
+        const QDate lastDay = monthStart(today).addDays(-1);
+        param.ToDate = midnight(lastDay);
+        param.FromDate = midnight(monthStart(lastDay));
+    } else if (radioChecked(scopeForm, "rbrange")) {
+        param.FromDate = pickerValue(scopeForm, "dpfrom");
+        param.ToDate = pickerValue(scopeForm, "dpto");
+    }
+}
+
+bool OpenStaffLogQuery(TDataSet &staff, TDataSet &query, TReptParam &param)
+{
+    param.CardNo = staff.FieldByName(QStringLiteral("CARDNO")).AsInteger();
+    param.Name = staff.FieldByName(QStringLiteral("NAME")).AsString();
+    param.WorkGroup = staff.FieldByName(QStringLiteral("WORKGRP")).AsInteger();
+    GetGroupName(param.WorkGroup, param.GroupName);
+
+    QStringList lines{QStringLiteral("select * from recorder"),
+                      QStringLiteral("where CARDNO=") + QString::number(param.CardNo)};
+    if (param.ModeFilter == 1)
+        lines << QStringLiteral("and MODE=0");
+    else if (param.ModeFilter == 2)
+        lines << QStringLiteral("and MODE>0");
+    if (!param.AllDates)
+        lines << QStringLiteral("and SYSTIME") + MakeDateRangeSql(param.FromDate, param.ToDate);
+    lines << QStringLiteral("order by SYSTIME");
+    query.Close();
+    query.ClearBindings();
+    query.SetSQLLines(lines);
+    query.Open();
+    return true;
+}
+
+// ---- Walkers ------------------------------------------------------------------------------
+
+namespace {
+
+inline constexpr int ModeIn = 1;
+inline constexpr int ModeOut = 2;
+
+// The log dataset's SYSTIME and MODE, looked up once per walk.
+class TLogReader
+{
+public:
+    explicit TLogReader(TDataSet &log)
+        : m_log(log), m_time(log.FieldByName(LogField::SysTime)),
+          m_mode(log.FieldByName(LogField::Mode))
+    {
+    }
+
+    // Rows whose time cannot be read belong to no day: passed over, so no walk stops on one.
+    bool AtEnd()
+    {
+        if (m_current)
+            return false;
+        while (!m_log.Eof()) {
+            T = WallClockFromDbText(m_time.AsString());
+            if (T.isValid()) {
+                m_current = true;
+                return false;
+            }
+            m_log.Next();
+        }
+        return true;
+    }
+    // The current row (AtEnd() false): T and M. Its day against `day`.
+    bool Read(const QDateTime &day)
+    {
+        M = m_mode.AsInteger();
+        m_readAny = true;
+        m_lastRead = T;
+        return day.isValid() && T.date() == day.date();
+    }
+    void Consume()
+    {
+        m_log.Next();
+        m_current = false;
+    }
+    bool ReadAny() const { return m_readAny; }
+    QDateTime LastRead() const { return m_lastRead; }
+
+    QDateTime T;
+    int M = 0;
+
+private:
+    TDataSet &m_log;
+    TField m_time;
+    TField m_mode;
+    bool m_current = false; // T is the current row's
+    bool m_readAny = false;
+    QDateTime m_lastRead;
+};
+
+} // namespace
+
+bool NextInOutPair(TDataSet &log, QDateTime &day, TInOutPair &pair, bool inOutMode)
+{
+    pair = TInOutPair();
+    TLogReader r(log);
+    if (!inOutMode) {
+        if (!r.AtEnd() && r.Read(day)) {
+            pair.InTime = r.T;
+            pair.InMode = r.M;
+            r.Consume();
+            if (!r.AtEnd() && r.Read(day)) {
+                pair.OutTime = r.T;
+                pair.OutMode = r.M;
+                r.Consume();
+            }
+        }
+    } else {
+        while (!r.AtEnd()) {
+            if (!r.Read(day))
+                break;
+            if (r.M == ModeIn) {
+                if (!pair.InTime.isValid()) {
+                    pair.InTime = r.T;
+                    pair.InMode = r.M;
+                } else if (pair.OutTime.isValid()) {
+                    break; // it opens the next pair
+                }
+            } else if (r.M == ModeOut && pair.InTime.isValid()) {
+                pair.OutTime = r.T; // the last OUT before the next IN wins
+                pair.OutMode = r.M;
+            }
+            r.Consume();
+        }
+    }
+    day = r.ReadAny() ? r.LastRead() : QDateTime();
+    if (!r.AtEnd())
+        day = r.T;
+    return pair.InTime.isValid() && pair.OutTime.isValid();
+}
+
+bool FirstInLastOut(TDataSet &log, QDateTime &day, TInOutPair &pair, bool inOutMode)
+{
+    pair = TInOutPair();
+    TLogReader r(log);
+    if (inOutMode) {
+        while (!r.AtEnd()) {
+            if (!r.Read(day)) {
+                day = r.T;
+                break;
+            }
+            if (r.M == ModeIn && !pair.InTime.isValid()) {
+                pair.InTime = r.T;
+                pair.InMode = r.M;
+            } else if (r.M == ModeOut && pair.InTime.isValid()) {
+                pair.OutTime = r.T; // each later OUT replaces it
+                pair.OutMode = r.M;
+            }
+            r.Consume();
+        }
+    } else if (!r.AtEnd()) {
+        if (!r.Read(day)) {
+            day = r.T;
+        } else {
+            pair.InTime = r.T;
+            pair.InMode = r.M;
+            r.Consume();
+            while (!r.AtEnd()) {
+                if (!r.Read(day)) {
+                    day = r.T; // a single record: no OUT
+                    break;
+                }
+                const QDateTime t = r.T;
+                const int m = r.M;
+                r.Consume();
+                if (r.AtEnd() || r.T.date() != t.date()) {
+                    pair.OutTime = t;
+                    pair.OutMode = m;
+                    if (!r.AtEnd())
+                        day = r.T;
+                    break;
+                }
+            }
+        }
+    }
+    return pair.InTime.isValid() && pair.OutTime.isValid();
+}
