@@ -222,7 +222,7 @@ void ReaderSim::queueOut(Bytes frame)
         std::lock_guard lock(m_mutex);
         if (m_silent)
             return;
-        delay = m_replyDelay;
+        delay = m_nextDelay >= 0 ? m_nextDelay : m_replyDelay;
         if (delay > 0) {
             m_out.push_back(
                 {std::chrono::steady_clock::now() + std::chrono::milliseconds(delay), frame});
@@ -352,6 +352,34 @@ void ReaderSim::SetTextAnswersGood(bool good)
 {
     std::lock_guard lock(m_mutex);
     m_textGood = good;
+}
+
+void ReaderSim::SetSilentAfter(int frames)
+{
+    std::lock_guard lock(m_mutex);
+    m_answerBudget = frames;
+}
+
+void ReaderSim::SetCountDrift(int delta)
+{
+    std::lock_guard lock(m_mutex);
+    m_countDrift = delta;
+    m_capacityQueries = 0;
+}
+
+void ReaderSim::SetBadFetches(int record, int times)
+{
+    std::lock_guard lock(m_mutex);
+    m_badFetches[record] = times;
+}
+
+void ReaderSim::SetCommandDelay(std::uint8_t command, int ms)
+{
+    std::lock_guard lock(m_mutex);
+    if (ms < 0)
+        m_commandDelays.erase(command);
+    else
+        m_commandDelays[command] = ms;
 }
 
 void ReaderSim::AddLog(std::uint8_t firstByte, int card, std::uint32_t packed)
@@ -512,13 +540,20 @@ void ReaderSim::finishFrame(Frame f)
 {
     m_rx = RxState::Idle;
     m_frame.clear();
+    f.at = std::chrono::steady_clock::now();
     const Frame copy = f;
+    bool answer = true;
     {
         std::lock_guard lock(m_mutex);
         m_frames.push_back(std::move(f));
+        m_nextDelay = -1;
+        if (m_answerBudget == 0)
+            answer = false;
+        else if (m_answerBudget > 0)
+            --m_answerBudget;
     }
     m_received.notify_all();
-    if (!copy.good)
+    if (!copy.good || !answer)
         return;
     switch (copy.kind) {
     case Frame::Command:
@@ -655,6 +690,11 @@ void ReaderSim::handleCommand(const Bytes &p)
     if (p[0] != address)
         return;
     const std::uint8_t cmd = p[1];
+    {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_commandDelays.find(cmd);
+        m_nextDelay = it != m_commandDelays.end() ? it->second : -1;
+    }
     auto arg = [&](std::size_t i) -> std::uint8_t { return i + 2 < p.size() ? p[i + 2] : 0; };
     auto word = [&](std::size_t i) -> int { return arg(i) | (arg(i + 1) << 8); };
     Bytes r = {address, cmd};
@@ -690,7 +730,7 @@ void ReaderSim::handleCommand(const Bytes &p)
             std::lock_guard lock(m_mutex);
             if (arg(0) == 0x00) {
                 capacity = m_logCapacity;
-                count = static_cast<int>(m_logs.size());
+                count = static_cast<int>(m_logs.size()) + m_countDrift * m_capacityQueries++;
             } else {
                 capacity = m_accessCapacity;
                 count = 0;
@@ -713,9 +753,14 @@ void ReaderSim::handleCommand(const Bytes &p)
         {
             std::lock_guard lock(m_mutex);
             if (arg(0) == 0x00) {
-                if (n < static_cast<int>(m_logs.size()))
+                if (n < static_cast<int>(m_logs.size())) {
                     r.insert(r.end(), m_logs[n].begin(), m_logs[n].end());
-                else
+                    const auto bad = m_badFetches.find(n);
+                    if (bad != m_badFetches.end() && bad->second > 0) {
+                        --bad->second;
+                        std::fill(r.end() - 4, r.end(), std::uint8_t(0));
+                    }
+                } else
                     r.insert(r.end(), 8, 0xFF);
             } else {
                 const auto it = m_accessPages.find(n / 12);

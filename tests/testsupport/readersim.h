@@ -40,6 +40,7 @@ public:
         Bytes wire;    // the frame's bytes as they came, start to end byte
         Bytes payload; // command: address, command, arguments; data: the data; text: the command
         bool good = false; // length, check and end bytes as the reader expects them
+        SteadyTime at;     // when its last byte came in
     };
 
     // A broken-down reader time.
@@ -85,6 +86,15 @@ public:
     void SetAddress(std::uint8_t address);
     // Whether the access-table text commands answer "G" (true) or "B".
     void SetTextAnswersGood(bool good);
+    // Answers the next `frames` frames as usual, then none at all (a negative count: all).
+    void SetSilentAfter(int frames);
+    // Each capacity query of the logs reports delta records more than the one before it, as
+    // if swipes came in between.
+    void SetCountDrift(int delta);
+    // The next `times` fetches of a stored log record answer it with its time bytes zeroed.
+    void SetBadFetches(int record, int times);
+    // The reply to one command comes that late (over SetReplyDelay); a negative ms removes it.
+    void SetCommandDelay(std::uint8_t command, int ms);
 
     // Stored data of the reader.
     void AddLog(std::uint8_t firstByte, int card, std::uint32_t packed);
@@ -146,6 +156,12 @@ private:
     Model m_model = Model::DL317;
     std::uint8_t m_address = 0;
     bool m_textGood = true;
+    int m_answerBudget = -1;
+    int m_countDrift = 0;
+    int m_capacityQueries = 0;
+    std::map<int, int> m_badFetches;
+    std::map<int, int> m_commandDelays;
+    int m_nextDelay = -1; // sim thread: the delay of the reply being made
 
     // stored data
     std::vector<std::array<std::uint8_t, 8>> m_logs;
