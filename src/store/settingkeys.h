@@ -26,6 +26,15 @@ struct TStringSetting
     const char *Default;
 };
 
+// A time of day kept as a date-time text; the default is that time.
+struct TTimeSetting
+{
+    const char *Key;
+    int Hour;
+    int Minute;
+    int Second;
+};
+
 namespace Setting {
 
 // Automatic IN/OUT on TIME CLOCK readers, and the manual override of the panel.
@@ -62,6 +71,41 @@ inline constexpr TBoolSetting SpeechEnable{"SpeechEnable", false};
 inline constexpr TBoolSetting WebEnabled{"WebEnabled", false};
 inline constexpr TStringSetting WebTitle{"WebTitle", "Tallyclock"};
 inline constexpr TIntSetting WebPort{"WebPort", 80};
+
+// The report scope dialogs. Indexes of their radio choices, read back through the choices.
+inline constexpr TIntSetting PrintDateRange{"PrintDateRange", 0};
+inline constexpr TIntSetting PrintPersons{"PrintPersons", 0};
+inline constexpr TBoolSetting PrintBlankLines{"PrintBlankLines", false};
+inline constexpr TBoolSetting PrintBreakPage{"PrintBreakPage", false};
+inline constexpr TBoolSetting PrintEnhance{"PrintEnhance", true};
+inline constexpr TBoolSetting PrintPreviewOnly{"PrintPreviewOnly", true};
+inline constexpr TBoolSetting PrintFILO{"PrintFILO", false};
+inline constexpr TIntSetting PrintRecordsScope{"PrintRecordsScope", 0};
+inline constexpr TIntSetting PrintRecordsPerLine{"PrintRecordsPerLine", 4}; // the count
+inline constexpr TIntSetting PrintRecordsFormat{"PrintRecordsFormat", 0};
+// Working hours of the lateness scopes; the overtime values are shared by both.
+inline constexpr TTimeSetting LastStdStart{"LastStdStart", 9, 0, 0};
+inline constexpr TTimeSetting LastStdEnd{"LastStdEnd", 17, 0, 0};
+inline constexpr TBoolSetting LastSatEnable{"LastSatEnable", false};
+inline constexpr TTimeSetting LastSatStart{"LastSatStart", 9, 0, 0};
+inline constexpr TTimeSetting LastSatEnd{"LastSatEnd", 13, 0, 0};
+inline constexpr TIntSetting LastOtMinimum{"LastOtMinimum", 15};
+inline constexpr TIntSetting LastOtMultiple{"LastOtMultiple", 5};
+inline constexpr TIntSetting LastOtFree{"LastOtFree", 0};
+inline constexpr TTimeSetting LastStdStart1{"LastStdStart1", 9, 0, 0};
+inline constexpr TTimeSetting LastStdEnd1{"LastStdEnd1", 13, 0, 0};
+inline constexpr TTimeSetting LastStdStart2{"LastStdStart2", 14, 0, 0};
+inline constexpr TTimeSetting LastStdEnd2{"LastStdEnd2", 17, 30, 0};
+inline constexpr TBoolSetting LastSatEnable1{"LastSatEnable1", false};
+inline constexpr TTimeSetting LastSatStart1{"LastSatStart1", 9, 0, 0};
+inline constexpr TTimeSetting LastSatEnd1{"LastSatEnd1", 13, 0, 0};
+inline constexpr TBoolSetting LastSatEnable2{"LastSatEnable2", false};
+inline constexpr TTimeSetting LastSatStart2{"LastSatStart2", 14, 0, 0};
+inline constexpr TTimeSetting LastSatEnd2{"LastSatEnd2", 15, 30, 0};
+
+// The pick list's sort columns, read back through the list's own columns.
+inline constexpr TStringSetting PickListMemberSort{"PL_member", "NAME"};
+inline constexpr TStringSetting PickListNonmemberSort{"PL_nonmember", "NAME"};
 
 // The device behind the serial port "COM<port>": "COM<port>Device", default /dev/ttyS<port-1>.
 QString ComDeviceKey(int port);

@@ -120,6 +120,24 @@ void WriteRegDateTime(const QString &name, const QDateTime &value)
     writeText(name, DateTimeToSettingText(value));
 }
 
+int ReadRegChoice(const TIntSetting &setting, int count)
+{
+    const int index = ReadRegInteger(setting);
+    return index >= 0 && index < count ? index : setting.Default;
+}
+
+QDateTime ReadRegDateTime(const TTimeSetting &setting)
+{
+    // Times of day sit on the day the date-time values of the old files count from.
+    const QDateTime def(QDate(1899, 12, 30), QTime(setting.Hour, setting.Minute, setting.Second));
+    return ReadRegDateTime(QLatin1String(setting.Key), def);
+}
+
+void WriteRegDateTime(const TTimeSetting &setting, const QDateTime &value)
+{
+    WriteRegDateTime(QLatin1String(setting.Key), value);
+}
+
 bool ReadRegBool(const TBoolSetting &setting)
 {
     return ReadRegBool(QLatin1String(setting.Key), setting.Default);

@@ -35,6 +35,11 @@ int ReadRegInteger(const TIntSetting &setting);
 void WriteRegInteger(const TIntSetting &setting, int value);
 QString ReadRegString(const TStringSetting &setting);
 void WriteRegString(const TStringSetting &setting, const QString &value);
+// The stored index of a choice among count items; one outside them reads as the default.
+int ReadRegChoice(const TIntSetting &setting, int count);
+// A time of day; the date part is that of the stored text (the default's is 1899-12-30).
+QDateTime ReadRegDateTime(const TTimeSetting &setting);
+void WriteRegDateTime(const TTimeSetting &setting, const QDateTime &value);
 
 // The text form of a date-time in the settings, and back (an invalid result when the
 // text does not convert).

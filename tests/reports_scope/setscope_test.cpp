@@ -1,0 +1,214 @@
+// The report scope dialog and the persons and dates groups every scope dialog shares.
+
+#include "reports/setscope.h"
+#include "reports_scope/scopefixture.h"
+#include "store/pairing.h"
+#include "store/radiogroup.h"
+#include "store/utils.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+class SetScopeTest : public ScopeTest
+{
+};
+
+TEST_F(SetScopeTest, OpensWithTheDefaults)
+{
+    TSetScope d;
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("Scope of Report"));
+    EXPECT_TRUE(Child<QRadioButton>(d, "rballstaff")->isChecked());
+    auto *groups = Child<QComboBox>(d, "cbgroup");
+    EXPECT_FALSE(groups->isEnabled());
+    ASSERT_EQ(groups->count(), 4);
+    EXPECT_EQ(groups->currentText(), QStringLiteral("Afternoons"));
+    EXPECT_FALSE(Child<QPushButton>(d, "bAdd")->isEnabled());
+    EXPECT_EQ(Child<QPushButton>(d, "bAdd")->text(), QStringLiteral("Pick List"));
+    // The persons controls sit in the group the staff query looks in.
+    auto *persons = Child<QWidget>(d, "persons");
+    for (const char *name : {"rballstaff", "rbgroup", "cbgroup", "rbstaff", "bAdd"})
+        EXPECT_NE(persons->findChild<QWidget *>(QString::fromLatin1(name)), nullptr) << name;
+
+    EXPECT_TRUE(Child<QRadioButton>(d, "rbthisweek")->isChecked());
+    for (const char *name : {"dpfrom", "dpto"}) {
+        auto *picker = Child<QDateTimeEdit>(d, name);
+        EXPECT_FALSE(picker->isEnabled()) << name;
+        EXPECT_EQ(picker->dateTime(), Moment) << name;
+        EXPECT_EQ(picker->displayFormat(), QStringLiteral("MMMM d, yyyy dddd"));
+    }
+    EXPECT_EQ(Child<TRadioGroup>(d, "rgscope")->ItemIndex(), 0);
+    EXPECT_EQ(Child<TRadioGroup>(d, "rgrecord")->ItemText(1), QStringLiteral("4"));
+    EXPECT_EQ(Child<TRadioGroup>(d, "rgrecord")->ItemIndex(), 1);
+    EXPECT_EQ(d.PairsPerLine(), 2);
+    EXPECT_EQ(Child<TRadioGroup>(d, "rgformat")->ItemIndex(), 0);
+    EXPECT_EQ(d.RecordFormat(), QStringLiteral(" AM/PMhh:mm:ss"));
+    EXPECT_FALSE(Child<QCheckBox>(d, "cbblank")->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(d, "cbnewpage")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(d, "cbenhance")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(d, "cbpreview")->isChecked());
+    d.show();
+    EXPECT_FALSE(Child<QCheckBox>(d, "cbfilo")->isVisible());
+}
+
+// Stored values outside the choices read as the defaults, so an item is always checked and a
+// line always holds records.
+TEST_F(SetScopeTest, StoredChoicesAreReadThroughTheirItems)
+{
+    struct Case
+    {
+        const char *name;
+        const char *setting;
+        const char *stored;
+        const char *group;
+        int index;
+    } cases[] = {
+        {"eight records a line", "PrintRecordsPerLine", "8", "rgrecord", 3},
+        {"two records a line", "PrintRecordsPerLine", "2", "rgrecord", 0},
+        {"no records a line", "PrintRecordsPerLine", "0", "rgrecord", 1},
+        {"an odd count", "PrintRecordsPerLine", "5", "rgrecord", 1},
+        {"a negative count", "PrintRecordsPerLine", "-2", "rgrecord", 1},
+        {"ten records a line", "PrintRecordsPerLine", "10", "rgrecord", 1},
+        {"not a number", "PrintRecordsPerLine", "many", "rgrecord", 1},
+        {"last format", "PrintRecordsFormat", "3", "rgformat", 3},
+        {"format past the last", "PrintRecordsFormat", "4", "rgformat", 0},
+        {"negative format", "PrintRecordsFormat", "-1", "rgformat", 0},
+        {"IN/OUT records", "PrintRecordsScope", "2", "rgscope", 2},
+        {"scope past the last", "PrintRecordsScope", "3", "rgscope", 0},
+        {"negative scope", "PrintRecordsScope", "-5", "rgscope", 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ClearSettings();
+        Store(c.setting, QString::fromLatin1(c.stored));
+        TSetScope d;
+        EXPECT_EQ(Child<TRadioGroup>(d, c.group)->ItemIndex(), c.index);
+    }
+}
+
+TEST_F(SetScopeTest, StoredDateChoice)
+{
+    struct Case
+    {
+        const char *name;
+        const char *stored;
+        const char *radio;
+        bool pickers;
+    } cases[] = {
+        {"last week", "1", "rblastweek", false},
+        {"last month", "3", "rblastmonth", false},
+        {"all", "4", "rball", false},
+        {"range: pickers at now, enabled", "5", "rbrange", true},
+        {"past the last", "6", "rbthisweek", false},
+        {"negative", "-1", "rbthisweek", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Store("PrintDateRange", QString::fromLatin1(c.stored));
+        TSetScope d;
+        EXPECT_TRUE(Child<QRadioButton>(d, c.radio)->isChecked());
+        EXPECT_EQ(Child<QDateTimeEdit>(d, "dpfrom")->isEnabled(), c.pickers);
+        EXPECT_EQ(Child<QDateTimeEdit>(d, "dpto")->isEnabled(), c.pickers);
+        EXPECT_EQ(Child<QDateTimeEdit>(d, "dpfrom")->dateTime(), Moment);
+    }
+}
+
+TEST_F(SetScopeTest, PersonsChoiceEnablesItsControls)
+{
+    TSetScope d;
+    struct Case
+    {
+        const char *radio;
+        bool groups, pickList;
+    } cases[] = {
+        {"rbgroup", true, false},
+        {"rbstaff", false, true},
+        {"rballstaff", false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.radio);
+        Child<QRadioButton>(d, c.radio)->click();
+        EXPECT_EQ(Child<QComboBox>(d, "cbgroup")->isEnabled(), c.groups);
+        EXPECT_EQ(Child<QPushButton>(d, "bAdd")->isEnabled(), c.pickList);
+    }
+}
+
+// Confirm checks nothing (a range ending before it starts goes through) and stores every
+// choice but the persons; the next opening shows them.
+TEST_F(SetScopeTest, ConfirmStoresTheChoices)
+{
+    {
+        TSetScope d;
+        Child<QRadioButton>(d, "rbrange")->click();
+        Child<QDateTimeEdit>(d, "dpfrom")->setDateTime(Moment.addDays(3));
+        Child<QRadioButton>(d, "rbstaff")->click();
+        Child<TRadioGroup>(d, "rgscope")->SetItemIndex(1);
+        Child<TRadioGroup>(d, "rgrecord")->SetItemIndex(2);
+        Child<TRadioGroup>(d, "rgformat")->SetItemIndex(3);
+        Child<QCheckBox>(d, "cbblank")->setChecked(true);
+        Child<QCheckBox>(d, "cbnewpage")->setChecked(true);
+        Child<QCheckBox>(d, "cbenhance")->setChecked(false);
+        Child<QCheckBox>(d, "cbpreview")->setChecked(false);
+        Child<QPushButton>(d, "Button1")->click();
+        EXPECT_EQ(d.result(), TScopeDialog::ResultConfirm);
+        EXPECT_EQ(messages.Count(), 0);
+    }
+    struct Stored
+    {
+        const char *name, *value;
+    } stored[] = {
+        {"PrintDateRange", "5"},    {"PrintBlankLines", "1"},     {"PrintBreakPage", "1"},
+        {"PrintEnhance", "0"},      {"PrintPreviewOnly", "0"},    {"PrintFILO", "0"},
+        {"PrintRecordsScope", "1"}, {"PrintRecordsPerLine", "6"}, {"PrintRecordsFormat", "3"},
+    };
+    for (const Stored &s : stored)
+        EXPECT_EQ(::Stored(s.name), QString::fromLatin1(s.value)) << s.name;
+    EXPECT_FALSE(Settings().contains(QStringLiteral("PrintPersons")));
+
+    TSetScope again;
+    EXPECT_TRUE(Child<QRadioButton>(again, "rbrange")->isChecked());
+    EXPECT_EQ(Child<QDateTimeEdit>(again, "dpfrom")->dateTime(), Moment);
+    EXPECT_TRUE(Child<QRadioButton>(again, "rballstaff")->isChecked());
+    EXPECT_EQ(again.PairsPerLine(), 3);
+    EXPECT_EQ(again.RecordFormat(), QStringLiteral(" HH:mm"));
+    EXPECT_TRUE(Child<QCheckBox>(again, "cbblank")->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(again, "cbenhance")->isChecked());
+}
+
+TEST_F(SetScopeTest, CancelStoresNothing)
+{
+    TSetScope d;
+    Child<QRadioButton>(d, "rball")->click();
+    Child<QPushButton>(d, "Button2")->click();
+    EXPECT_EQ(d.result(), TScopeDialog::ResultCancel);
+    EXPECT_TRUE(Settings().allKeys().isEmpty());
+}
+
+// The closed dialog is what the reports read: the staff query and the date range from it.
+TEST_F(SetScopeTest, ReportsReadTheClosedDialog)
+{
+    TSetScope d;
+    Child<QRadioButton>(d, "rbgroup")->click();
+    Child<QComboBox>(d, "cbgroup")->setCurrentIndex(0); // Afternoons
+    Child<QRadioButton>(d, "rblastweek")->click();
+    Child<QPushButton>(d, "Button1")->click();
+
+    TDataSet staff(m_data->src);
+    ASSERT_TRUE(BuildStaffScopeQuery(staff, &d));
+    QStringList names;
+    for (; !staff.Eof(); staff.Next())
+        names << staff.FieldByName(QStringLiteral("NAME")).AsString();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Ann"), QStringLiteral("Cy")}));
+
+    TDataSet query(m_data->att);
+    TReptParam param;
+    GetScopeDateRange(&d, query, param);
+    EXPECT_EQ(param.FromDate.date(), QDate(2026, 3, 2));
+    EXPECT_EQ(param.ToDate.date(), QDate(2026, 3, 8));
+}
+
+} // namespace
