@@ -35,10 +35,11 @@ inline void Store(const char *name, const QString &value)
 
 class ScopeTest : public TempDataTest
 {
-protected:
+public:
     // Thursday morning.
     static inline const QDateTime Moment{QDate(2026, 3, 12), QTime(10, 15, 30)};
 
+protected:
     void SetUp() override
     {
         TempDataTest::SetUp();
