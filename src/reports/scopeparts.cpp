@@ -2,6 +2,7 @@
 
 #include "store/clock.h"
 #include "store/messages.h"
+#include "store/picklist.h"
 #include "store/radiogroup.h"
 #include "store/settings.h"
 #include "store/utils.h"
