@@ -22,8 +22,6 @@
 
 #include <exception>
 
-std::array<TRfidReader *, ReaderPortCount + 1> Readers{};
-
 namespace {
 
 // Stands in when the window gives no view or capture.

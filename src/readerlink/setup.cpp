@@ -1,0 +1,182 @@
+#include "readerlink/setup.h"
+
+#include "readerlink/editcomm.h"
+#include "readerlink/reader.h"
+#include "store/datasetmodel.h"
+#include "store/datasrc.h"
+#include "store/glyphs.h"
+#include "store/settings.h"
+#include "store/utils.h"
+#include "ui_setup.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QTableView>
+
+#include <exception>
+
+namespace {
+
+const QString PlacementName = QStringLiteral("CommSetup");
+const QString ColumnWidthsName = QStringLiteral("GridCommSetup");
+
+std::vector<TGridColumn> readerColumns()
+{
+    auto column = [](const char *field, const char *title, ColumnKind kind,
+                     std::function<QString(const QVariant &)> text = {}) {
+        TGridColumn c;
+        c.field = QString::fromLatin1(field);
+        c.title = QString::fromLatin1(title);
+        c.alignment = Qt::AlignLeft | Qt::AlignTop;
+        c.titleAlignment = Qt::AlignCenter;
+        c.kind = kind;
+        c.text = std::move(text);
+        return c;
+    };
+    const auto portName = [](const QVariant &v) { return GetPortName(v.toInt()); };
+    return {
+        column("portno", "Reader On", ColumnKind::Other,
+               [](const QVariant &v) { return QStringLiteral("COM") + v.toString(); }),
+        column("enable", "Enabled", ColumnKind::Boolean),
+        column("desc", "Description", ColumnKind::Other),
+        column("mode", "Mode", ColumnKind::Other,
+               [](const QVariant &v) { return GetModeName(v.toInt()); }),
+        column("outport", "Card Action", ColumnKind::Other, portName),
+        column("bpport", "Bypass Action", ColumnKind::Other, portName),
+        column("locktime", "Release Time", ColumnKind::Other,
+               [](const QVariant &v) { return v.toString() + QStringLiteral(" SEC"); }),
+        column("apb", "Anti Passback", ColumnKind::Boolean),
+        column("capture", "Capture", ColumnKind::Boolean),
+        column("motion", "Motion", ColumnKind::Other),
+    };
+}
+
+// The design's widths; 0 takes the default for the column.
+const QList<int> OwnWidths = {0, 46, 74, 66, 67, 62, 78, 54, 48, 0};
+
+// The enabled cell: a stop sign where the row is enabled but that port's reader did not open.
+class EnableDelegate : public TGlyphDelegate
+{
+public:
+    explicit EnableDelegate(QObject *parent) : TGlyphDelegate(Kind::Boolean, parent) {}
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        const int port = index.siblingAtColumn(TSetReader::ColPortNo).data(FieldValueRole).toInt();
+        const TRfidReader *reader = ReaderOn(port);
+        if (!index.data(FieldValueRole).toBool() || !reader || reader->Enable()) {
+            TGlyphDelegate::paint(painter, option, index);
+            return;
+        }
+        painter->save();
+        painter->setBrush((option.state & QStyle::State_Selected) ? option.palette.highlight()
+                                                                  : option.palette.base());
+        DrawStopGlyph(*painter, option.rect);
+        painter->restore();
+    }
+};
+
+} // namespace
+
+TSetReader::TSetReader(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<Ui::TSetReader>())
+{
+    m_ui->setupUi(this);
+    TDataSet &table = dsrc->reader;
+    if (!table.Active())
+        table.Open();
+    m_model = std::make_unique<TDataSetModel>(table, readerColumns());
+    QTableView *grid = m_ui->ports;
+    grid->setModel(m_model.get());
+    m_model->FollowView(grid);
+    grid->setItemDelegateForColumn(ColEnable, new EnableDelegate(grid));
+    for (const int column : {ColApb, ColCapture})
+        grid->setItemDelegateForColumn(column,
+                                       new TGlyphDelegate(TGlyphDelegate::Kind::Boolean, grid));
+    grid->setItemDelegateForColumn(ColMotion,
+                                   new TGlyphDelegate(TGlyphDelegate::Kind::Camera, grid));
+
+    m_popup = new QMenu(this);
+    QAction *editRecord = m_popup->addAction(QStringLiteral("Edit record"));
+    connect(editRecord, &QAction::triggered, this, &TSetReader::Button2Click);
+    connect(grid, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        m_popup->popup(m_ui->ports->viewport()->mapToGlobal(pos));
+    });
+    connect(grid, &QTableView::doubleClicked, this, &TSetReader::Button2Click);
+    connect(m_ui->Button2, &QPushButton::clicked, this, &TSetReader::Button2Click);
+    connect(m_ui->Button1, &QPushButton::clicked, this, &TSetReader::Button1Click);
+    connect(m_ui->bEnableAll, &QPushButton::clicked, this, &TSetReader::bEnableAllClick);
+
+    LoadFormPlacement(PlacementName, this);
+    LoadGridColumnWidths(ColumnWidthsName, grid, OwnWidths);
+}
+
+TSetReader::~TSetReader()
+{
+    SaveFormPlacement(PlacementName, this);
+    SaveGridColumnWidths(ColumnWidthsName, m_ui->ports);
+    // The view lets go of the model before the model goes.
+    m_ui->ports->setModel(nullptr);
+    dsrc->reader.Close();
+}
+
+void TSetReader::SetDialogRunner(DialogRunner runner)
+{
+    m_dialogRunner = std::move(runner);
+}
+
+int TSetReader::runDialog(QDialog &dialog)
+{
+    return m_dialogRunner ? m_dialogRunner(dialog) : dialog.exec();
+}
+
+bool TSetReader::Changed(int port) const
+{
+    return port >= 1 && port <= ReaderPortCount && m_changed[static_cast<std::size_t>(port)];
+}
+
+void TSetReader::Button2Click()
+{
+    TDataSet &table = dsrc->reader;
+    // The row the user chose, wherever other lookups have moved the cursor since.
+    if (!table.Active() || !m_model->MoveToCurrentRow())
+        return;
+    const int port = table.FieldByName(QStringLiteral("PORTNO")).AsInteger();
+    Tcommedit editor(this);
+    editor.SetModelNames({GetReaderModelName(0), GetReaderModelName(1)});
+    // Filling the port lists moved the cursor.
+    if (!table.Locate(QStringLiteral("PORTNO"), port))
+        return;
+    editor.LoadRow(ReadReaderRow(table));
+    if (runDialog(editor) == QDialog::Accepted) {
+        // Flagged first: the reader is set up again even when the write fails.
+        m_changed[static_cast<std::size_t>(port)] = true;
+        const TReaderRow row = editor.Row();
+        try {
+            WriteReaderRow(table, row);
+            if (TRfidReader *reader = ReaderOn(port))
+                reader->SetDesc(row.desc);
+        } catch (const std::exception &e) {
+            qWarning("Reader row %d: %s", port, e.what());
+        }
+    }
+    m_ui->ports->viewport()->update();
+}
+
+void TSetReader::Button1Click()
+{
+    reject();
+}
+
+void TSetReader::bEnableAllClick()
+{
+    TDataSet &table = dsrc->reader;
+    if (!table.Active())
+        return;
+    const bool complete = EnableAllReaders(table, m_changed);
+    m_ui->ports->viewport()->update();
+    if (complete)
+        accept();
+}

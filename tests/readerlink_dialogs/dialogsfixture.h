@@ -1,0 +1,86 @@
+#pragma once
+// The reader dialogs on a fresh data folder: the desk's eight readers configured from the
+// reader table, simulated readers on pseudo-terminals for the ports a test attaches, and a
+// device that does not exist for every other port. Main thread.
+
+#include "desk/deskcore.h"
+#include "readerlink/reader.h"
+#include "store/datasrc.h"
+#include "store/settings.h"
+#include "testsupport/fakemessages.h"
+#include "testsupport/readersim.h"
+#include "testsupport/spin.h"
+#include "testsupport/tempdata.h"
+
+#include <QWidget>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+template <typename T> T *Child(QWidget &w, const char *name)
+{
+    T *child = w.findChild<T *>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+class ReaderDialogTest : public TempDataTest
+{
+protected:
+    void SetUp() override
+    {
+        TempDataTest::SetUp();
+        ASSERT_TRUE(Data().IsValid());
+        for (int port = 1; port <= ReaderPortCount; ++port)
+            WriteRegString(QStringLiteral("COM%1Device").arg(port),
+                           QStringLiteral("/nonexistent/tallyclock-tty%1").arg(port));
+    }
+
+    void TearDown() override
+    {
+        core.reset();
+        for (auto &[port, sim] : sims)
+            sim->Stop();
+        sims.clear();
+        TempDataTest::TearDown();
+    }
+
+    ReaderSim &AttachSim(int port)
+    {
+        auto sim = std::make_unique<ReaderSim>();
+        EXPECT_TRUE(sim->Start()) << sim->ErrorText();
+        WriteRegString(QStringLiteral("COM%1Device").arg(port),
+                       QString::fromStdString(sim->DevicePath()));
+        ReaderSim &ref = *sim;
+        sims[port] = std::move(sim);
+        return ref;
+    }
+
+    static void Exec(const QString &sql) { dsrc->src.Exec(sql); }
+
+    static QVariant Scalar(const QString &sql)
+    {
+        TDataSet q(dsrc->src, sql);
+        q.Open();
+        return q.IsEmpty() ? QVariant() : q.Field(0).AsVariant();
+    }
+    static QVariant ReaderValue(int port, const char *field)
+    {
+        return Scalar(QStringLiteral("SELECT %1 FROM reader WHERE PORTNO=%2")
+                          .arg(QString::fromLatin1(field))
+                          .arg(port));
+    }
+
+    // Sets the desk's readers up from the table as start-up does.
+    void StartCore()
+    {
+        core = std::make_unique<TDeskCore>();
+        core->SetupAllReaders();
+    }
+
+    FakeMessages messages;
+    std::map<int, std::unique_ptr<ReaderSim>> sims;
+    std::unique_ptr<TDeskCore> core;
+};
