@@ -23,6 +23,7 @@
 #include "readerlink/dlgdoor.h"
 #include "readerlink/reader.h"
 #include "readerlink/setup.h"
+#include "readerlink/upload.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/email.h"
@@ -269,6 +270,7 @@ void TTimeRec::wireCommands()
     on(m_ui->actreaders, &TTimeRec::actreadersExecute);
     on(m_ui->actDoorOpen, &TTimeRec::actDoorOpenExecute);
     on(m_ui->popOpenDoor, &TTimeRec::bDoorOpenClick);
+    on(m_ui->actoffline, &TTimeRec::actofflineExecute);
     connect(m_ui->bDoorOpen, &QPushButton::clicked, this,
             [this] { guarded([this] { bDoorOpenClick(); }); });
     // The menu has already flipped the check mark; the handler flips it itself.
@@ -624,6 +626,12 @@ void TTimeRec::actDoorOpenExecute()
     m_ui->popOpenDoor->setEnabled(!m_ui->bDoorOpen->isHidden());
 }
 
+void TTimeRec::actofflineExecute()
+{
+    TOfflineAcc dialog(this);
+    runDialog(dialog);
+}
+
 void TTimeRec::bDoorOpenClick()
 {
     if (TRfidReader *reader = m_core->Reader(TDeskCore::DoorOpenPortNo()))
@@ -644,6 +652,7 @@ QList<QAction *> TTimeRec::ProtectedCommands() const
         m_ui->actDoorOpen,     // Door Open Button
         m_ui->xdelete,         // Erase Log Database
         m_ui->actxerasestaffs, // Erase Staff Records
+        m_ui->actoffline,      // Offline Access Table
         m_ui->actcardinfo,     // Edit Card Information
         m_ui->actgrpdef,       // Group Definition
         m_ui->actreaders,      // Readers

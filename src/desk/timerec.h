@@ -96,6 +96,8 @@ public:
     // The door button and the tray's "Open Door": releases the chosen reader's relay (nothing
     // goes out while its port is closed) and beeps; no log row.
     void bDoorOpenClick();
+    // "Offline Access Table" (on no menu): the DL series readers' offline access list.
+    void actofflineExecute();
     // The web report server; null until it is first switched on.
     TWebReporter *WebReporter() const { return m_web.get(); }
 
