@@ -8,6 +8,7 @@
 #include "readerlink/setup.h"
 #include "store/settings.h"
 #include "testsupport/readersim.h"
+#include "testsupport/simports.h"
 #include "testsupport/spin.h"
 
 #include <QAction>
@@ -33,9 +34,7 @@ protected:
     {
         WindowTest::SetUp();
         ASSERT_TRUE(Data().IsValid());
-        for (int port = 1; port <= ReaderPortCount; ++port)
-            WriteRegString(QStringLiteral("COM%1Device").arg(port),
-                           QStringLiteral("/nonexistent/tallyclock-tty%1").arg(port));
+        PointPortsNowhere();
     }
     void TearDown() override
     {
@@ -49,28 +48,16 @@ protected:
     // A simulated reader on the port, enabled in the table as an IN door that is its own lock.
     ReaderSim &AttachReader(int port, int lockTime, int lock = -1)
     {
-        auto sim = std::make_unique<ReaderSim>();
-        EXPECT_TRUE(sim->Start()) << sim->ErrorText();
-        WriteRegString(QStringLiteral("COM%1Device").arg(port),
-                       QString::fromStdString(sim->DevicePath()));
+        ReaderSim &sim = AttachSimToPort(sims, port);
         dsrc->src.Exec(QStringLiteral("UPDATE reader SET ENABLE=1, MODE=1, OUTPORT=%1, "
                                       "LOCKTIME=%2, DESC='Door %3' WHERE PORTNO=%3")
                            .arg(lock < 0 ? port : lock)
                            .arg(lockTime)
                            .arg(port));
-        ReaderSim &ref = *sim;
-        sims[port] = std::move(sim);
-        return ref;
+        return sim;
     }
 
-    static Texts_t Texts(const ReaderSim &sim)
-    {
-        Texts_t out;
-        for (const ReaderSim::Frame &f : sim.Received())
-            if (f.kind == ReaderSim::Frame::Text)
-                out.emplace_back(f.payload.begin(), f.payload.end());
-        return out;
-    }
+    static Texts_t Texts(const ReaderSim &sim) { return SimTexts(sim); }
     static Texts_t TextsSettled(const ReaderSim &sim, std::size_t n)
     {
         SpinUntil([&] { return Texts(sim).size() >= n; }, 3000);
@@ -89,7 +76,7 @@ protected:
         return w.findChild<QPushButton *>(QStringLiteral("bDoorOpen"));
     }
 
-    std::map<int, std::unique_ptr<ReaderSim>> sims;
+    SimsByPort sims;
 };
 
 struct DoorCase

@@ -41,16 +41,11 @@ protected:
     }
     static Texts_t Texts(const ReaderSim &sim)
     {
-        Texts_t out;
-        for (const ReaderSim::Frame &f : sim.Received()) {
-            if (f.kind != ReaderSim::Frame::Text)
-                continue;
-            std::string text(f.payload.begin(), f.payload.end());
-            // An add carries the card in binary: its command letter names it well enough.
+        Texts_t out = SimTexts(sim);
+        // An add carries the card in binary: its command letter names it well enough.
+        for (std::string &text : out)
             if (text.rfind("~A", 0) == 0)
                 text = "~A";
-            out.push_back(text);
-        }
         return out;
     }
     static QList<int> Cards(const TDataSet &list)
