@@ -20,6 +20,10 @@
 #include "desk/timetbl.h"
 #include "desk/trayicon.h"
 #include "desk/webreport.h"
+#include "readerlink/dlgdoor.h"
+#include "readerlink/reader.h"
+#include "readerlink/setup.h"
+#include "readerlink/upload.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/email.h"
@@ -31,6 +35,7 @@
 #include "store/settings.h"
 #include "store/waitcursor.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -43,6 +48,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
@@ -189,6 +195,8 @@ TTimeRec::TTimeRec(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique
     m_trayMenu->addSeparator();
     m_trayMenu->addAction(m_ui->popLogin);
     m_trayMenu->addSeparator();
+    m_trayMenu->addAction(m_ui->popOpenDoor);
+    m_trayMenu->addSeparator();
     m_trayMenu->addAction(m_ui->ShowTimeRecorder1);
     m_trayMenu->addSeparator();
     m_trayMenu->addAction(m_ui->xexit);
@@ -197,6 +205,8 @@ TTimeRec::TTimeRec(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique
     hideEmptyMenus();
     // Locked from the first moment, even when start-up ends before FormCreate logs out.
     SetLoggedIn(false);
+    // Offered once the door button shows.
+    m_ui->popOpenDoor->setEnabled(false);
 
     m_tray = new TTrayIcon(this);
     m_tray->SetIconList(DeskTrayIconFrames());
@@ -257,6 +267,12 @@ void TTimeRec::wireCommands()
     on(m_ui->actgrpdef, &TTimeRec::actgrpdefExecute);
     on(m_ui->actautoio, &TTimeRec::actautoioExecute);
     on(m_ui->acttimetbl, &TTimeRec::acttimetblExecute);
+    on(m_ui->actreaders, &TTimeRec::actreadersExecute);
+    on(m_ui->actDoorOpen, &TTimeRec::actDoorOpenExecute);
+    on(m_ui->popOpenDoor, &TTimeRec::bDoorOpenClick);
+    on(m_ui->actoffline, &TTimeRec::actofflineExecute);
+    connect(m_ui->bDoorOpen, &QPushButton::clicked, this,
+            [this] { guarded([this] { bDoorOpenClick(); }); });
     // The menu has already flipped the check mark; the handler flips it itself.
     connect(m_ui->actWebReporter, &QAction::triggered, this, [this](bool checked) {
         m_ui->actWebReporter->setChecked(!checked);
@@ -391,6 +407,8 @@ void TTimeRec::FormCreate()
 
     m_ui->bDoorOpen->setVisible(ReadRegBool(Setting::DoorOpenEnable));
     m_ui->bDoorOpen->setText(m_core->DoorButtonCaption(true));
+    // By the button's own state: a desk started hidden in the tray still offers it.
+    m_ui->popOpenDoor->setEnabled(!m_ui->bDoorOpen->isHidden());
 
     m_core->SetReconnectEnabled(true);
 
@@ -573,6 +591,54 @@ void TTimeRec::acttimetblExecute()
     runDialog(dialog);
 }
 
+void TTimeRec::actreadersExecute()
+{
+    // The dialog opens the reader table, which the tick's reconnection would act on.
+    m_core->SetReconnectEnabled(false);
+    try {
+        TSetReader dialog(this);
+        dsrc->reader.First();
+        if (runDialog(dialog) == QDialog::Accepted) {
+            m_core->DisconnectAllReaders();
+            m_core->SetupAllReaders();
+        } else {
+            for (int port = 1; port <= ReaderPortCount; ++port) {
+                if (dialog.Changed(port)) {
+                    m_core->DisconnectReader(port);
+                    m_core->SetupReader(port);
+                }
+            }
+        }
+    } catch (...) {
+        m_core->SetReconnectEnabled(true);
+        throw;
+    }
+    m_core->SetReconnectEnabled(true);
+}
+
+void TTimeRec::actDoorOpenExecute()
+{
+    TdlgDoorOpen dialog(this);
+    if (runDialog(dialog) != QDialog::Accepted)
+        return;
+    m_ui->bDoorOpen->setVisible(ReadRegBool(Setting::DoorOpenEnable));
+    m_ui->bDoorOpen->setText(m_core->DoorButtonCaption(false));
+    m_ui->popOpenDoor->setEnabled(!m_ui->bDoorOpen->isHidden());
+}
+
+void TTimeRec::actofflineExecute()
+{
+    TOfflineAcc dialog(this);
+    runDialog(dialog);
+}
+
+void TTimeRec::bDoorOpenClick()
+{
+    if (TRfidReader *reader = m_core->Reader(TDeskCore::DoorOpenPortNo()))
+        reader->SendOpenLock();
+    QApplication::beep();
+}
+
 // ---- Login and protected commands ----------------------------------------------------------
 
 QList<QAction *> TTimeRec::ProtectedCommands() const
@@ -583,10 +649,13 @@ QList<QAction *> TTimeRec::ProtectedCommands() const
     // Tallyclock", and the door button.
     return {
         m_ui->xhide,           // Hide to Systray
+        m_ui->actDoorOpen,     // Door Open Button
         m_ui->xdelete,         // Erase Log Database
         m_ui->actxerasestaffs, // Erase Staff Records
+        m_ui->actoffline,      // Offline Access Table
         m_ui->actcardinfo,     // Edit Card Information
         m_ui->actgrpdef,       // Group Definition
+        m_ui->actreaders,      // Readers
         m_ui->actHideIt,       // Hide On Startup
         m_ui->actemail,        // Email
         m_ui->actcap,          // Hide Webcam

@@ -87,6 +87,17 @@ public:
     void acttimetblExecute();
     // "Web Reporter": switches the web report server on or off and says so.
     void actWebReporterExecute();
+    // "Readers": the reader table's set-up, with reconnection suspended while it runs; then
+    // every reader (after "Enable All") or the changed ones are set up again.
+    void actreadersExecute();
+    // "Door Open Button": the door button's set-up; the button, its caption and the tray's
+    // "Open Door" follow what it stored.
+    void actDoorOpenExecute();
+    // The door button and the tray's "Open Door": releases the chosen reader's relay (nothing
+    // goes out while its port is closed) and beeps; no log row.
+    void bDoorOpenClick();
+    // "Offline Access Table" (on no menu): the DL series readers' offline access list.
+    void actofflineExecute();
     // The web report server; null until it is first switched on.
     TWebReporter *WebReporter() const { return m_web.get(); }
 

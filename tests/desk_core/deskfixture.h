@@ -11,6 +11,7 @@
 #include "store/settings.h"
 #include "testsupport/fakemessages.h"
 #include "testsupport/readersim.h"
+#include "testsupport/simports.h"
 #include "testsupport/spin.h"
 #include "testsupport/tempdata.h"
 
@@ -114,16 +115,7 @@ protected:
     }
 
     // A simulated reader whose device the port's setting names.
-    ReaderSim &AttachSim(int port)
-    {
-        auto sim = std::make_unique<ReaderSim>();
-        EXPECT_TRUE(sim->Start()) << sim->ErrorText();
-        WriteRegString(QStringLiteral("COM%1Device").arg(port),
-                       QString::fromStdString(sim->DevicePath()));
-        ReaderSim &ref = *sim;
-        sims[port] = std::move(sim);
-        return ref;
-    }
+    ReaderSim &AttachSim(int port) { return AttachSimToPort(sims, port); }
 
     static void Exec(const QString &sql) { dsrc->src.Exec(sql); }
 
@@ -170,14 +162,7 @@ protected:
     }
 
     // The text commands a reader received, as "~Y3", "~y", "~N", "~A".
-    static std::vector<std::string> Texts(const ReaderSim &sim)
-    {
-        std::vector<std::string> out;
-        for (const ReaderSim::Frame &f : sim.Received())
-            if (f.kind == ReaderSim::Frame::Text)
-                out.emplace_back(f.payload.begin(), f.payload.end());
-        return out;
-    }
+    static std::vector<std::string> Texts(const ReaderSim &sim) { return SimTexts(sim); }
 
     // Waits for n text commands at the reader, then a little longer for any that should not
     // come, and returns them all.

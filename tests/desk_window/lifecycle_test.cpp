@@ -372,6 +372,7 @@ TEST_F(StartupTest, LayoutMenusStatusBarAndTrayMenu)
         tray << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(tray, (QStringList{QStringLiteral("About Tallyclock"), QStringLiteral("-"),
                                  QStringLiteral("Login"), QStringLiteral("-"),
+                                 QStringLiteral("Open Door"), QStringLiteral("-"),
                                  QStringLiteral("Show Tallyclock"), QStringLiteral("-"),
                                  QStringLiteral("Exit")}));
     ASSERT_EQ(w.GridMenu()->actions().size(), 1);

@@ -9,6 +9,7 @@
 #include "store/settings.h"
 #include "testsupport/fakemessages.h"
 #include "testsupport/readersim.h"
+#include "testsupport/simports.h"
 #include "testsupport/spin.h"
 #include "testsupport/tempdata.h"
 
@@ -33,9 +34,7 @@ protected:
     {
         TempDataTest::SetUp();
         ASSERT_TRUE(Data().IsValid());
-        for (int port = 1; port <= ReaderPortCount; ++port)
-            WriteRegString(QStringLiteral("COM%1Device").arg(port),
-                           QStringLiteral("/nonexistent/tallyclock-tty%1").arg(port));
+        PointPortsNowhere();
     }
 
     void TearDown() override
@@ -47,16 +46,7 @@ protected:
         TempDataTest::TearDown();
     }
 
-    ReaderSim &AttachSim(int port)
-    {
-        auto sim = std::make_unique<ReaderSim>();
-        EXPECT_TRUE(sim->Start()) << sim->ErrorText();
-        WriteRegString(QStringLiteral("COM%1Device").arg(port),
-                       QString::fromStdString(sim->DevicePath()));
-        ReaderSim &ref = *sim;
-        sims[port] = std::move(sim);
-        return ref;
-    }
+    ReaderSim &AttachSim(int port) { return AttachSimToPort(sims, port); }
 
     static void Exec(const QString &sql) { dsrc->src.Exec(sql); }
 
@@ -81,6 +71,6 @@ protected:
     }
 
     FakeMessages messages;
-    std::map<int, std::unique_ptr<ReaderSim>> sims;
+    SimsByPort sims;
     std::unique_ptr<TDeskCore> core;
 };

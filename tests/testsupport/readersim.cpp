@@ -324,6 +324,12 @@ void ReaderSim::SetSilent(bool silent)
     m_silent = silent;
 }
 
+void ReaderSim::SkipTextReplies(int n)
+{
+    std::lock_guard lock(m_mutex);
+    m_textRepliesToSkip = n;
+}
+
 void ReaderSim::SetReplyDelay(int ms)
 {
     std::lock_guard lock(m_mutex);
@@ -859,6 +865,17 @@ void ReaderSim::handleText(const Bytes &cmd)
         model = m_model;
     }
     const std::uint8_t c = cmd[1];
+    {
+        // Only the commands that draw an answer can miss it.
+        const bool answered = (c == '@' && cmd.size() == 2) ||
+                              (c == 'C' && cmd.size() == 3 && cmd[2] == 'C') ||
+                              (c == 'A' && cmd.size() == 8);
+        std::lock_guard lock(m_mutex);
+        if (answered && m_textRepliesToSkip > 0) {
+            --m_textRepliesToSkip;
+            return;
+        }
+    }
     if (c == '@' && cmd.size() == 2) {
         answer(model == Model::DL317 ? '0' : model == Model::RB58 ? '1' : '2');
     } else if (c == 'C' && cmd.size() == 3 && cmd[2] == 'C') {

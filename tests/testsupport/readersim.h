@@ -96,6 +96,10 @@ public:
     // The reply to one command comes that late (over SetReplyDelay); a negative ms removes it.
     void SetCommandDelay(std::uint8_t command, int ms);
 
+    // Access-table text commands: the next n of them ("~@", "~CC", "~A") get no answer at
+    // all, as from a reader that missed them; the ones after are answered as usual.
+    void SkipTextReplies(int n);
+
     // Stored data of the reader.
     void AddLog(std::uint8_t firstByte, int card, std::uint32_t packed);
     void SetLogCapacity(int capacity);
@@ -162,6 +166,7 @@ private:
     std::map<int, int> m_badFetches;
     std::map<int, int> m_commandDelays;
     int m_nextDelay = -1; // sim thread: the delay of the reply being made
+    int m_textRepliesToSkip = 0;
 
     // stored data
     std::vector<std::array<std::uint8_t, 8>> m_logs;
