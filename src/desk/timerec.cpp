@@ -16,10 +16,12 @@
 #include "desk/login.h"
 #include "desk/passwd.h"
 #include "desk/passwdnew.h"
+#include "desk/readers.h"
 #include "desk/speech.h"
 #include "desk/timetbl.h"
 #include "desk/trayicon.h"
 #include "desk/webreport.h"
+#include "readerlink/offline.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/email.h"
@@ -257,6 +259,8 @@ void TTimeRec::wireCommands()
     on(m_ui->actgrpdef, &TTimeRec::actgrpdefExecute);
     on(m_ui->actautoio, &TTimeRec::actautoioExecute);
     on(m_ui->acttimetbl, &TTimeRec::acttimetblExecute);
+    on(m_ui->actofflinemgr, &TTimeRec::actofflinemgrExecute);
+    on(m_ui->actmasterpin, &TTimeRec::actmasterpinExecute);
     // The menu has already flipped the check mark; the handler flips it itself.
     connect(m_ui->actWebReporter, &QAction::triggered, this, [this](bool checked) {
         m_ui->actWebReporter->setChecked(!checked);
@@ -573,6 +577,34 @@ void TTimeRec::acttimetblExecute()
     runDialog(dialog);
 }
 
+void TTimeRec::actofflinemgrExecute()
+{
+    runOfflineManager(false);
+}
+
+void TTimeRec::actmasterpinExecute()
+{
+    runOfflineManager(true);
+}
+
+void TTimeRec::runOfflineManager(bool masterPinOnly)
+{
+    ShowLogGrid(false);
+    {
+        TDlgOffline dialog(std::vector<TRfidReader *>(Readers.begin() + 1, Readers.end()), this);
+        if (dialog.PortCount() == 0) {
+            ShowError(QStringLiteral("No communication port enabled."));
+        } else {
+            if (masterPinOnly)
+                dialog.ShowMasterPinOnly();
+            else
+                dialog.cbPortListClick();
+            runDialog(dialog);
+        }
+    }
+    ShowLogGrid(true);
+}
+
 // ---- Login and protected commands ----------------------------------------------------------
 
 QList<QAction *> TTimeRec::ProtectedCommands() const
@@ -585,6 +617,7 @@ QList<QAction *> TTimeRec::ProtectedCommands() const
         m_ui->xhide,           // Hide to Systray
         m_ui->xdelete,         // Erase Log Database
         m_ui->actxerasestaffs, // Erase Staff Records
+        m_ui->actoffline,      // Offline Access Table
         m_ui->actcardinfo,     // Edit Card Information
         m_ui->actgrpdef,       // Group Definition
         m_ui->actHideIt,       // Hide On Startup
@@ -593,7 +626,9 @@ QList<QAction *> TTimeRec::ProtectedCommands() const
         m_ui->actautoio,       // Auto IN/OUT Time
         m_ui->actDelRec,       // Delete this Attendance Record (grid popup)
         m_ui->acttimetbl,      // Define Tallyclock Table
+        m_ui->actofflinemgr,   // Offline Reader Manager
         m_ui->actspeech,       // Enable Speech Feedback
+        m_ui->actmasterpin,    // Set Master PIN
         m_ui->actWebReporter,  // Web Reporter
     };
 }
