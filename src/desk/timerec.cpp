@@ -16,6 +16,7 @@
 #include "desk/login.h"
 #include "desk/passwd.h"
 #include "desk/passwdnew.h"
+#include "desk/readers.h"
 #include "desk/speech.h"
 #include "desk/timetbl.h"
 #include "desk/trayicon.h"
@@ -24,6 +25,7 @@
 #include "readerlink/reader.h"
 #include "readerlink/setup.h"
 #include "readerlink/upload.h"
+#include "readerlink/offline.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/email.h"
@@ -273,6 +275,8 @@ void TTimeRec::wireCommands()
     on(m_ui->actoffline, &TTimeRec::actofflineExecute);
     connect(m_ui->bDoorOpen, &QPushButton::clicked, this,
             [this] { guarded([this] { bDoorOpenClick(); }); });
+    on(m_ui->actofflinemgr, &TTimeRec::actofflinemgrExecute);
+    on(m_ui->actmasterpin, &TTimeRec::actmasterpinExecute);
     // The menu has already flipped the check mark; the handler flips it itself.
     connect(m_ui->actWebReporter, &QAction::triggered, this, [this](bool checked) {
         m_ui->actWebReporter->setChecked(!checked);
@@ -639,6 +643,34 @@ void TTimeRec::bDoorOpenClick()
     QApplication::beep();
 }
 
+void TTimeRec::actofflinemgrExecute()
+{
+    runOfflineManager(false);
+}
+
+void TTimeRec::actmasterpinExecute()
+{
+    runOfflineManager(true);
+}
+
+void TTimeRec::runOfflineManager(bool masterPinOnly)
+{
+    ShowLogGrid(false);
+    {
+        TDlgOffline dialog(std::vector<TRfidReader *>(Readers.begin() + 1, Readers.end()), this);
+        if (dialog.PortCount() == 0) {
+            ShowError(QStringLiteral("No communication port enabled."));
+        } else {
+            if (masterPinOnly)
+                dialog.ShowMasterPinOnly();
+            else
+                dialog.cbPortListClick();
+            runDialog(dialog);
+        }
+    }
+    ShowLogGrid(true);
+}
+
 // ---- Login and protected commands ----------------------------------------------------------
 
 QList<QAction *> TTimeRec::ProtectedCommands() const
@@ -662,7 +694,9 @@ QList<QAction *> TTimeRec::ProtectedCommands() const
         m_ui->actautoio,       // Auto IN/OUT Time
         m_ui->actDelRec,       // Delete this Attendance Record (grid popup)
         m_ui->acttimetbl,      // Define Tallyclock Table
+        m_ui->actofflinemgr,   // Offline Reader Manager
         m_ui->actspeech,       // Enable Speech Feedback
+        m_ui->actmasterpin,    // Set Master PIN
         m_ui->actWebReporter,  // Web Reporter
     };
 }

@@ -85,6 +85,10 @@ public:
     void actautoioExecute();
     // "Define Tallyclock Table": the work groups' attendance windows.
     void acttimetblExecute();
+    // "Offline Reader Manager" and "Set Master PIN": the manager window on the enabled
+    // readers, the log grid hidden meanwhile and reopened at its last row after.
+    void actofflinemgrExecute();
+    void actmasterpinExecute();
     // "Web Reporter": switches the web report server on or off and says so.
     void actWebReporterExecute();
     // "Readers": the reader table's set-up, with reconnection suspended while it runs; then
@@ -186,6 +190,7 @@ private:
     void showRowImages(int row);
     void hideImages();
     int runDialog(QDialog &dialog);
+    void runOfflineManager(bool masterPinOnly);
     // Runs a command handler; whatever it throws is shown instead of escaping into Qt.
     void guarded(const std::function<void()> &handler);
 

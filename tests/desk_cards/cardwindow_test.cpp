@@ -4,6 +4,7 @@
 #include "cardsfixture.h"
 #include "desk/loggridmodel.h"
 
+#include <algorithm>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -50,7 +51,7 @@ protected:
 };
 
 // "Edit Card Information" sits on the Card Manager menu, locked until a login, in its place
-// among the protected commands.
+// among the protected commands: after "Erase Staff Records", right after "Offline Access Table".
 TEST_F(CardWindowTest, EditCardInformationIsAProtectedCardManagerCommand)
 {
     TTimeRec &w = OpenSteppedWindow();

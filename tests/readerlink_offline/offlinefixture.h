@@ -9,6 +9,7 @@
 #include "store/settings.h"
 #include "testsupport/fakemessages.h"
 #include "testsupport/readersim.h"
+#include "testsupport/simreader.h"
 #include "testsupport/tempdata.h"
 
 #include <QStringList>
@@ -40,15 +41,8 @@ protected:
         if (HasFatalFailure())
             return;
         ASSERT_TRUE(sim.Start()) << sim.ErrorText();
-        WriteRegString(QStringLiteral("COM%1Device").arg(Port),
-                       QString::fromStdString(sim.DevicePath()));
-        reader.SetPortNo(Port);
-        reader.SetDataBits(dbEight);
-        reader.SetStopBits(sbOneStopBit);
-        reader.Parity()->SetBits(prNone);
-        reader.ApplyPortNo();
         reader.SetEnable(true);
-        reader.SetConnected(true);
+        ConnectToSim(reader, sim, Port);
         ASSERT_TRUE(reader.Connected());
         session.SetReader(&reader);
     }
