@@ -195,6 +195,8 @@ void TCapture::SetDevices(CaptureMonikerPtr videoMoniker, CaptureMonikerPtr audi
 {
     m_videoGrabber.SetEnabled(false);
     m_audioGrabber.SetEnabled(false);
+    endPendingSnapshot();
+    m_deviceCaps.clear();
     m_videoMoniker = std::move(videoMoniker);
     m_audioMoniker = std::move(audioMoniker);
     StopPreview();
@@ -206,6 +208,7 @@ void TCapture::SetDevices(CaptureMonikerPtr videoMoniker, CaptureMonikerPtr audi
         BuildPreviewGraph();
         StartPreview();
     }
+    BuildDeviceOptions();
     if (OnChangeDevice)
         OnChangeDevice();
     m_videoGrabber.SetEnabled(true);
@@ -392,12 +395,39 @@ bool TCapture::RenderPreviewStream()
     gst_caps_unref(wanted);
     g_object_set(sink, "sync", FALSE, "max-buffers", 2, "drop", TRUE, nullptr);
 
+    // A format chosen in the device's format dialog is asked of the device itself; a JPEG
+    // one is decoded before the conversion.
+    GstElement *head = g.videoSource;
+    if (!m_deviceCaps.isEmpty()) {
+        if (GstCaps *device = gst_caps_from_string(m_deviceCaps.toUtf8().constData())) {
+            GstElement *filter = makeElement("capsfilter");
+            const bool jpeg = gst_structure_has_name(gst_caps_get_structure(device, 0),
+                                                     "image/jpeg");
+            GstElement *decode = jpeg ? makeElement("jpegdec") : nullptr;
+            if (filter && (!jpeg || decode)) {
+                g_object_set(filter, "caps", device, nullptr);
+                for (GstElement *e : {filter, decode})
+                    if (e) {
+                        gst_bin_add(GST_BIN(g.pipeline), e);
+                        g.downstream.push_back(e);
+                        gst_element_link(head, e);
+                        head = e;
+                    }
+            } else {
+                for (GstElement *e : {filter, decode})
+                    if (e)
+                        gst_object_unref(gst_object_ref_sink(e));
+            }
+            gst_caps_unref(device);
+        }
+    }
+
     for (GstElement *e : chain) {
         gst_bin_add(GST_BIN(g.pipeline), e);
         g.downstream.push_back(e);
     }
     g.videoSink = GST_ELEMENT(gst_object_ref(sink));
-    return gst_element_link_many(g.videoSource, convert, scale, rate, caps, sink, nullptr);
+    return gst_element_link_many(head, convert, scale, rate, caps, sink, nullptr);
 }
 
 bool TCapture::InsertVideoGrabber()
@@ -649,6 +679,143 @@ void TCapture::WMGraphNotify()
         BuildPreviewGraph();
         StartPreview();
     }
+}
+
+void TCapture::SetFrameHandler(TBufferEvent handler)
+{
+    std::lock_guard lock(m_snapshotMutex);
+    if (m_snapshotPending)
+        m_savedHandler = std::move(handler);
+    else
+        m_videoGrabber.SetOnBuffer(std::move(handler));
+}
+
+void TCapture::endPendingSnapshot()
+{
+    std::lock_guard lock(m_snapshotMutex);
+    if (!m_snapshotPending)
+        return;
+    m_videoGrabber.SetOnBuffer(m_savedHandler);
+    m_snapshotPending = false;
+}
+
+ICaptureDeviceDialogs *TCapture::videoDialogs() const
+{
+    if (!m_graph || !m_graph->videoSource || !m_videoMoniker)
+        return nullptr;
+    return m_videoMoniker->Dialogs().get();
+}
+
+ICaptureDeviceDialogs *TCapture::audioDialogs() const
+{
+    if (!m_graph || !m_graph->audioSource || !m_audioMoniker)
+        return nullptr;
+    return m_audioMoniker->Dialogs().get();
+}
+
+void TCapture::BuildDeviceOptions()
+{
+    m_deviceOptions.Clear();
+    ICaptureDeviceDialogs *video = videoDialogs();
+    ICaptureDeviceDialogs *audio = audioDialogs();
+    const auto has = [](ICaptureDeviceDialogs *d, TDeviceDialog which) {
+        return d && d->Has(which);
+    };
+    const auto add = [this](TDeviceDialog which, const char *name, bool enabled) {
+        m_deviceOptions.Add(int(which), QString::fromLatin1(name), enabled);
+    };
+    // The old drivers' dialogs replace every property page of the video side.
+    const bool vfwFormat = has(video, TDeviceDialog::VfwFormat);
+    if (vfwFormat)
+        add(TDeviceDialog::VfwFormat, "Video Format", true);
+    if (has(video, TDeviceDialog::VfwSource))
+        add(TDeviceDialog::VfwSource, "Video Source", true);
+    if (has(video, TDeviceDialog::VfwDisplay))
+        add(TDeviceDialog::VfwDisplay, "Video Display", true);
+    if (has(audio, TDeviceDialog::AudioFilter))
+        add(TDeviceDialog::AudioFilter, "Audio Capture Filter", false);
+    if (!video || vfwFormat)
+        return;
+    if (has(video, TDeviceDialog::VideoFilter))
+        add(TDeviceDialog::VideoFilter, "Video Capture Filter", true);
+    if (has(video, TDeviceDialog::CapturePin))
+        add(TDeviceDialog::CapturePin, "Video Capture Pin", true);
+    if (has(video, TDeviceDialog::PreviewPin))
+        add(TDeviceDialog::PreviewPin, "Video Preview Pin", true);
+    if (has(video, TDeviceDialog::TVTuner))
+        add(TDeviceDialog::TVTuner, "TV Tuner", true);
+    if (has(audio, TDeviceDialog::AudioCapturePin))
+        add(TDeviceDialog::AudioCapturePin, "Audio Capture Pin", false);
+    if (has(audio, TDeviceDialog::TVAudio))
+        add(TDeviceDialog::TVAudio, "TV Audio", false);
+}
+
+unsigned TCapture::showDialog(ICaptureDeviceDialogs *dialogs, TDeviceDialog dialog)
+{
+    // Looked up afresh: a dialog the device no longer has is simply not shown.
+    if (!dialogs || !dialogs->Has(dialog))
+        return CaptureResult::Ok;
+    return dialogs->Show(dialog, *this);
+}
+
+unsigned TCapture::ShowDeviceOption(int id)
+{
+    const auto rebuild = [this] {
+        if (WantPreview) {
+            BuildPreviewGraph();
+            StartPreview();
+        }
+    };
+    switch (id) {
+    case int(TDeviceDialog::VfwFormat):
+        if (WantPreview)
+            StopPreview();
+        if (showDialog(videoDialogs(), TDeviceDialog::VfwFormat) == CaptureResult::CannotConnect)
+            TearDownGraph();
+        rebuild();
+        break;
+    case int(TDeviceDialog::VfwSource):
+    case int(TDeviceDialog::VfwDisplay):
+        if (WantPreview)
+            StopPreview();
+        showDialog(videoDialogs(), TDeviceDialog(id));
+        if (WantPreview)
+            StartPreview();
+        break;
+    case int(TDeviceDialog::VideoFilter):
+    case int(TDeviceDialog::TVTuner):
+        showDialog(videoDialogs(), TDeviceDialog(id));
+        break;
+    case int(TDeviceDialog::AudioFilter):
+        showDialog(audioDialogs(), TDeviceDialog::AudioFilter);
+        break;
+    case int(TDeviceDialog::CapturePin):
+        if (WantPreview)
+            StopPreview();
+        if (m_previewGraphBuilt)
+            TearDownGraph();
+        showDialog(videoDialogs(), TDeviceDialog::CapturePin);
+        rebuild();
+        break;
+    case int(TDeviceDialog::PreviewPin):
+        if (WantPreview) {
+            StopPreview();
+            TearDownGraph();
+        }
+        showDialog(videoDialogs(), TDeviceDialog::PreviewPin);
+        rebuild();
+        break;
+    case int(TDeviceDialog::AudioCapturePin):
+        if (WantPreview)
+            StopPreview();
+        showDialog(audioDialogs(), TDeviceDialog::AudioCapturePin);
+        if (WantPreview)
+            StartPreview();
+        break;
+    default:
+        break;
+    }
+    return CaptureResult::Ok;
 }
 
 QString TCapture::SnapshotFileName() const

@@ -8,6 +8,7 @@
 // on the pipeline's streaming thread.
 
 #include "capture/capturedevices.h"
+#include "capture/deviceoptions.h"
 #include "capture/samplegrabber.h"
 
 #include <QColor>
@@ -111,6 +112,9 @@ public:
 
     TSampleGrabberCB &VideoGrabber() { return m_videoGrabber; }
     TSampleGrabberCB &AudioGrabber() { return m_audioGrabber; }
+    // The caller's handler for every video frame. While a snapshot is pending it becomes the
+    // handler the snapshot hands back to, so the snapshot still ends.
+    void SetFrameHandler(TBufferEvent handler);
 
     // ---- Devices and pipeline ------------------------------------------------------------------
     // Whether any capture device is present (enumerates them).
@@ -127,6 +131,18 @@ public:
     double FrameRate() const { return m_frameRate; }
     int FrameWidth() const { return m_frameWidth.load(); }
     int FrameHeight() const { return m_frameHeight.load(); }
+
+    // ---- Device option dialogs ----------------------------------------------------------------
+    // The dialogs of the current device, listed anew at every device change.
+    TDeviceOptions &DeviceOptions() { return m_deviceOptions; }
+    void BuildDeviceOptions();
+    // Opens the dialog of an option's number, stopping and rebuilding the preview around the
+    // ones that can change the format. Always S_OK.
+    unsigned ShowDeviceOption(int id);
+    // The format asked of the device itself (caps text, empty: the device's choice); the
+    // preview uses it until the next device change.
+    QString DeviceCaps() const { return m_deviceCaps; }
+    void SetDeviceCaps(const QString &caps) { m_deviceCaps = caps; }
 
     bool StartPreview();
     bool StopPreview();
@@ -164,9 +180,17 @@ private:
     // Drains the pipeline's messages; a lost device stops the preview and it runs once more.
     void WMGraphNotify();
     void newVideoFrame(const void *data, int length, int width, int height);
+    // A snapshot asked for before a device change is dropped, its handler put back.
+    void endPendingSnapshot();
+    // The dialogs of a capture source, when the graph holds its filter.
+    ICaptureDeviceDialogs *videoDialogs() const;
+    ICaptureDeviceDialogs *audioDialogs() const;
+    unsigned showDialog(ICaptureDeviceDialogs *dialogs, TDeviceDialog dialog);
 
     TSampleGrabberCB m_videoGrabber;
     TSampleGrabberCB m_audioGrabber;
+    TDeviceOptions m_deviceOptions{this};
+    QString m_deviceCaps;
     std::unique_ptr<Graph> m_graph;
     CaptureMonikerPtr m_videoMoniker;
     CaptureMonikerPtr m_audioMoniker;

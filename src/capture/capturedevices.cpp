@@ -1,5 +1,7 @@
 #include "capture/capturedevices.h"
 
+#include "capture/devicedialogs.h"
+
 #include <gst/gst.h>
 
 #include <mutex>
@@ -11,7 +13,10 @@ bool g_gstReady = false;
 class MonitorMoniker final : public ICaptureMoniker
 {
 public:
-    MonitorMoniker(GstDevice *device, QString name) : m_device(device), m_name(std::move(name)) {}
+    MonitorMoniker(GstDevice *device, QString name)
+        : m_device(device), m_name(std::move(name)), m_dialogs(dialogsOf(device))
+    {
+    }
     ~MonitorMoniker() override { gst_object_unref(m_device); }
     MonitorMoniker(const MonitorMoniker &) = delete;
     MonitorMoniker &operator=(const MonitorMoniker &) = delete;
@@ -23,10 +28,34 @@ public:
         *result = e ? CaptureResult::Ok : CaptureResult::Fail;
         return e;
     }
+    CaptureDialogsPtr Dialogs() const override { return m_dialogs; }
 
 private:
+    // The controls need the device node, which the providers state among the properties.
+    static CaptureDialogsPtr dialogsOf(GstDevice *device)
+    {
+        QString node;
+        if (GstStructure *props = gst_device_get_properties(device)) {
+            for (const char *key : {"device.path", "api.v4l2.path"})
+                if (const gchar *path = gst_structure_get_string(props, key)) {
+                    node = QString::fromUtf8(path);
+                    break;
+                }
+            gst_structure_free(props);
+        }
+        QList<TCaptureFormat> formats;
+        if (GstCaps *caps = gst_device_get_caps(device)) {
+            gchar *text = gst_caps_to_string(caps);
+            formats = CaptureFormatsFromCaps(QString::fromUtf8(text));
+            g_free(text);
+            gst_caps_unref(caps);
+        }
+        return std::make_shared<TV4l2DeviceDialogs>(node, formats);
+    }
+
     GstDevice *m_device; // one reference of our own
     QString m_name;
+    CaptureDialogsPtr m_dialogs;
 };
 
 class MonitorSource final : public ICaptureDeviceSource

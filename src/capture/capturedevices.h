@@ -4,6 +4,8 @@
 // source lists generated cameras (videotestsrc). A moniker makes the device's source element.
 // GUI thread only.
 
+#include "capture/deviceoptions.h"
+
 #include <QList>
 #include <QString>
 
@@ -30,6 +32,8 @@ public:
     virtual QString FriendlyName() const = 0;
     // A new floating source element for the device, or null with a result code in *result.
     virtual GstElement *BindToObject(unsigned *result) const = 0;
+    // The device's own settings dialogs; none when it has none.
+    virtual CaptureDialogsPtr Dialogs() const { return {}; }
 };
 
 using CaptureMonikerPtr = std::shared_ptr<const ICaptureMoniker>;

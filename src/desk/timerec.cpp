@@ -17,6 +17,7 @@
 #include "desk/passwd.h"
 #include "desk/passwdnew.h"
 #include "desk/readers.h"
+#include "desk/setupwebcam.h"
 #include "desk/speech.h"
 #include "desk/timetbl.h"
 #include "desk/trayicon.h"
@@ -277,6 +278,7 @@ void TTimeRec::wireCommands()
             [this] { guarded([this] { bDoorOpenClick(); }); });
     on(m_ui->actofflinemgr, &TTimeRec::actofflinemgrExecute);
     on(m_ui->actmasterpin, &TTimeRec::actmasterpinExecute);
+    on(m_ui->actsetweb, &TTimeRec::actsetwebExecute);
     // The menu has already flipped the check mark; the handler flips it itself.
     connect(m_ui->actWebReporter, &QAction::triggered, this, [this](bool checked) {
         m_ui->actWebReporter->setChecked(!checked);
@@ -691,6 +693,7 @@ QList<QAction *> TTimeRec::ProtectedCommands() const
         m_ui->actHideIt,       // Hide On Startup
         m_ui->actemail,        // Email
         m_ui->actcap,          // Hide Webcam
+        m_ui->actsetweb,       // Webcam
         m_ui->actautoio,       // Auto IN/OUT Time
         m_ui->actDelRec,       // Delete this Attendance Record (grid popup)
         m_ui->acttimetbl,      // Define Tallyclock Table
@@ -1075,7 +1078,8 @@ void TTimeRec::StartCamera()
         if (!capture->InitDevices())
             return; // no camera: the column stays as it is
         capture->hide();
-        capture->VideoGrabber().SetOnBuffer(m_camera->SnapshotDoneHandler());
+        // Through the control: a snapshot still pending hands back to this handler.
+        capture->SetFrameHandler(m_camera->SnapshotDoneHandler());
         capture->OnChangeDevice = [this] { CaptureChangeDevice(); };
         capture->OnVideoFormatChange = [this] { CaptureVideoFormatChange(); };
         CaptureChangeDevice();
@@ -1115,6 +1119,35 @@ void TTimeRec::actcapExecute(bool checked)
         DisableCamera();
     else
         EnableCamera();
+}
+
+void TTimeRec::actsetwebExecute()
+{
+    TCapture *capture = m_ui->Capture;
+    TSetupWebcam dialog(*capture, this);
+    capture->hide();
+    m_ui->pancap->hide();
+    const int result = dialog.HasDevices() ? runDialog(dialog) : int(QDialog::Rejected);
+    if (result == QDialog::Accepted) {
+        if (dialog.ItemIndex() >= 1) {
+            // The dialog has already run its choice on the control: that is the device in
+            // use, not CamSource, which "Confirm" has just overwritten.
+            if (dialog.Text() == capture->VideoDeviceName() && capture->InitDevices())
+                EnableCamera();
+            else
+                StartCamera();
+            // A device picked while the camera was off must survive the next start.
+            if (!m_ui->actcap->isChecked())
+                WriteRegBool(Setting::CamEnable, true);
+        } else {
+            DisableCamera();
+        }
+    } else if (!m_ui->actcap->isChecked()) {
+        StartCamera();
+    }
+    // A camera left off must not go on capturing behind the hidden column.
+    if (m_ui->actcap->isChecked())
+        capture->StopPreview();
 }
 
 void TTimeRec::CaptureChangeDevice()

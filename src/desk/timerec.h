@@ -147,6 +147,8 @@ public:
     void DisableCamera();
     // "Hide Webcam": its check mark has already flipped.
     void actcapExecute(bool checked);
+    // "Webcam": the device chosen in "Webcam Setup" runs in the column, or the camera goes off.
+    void actsetwebExecute();
     void CaptureChangeDevice();
     void CaptureVideoFormatChange();
     TCapture *Capture() const;
