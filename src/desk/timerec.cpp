@@ -12,6 +12,7 @@
 #include "desk/emailqueue.h"
 #include "desk/emailset.h"
 #include "desk/grplist.h"
+#include "desk/logexport.h"
 #include "desk/loggridmodel.h"
 #include "desk/login.h"
 #include "desk/passwd.h"
@@ -24,6 +25,7 @@
 #include "store/datasrc.h"
 #include "store/email.h"
 #include "store/dbfile.h"
+#include "store/filedialogs.h"
 #include "store/messages.h"
 #include "store/passwd.h"
 #include "store/paths.h"
@@ -257,6 +259,8 @@ void TTimeRec::wireCommands()
     on(m_ui->actgrpdef, &TTimeRec::actgrpdefExecute);
     on(m_ui->actautoio, &TTimeRec::actautoioExecute);
     on(m_ui->acttimetbl, &TTimeRec::acttimetblExecute);
+    on(m_ui->acttext, &TTimeRec::xtextClick);
+    on(m_ui->actexcel, &TTimeRec::xexcelClick);
     // The menu has already flipped the check mark; the handler flips it itself.
     connect(m_ui->actWebReporter, &QAction::triggered, this, [this](bool checked) {
         m_ui->actWebReporter->setChecked(!checked);
@@ -583,6 +587,8 @@ QList<QAction *> TTimeRec::ProtectedCommands() const
     // Tallyclock", and the door button.
     return {
         m_ui->xhide,           // Hide to Systray
+        m_ui->acttext,         // Export to Text File
+        m_ui->actexcel,        // Export to Excel File
         m_ui->xdelete,         // Erase Log Database
         m_ui->actxerasestaffs, // Erase Staff Records
         m_ui->actcardinfo,     // Edit Card Information
@@ -1069,4 +1075,66 @@ void TTimeRec::stopWebReporter()
 {
     if (m_web)
         m_web->Stop();
+}
+
+// ---- Exports of the log ----------------------------------------------------------------------
+
+namespace {
+
+// One export of the log under the progress form and the hourglass: the gauge steps per row,
+// the event loop turns between batches, so swipes are answered meanwhile.
+TLogExport::Outcome runLogExport(QWidget *owner, const QString &what,
+                                 TLogExport::Outcome (TLogExport::*run)(const QString &),
+                                 const QString &fileName)
+{
+    TLogExport exporter(dsrc->att, dsrc->src);
+    TWaitCursor wait;
+    const int count = exporter.RecordCount();
+    Tpbar bar(owner, what + QStringLiteral(" (") + QString::number(count) +
+                         QStringLiteral(" records)"),
+              count);
+    exporter.SetStep([&bar] { bar.StepIt(); });
+    exporter.SetBetweenBatches([] { QCoreApplication::processEvents(); });
+    QCoreApplication::processEvents();
+    return (exporter.*run)(fileName);
+}
+
+} // namespace
+
+void TTimeRec::xtextClick()
+{
+    if (CheckLogEmpty())
+        return;
+    QString fileName = QStringLiteral("log");
+    if (!SelectTextFile(this, fileName))
+        return;
+    if (runLogExport(this, QStringLiteral("Export to text file"), &TLogExport::ExportText,
+                     fileName) == TLogExport::Outcome::Completed)
+        ShowCompleted();
+    else
+        ShowError(QStringLiteral("File locked and cannot be used for exporting."));
+}
+
+void TTimeRec::xexcelClick()
+{
+    if (CheckLogEmpty())
+        return;
+    QString fileName = QStringLiteral("log");
+    if (!SelectExcelFile(this, fileName))
+        return;
+    switch (runLogExport(this, QStringLiteral("Export to EXCEL file"),
+                         &TLogExport::ExportWorkbook, fileName)) {
+    case TLogExport::Outcome::Completed:
+        ShowCompleted();
+        break;
+    case TLogExport::Outcome::CannotOpen:
+        ShowError(QStringLiteral("Cannot open file: ") + fileName);
+        break;
+    case TLogExport::Outcome::RowRefused:
+        ShowUpdateFailed();
+        break;
+    default:
+        ShowError(QStringLiteral("Cannot replace file: ") + fileName);
+        break;
+    }
 }
