@@ -146,13 +146,19 @@ TLogExport::TLogExport(TDatabase &att, TDatabase &sys) : m_att(att), m_sys(sys) 
 
 void TLogExport::rowDone(int &inBatch)
 {
+    if (++inBatch < BatchRows)
+        return;
+    inBatch = 0;
     if (m_step)
-        m_step();
-    if (++inBatch == BatchRows) {
-        inBatch = 0;
-        if (m_between)
-            m_between();
-    }
+        m_step(BatchRows);
+    if (m_between)
+        m_between();
+}
+
+void TLogExport::lastRows(int inBatch)
+{
+    if (m_step && inBatch > 0)
+        m_step(inBatch);
 }
 
 int TLogExport::RecordCount() const
@@ -228,6 +234,7 @@ TLogExport::Outcome TLogExport::ExportText(const QString &path)
             }
             rowDone(inBatch);
         }
+        lastRows(inBatch);
         if (file.write(out) != out.size()) {
             file.cancelWriting();
             return Outcome::FileNotWritten;
@@ -309,6 +316,7 @@ TLogExport::Outcome TLogExport::ExportWorkbook(const QString &path)
         ++row;
         rowDone(inBatch);
     }
+    lastRows(inBatch);
     walk = TStatement();
     if (!book.Close())
         return Outcome::CannotReplace;

@@ -27,9 +27,9 @@ public:
 
     TLogExport(TDatabase &att, TDatabase &sys);
 
-    // Runs after each row written.
-    void SetStep(std::function<void()> step) { m_step = std::move(step); }
-    // Runs between batches of rows.
+    // Runs after each batch of rows written, and after the last rows, with their number.
+    void SetStep(std::function<void(int rows)> step) { m_step = std::move(step); }
+    // Runs between batches of rows (after the step).
     void SetBetweenBatches(std::function<void()> hook) { m_between = std::move(hook); }
     // Rows a sheet may take (the workbook's own limit unless a test wants a smaller one).
     void SetRowLimit(int rows) { m_rowLimit = rows; }
@@ -41,12 +41,14 @@ public:
     Outcome ExportWorkbook(const QString &path);
 
 private:
-    // After each row: the gauge, and every BatchRows rows the event loop.
+    // After each row: every BatchRows rows the gauge and the event loop.
     void rowDone(int &inBatch);
+    // The gauge for the rows of the last batch.
+    void lastRows(int inBatch);
 
     TDatabase &m_att;
     TDatabase &m_sys;
-    std::function<void()> m_step;
+    std::function<void(int)> m_step;
     std::function<void()> m_between;
     int m_rowLimit = 0;
 };

@@ -1081,8 +1081,8 @@ void TTimeRec::stopWebReporter()
 
 namespace {
 
-// One export of the log under the progress form and the hourglass: the gauge steps per row,
-// the event loop turns between batches, so swipes are answered meanwhile.
+// One export of the log under the progress form and the hourglass: the gauge steps and the
+// event loop turns between batches, so swipes are answered meanwhile.
 TLogExport::Outcome runLogExport(QWidget *owner, const QString &what,
                                  TLogExport::Outcome (TLogExport::*run)(const QString &),
                                  const QString &fileName)
@@ -1093,7 +1093,7 @@ TLogExport::Outcome runLogExport(QWidget *owner, const QString &what,
     Tpbar bar(owner, what + QStringLiteral(" (") + QString::number(count) +
                          QStringLiteral(" records)"),
               count);
-    exporter.SetStep([&bar] { bar.StepIt(); });
+    exporter.SetStep([&bar](int rows) { bar.StepBy(rows); });
     exporter.SetBetweenBatches([] { QCoreApplication::processEvents(); });
     QCoreApplication::processEvents();
     return (exporter.*run)(fileName);

@@ -239,7 +239,7 @@ TEST_F(ExportTest, ASheetPastItsRowLimitKeepsTheRowsWrittenAndFails)
 }
 
 // Swipes logged while the event loop turns between batches are not part of this export, and
-// the gauge steps once per row exported.
+// the gauge steps by every row exported.
 TEST_F(ExportTest, RowsLoggedDuringAnExportAreLeftForTheNext)
 {
     const int rows = TLogExport::BatchRows + 10;
@@ -252,7 +252,7 @@ TEST_F(ExportTest, RowsLoggedDuringAnExportAreLeftForTheNext)
     TLogExport exporter(dsrc->att, dsrc->src);
     int steps = 0;
     int turns = 0;
-    exporter.SetStep([&steps] { ++steps; });
+    exporter.SetStep([&steps](int rows) { steps += rows; });
     exporter.SetBetweenBatches([&turns] {
         ++turns;
         // A swipe later than every row, and one earlier, while the export runs.
