@@ -12,6 +12,7 @@
 #include "desk/emailqueue.h"
 #include "desk/emailset.h"
 #include "desk/grplist.h"
+#include "desk/logexport.h"
 #include "desk/loggridmodel.h"
 #include "desk/login.h"
 #include "desk/passwd.h"
@@ -31,6 +32,7 @@
 #include "store/datasrc.h"
 #include "store/email.h"
 #include "store/dbfile.h"
+#include "store/filedialogs.h"
 #include "store/messages.h"
 #include "store/passwd.h"
 #include "store/paths.h"
@@ -279,6 +281,8 @@ void TTimeRec::wireCommands()
     on(m_ui->actofflinemgr, &TTimeRec::actofflinemgrExecute);
     on(m_ui->actmasterpin, &TTimeRec::actmasterpinExecute);
     on(m_ui->actsetweb, &TTimeRec::actsetwebExecute);
+    on(m_ui->acttext, &TTimeRec::xtextClick);
+    on(m_ui->actexcel, &TTimeRec::xexcelClick);
     // The menu has already flipped the check mark; the handler flips it itself.
     connect(m_ui->actWebReporter, &QAction::triggered, this, [this](bool checked) {
         m_ui->actWebReporter->setChecked(!checked);
@@ -684,6 +688,8 @@ QList<QAction *> TTimeRec::ProtectedCommands() const
     return {
         m_ui->xhide,           // Hide to Systray
         m_ui->actDoorOpen,     // Door Open Button
+        m_ui->acttext,         // Export to Text File
+        m_ui->actexcel,        // Export to Excel File
         m_ui->xdelete,         // Erase Log Database
         m_ui->actxerasestaffs, // Erase Staff Records
         m_ui->actoffline,      // Offline Access Table
@@ -1205,4 +1211,66 @@ void TTimeRec::stopWebReporter()
 {
     if (m_web)
         m_web->Stop();
+}
+
+// ---- Exports of the log ----------------------------------------------------------------------
+
+namespace {
+
+// One export of the log under the progress form and the hourglass: the gauge steps and the
+// event loop turns between batches, so swipes are answered meanwhile.
+TLogExport::Outcome runLogExport(QWidget *owner, const QString &what,
+                                 TLogExport::Outcome (TLogExport::*run)(const QString &),
+                                 const QString &fileName)
+{
+    TLogExport exporter(dsrc->att, dsrc->src);
+    TWaitCursor wait;
+    const int count = exporter.RecordCount();
+    Tpbar bar(owner, what + QStringLiteral(" (") + QString::number(count) +
+                         QStringLiteral(" records)"),
+              count);
+    exporter.SetStep([&bar](int rows) { bar.StepBy(rows); });
+    exporter.SetBetweenBatches([] { QCoreApplication::processEvents(); });
+    QCoreApplication::processEvents();
+    return (exporter.*run)(fileName);
+}
+
+} // namespace
+
+void TTimeRec::xtextClick()
+{
+    if (CheckLogEmpty())
+        return;
+    QString fileName = QStringLiteral("log");
+    if (!SelectTextFile(this, fileName))
+        return;
+    if (runLogExport(this, QStringLiteral("Export to text file"), &TLogExport::ExportText,
+                     fileName) == TLogExport::Outcome::Completed)
+        ShowCompleted();
+    else
+        ShowError(QStringLiteral("File locked and cannot be used for exporting."));
+}
+
+void TTimeRec::xexcelClick()
+{
+    if (CheckLogEmpty())
+        return;
+    QString fileName = QStringLiteral("log");
+    if (!SelectExcelFile(this, fileName))
+        return;
+    switch (runLogExport(this, QStringLiteral("Export to EXCEL file"),
+                         &TLogExport::ExportWorkbook, fileName)) {
+    case TLogExport::Outcome::Completed:
+        ShowCompleted();
+        break;
+    case TLogExport::Outcome::CannotOpen:
+        ShowError(QStringLiteral("Cannot open file: ") + fileName);
+        break;
+    case TLogExport::Outcome::RowRefused:
+        ShowUpdateFailed();
+        break;
+    default:
+        ShowError(QStringLiteral("Cannot replace file: ") + fileName);
+        break;
+    }
 }

@@ -105,6 +105,10 @@ public:
     // The web report server; null until it is first switched on.
     TWebReporter *WebReporter() const { return m_web.get(); }
 
+    // "Export to Text File" and "Export to Excel File": the whole log, in time order.
+    void xtextClick();
+    void xexcelClick();
+
     // ---- Log grid ----------------------------------------------------------------------------
     void ShowRecordCount() override;
     void ShowLogGrid(bool show);

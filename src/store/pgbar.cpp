@@ -50,6 +50,14 @@ void Tpbar::StepIt()
     showPosition();
 }
 
+void Tpbar::StepBy(int n)
+{
+    if (n <= 0)
+        return;
+    m_position = n > INT_MAX - m_position ? INT_MAX : m_position + n;
+    showPosition();
+}
+
 void Tpbar::showPosition()
 {
     QProgressBar *gauge = m_ui->ProgressBar1;

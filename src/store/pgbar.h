@@ -24,6 +24,8 @@ public:
     void SetMaximum(int n);
     // One step on; past the maximum the gauge stays full.
     void StepIt();
+    // n steps on at once, for a loop that counts its rows in batches.
+    void StepBy(int n);
 
     int Maximum() const { return m_maximum; }
     int Position() const { return m_position; }

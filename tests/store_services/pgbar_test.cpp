@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QProgressBar>
 #include <QScreen>
+#include <climits>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -51,6 +52,20 @@ TEST(ProgressForm, StepsUpToAFullGaugeAndNoFurther)
     EXPECT_EQ(gauge->value(), 0);
     bar.StepIt();
     EXPECT_EQ(gauge->value(), 1);
+}
+
+TEST(ProgressForm, StepsByABatchAtOnce)
+{
+    Tpbar bar(nullptr, QStringLiteral("Export to text file (10 records)"), 10);
+    QProgressBar *gauge = bar.Gauge();
+    bar.StepBy(4);
+    EXPECT_EQ(gauge->value(), 4);
+    bar.StepBy(0);
+    bar.StepBy(-3); // nothing to count
+    EXPECT_EQ(bar.Position(), 4);
+    bar.StepBy(INT_MAX);
+    EXPECT_EQ(bar.Position(), INT_MAX) << "no overflow";
+    EXPECT_EQ(gauge->value(), 10);
 }
 
 TEST(ProgressForm, ZeroMaximumShowsAnEmptyGaugeNotABusyOne)

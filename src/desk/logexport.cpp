@@ -1,0 +1,324 @@
+#include "desk/logexport.h"
+
+#include "store/db/sqlitedb.h"
+#include "store/utils.h"
+#include "store/workbook.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QSaveFile>
+#include <array>
+#include <cstdio>
+#include <sqlite3.h>
+
+namespace {
+
+struct TCardNames
+{
+    QByteArray name;  // UTF-8
+    QByteArray group; // UTF-8, empty when the group is gone
+};
+
+// Every registered card with its holder's name and group. A card on several staff rows reads
+// as the first of them by name, as a look-up in the staff list by card would find.
+QHash<qint64, TCardNames> loadCardNames(TDatabase &sys)
+{
+    QHash<qint64, TCardNames> names;
+    TStatement q = sys.Prepare(QStringLiteral(
+        "SELECT s.CARDNO, s.NAME, g.DESCX FROM staffs s LEFT JOIN gid g ON g.ID = s.WORKGRP "
+        "ORDER BY s.NAME, s.SEQ"));
+    while (q.Step()) {
+        const qint64 card = q.ColumnInt64(0);
+        if (names.contains(card))
+            continue;
+        names.insert(card, {q.ColumnText(1).toUtf8(), q.ColumnText(2).toUtf8()});
+    }
+    return names;
+}
+
+// The log rows there are now, in time order; rows logged while the export runs come after
+// the last one counted and are left out.
+TStatement openLogWalk(TDatabase &att)
+{
+    TStatement last = att.Prepare(QStringLiteral("SELECT max(rowid) FROM recorder"));
+    const qint64 lastRowid = last.Step() ? last.ColumnInt64(0) : 0;
+    TStatement q = att.Prepare(
+        QStringLiteral("SELECT SYSTIME, CARDNO, MODE, READER, LOCK FROM recorder WHERE rowid <= ? "
+                       "ORDER BY SYSTIME"));
+    q.Bind(1, lastRowid);
+    return q;
+}
+
+// A stored date-time in its usual form "YYYY-MM-DD HH:MM:SS" (read without building a
+// QDateTime, for a million rows), else whatever DbTextToDateTime makes of it.
+struct TStamp
+{
+    QDate date;
+    int hour = 0, minute = 0, second = 0;
+    bool valid = false;
+};
+
+int twoDigits(const unsigned char *p)
+{
+    return (p[0] - '0') * 10 + (p[1] - '0');
+}
+
+bool isDigits(const unsigned char *p, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (p[i] < '0' || p[i] > '9')
+            return false;
+    return true;
+}
+
+// Keeps the last date read: the log is in time order, so it seldom changes between rows.
+class TStampReader
+{
+public:
+    TStamp Read(sqlite3_stmt *stmt, int column)
+    {
+        TStamp s;
+        const auto *p = sqlite3_column_text(stmt, column);
+        const int n = sqlite3_column_bytes(stmt, column);
+        if (!p)
+            return s;
+        if (n == 19 && p[4] == '-' && p[7] == '-' && (p[10] == ' ' || p[10] == 'T') &&
+            p[13] == ':' && p[16] == ':' && isDigits(p, 4) && isDigits(p + 5, 2) &&
+            isDigits(p + 8, 2) && isDigits(p + 11, 2) && isDigits(p + 14, 2) &&
+            isDigits(p + 17, 2)) {
+            if (memcmp(p, m_lastDateText.data(), 10) != 0) {
+                memcpy(m_lastDateText.data(), p, 10);
+                m_lastDate = QDate(twoDigits(p) * 100 + twoDigits(p + 2), twoDigits(p + 5),
+                                   twoDigits(p + 8));
+            }
+            s.date = m_lastDate;
+            s.hour = twoDigits(p + 11);
+            s.minute = twoDigits(p + 14);
+            s.second = twoDigits(p + 17);
+            s.valid = s.date.isValid() && s.hour < 24 && s.minute < 60 && s.second < 60;
+            return s;
+        }
+        const QDateTime t =
+            DbTextToDateTime(QString::fromUtf8(reinterpret_cast<const char *>(p), n));
+        if (!t.isValid())
+            return s;
+        s.date = t.date();
+        s.hour = t.time().hour();
+        s.minute = t.time().minute();
+        s.second = t.time().second();
+        s.valid = true;
+        return s;
+    }
+
+private:
+    std::array<char, 10> m_lastDateText{};
+    QDate m_lastDate;
+};
+
+constexpr int PortTexts = 9; // 0 (no door) and the ports 1..8
+
+std::array<QByteArray, PortTexts> portNames()
+{
+    std::array<QByteArray, PortTexts> names;
+    for (int port = 0; port < PortTexts; ++port)
+        names[std::size_t(port)] = GetPortName(port).toUtf8();
+    return names;
+}
+
+const char *modeName(int mode)
+{
+    switch (mode) {
+    case 0:
+        return "CLOCK";
+    case 1:
+        return "IN";
+    case 2:
+        return "OUT";
+    default:
+        return "N/A";
+    }
+}
+
+} // namespace
+
+TLogExport::TLogExport(TDatabase &att, TDatabase &sys) : m_att(att), m_sys(sys) {}
+
+void TLogExport::rowDone(int &inBatch)
+{
+    if (++inBatch < BatchRows)
+        return;
+    inBatch = 0;
+    if (m_step)
+        m_step(BatchRows);
+    if (m_between)
+        m_between();
+}
+
+void TLogExport::lastRows(int inBatch)
+{
+    if (m_step && inBatch > 0)
+        m_step(inBatch);
+}
+
+int TLogExport::RecordCount() const
+{
+    TStatement q = m_att.Prepare(QStringLiteral("SELECT count(*) FROM recorder"));
+    return q.Step() ? int(q.ColumnInt64(0)) : 0;
+}
+
+TLogExport::Outcome TLogExport::ExportText(const QString &path)
+{
+    // The old file stays as it was until the new one is whole.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Outcome::FileNotWritten;
+    try {
+        const QHash<qint64, TCardNames> names = loadCardNames(m_sys);
+        TStatement walk = openLogWalk(m_att);
+        sqlite3_stmt *stmt = walk.Handle();
+        TStampReader stamps;
+        // The date and the time of day in the locale's words and separators, made once per
+        // day and once per export.
+        QDate lastDate;
+        QByteArray dateText;
+        const QByteArray timeSep =
+            FormatDateTime(QStringLiteral(":"), QDateTime(QDate(2000, 1, 1), QTime(0, 0))).toUtf8();
+        const QByteArray unknown = QByteArrayLiteral(" \"[NO NAME]\" \"[NO GROUP]\"");
+        QByteArray out;
+        constexpr int FlushBytes = 1 << 16;
+        out.reserve(FlushBytes + 512);
+        int inBatch = 0;
+        while (walk.Step()) {
+            const TStamp s = stamps.Read(stmt, 0);
+            if (!s.valid || s.date != lastDate) {
+                lastDate = s.valid ? s.date : QDate();
+                // A row without a readable time prints as the zero date, as a null time does.
+                dateText =
+                    FormatDateTime(QStringLiteral("YYYY/MMM/DD"),
+                                   QDateTime(s.valid ? s.date : QDate(1899, 12, 30), QTime(0, 0)))
+                        .toUtf8();
+            }
+            char buf[64];
+            out += dateText;
+            std::snprintf(buf, sizeof buf, " %02d", s.hour);
+            out += buf;
+            out += timeSep;
+            std::snprintf(buf, sizeof buf, "%02d", s.minute);
+            out += buf;
+            out += timeSep;
+            std::snprintf(buf, sizeof buf, "%02d", s.second);
+            out += buf;
+            const qint64 card = sqlite3_column_int64(stmt, 1);
+            std::snprintf(buf, sizeof buf, " %.9d", int(card));
+            out += buf;
+            const auto found = names.constFind(card);
+            if (found == names.cend()) {
+                out += unknown;
+            } else {
+                out += " \"";
+                out += found->name;
+                out += "\" \"";
+                out += found->group;
+                out += '"';
+            }
+            out += " {";
+            out += modeName(sqlite3_column_int(stmt, 2));
+            out += "}\r\n";
+            if (out.size() >= FlushBytes) {
+                if (file.write(out) != out.size()) {
+                    file.cancelWriting();
+                    return Outcome::FileNotWritten;
+                }
+                out.clear();
+            }
+            rowDone(inBatch);
+        }
+        lastRows(inBatch);
+        if (file.write(out) != out.size()) {
+            file.cancelWriting();
+            return Outcome::FileNotWritten;
+        }
+    } catch (const EDatabaseError &) {
+        file.cancelWriting();
+        return Outcome::FileNotWritten;
+    }
+    return file.commit() ? Outcome::Completed : Outcome::FileNotWritten;
+}
+
+TLogExport::Outcome TLogExport::ExportWorkbook(const QString &path)
+{
+    if (!TWorkbook::CanReplace(path))
+        return Outcome::CannotReplace;
+    TWorkbook book(path);
+    if (!book.IsOpen())
+        return Outcome::CannotOpen;
+    if (m_rowLimit > 0)
+        book.SetRowLimit(m_rowLimit);
+    TWorksheet *sheet = book.AddSheet(QStringLiteral("RECORDS"));
+    if (!sheet)
+        return Outcome::CannotOpen;
+    enum
+    {
+        ColDate,
+        ColTime,
+        ColCard,
+        ColName,
+        ColGroup,
+        ColMode,
+        ColReader,
+        ColLock,
+    };
+    static const char *const headers[] = {"DATE",  "TIME", "CARDNO", "NAME",
+                                          "GROUP", "MODE", "READER", "LOCK"};
+    for (int col = ColDate; col <= ColLock; ++col)
+        sheet->WriteHeader(0, col, QString::fromLatin1(headers[col]));
+    sheet->SetColumnWidth(ColDate, ColDate, 12);
+    sheet->SetColumnWidth(ColCard, ColCard, 11);
+    sheet->SetColumnWidth(ColName, ColGroup, 18);
+    sheet->SetColumnWidth(ColReader, ColLock, 12);
+
+    const QHash<qint64, TCardNames> names = loadCardNames(m_sys);
+    const std::array<QByteArray, PortTexts> ports = portNames();
+    const auto portName = [&ports](int port) {
+        return port >= 0 && port < PortTexts ? ports[std::size_t(port)].constData() : "ERROR";
+    };
+    TStatement walk = openLogWalk(m_att);
+    sqlite3_stmt *stmt = walk.Handle();
+    TStampReader stamps;
+    int row = 1;
+    int inBatch = 0;
+    bool refused = false;
+    while (walk.Step()) {
+        const TStamp s = stamps.Read(stmt, 0);
+        const qint64 card = sqlite3_column_int64(stmt, 1);
+        const auto found = names.constFind(card);
+        const bool known = found != names.cend();
+        bool ok = true;
+        if (s.valid) {
+            ok = sheet->WriteDate(row, ColDate, s.date) &&
+                 sheet->WriteTime(row, ColTime, QTime(s.hour, s.minute, s.second));
+        }
+        ok = ok && sheet->WriteNumber(row, ColCard, double(card)) &&
+             sheet->WriteString(row, ColName, known ? found->name.constData() : "[NO NAME]") &&
+             (known && found->group.isEmpty()
+                  ? true
+                  : sheet->WriteString(row, ColGroup,
+                                       known ? found->group.constData() : "[NO GROUP]")) &&
+             sheet->WriteString(row, ColMode, modeName(sqlite3_column_int(stmt, 2))) &&
+             sheet->WriteString(row, ColReader, portName(sqlite3_column_int(stmt, 3))) &&
+             sheet->WriteString(row, ColLock, portName(sqlite3_column_int(stmt, 4)));
+        if (!ok) {
+            // The sheet is full (or refused the row): what is written is kept.
+            refused = true;
+            break;
+        }
+        ++row;
+        rowDone(inBatch);
+    }
+    lastRows(inBatch);
+    walk = TStatement();
+    if (!book.Close())
+        return Outcome::CannotReplace;
+    return refused ? Outcome::RowRefused : Outcome::Completed;
+}

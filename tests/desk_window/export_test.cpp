@@ -1,0 +1,272 @@
+// "Export to Text File" and "Export to Excel File": the whole log in time order, written to a
+// file the operator chose, read back byte for byte and through openpyxl.
+
+#include "windowfixture.h"
+
+#include "desk/logexport.h"
+#include "store/db/sqlitedb.h"
+#include "testsupport/fakefiledialogs.h"
+#include "testsupport/workbookreader.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList texts(std::initializer_list<const char *> items)
+{
+    QStringList list;
+    for (const char *item : items)
+        list << QString::fromUtf8(item);
+    return list;
+}
+
+QByteArray readFile(const QString &name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+class ExportTest : public WindowTest
+{
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        m_locale = QLocale();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+    void TearDown() override
+    {
+        WindowTest::TearDown();
+        QLocale::setDefault(m_locale);
+    }
+
+    // A log of holders, a holder whose group is gone, an exit-button row, an unknown card and
+    // odd codes, written out of time order.
+    void fillLog()
+    {
+        const int office = AddGroup(QStringLiteral("Office"));
+        const int gone = AddGroup(QStringLiteral("Night shift"));
+        AddStaff(1001, QStringLiteral("Zoë Ångström"), office);
+        AddStaff(1002, QStringLiteral("Bob Gray"), gone);
+        ASSERT_TRUE(dsrc->gidtbl.Locate(QStringLiteral("ID"), gone));
+        dsrc->gidtbl.Delete();
+        AddLog(QDateTime(QDate(2026, 6, 16), QTime(8, 5, 9)), 1002, 2, 2, 2);
+        AddLog(QDateTime(QDate(2026, 6, 15), QTime(23, 59, 59)), -1, 0, 1, 1);
+        AddLog(QDateTime(QDate(2026, 6, 15), QTime(8, 0, 0)), 1001, 1, 1, 1);
+        AddLog(QDateTime(QDate(2026, 6, 16), QTime(0, 0, 0)), 424242, 7, 9, 0);
+    }
+
+    QAction *command(const char *name)
+    {
+        QAction *action = m_window->findChild<QAction *>(QString::fromLatin1(name));
+        EXPECT_NE(action, nullptr) << name;
+        return action;
+    }
+    // The command run logged in, with the save dialog answered by name (empty: Cancel).
+    void run(const char *name, const QString &fileName)
+    {
+        if (fileName.isEmpty())
+            m_dialogs.QueueCancel();
+        else
+            m_dialogs.QueueName(fileName);
+        m_window->SetLoggedIn(true);
+        command(name)->trigger();
+    }
+    QString file(const QString &name) const { return QDir(m_out.path()).filePath(name); }
+    QString file(const char *name) const { return file(QString::fromUtf8(name)); }
+
+    FakeFileDialogs m_dialogs;
+    QTemporaryDir m_out;
+    QLocale m_locale;
+};
+
+TEST_F(ExportTest, TextFileHoldsOneLinePerRowInTimeOrder)
+{
+    fillLog();
+    OpenWindow();
+    const QString path = file(QStringLiteral("log.txt"));
+    run("acttext", path);
+    EXPECT_EQ(Messages().Texts(), QStringList{QStringLiteral("Completed.")});
+    EXPECT_EQ(m_dialogs.Last().proposedName, QStringLiteral("log"));
+    EXPECT_EQ(m_dialogs.Last().defaultSuffix, QStringLiteral("txt"));
+    const QByteArray expected =
+        QStringLiteral("2026/Jun/15 08:00:00 000001001 \"Zoë Ångström\" \"Office\" {IN}\r\n"
+                       "2026/Jun/15 23:59:59 -000000001 \"[NO NAME]\" \"[NO GROUP]\" {CLOCK}\r\n"
+                       "2026/Jun/16 00:00:00 000424242 \"[NO NAME]\" \"[NO GROUP]\" {N/A}\r\n"
+                       "2026/Jun/16 08:05:09 000001002 \"Bob Gray\" \"\" {OUT}\r\n")
+            .toUtf8();
+    EXPECT_EQ(readFile(path), expected);
+}
+
+TEST_F(ExportTest, TextExportAgainReplacesTheFileAndFindsCardsAddedMeanwhile)
+{
+    AddLog(QDateTime(QDate(2026, 6, 15), QTime(8, 0, 0)), 77, 1, 1, 1);
+    OpenWindow();
+    const QString path = file(QStringLiteral("log.txt"));
+    run("acttext", path);
+    AddStaff(77, QStringLiteral("New Hire"), 1);
+    run("acttext", path);
+    EXPECT_EQ(readFile(path),
+              QByteArray("2026/Jun/15 08:00:00 000000077 \"New Hire\" \"DEFAULT\" {IN}\r\n"));
+}
+
+TEST_F(ExportTest, WorkbookSheetRecordsHoldsTypedCells)
+{
+    fillLog();
+    OpenWindow();
+    const QString path = file(QStringLiteral("log.xlsx"));
+    run("actexcel", path);
+    EXPECT_EQ(Messages().Texts(), QStringList{QStringLiteral("Completed.")});
+    EXPECT_EQ(m_dialogs.Last().defaultSuffix, QStringLiteral("xlsx"));
+    const QList<TSheetRows> sheets = ReadWorkbook(path);
+    ASSERT_EQ(sheets.size(), 1);
+    EXPECT_EQ(sheets[0].name, QStringLiteral("RECORDS"));
+    const QList<QStringList> expected = {
+        texts(
+            {"s:DATE", "s:TIME", "s:CARDNO", "s:NAME", "s:GROUP", "s:MODE", "s:READER", "s:LOCK"}),
+        texts({"d:2026-06-15", "t:08:00:00", "n:1001", "s:Zoë Ångström", "s:Office", "s:IN",
+               "s:COM1", "s:COM1"}),
+        texts({"d:2026-06-15", "t:23:59:59", "n:-1", "s:[NO NAME]", "s:[NO GROUP]", "s:CLOCK",
+               "s:COM1", "s:COM1"}),
+        texts({"d:2026-06-16", "t:00:00:00", "n:424242", "s:[NO NAME]", "s:[NO GROUP]", "s:N/A",
+               "s:ERROR", "s:DENIED"}),
+        texts({"d:2026-06-16", "t:08:05:09", "n:1002", "s:Bob Gray", "", "s:OUT", "s:COM2",
+               "s:COM2"}),
+    };
+    EXPECT_EQ(sheets[0].rows, expected);
+    EXPECT_EQ(sheets[0].numberFormats.mid(0, 2),
+              (QStringList{QStringLiteral("dd/mmm/yyyy"), QStringLiteral("hh:mm:ss")}));
+}
+
+TEST_F(ExportTest, WhatTheOperatorSeesWhenAnExportCannotGoAhead)
+{
+    struct Case
+    {
+        const char *what;
+        const char *command;
+        bool emptyLog;
+        QString target; // empty: the dialog is cancelled
+        QStringList messages;
+        bool dialogAsked;
+    };
+    QDir(m_out.path()).mkdir(QStringLiteral("folder.txt"));
+    QDir(m_out.path()).mkdir(QStringLiteral("folder.xlsx"));
+    const QString textFolder = file(QStringLiteral("folder.txt"));
+    const QString folder = file(QStringLiteral("folder.xlsx"));
+    const QString missing = file(QStringLiteral("no such folder/log.xlsx"));
+    const QString missingText = file(QStringLiteral("no such folder/log.txt"));
+    const Case cases[] = {
+        {"empty log, text", "acttext", true, file("a.txt"), texts({"No record."}), false},
+        {"empty log, workbook", "actexcel", true, file("a.xlsx"), texts({"No record."}), false},
+        {"text dialog cancelled", "acttext", false, QString(), QStringList(), true},
+        {"workbook dialog cancelled", "actexcel", false, QString(), QStringList(), true},
+        {"text onto a folder", "acttext", false, textFolder,
+         texts({"File locked and cannot be used for exporting."}), true},
+        {"text in a missing folder", "acttext", false, missingText,
+         texts({"File locked and cannot be used for exporting."}), true},
+        {"workbook onto a folder",
+         "actexcel",
+         false,
+         folder,
+         {QStringLiteral("Cannot replace file: ") + folder},
+         true},
+        {"workbook in a missing folder",
+         "actexcel",
+         false,
+         missing,
+         {QStringLiteral("Cannot open file: ") + missing},
+         true},
+    };
+    OpenWindow();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TTransaction clear(dsrc->att);
+        dsrc->att.Exec(QStringLiteral("DELETE FROM recorder"));
+        clear.Commit();
+        if (!c.emptyLog)
+            AddLog(QDateTime(QDate(2026, 6, 15), QTime(8, 0, 0)), 1001);
+        dsrc->logs.Close();
+        dsrc->logs.Open();
+        Messages().Clear();
+        const int asked = m_dialogs.Count();
+        if (c.dialogAsked) {
+            run(c.command, c.target);
+        } else {
+            m_window->SetLoggedIn(true);
+            command(c.command)->trigger();
+        }
+        EXPECT_EQ(Messages().Texts().join(u'|').toStdString(), c.messages.join(u'|').toStdString());
+        EXPECT_EQ(m_dialogs.Count() - asked, c.dialogAsked ? 1 : 0);
+        EXPECT_EQ(QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden), QStringList())
+            << "nothing written";
+    }
+}
+
+TEST_F(ExportTest, BothCommandsAreProtected)
+{
+    OpenWindow();
+    m_window->SetLoggedIn(false);
+    for (const char *name : {"acttext", "actexcel"}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(m_window->ProtectedCommands().contains(command(name)));
+        EXPECT_FALSE(command(name)->isEnabled());
+    }
+    const QList<QAction *> list = m_window->ProtectedCommands();
+    EXPECT_EQ(list.indexOf(command("acttext")) + 1, list.indexOf(command("actexcel")));
+    EXPECT_LT(list.indexOf(command("actexcel")), list.indexOf(command("xdelete")));
+    EXPECT_GT(list.indexOf(command("acttext")), list.indexOf(command("xhide")));
+}
+
+// A sheet that is full keeps the rows it took, and the export says it failed.
+TEST_F(ExportTest, ASheetPastItsRowLimitKeepsTheRowsWrittenAndFails)
+{
+    for (int i = 0; i < 5; ++i)
+        AddLog(QDateTime(QDate(2026, 6, 15), QTime(8, i, 0)), 1000 + i);
+    TLogExport exporter(dsrc->att, dsrc->src);
+    exporter.SetRowLimit(4); // the header and three rows
+    const QString path = file(QStringLiteral("full.xlsx"));
+    EXPECT_EQ(exporter.ExportWorkbook(path), TLogExport::Outcome::RowRefused);
+    const QList<TSheetRows> sheets = ReadWorkbook(path);
+    ASSERT_EQ(sheets.size(), 1);
+    ASSERT_EQ(sheets[0].rows.size(), 4);
+    EXPECT_EQ(sheets[0].rows[3].value(2), QStringLiteral("n:1002"));
+}
+
+// Swipes logged while the event loop turns between batches are not part of this export, and
+// the gauge steps by every row exported.
+TEST_F(ExportTest, RowsLoggedDuringAnExportAreLeftForTheNext)
+{
+    const int rows = TLogExport::BatchRows + 10;
+    {
+        TTransaction t(dsrc->att);
+        for (int i = 0; i < rows; ++i)
+            AddLog(QDateTime(QDate(2026, 6, 15), QTime(0, 0).addSecs(i)), 1);
+        t.Commit();
+    }
+    TLogExport exporter(dsrc->att, dsrc->src);
+    int steps = 0;
+    int turns = 0;
+    exporter.SetStep([&steps](int rows) { steps += rows; });
+    exporter.SetBetweenBatches([&turns] {
+        ++turns;
+        // A swipe later than every row, and one earlier, while the export runs.
+        AddLog(QDateTime(QDate(2026, 6, 16), QTime(9, 0)), 5);
+        AddLog(QDateTime(QDate(2026, 6, 14), QTime(9, 0)), 6);
+    });
+    const QString path = file(QStringLiteral("log.txt"));
+    ASSERT_EQ(exporter.ExportText(path), TLogExport::Outcome::Completed);
+    EXPECT_EQ(turns, 1);
+    EXPECT_EQ(steps, rows);
+    const QList<QByteArray> lines = readFile(path).split('\n');
+    EXPECT_EQ(lines.size() - 1, rows);
+    EXPECT_FALSE(readFile(path).contains("000000005"));
+    EXPECT_FALSE(readFile(path).contains("000000006"));
+}
+
+} // namespace

@@ -1,0 +1,416 @@
+// Per-member workbooks: one row per member and day over the scope (raw times, first IN and
+// last OUT, IN/OUT pairs, pairs against the time table), read back through openpyxl.
+
+#include "desk/memberworkbook.h"
+#include "store/datasrc.h"
+#include "store/db/sqlitedb.h"
+#include "store/logrow.h"
+#include "store/radiogroup.h"
+#include "store/utils.h"
+#include "testsupport/fakemessages.h"
+#include "testsupport/tempdata.h"
+#include "testsupport/workbookreader.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QLocale>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList texts(std::initializer_list<const char *> items)
+{
+    QStringList list;
+    for (const char *item : items)
+        list << QString::fromUtf8(item);
+    return list;
+}
+
+std::string shown(const QList<QStringList> &rows)
+{
+    std::string out;
+    for (const QStringList &row : rows)
+        out += row.join(u'|').toStdString() + "\n";
+    return out;
+}
+
+// The scope form's controls by their names, as the scope dialog has them.
+class ScopeForm : public QWidget
+{
+public:
+    ScopeForm()
+    {
+        auto *persons = new QButtonGroup(this);
+        for (const char *name : {"rballstaff", "rbgroup", "rbpicked"}) {
+            auto *b = new QRadioButton(this);
+            b->setObjectName(QString::fromLatin1(name));
+            persons->addButton(b);
+        }
+        findChild<QRadioButton *>(QStringLiteral("rballstaff"))->setChecked(true);
+        auto *dates = new QButtonGroup(this);
+        for (const char *name : {"rball", "rbrange"}) {
+            auto *b = new QRadioButton(this);
+            b->setObjectName(QString::fromLatin1(name));
+            dates->addButton(b);
+        }
+        findChild<QRadioButton *>(QStringLiteral("rbrange"))->setChecked(true);
+        for (const char *name : {"dpfrom", "dpto"}) {
+            auto *p = new QDateEdit(this);
+            p->setObjectName(QString::fromLatin1(name));
+        }
+        scope = new TRadioGroup(this);
+        scope->setObjectName(QStringLiteral("rgscope"));
+        scope->AddItems(texts({"ALL", "CLOCK", "IN/OUT"}));
+        scope->SetItemIndex(2);
+        record = new TRadioGroup(this);
+        record->setObjectName(QStringLiteral("rgrecord"));
+        record->AddItems(texts({"2", "4", "6", "8"}));
+        record->SetItemIndex(0);
+        blank = new QCheckBox(this);
+        blank->setObjectName(QStringLiteral("cbblank"));
+        newPage = new QCheckBox(this);
+        newPage->setObjectName(QStringLiteral("cbnewpage"));
+    }
+    void SetRange(const QDate &from, const QDate &to)
+    {
+        findChild<QDateEdit *>(QStringLiteral("dpfrom"))->setDate(from);
+        findChild<QDateEdit *>(QStringLiteral("dpto"))->setDate(to);
+    }
+    TRadioGroup *scope;
+    TRadioGroup *record;
+    QCheckBox *blank;
+    QCheckBox *newPage;
+};
+
+struct Rec
+{
+    int day; // of June 2026
+    const char *time;
+    int mode;
+};
+
+class MemberWorkbookTest : public TempDataTest
+{
+protected:
+    void SetUp() override
+    {
+        TempDataTest::SetUp();
+        m_locale = QLocale();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        m_form.SetRange(QDate(2026, 6, 1), QDate(2026, 6, 7));
+    }
+    void TearDown() override
+    {
+        QLocale::setDefault(m_locale);
+        TempDataTest::TearDown();
+    }
+    int addGroup(const QString &name)
+    {
+        TDataSet &groups = dsrc->gidtbl;
+        groups.Append();
+        groups.FieldByName(QStringLiteral("DESCX")).SetAsString(name);
+        groups.Post();
+        return groups.FieldByName(QStringLiteral("ID")).AsInteger();
+    }
+    void addStaff(int card, const QString &name, int group = 1)
+    {
+        TDataSet &staff = dsrc->staff;
+        staff.Append();
+        staff.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(card);
+        staff.FieldByName(QStringLiteral("NAME")).SetAsString(name);
+        staff.FieldByName(QStringLiteral("WORKGRP")).SetAsInteger(group);
+        staff.Post();
+    }
+    void addLog(int card, std::initializer_list<Rec> recs)
+    {
+        for (const Rec &r : recs)
+            AppendLogRow(dsrc->logs, {QDateTime(QDate(2026, 6, r.day),
+                                                QTime::fromString(QString::fromLatin1(r.time))),
+                                      card, r.mode, 1, 1});
+    }
+    void addWindow(int group, const char *in, const char *out)
+    {
+        TStatement st = dsrc->src.Prepare(
+            QStringLiteral("insert into timetbl (gid, timein, timeout) values (?, ?, ?)"));
+        st.Bind(1, group);
+        st.Bind(2, QString::fromLatin1(in));
+        st.Bind(3, QString::fromLatin1(out));
+        st.Step();
+    }
+    // The workbook of that kind, its outcome expected, read back.
+    QList<TSheetRows>
+    run(TWorkbookKind kind,
+        TMemberWorkbookExport::Outcome expected = TMemberWorkbookExport::Outcome::Completed,
+        int rowLimit = 0)
+    {
+        const QString path = QDir(m_out.path()).filePath(QStringLiteral("book.xlsx"));
+        TMemberWorkbookExport exporter(kind, &m_form);
+        if (rowLimit)
+            exporter.SetRowLimit(rowLimit);
+        EXPECT_EQ(exporter.Run(path), expected) << exporter.ErrorText().toStdString();
+        m_error = exporter.ErrorText();
+        return ReadWorkbook(path);
+    }
+    // The rows of the only sheet, header included.
+    QList<QStringList> rowsOf(TWorkbookKind kind)
+    {
+        const QList<TSheetRows> sheets = run(kind);
+        EXPECT_EQ(sheets.size(), 1);
+        return sheets.value(0).rows;
+    }
+
+    ScopeForm m_form;
+    FakeMessages m_messages;
+    QTemporaryDir m_out;
+    QLocale m_locale;
+    QString m_error;
+};
+
+TEST_F(MemberWorkbookTest, PairsPerDayAgainstTheRecordsPerLine)
+{
+    addStaff(1, QStringLiteral("Ann Lee"));
+    addLog(1, {{1, "08:00:00", 1},
+               {1, "17:00:00", 2}, // OK
+               {2, "08:00:00", 1},
+               {2, "12:00:00", 2},
+               {2, "13:00:00", 1},
+               {2, "17:00:00", 2},   // more
+               {3, "08:00:00", 1}}); // lone IN
+    const QList<QStringList> rows = rowsOf(TWorkbookKind::InOutPairs);
+    const QList<QStringList> expected = {
+        texts({"s:NAME", "s:GROUP", "s:DATE", "s:IN1", "s:OUT1", "s:STATUS"}),
+        texts({"s:Ann Lee", "s:DEFAULT", "d:2026-06-01", "s:08:00:00", "s:17:00:00", "s:OK"}),
+        texts({"", "", "d:2026-06-02", "s:08:00:00", "s:12:00:00", "s:Too much"}),
+        texts({"", "", "d:2026-06-03", "s:08:00:00", "", "s:Incomplete"}),
+    };
+    EXPECT_EQ(shown(rows), shown(expected));
+}
+
+TEST_F(MemberWorkbookTest, TwoPairsExpectedAndOneFoundIsIncomplete)
+{
+    m_form.record->SetItemIndex(1); // "4": two pairs a line
+    addStaff(1, QStringLiteral("Ann"));
+    addLog(1, {{1, "08:00:00", 1}, {1, "12:00:00", 2}});
+    const QList<QStringList> rows = rowsOf(TWorkbookKind::InOutPairs);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0], texts({"s:NAME", "s:GROUP", "s:DATE", "s:IN1", "s:OUT1", "s:IN2", "s:OUT2",
+                              "s:STATUS"}));
+    EXPECT_EQ(rows[1], texts({"s:Ann", "s:DEFAULT", "d:2026-06-01", "s:08:00:00", "s:12:00:00", "",
+                              "", "s:Incomplete"}));
+}
+
+TEST_F(MemberWorkbookTest, FirstAndLastOfADay)
+{
+    struct Case
+    {
+        const char *what;
+        int scope;
+        std::initializer_list<Rec> recs;
+        QStringList header;
+        QStringList row;
+    };
+    const Case cases[] = {
+        {"all records, one record",
+         0,
+         {{1, "08:00:00", 1}},
+         texts({"s:NAME", "s:GROUP", "s:DATE", "s:FIRST", "s:LAST", "s:STATUS"}),
+         texts({"s:Ann", "s:DEFAULT", "d:2026-06-01", "s:08:00:00", "s:No LAST"})},
+        {"in/out, an OUT only",
+         2,
+         {{1, "17:00:00", 2}},
+         texts({"s:NAME", "s:GROUP", "s:DATE", "s:IN", "s:OUT", "s:STATUS"}),
+         texts({"s:Ann", "s:DEFAULT", "d:2026-06-01", "", "", "s:No matched"})},
+        {"in/out, first IN last OUT",
+         2,
+         {{1, "07:00:00", 2},
+          {1, "08:00:00", 1},
+          {1, "09:00:00", 1},
+          {1, "12:00:00", 2},
+          {1, "17:00:00", 2}},
+         texts({"s:NAME", "s:GROUP", "s:DATE", "s:IN", "s:OUT", "s:STATUS"}),
+         texts({"s:Ann", "s:DEFAULT", "d:2026-06-01", "s:08:00:00", "s:17:00:00", "s:OK"})},
+        {"clock, two records at the same second",
+         1,
+         {{1, "08:00:00", 0}, {1, "08:00:00", 0}},
+         texts({"s:NAME", "s:GROUP", "s:DATE", "s:FIRST", "s:LAST", "s:STATUS"}),
+         texts({"s:Ann", "s:DEFAULT", "d:2026-06-01", "s:08:00:00", "s:08:00:00", "s:Incorrect"})},
+    };
+    addStaff(1, QStringLiteral("Ann"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TTransaction clear(dsrc->att);
+        dsrc->att.Exec(QStringLiteral("delete from recorder"));
+        clear.Commit();
+        addLog(1, c.recs);
+        m_form.scope->SetItemIndex(c.scope);
+        const QList<QStringList> rows = rowsOf(TWorkbookKind::FirstInLastOut);
+        ASSERT_EQ(rows.size(), 2);
+        EXPECT_EQ(rows[0], c.header);
+        EXPECT_EQ(rows[1], c.row);
+    }
+}
+
+TEST_F(MemberWorkbookTest, BlankLinesGiveEveryDayOnlyWhereTheWorkbookHasTrailingDays)
+{
+    struct Case
+    {
+        const char *what;
+        TWorkbookKind kind;
+        int rows;
+    };
+    const Case cases[] = {
+        {"time logs", TWorkbookKind::TimeLogs, 7},
+        {"first in last out", TWorkbookKind::FirstInLastOut, 7},
+        {"in/out pairs", TWorkbookKind::InOutPairs, 3},
+        {"late and early leave", TWorkbookKind::LateEarly, 3},
+    };
+    m_form.blank->setChecked(true);
+    addStaff(1, QStringLiteral("Ann"));
+    addLog(1, {{3, "08:00:00", 1}, {3, "17:00:00", 2}});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QList<QStringList> rows = rowsOf(c.kind);
+        ASSERT_EQ(rows.size(), c.rows + 1);
+        EXPECT_EQ(rows[1].value(2), QStringLiteral("d:2026-06-01"));
+        EXPECT_EQ(rows[3].value(2), QStringLiteral("d:2026-06-03"));
+        EXPECT_EQ(rows[c.rows].value(2), QStringLiteral("d:2026-06-0") + QString::number(c.rows));
+    }
+    // A day without records says so in the first-and-last workbook.
+    const QList<QStringList> filo = rowsOf(TWorkbookKind::FirstInLastOut);
+    EXPECT_EQ(filo[1], texts({"s:Ann", "s:DEFAULT", "d:2026-06-01", "", "", "s:No record"}));
+    EXPECT_EQ(filo[7], texts({"", "", "d:2026-06-07", "", "", "s:No record"}));
+}
+
+TEST_F(MemberWorkbookTest, TimeLogsContinueADayOnAnotherRowAndDaysAreCalendarDays)
+{
+    m_form.scope->SetItemIndex(0);
+    addStaff(1, QStringLiteral("Ann"));
+    addLog(1, {{1, "08:00:00", 1}, {1, "12:00:00", 2}, {1, "23:59:59", 1}, {2, "00:00:00", 2}});
+    const QList<QStringList> rows = rowsOf(TWorkbookKind::TimeLogs);
+    const QList<QStringList> expected = {
+        texts({"s:NAME", "s:GROUP", "s:DATE", "s:TIME1", "s:TIME2"}),
+        texts({"s:Ann", "s:DEFAULT", "d:2026-06-01", "s:08:00:00", "s:12:00:00"}),
+        texts({"", "", "", "s:23:59:59"}),
+        texts({"", "", "d:2026-06-02", "s:00:00:00"}),
+    };
+    EXPECT_EQ(shown(rows), shown(expected));
+}
+
+TEST_F(MemberWorkbookTest, PairsPlacedInTheTimeTableWindows)
+{
+    struct Case
+    {
+        const char *what;
+        int recordIndex; // of "2", "4", "6", "8"
+        std::initializer_list<Rec> recs;
+        QStringList row; // from DATE on
+    };
+    const Case cases[] = {
+        {"late in the first, early out of the second",
+         1,
+         {{1, "09:10:00", 1}, {1, "12:00:00", 2}, {1, "13:00:00", 1}, {1, "17:30:00", 2}},
+         texts({"d:2026-06-01", "s:09:10:00", "s:00:10:00", "s:12:00:00", "s:00:00:00",
+                "s:13:00:00", "s:00:00:00", "s:17:30:00", "s:00:30:00"})},
+        {"at the window's edges",
+         1,
+         {{1, "09:00:00", 1}, {1, "12:00:00", 2}},
+         texts({"d:2026-06-01", "s:09:00:00", "s:00:00:00", "s:12:00:00", "s:00:00:00"})},
+        {"two pairs in one window: the first only",
+         1,
+         {{1, "09:00:00", 1}, {1, "10:00:00", 2}, {1, "10:30:00", 1}, {1, "11:00:00", 2}},
+         texts({"d:2026-06-01", "s:09:00:00", "s:00:00:00", "s:10:00:00", "s:02:00:00"})},
+        {"an IN after every window",
+         1,
+         {{1, "18:00:00", 1}, {1, "19:00:00", 2}},
+         texts({"d:2026-06-01"})},
+        {"one column group, first pair in the second window",
+         0,
+         {{1, "13:00:00", 1}, {1, "18:00:00", 2}, {1, "19:00:00", 1}},
+         texts({"d:2026-06-01"})},
+        {"no complete pair", 1, {{1, "07:00:00", 2}, {1, "09:00:00", 1}}, texts({"d:2026-06-01"})},
+    };
+    const int office = addGroup(QStringLiteral("Office"));
+    addWindow(office, "13:00:00", "18:00:00");
+    addWindow(office, "09:00:00", "12:00:00");
+    addStaff(1, QStringLiteral("Ann"), office);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TTransaction clear(dsrc->att);
+        dsrc->att.Exec(QStringLiteral("delete from recorder"));
+        clear.Commit();
+        addLog(1, c.recs);
+        m_form.record->SetItemIndex(c.recordIndex);
+        const QList<QStringList> rows = rowsOf(TWorkbookKind::LateEarly);
+        ASSERT_EQ(rows.size(), 2);
+        EXPECT_EQ(
+            rows[0].mid(0, 7),
+            c.recordIndex == 0
+                ? texts({"s:NAME", "s:GROUP", "s:DATE", "s:IN1", "s:LT1", "s:OUT1", "s:EL1"})
+                : texts({"s:NAME", "s:GROUP", "s:DATE", "s:IN1", "s:LT1", "s:OUT1", "s:EL1"}));
+        EXPECT_EQ(rows[1].mid(2).join(u'|').toStdString(), c.row.join(u'|').toStdString());
+    }
+}
+
+TEST_F(MemberWorkbookTest, OneSheetPerMemberAndNamesASheetCannotTake)
+{
+    struct Case
+    {
+        const char *what;
+        QString second;
+        QString refused; // the sheet named in the error; empty: none
+    };
+    const Case cases[] = {
+        {"distinct names", QStringLiteral("Bob Gray"), QString()},
+        {"the same once blanks are underscores", QStringLiteral("Ann_Lee"),
+         QStringLiteral("Ann_Lee")},
+        {"a question mark", QStringLiteral("Bob?"), QStringLiteral("Bob?")},
+        {"a slash", QStringLiteral("B/C"), QStringLiteral("B/C")},
+        {"brackets", QStringLiteral("[Bob]"), QStringLiteral("[Bob]")},
+    };
+    m_form.newPage->setChecked(true);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TTransaction clear(dsrc->src);
+        dsrc->src.Exec(QStringLiteral("delete from staffs"));
+        clear.Commit();
+        dsrc->staff.Refresh();
+        addStaff(1, QStringLiteral("Ann Lee"));
+        addStaff(2, c.second);
+        addLog(1, {{1, "08:00:00", 1}, {1, "17:00:00", 2}});
+        const QList<TSheetRows> sheets =
+            run(TWorkbookKind::InOutPairs, c.refused.isEmpty()
+                                               ? TMemberWorkbookExport::Outcome::Completed
+                                               : TMemberWorkbookExport::Outcome::SheetRefused);
+        ASSERT_GE(sheets.size(), 1);
+        EXPECT_EQ(sheets[0].name, QStringLiteral("Ann_Lee"));
+        EXPECT_EQ(sheets[0].rows.value(0), texts({"s:DATE", "s:IN1", "s:OUT1", "s:STATUS"}));
+        EXPECT_EQ(sheets[0].rows.value(1),
+                  texts({"d:2026-06-01", "s:08:00:00", "s:17:00:00", "s:OK"}));
+        if (c.refused.isEmpty()) {
+            ASSERT_EQ(sheets.size(), 2);
+            EXPECT_EQ(sheets[1].name, SpacesToUnderscores(c.second));
+        } else {
+            EXPECT_EQ(sheets.size(), 1) << "the sheets before stay";
+            EXPECT_TRUE(m_error.startsWith(c.refused + QStringLiteral(": ")))
+                << m_error.toStdString();
+        }
+    }
+}
+
+TEST_F(MemberWorkbookTest, AFullSheetKeepsItsRowsAndEndsTheExport)
+{
+    addStaff(1, QStringLiteral("Ann"));
+    addStaff(2, QStringLiteral("Bob"));
+    addLog(1, {{1, "08:00:00", 1}, {1, "17:00:00", 2}, {2, "08:00:00", 1}, {2, "17:00:00", 2}});
+    addLog(2, {{1, "08:00:00", 1}, {1, "17:00:00", 2}});
+    const QList<TSheetRows> sheets =
+        run(TWorkbookKind::InOutPairs, TMemberWorkbookExport::Outcome::SheetFull, 3);
+    ASSERT_EQ(sheets.size(), 1);
+    EXPECT_EQ(sheets[0].rows.size(), 3);
+}
+
+} // namespace
