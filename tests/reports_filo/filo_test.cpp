@@ -280,10 +280,12 @@ TEST_F(FiloTest, TwelveHourRecordFormat)
 TEST_F(FiloTest, OvernightFormPairsAcrossMidnightUnderTheReportDay)
 {
     AddLog({
-        {"2026-03-05 20:10:00", In},
+        {"2026-03-05 20:10:00", In}, // the report day of the 5th
         {"2026-03-06 05:32:30", Out},
-        {"2026-03-06 20:00:00", In},
-        {"2026-03-07 03:00:00", Out},
+        {"2026-03-07 03:00:00", In}, // of the 6th, begun after midnight
+        {"2026-03-07 05:00:00", Out},
+        {"2026-03-07 20:00:00", In}, // of the 7th
+        {"2026-03-08 03:00:00", Out},
     });
     ScopeStandIn d;
     d.Time("dtpSTDstart", 20, 0);
@@ -297,7 +299,8 @@ TEST_F(FiloTest, OvernightFormPairsAcrossMidnightUnderTheReportDay)
     const Printed p = Run(report);
     const std::vector<std::string> expected = {
         "  Mar 05, 2026 Thu - 20:10:00[IN]    05:32:30[OUT]   [L(00:10:00),OT(00:30:00)]",
-        "  Mar 06, 2026 Fri - 20:00:00[IN]    03:00:00[OUT]   [E(02:00:00)]",
+        "  Mar 06, 2026 Fri - 03:00:00[IN]    05:00:00[OUT]   [L(07:00:00)]",
+        "  Mar 07, 2026 Sat - 20:00:00[IN]    03:00:00[OUT]   [E(02:00:00)]",
     };
     EXPECT_EQ(joined(p.details), joined(expected));
     ASSERT_GE(p.header.size(), 3u);
