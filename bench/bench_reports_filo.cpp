@@ -49,9 +49,12 @@ void fillLog(Tdsrc &data)
     for (int d = 0; d < Days; ++d) {
         const QString day = FirstDay.addDays(d).toString(Qt::ISODate);
         for (int i = 1; i <= Staff; ++i) {
-            const char *times[] = {" 09:0%1:00", " 12:00:00", " 13:00:00", " 17:%1:30"};
+            const QString late = QStringLiteral(" 09:0%1:00").arg((i + d) % 10);
+            const QString over = QStringLiteral(" 17:%1:30").arg((i + d) % 50, 2, 10, QChar(u'0'));
+            const QString times[] = {late, QStringLiteral(" 12:00:00"), QStringLiteral(" 13:00:00"),
+                                     over};
             for (int k = 0; k < 4; ++k) {
-                s.Bind(1, day + QString::fromLatin1(times[k]).arg((i + d) % (k == 3 ? 50 : 10)));
+                s.Bind(1, day + times[k]);
                 s.Bind(2, i);
                 s.Bind(3, k % 2 == 0 ? 1 : 2);
                 s.Step();
