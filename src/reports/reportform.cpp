@@ -85,10 +85,11 @@ TReportControl::TReportControl(TReportBand *band, const QRectF &rect) : m_band(b
 
 TReportControl::~TReportControl() = default;
 
-void TReportControl::addFrame(std::vector<TPageItem> &out, const QRectF &r) const
+// The sides of a frame as lines round the rectangle.
+static void addFrameLines(std::vector<TPageItem> &out, const QRectF &r, unsigned sides)
 {
     auto side = [&](unsigned flag, QPointF a, QPointF b) {
-        if (!(m_frame & flag))
+        if (!(sides & flag))
             return;
         TPageItem item;
         item.kind = TPageItem::Kind::Line;
@@ -100,6 +101,11 @@ void TReportControl::addFrame(std::vector<TPageItem> &out, const QRectF &r) cons
     side(FrameTop, r.topLeft(), r.topRight());
     side(FrameRight, r.topRight(), r.bottomRight());
     side(FrameBottom, r.bottomLeft(), r.bottomRight());
+}
+
+void TReportControl::addFrame(std::vector<TPageItem> &out, const QRectF &r) const
+{
+    addFrameLines(out, r, m_frame);
 }
 
 TReportText::TReportText(TReportBand *band, const QRectF &rect)
@@ -394,21 +400,7 @@ struct TReportForm::Composer
         for (auto &entry : r.pageNumbered)
             entry.first += shift;
         std::move(content.begin(), content.end(), std::back_inserter(r.items));
-        const unsigned frame = band.Frame();
-        const QRectF box(0, 0, width, height);
-        auto side = [&](unsigned flag, QPointF a, QPointF b) {
-            if (!(frame & flag))
-                return;
-            TPageItem item;
-            item.kind = TPageItem::Kind::Line;
-            item.rect = QRectF(a, b);
-            item.color = Qt::black;
-            r.items.push_back(std::move(item));
-        };
-        side(FrameLeft, box.topLeft(), box.bottomLeft());
-        side(FrameTop, box.topLeft(), box.topRight());
-        side(FrameRight, box.topRight(), box.bottomRight());
-        side(FrameBottom, box.bottomLeft(), box.bottomRight());
+        addFrameLines(r.items, QRectF(0, 0, width, height), band.Frame());
         return r;
     }
 

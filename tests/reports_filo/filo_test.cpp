@@ -8,6 +8,7 @@
 #include "store/datasrc.h"
 #include "store/radiogroup.h"
 #include "testsupport/fakereportoutput.h"
+#include "testsupport/scopestandin.h"
 #include "testsupport/tempdata.h"
 
 #include <QCheckBox>
@@ -29,77 +30,6 @@ struct LogRec
 {
     const char *time;
     int mode;
-};
-
-// A closed scope dialog as the report reads it: the controls by their names.
-class ScopeStandIn : public QWidget
-{
-public:
-    ScopeStandIn()
-    {
-        for (const char *name : {"rball", "rbthisweek", "rblastweek", "rbthismonth", "rblastmonth",
-                                 "rbrange", "rballstaff", "rbgroup", "rbstaff"}) {
-            auto *b = new QRadioButton(this);
-            b->setObjectName(QString::fromLatin1(name));
-            b->setAutoExclusive(false);
-        }
-        for (const char *name :
-             {"cbfilo", "cbenhance", "cbblank", "cbnewpage", "cbsat", "cbsat1", "cbsat2"}) {
-            auto *b = new QCheckBox(this);
-            b->setObjectName(QString::fromLatin1(name));
-        }
-        for (const char *name :
-             {"dpfrom", "dpto", "dtpSTDstart", "dtpSTDend", "dtpSATstart", "dtpSATend",
-              "dtpSTDstart1", "dtpSTDend1", "dtpSTDstart2", "dtpSTDend2", "dtpSATstart1",
-              "dtpSATend1", "dtpSATstart2", "dtpSATend2"}) {
-            auto *e = new QDateTimeEdit(this);
-            e->setObjectName(QString::fromLatin1(name));
-        }
-        for (const char *name : {"seOTmin", "seOTmul", "seOTfree"}) {
-            auto *s = new QSpinBox(this);
-            s->setRange(-1000, 1000);
-            s->setObjectName(QString::fromLatin1(name));
-        }
-        auto *scope = new TRadioGroup(this);
-        scope->setObjectName(QStringLiteral("rgscope"));
-        scope->AddItems({QStringLiteral("ALL"), QStringLiteral("CLOCK"), QStringLiteral("IN/OUT")});
-        scope->SetItemIndex(2);
-        auto *format = new TRadioGroup(this);
-        format->setObjectName(QStringLiteral("rgformat"));
-        format->AddItems({QStringLiteral(" AM/PMhh:mm:ss"), QStringLiteral(" HH:mm:ss"),
-                          QStringLiteral(" AM/PMhh:mm"), QStringLiteral(" HH:mm")});
-        format->SetItemIndex(1);
-        Check("rballstaff");
-        Range("2026-03-02", "2026-03-08"); // Monday to Sunday
-    }
-
-    void Check(const char *name, bool on = true)
-    {
-        findChild<QAbstractButton *>(QString::fromLatin1(name))->setChecked(on);
-    }
-    void Range(const char *from, const char *to)
-    {
-        Check("rbrange");
-        findChild<QDateTimeEdit *>(QStringLiteral("dpfrom"))
-            ->setDateTime(
-                QDateTime(QDate::fromString(QString::fromLatin1(from), Qt::ISODate), QTime(0, 0)));
-        findChild<QDateTimeEdit *>(QStringLiteral("dpto"))
-            ->setDateTime(
-                QDateTime(QDate::fromString(QString::fromLatin1(to), Qt::ISODate), QTime(0, 0)));
-    }
-    void Time(const char *name, int h, int m)
-    {
-        findChild<QDateTimeEdit *>(QString::fromLatin1(name))
-            ->setDateTime(QDateTime(QDate(2026, 3, 2), QTime(h, m)));
-    }
-    void Spin(const char *name, int v)
-    {
-        findChild<QSpinBox *>(QString::fromLatin1(name))->setValue(v);
-    }
-    void Choice(const char *name, int index)
-    {
-        findChild<TRadioGroup *>(QString::fromLatin1(name))->SetItemIndex(index);
-    }
 };
 
 // The texts of the report's lines as printed.
@@ -350,10 +280,12 @@ TEST_F(FiloTest, TwelveHourRecordFormat)
 TEST_F(FiloTest, OvernightFormPairsAcrossMidnightUnderTheReportDay)
 {
     AddLog({
-        {"2026-03-05 20:10:00", In},
+        {"2026-03-05 20:10:00", In}, // the report day of the 5th
         {"2026-03-06 05:32:30", Out},
-        {"2026-03-06 20:00:00", In},
-        {"2026-03-07 03:00:00", Out},
+        {"2026-03-07 03:00:00", In}, // of the 6th, begun after midnight
+        {"2026-03-07 05:00:00", Out},
+        {"2026-03-07 20:00:00", In}, // of the 7th
+        {"2026-03-08 03:00:00", Out},
     });
     ScopeStandIn d;
     d.Time("dtpSTDstart", 20, 0);
@@ -367,7 +299,8 @@ TEST_F(FiloTest, OvernightFormPairsAcrossMidnightUnderTheReportDay)
     const Printed p = Run(report);
     const std::vector<std::string> expected = {
         "  Mar 05, 2026 Thu - 20:10:00[IN]    05:32:30[OUT]   [L(00:10:00),OT(00:30:00)]",
-        "  Mar 06, 2026 Fri - 20:00:00[IN]    03:00:00[OUT]   [E(02:00:00)]",
+        "  Mar 06, 2026 Fri - 03:00:00[IN]    05:00:00[OUT]   [L(07:00:00)]",
+        "  Mar 07, 2026 Sat - 20:00:00[IN]    03:00:00[OUT]   [E(02:00:00)]",
     };
     EXPECT_EQ(joined(p.details), joined(expected));
     ASSERT_GE(p.header.size(), 3u);
