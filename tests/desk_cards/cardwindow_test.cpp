@@ -60,8 +60,9 @@ TEST_F(CardWindowTest, EditCardInformationIsAProtectedCardManagerCommand)
     EXPECT_FALSE(command->isEnabled());
     const QList<QAction *> locked = w.ProtectedCommands();
     const qsizetype at = locked.indexOf(command);
-    ASSERT_GE(at, 1);
-    EXPECT_EQ(locked.at(at - 1)->text(), QStringLiteral("Erase Staff Records"));
+    ASSERT_GE(at, 2);
+    EXPECT_EQ(locked.at(at - 1)->text(), QStringLiteral("Format Database"));
+    EXPECT_EQ(locked.at(at - 2)->text(), QStringLiteral("Erase Staff Records"));
     w.SetLoggedIn(true);
     EXPECT_TRUE(command->isEnabled());
 }
