@@ -7,6 +7,7 @@
 #include "desk/autoio.h"
 #include "desk/cardinfo.h"
 #include "desk/clock.h"
+#include "desk/dbimport.h"
 #include "desk/deskcamera.h"
 #include "desk/delrecs.h"
 #include "desk/emailqueue.h"
@@ -30,7 +31,9 @@
 #include "readerlink/offline.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
+#include "store/dbcopy.h"
 #include "store/email.h"
+#include "store/filedialogs.h"
 #include "store/dbfile.h"
 #include "store/filedialogs.h"
 #include "store/messages.h"
@@ -283,6 +286,13 @@ void TTimeRec::wireCommands()
     on(m_ui->actsetweb, &TTimeRec::actsetwebExecute);
     on(m_ui->acttext, &TTimeRec::xtextClick);
     on(m_ui->actexcel, &TTimeRec::xexcelClick);
+    on(m_ui->actdelete, &TTimeRec::actdeleteExecute);
+    on(m_ui->actBupLogs, &TTimeRec::actBupLogsExecute);
+    on(m_ui->actBupSys, &TTimeRec::actBupSysExecute);
+    on(m_ui->actRstLogs, &TTimeRec::actRstLogsExecute);
+    on(m_ui->actRstSys, &TTimeRec::actRstSysExecute);
+    on(m_ui->actImportLog, &TTimeRec::actImportLogExecute);
+    on(m_ui->actImportSys, &TTimeRec::actImportSysExecute);
     // The menu has already flipped the check mark; the handler flips it itself.
     connect(m_ui->actWebReporter, &QAction::triggered, this, [this](bool checked) {
         m_ui->actWebReporter->setChecked(!checked);
@@ -434,7 +444,7 @@ void TTimeRec::FormCloseQuery(bool &canClose)
         return;
     // The erase and the mail round run below this call, on the same stack: the databases stay
     // open until they have unwound, so a notice the server took is still struck off the queue.
-    if (m_erasingLog || m_emailQueue->Sending()) {
+    if (LongWorkRunning() || m_emailQueue->Sending()) {
         m_emailQueue->Stop();
         m_closePending = true;
         canClose = false;
@@ -473,7 +483,7 @@ void TTimeRec::closeIfPending()
         return;
     // Once the caller's stack has unwound.
     QTimer::singleShot(0, this, [this] {
-        if (m_closePending && !m_erasingLog && !m_emailQueue->Sending()) {
+        if (m_closePending && !LongWorkRunning() && !m_emailQueue->Sending()) {
             m_closePending = false;
             close();
         }
@@ -677,6 +687,259 @@ void TTimeRec::runOfflineManager(bool masterPinOnly)
     ShowLogGrid(true);
 }
 
+// ---- Database maintenance ------------------------------------------------------------------
+
+namespace {
+
+const TStringSetting &lastFileSetting(DbKind kind)
+{
+    return kind == DbKind::Sysdat ? Setting::SysDbLast : Setting::LogDbLast;
+}
+
+// The file last used for a backup or restore of that kind, else the default beside the data.
+QString lastBackupFile(DbKind kind)
+{
+    const QString last = ReadRegString(lastFileSetting(kind));
+    if (!last.isEmpty())
+        return last;
+    return QDir(DataPath).filePath(kind == DbKind::Sysdat ? QStringLiteral("backup_sysdat.db")
+                                                          : QStringLiteral("backup_attend.db"));
+}
+
+// The reason of a failed copy goes to standard error for the administrator; the box says only
+// what the user can do.
+void reportCopyFailure(const QString &what, const QString &reason)
+{
+    std::fprintf(stderr, "Tallyclock: %s: %s\n", qUtf8Printable(what), qUtf8Printable(reason));
+    std::fflush(stderr);
+}
+
+// Pages copied shown on the gauge; the event loop turns between batches.
+TCopyProgress gaugeSteps(Tpbar &bar)
+{
+    return [&bar](int done, int total) {
+        if (bar.Maximum() != total)
+            bar.SetMaximum(total);
+        while (bar.Position() < done)
+            bar.StepIt();
+        QCoreApplication::processEvents();
+    };
+}
+
+} // namespace
+
+bool TTimeRec::VerifyDatabaseFile(const QString &fileName, DbKind kind)
+{
+    QString reason;
+    if (DatabaseFileIntact(fileName, kind, &reason))
+        return true;
+    reportCopyFailure(QDir::toNativeSeparators(fileName), reason);
+    ShowError(QStringLiteral("Invalid Database"));
+    return false;
+}
+
+void TTimeRec::actdeleteExecute()
+{
+    if (LongWorkRunning())
+        return;
+    if (!AskYesNo(MsgKind::Warning,
+                  QStringLiteral("This action will erase all attendance records. The associated "
+                                 "card information and all readers' settings will also be lost. "
+                                 "Are you sure?")))
+        return;
+    TLongWorkScope work(*this);
+    CloseDatabasesAndReaders();
+    const struct
+    {
+        DbKind kind;
+        const char *locked;
+    } files[] = {
+        {DbKind::Attend, "Attendance database locked. It cannot be formatted."},
+        {DbKind::Sysdat, "System database locked. It cannot be formatted."},
+    };
+    for (const auto &file : files) {
+        QCoreApplication::processEvents();
+        QString reason;
+        bool formatted = false;
+        {
+            TWaitCursor wait;
+            formatted = RestoreDatabaseFile(TemplateDatabasePath(file.kind), file.kind,
+                                            LiveDatabasePath(file.kind),
+                                            [](int, int) { QCoreApplication::processEvents(); },
+                                            &reason);
+        }
+        if (!formatted) {
+            reportCopyFailure(QStringLiteral("format ") + LiveDatabasePath(file.kind), reason);
+            ShowError(QString::fromLatin1(file.locked));
+        }
+    }
+    QCoreApplication::processEvents();
+    DeleteFilesByMask(PhotoPath, QStringLiteral("*.jpg"));
+    ReopenDatabasesAndReaders();
+    ShowInfo(QStringLiteral("Database formatted."));
+}
+
+void TTimeRec::actBupLogsExecute()
+{
+    backupDatabase(DbKind::Attend);
+}
+
+void TTimeRec::actBupSysExecute()
+{
+    backupDatabase(DbKind::Sysdat);
+}
+
+void TTimeRec::actRstLogsExecute()
+{
+    restoreDatabase(DbKind::Attend);
+}
+
+void TTimeRec::actRstSysExecute()
+{
+    restoreDatabase(DbKind::Sysdat);
+}
+
+void TTimeRec::backupDatabase(DbKind kind)
+{
+    if (LongWorkRunning())
+        return;
+    const QString title = kind == DbKind::Sysdat ? QStringLiteral("Backup System Database")
+                                                 : QStringLiteral("Backup Log Database");
+    QString file = lastBackupFile(kind);
+    if (!SelectMdbToSave(this, title, file))
+        return;
+    // A copy over one of the program's own files would destroy the data it copies.
+    if (IsProgramDatabaseFile(file)) {
+        ShowError(QStringLiteral("Operation failed. Please retry!"));
+        return;
+    }
+    TLongWorkScope work(*this);
+    CloseDatabasesAndReaders();
+    bool copied = false;
+    QString reason;
+    {
+        TWaitCursor wait;
+        Tpbar bar(this, title, 0);
+        copied = BackupDatabaseFile(
+            LiveDatabasePath(kind), kind, file,
+            gaugeSteps(bar),
+            &reason);
+    }
+    if (copied) {
+        WriteRegString(lastFileSetting(kind), file);
+    } else {
+        reportCopyFailure(title + QStringLiteral(" to ") + file, reason);
+        ShowError(QStringLiteral("Operation failed. Please retry!"));
+    }
+    ReopenDatabasesAndReaders();
+    if (copied)
+        ShowCompleted();
+}
+
+void TTimeRec::restoreDatabase(DbKind kind)
+{
+    if (LongWorkRunning())
+        return;
+    const QString title = kind == DbKind::Sysdat ? QStringLiteral("Restore System Database")
+                                                 : QStringLiteral("Restore Log Database");
+    QString file = lastBackupFile(kind);
+    if (!SelectMdbToOpen(this, title, file))
+        return;
+    if (IsProgramDatabaseFile(file)) {
+        ShowError(QStringLiteral("Operation failed. Please retry!"));
+        return;
+    }
+    TLongWorkScope work(*this);
+    CloseDatabasesAndReaders();
+    bool copied = false;
+    if (VerifyDatabaseFile(file, kind)) {
+        QString reason;
+        // A file without the columns the program reads would only fail later, at every use.
+        if (!HasTemplateColumns(file, kind, &reason)) {
+            reportCopyFailure(QDir::toNativeSeparators(file), reason);
+            ShowError(QStringLiteral("Invalid Database"));
+        } else {
+            {
+                TWaitCursor wait;
+                Tpbar bar(this, title, 0);
+                copied = RestoreDatabaseFile(
+                    file, kind, LiveDatabasePath(kind),
+                    gaugeSteps(bar),
+                    &reason);
+            }
+            if (copied) {
+                WriteRegString(lastFileSetting(kind), file);
+            } else {
+                reportCopyFailure(title + QStringLiteral(" from ") + file, reason);
+                ShowError(QStringLiteral("Operation failed. Please retry!"));
+            }
+        }
+    }
+    ReopenDatabasesAndReaders();
+    if (copied)
+        ShowCompleted();
+}
+
+void TTimeRec::actImportLogExecute()
+{
+    runImport({DbKind::Attend, Setting::LogDbLastIn, "backup_attend.db", "Import Transaction Logs",
+               "Importing Log Records", "Error in opening the log database: "},
+              [](const QString &file, const TImportProgress &progress) {
+                  return ImportSummary(ImportLogRecords(dsrc->att, file, progress));
+              });
+}
+
+void TTimeRec::actImportSysExecute()
+{
+    runImport({DbKind::Sysdat, Setting::SysDbLastIn, "sys.db", "Import Staff Records",
+               "Importing Staff Records", "Error in opening the system database: "},
+              [](const QString &file, const TImportProgress &progress) {
+                  return ImportSummary(ImportStaffRecords(dsrc->src, file, progress));
+              });
+}
+
+void TTimeRec::runImport(const TImportCommand &command,
+                         const std::function<QString(const QString &file,
+                                                     const TImportProgress &progress)> &import)
+{
+    if (LongWorkRunning())
+        return;
+    QString file = ReadRegString(command.lastFile);
+    if (file.isEmpty())
+        file = QDir(DataPath).filePath(QLatin1String(command.defaultName));
+    if (!SelectMdbToOpen(this, QLatin1String(command.title), file))
+        return;
+    if (!VerifyDatabaseFile(file, command.kind))
+        return;
+    WriteRegString(command.lastFile, file);
+    TLongWorkScope work(*this);
+    ShowLogGrid(false);
+    QString summary;
+    try {
+        TWaitCursor wait;
+        Tpbar bar(this, QLatin1String(command.caption), 0);
+        // The gauge steps a batch at a time; the event loop turns between batches.
+        summary = import(file, {[&bar](int, int batches) { bar.SetMaximum(batches); },
+                                [&bar] {
+                                    bar.StepIt();
+                                    QCoreApplication::processEvents();
+                                }});
+    } catch (const std::exception &e) {
+        reportCopyFailure(QStringLiteral("import from ") + file, QString::fromUtf8(e.what()));
+    }
+    // The shared staff and group datasets read the new rows.
+    if (command.kind == DbKind::Sysdat) {
+        for (TDataSet *ds : {&dsrc->staff, &dsrc->gidtbl}) {
+            if (ds->Active()) {
+                ds->Close();
+                ds->Open();
+            }
+        }
+    }
+    ShowLogGrid(true);
+    ShowPlain(summary.isEmpty() ? QLatin1String(command.openError) + file : summary);
+}
+
 // ---- Login and protected commands ----------------------------------------------------------
 
 QList<QAction *> TTimeRec::ProtectedCommands() const
@@ -692,6 +955,7 @@ QList<QAction *> TTimeRec::ProtectedCommands() const
         m_ui->actexcel,        // Export to Excel File
         m_ui->xdelete,         // Erase Log Database
         m_ui->actxerasestaffs, // Erase Staff Records
+        m_ui->actdelete,       // Format Database
         m_ui->actoffline,      // Offline Access Table
         m_ui->actcardinfo,     // Edit Card Information
         m_ui->actgrpdef,       // Group Definition
@@ -703,7 +967,13 @@ QList<QAction *> TTimeRec::ProtectedCommands() const
         m_ui->actautoio,       // Auto IN/OUT Time
         m_ui->actDelRec,       // Delete this Attendance Record (grid popup)
         m_ui->acttimetbl,      // Define Tallyclock Table
+        m_ui->actBupLogs,      // Backup Log Database
+        m_ui->actBupSys,       // Backup System Database
+        m_ui->actRstLogs,      // Restore Log Database
+        m_ui->actRstSys,       // Restore System Database
         m_ui->actofflinemgr,   // Offline Reader Manager
+        m_ui->actImportLog,    // Import Log Records
+        m_ui->actImportSys,    // Import Staff Records
         m_ui->actspeech,       // Enable Speech Feedback
         m_ui->actmasterpin,    // Set Master PIN
         m_ui->actWebReporter,  // Web Reporter
@@ -720,21 +990,37 @@ void TTimeRec::SetLoggedIn(bool loggedIn)
     m_ui->actLogin->setEnabled(!loggedIn);
     m_ui->popLogin->setEnabled(!loggedIn);
     m_ui->actLogout->setEnabled(loggedIn);
-    const QList<QAction *> refused = m_erasingLog ? logCommands() : QList<QAction *>();
+    const QList<QAction *> refused = LongWorkRunning() ? DatabaseCommands() : QList<QAction *>();
     for (QAction *action : ProtectedCommands())
         action->setEnabled(loggedIn && !refused.contains(action));
 }
 
-QList<QAction *> TTimeRec::logCommands() const
+QList<QAction *> TTimeRec::DatabaseCommands() const
 {
-    // "Erase Staff Records" reopens the log when done.
-    return {m_ui->xdelete, m_ui->actDelRec, m_ui->actxerasestaffs};
+    // Everything that closes, replaces or changes the databases in bulk. "Erase Staff
+    // Records" reopens the log when done.
+    return {
+        m_ui->xdelete,      m_ui->actDelRec,  m_ui->actxerasestaffs, m_ui->actdelete,
+        m_ui->actBupLogs,   m_ui->actBupSys,  m_ui->actRstLogs,      m_ui->actRstSys,
+        m_ui->actImportLog, m_ui->actImportSys,
+    };
 }
 
-void TTimeRec::setErasingLog(bool erasing)
+void TTimeRec::setLongWork(bool started)
 {
-    m_erasingLog = erasing;
+    m_longWork += started ? 1 : -1;
     SetLoggedIn(IsLoggedIn());
+}
+
+TTimeRec::TLongWorkScope::TLongWorkScope(TTimeRec &window) : m_window(window)
+{
+    m_window.setLongWork(true);
+}
+
+TTimeRec::TLongWorkScope::~TLongWorkScope()
+{
+    m_window.setLongWork(false);
+    m_window.closeIfPending();
 }
 
 void TTimeRec::actLoginExecute()
@@ -872,7 +1158,7 @@ void TTimeRec::infoCellClick()
 
 void TTimeRec::infoDblClick()
 {
-    if (m_erasingLog)
+    if (LongWorkRunning())
         return;
     if (!IsLoggedIn()) {
         ShowInfo(QStringLiteral("Feature disabled. Please Login to use it."));
@@ -902,7 +1188,7 @@ bool TTimeRec::CheckLogEmpty()
 
 void TTimeRec::actDelRecClick()
 {
-    if (m_erasingLog)
+    if (LongWorkRunning())
         return;
     TDataSet &logs = dsrc->logs;
     if (!logs.Active() || logs.IsEmpty()) {
@@ -923,7 +1209,7 @@ void TTimeRec::actDelRecClick()
 
 void TTimeRec::xdeleteClick()
 {
-    if (m_erasingLog)
+    if (LongWorkRunning())
         return;
     TRecDel dialog(this);
     dialog.SetDate(Now().date());
@@ -937,20 +1223,17 @@ void TTimeRec::xdeleteClick()
 
     TDataSet &logs = dsrc->logs;
     bool kept = false;
+    TLongWorkScope work(*this);
     {
         Tpbar bar(this, QStringLiteral("Erasing Attendance Record"), logs.RecordCount());
         ShowLogGrid(false);
         hideImages();
-        setErasingLog(true);
         try {
             kept = EraseLogRecords(logs, before, [&bar] { bar.StepIt(); });
         } catch (...) {
-            setErasingLog(false);
             ShowLogGrid(true);
-            closeIfPending();
             throw;
         }
-        setErasingLog(false);
         ShowRecordCount();
         if (kept) {
             const int card = logs.FieldByName(QStringLiteral("CARDNO")).AsInteger();
@@ -959,12 +1242,11 @@ void TTimeRec::xdeleteClick()
         }
     }
     ShowLogGrid(true);
-    closeIfPending();
 }
 
 void TTimeRec::actxerasestaffsExecute()
 {
-    if (m_erasingLog)
+    if (LongWorkRunning())
         return;
     if (!AskYesNo(MsgKind::Warning,
                   QStringLiteral(

@@ -6,6 +6,9 @@
 // TDeskCore's; the window only shows it (IDeskView). Main thread only.
 
 #include "desk/deskcore.h"
+#include "desk/dbimport.h"
+#include "store/db/sqlitedb.h"
+#include "store/settingkeys.h"
 
 #include <QDateTime>
 #include <QList>
@@ -119,13 +122,48 @@ public:
     // While it runs swipes are still answered; the commands that would close or change the
     // log are refused until it ends.
     void xdeleteClick();
-    bool ErasingLog() const { return m_erasingLog; }
+    bool ErasingLog() const { return LongWorkRunning(); }
     void actxerasestaffsExecute();
     // "No record." when the log is empty (answers true), else false and nothing shown.
     bool CheckLogEmpty();
     // The grid's current row (-1 when none) and moving to one.
     int CurrentLogRow() const;
     void SetCurrentLogRow(int row);
+
+    // ---- Database maintenance ----------------------------------------------------------------
+    // "Format Database": both live files replaced by the templates, the snapshots deleted.
+    void actdeleteExecute();
+    // "Backup Log Database", "Backup System Database": a copy of the live file to a chosen one.
+    void actBupLogsExecute();
+    void actBupSysExecute();
+    // "Restore Log Database", "Restore System Database": a chosen copy over the live file.
+    void actRstLogsExecute();
+    void actRstSysExecute();
+    // "Import Log Records", "Import Staff Records": the rows of another copy that these lack.
+    void actImportLogExecute();
+    void actImportSysExecute();
+    // A chosen file to restore from or import: it opens as a database of that kind and is
+    // intact; otherwise "Invalid Database" and false.
+    bool VerifyDatabaseFile(const QString &fileName, DbKind kind);
+
+    // ---- Long work ---------------------------------------------------------------------------
+    // Long database work (an erase, an import, an export, a copy of a database) holds one of
+    // these while it runs: the database commands are disabled and refused, and a close of the
+    // window waits until the last one has ended. Swipes are still answered meanwhile.
+    class TLongWorkScope
+    {
+    public:
+        explicit TLongWorkScope(TTimeRec &window);
+        ~TLongWorkScope();
+        TLongWorkScope(const TLongWorkScope &) = delete;
+        TLongWorkScope &operator=(const TLongWorkScope &) = delete;
+
+    private:
+        TTimeRec &m_window;
+    };
+    bool LongWorkRunning() const { return m_longWork > 0; }
+    // The commands refused while long work runs.
+    QList<QAction *> DatabaseCommands() const;
 
     // ---- Login and protected commands --------------------------------------------------------
     // "Login" (menu and tray): asks for the password (free while none is registered), unlocks
@@ -188,9 +226,25 @@ private:
     // Starts the web server on WebPort; a port that cannot be bound is shown as an error.
     bool startWebReporter();
     void stopWebReporter();
-    // The commands that would close or change the log, refused while it is being erased.
-    QList<QAction *> logCommands() const;
-    void setErasingLog(bool erasing);
+    void setLongWork(bool started);
+    // Backup and restore of one of the two files, as the commands of either kind run them.
+    void backupDatabase(DbKind kind);
+    void restoreDatabase(DbKind kind);
+    // What tells the two imports apart but their work.
+    struct TImportCommand
+    {
+        DbKind kind;
+        const TStringSetting &lastFile;
+        const char *defaultName; // in DataPath, while lastFile is empty
+        const char *title;
+        const char *caption;
+        const char *openError;
+    };
+    // Asks for the file, verifies it and runs the import with the gauge and the grid hidden,
+    // the database commands refused; then the summary, or the opening error when it threw.
+    void runImport(const TImportCommand &command,
+                   const std::function<QString(const QString &file,
+                                               const TImportProgress &progress)> &import);
     // A close that had to wait for work under way happens now.
     void closeIfPending();
     void showRowImages(int row);
@@ -218,7 +272,7 @@ private:
     bool m_terminateRequested = false;
     bool m_startupShow = true;
     bool m_closed = false;
-    bool m_erasingLog = false;
+    int m_longWork = 0; // long work scopes alive
     bool m_closePending = false;
 };
 

@@ -427,14 +427,20 @@ public:
     {
         {
             std::lock_guard lock(m_mutex);
-            --m_inUse;
             if (pair && !m_suspended && pair->generation == m_generation) {
                 m_idle.push_back(std::move(pair));
-                pair = nullptr;
+                --m_inUse;
+                return;
             }
         }
+        // Closed outside the lock, but before it counts as free: a suspend that sees no
+        // connection in use may rely on none being open on the files.
+        pair.reset();
+        {
+            std::lock_guard lock(m_mutex);
+            --m_inUse;
+        }
         m_released.notify_all();
-        // pair, when still held, closes here, outside the lock.
     }
 
     void suspend()

@@ -64,6 +64,13 @@ inline constexpr TIntSetting EmailIntervalsQueue = EmailIntervals.WithDefault(0)
 // The card list's sort column, read back through the list's own columns.
 inline constexpr TStringSetting CardListSort{"CI_member", "NAME"};
 
+// The last file a database was backed up to or restored from, and the last one imported
+// from; empty: the default name in DataPath.
+inline constexpr TStringSetting LogDbLast{"LogDbLast", ""};
+inline constexpr TStringSetting SysDbLast{"SysDbLast", ""};
+inline constexpr TStringSetting LogDbLastIn{"LogDbLastIn", ""};
+inline constexpr TStringSetting SysDbLastIn{"SysDbLastIn", ""};
+
 inline constexpr TBoolSetting HideOnStartup{"HideOnStartup", false};
 inline constexpr TBoolSetting SpeechEnable{"SpeechEnable", false};
 
