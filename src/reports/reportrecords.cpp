@@ -1,6 +1,7 @@
 #include "reports/reportrecords.h"
 
 #include "store/dataset.h"
+#include "store/pairing.h"
 #include "store/utils.h"
 
 #include <QTimeZone>

@@ -22,10 +22,16 @@ QString TDailyLines::DayText(const QDate &day)
 
 QStringList TDailyLines::Lines(const TReportRecords &byMode) const
 {
+    const std::array<QStringList, 3> categories = CategoryLines(byMode);
+    return categories[0] + categories[1] + categories[2];
+}
+
+std::array<QStringList, 3> TDailyLines::CategoryLines(const TReportRecords &byMode) const
+{
     static const QString captions[] = {QStringLiteral("  CLOCK  -"), QStringLiteral("  IN     -"),
                                        QStringLiteral("  OUT    -")};
     const QString continuation = QStringLiteral("         -");
-    QStringList lines;
+    std::array<QStringList, 3> lines;
     size_t next = 0;
     for (int category = 0; category < 3; ++category) {
         // A mode below the three categories has no line: pass over it.
@@ -39,7 +45,7 @@ QStringList TDailyLines::Lines(const TReportRecords &byMode) const
                  next < byMode.size() && byMode[next].Mode == category && n < m_recordsPerLine;
                  ++n, ++next)
                 line += QLatin1Char(' ') + FormatDateTime(m_timeFormat, byMode[next].Time);
-            lines << line;
+            lines[category] << line;
         } while (next < byMode.size() && byMode[next].Mode == category);
     }
     return lines;

@@ -29,6 +29,8 @@ public:
     // The CLOCK, IN and OUT lines of a person from the day's records ordered by mode, then
     // time: at least one line per category, continuation lines under the caption.
     QStringList Lines(const TReportRecords &byMode) const;
+    // The same lines by category: CLOCK, IN, OUT.
+    std::array<QStringList, 3> CategoryLines(const TReportRecords &byMode) const;
 
 private:
     QString m_timeFormat;

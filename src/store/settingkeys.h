@@ -71,6 +71,23 @@ inline constexpr TStringSetting SysDbLast{"SysDbLast", ""};
 inline constexpr TStringSetting LogDbLastIn{"LogDbLastIn", ""};
 inline constexpr TStringSetting SysDbLastIn{"SysDbLastIn", ""};
 
+// The member-card layout dialog. The remark captions' names are spelt as on disk.
+inline constexpr TBoolSetting CardPreview{"CardPreview", true};
+inline constexpr TBoolSetting CardTransparent{"CardTransparent", true};
+inline constexpr TBoolSetting CardTitleEnable{"CardTitleEnable", true};
+inline constexpr TStringSetting CardTitleString{"CardTitleString", "STAFF CARD"};
+inline constexpr TBoolSetting CardRemarkEnable[4] = {{"CardRemarkEnable1", true},
+                                                     {"CardRemarkEnable2", false},
+                                                     {"CardRemarkEnable3", false},
+                                                     {"CardRemarkEnable4", false}};
+inline constexpr TStringSetting CardRemarkString[4] = {{"CardRemakrString1", "Remark"},
+                                                       {"CardRemakrString2", ""},
+                                                       {"CardRemakrString3", ""},
+                                                       {"CardRemakrString4", ""}};
+inline constexpr TBoolSetting CardLogoEnable{"CardLogoEnable", false};
+inline constexpr TBoolSetting CardBackFrame{"CardBackFrame", true};
+inline constexpr TBoolSetting CardStyle{"Card_Style", true}; // true: horizontal cards
+
 inline constexpr TBoolSetting HideOnStartup{"HideOnStartup", false};
 inline constexpr TBoolSetting SpeechEnable{"SpeechEnable", false};
 
