@@ -1,0 +1,19 @@
+#pragma once
+// TdlgStaffs: the modal "Select Staffs" dialog before the member list: the persons and whether
+// to preview. Nothing is stored. Main thread only.
+
+#include <QDialog>
+
+class QCheckBox;
+class TPersonsGroup;
+
+class TdlgStaffs : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TdlgStaffs(QWidget *parent = nullptr);
+
+    TPersonsGroup *persons;
+    QCheckBox *cbpreview;
+};

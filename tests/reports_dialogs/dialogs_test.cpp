@@ -1,0 +1,210 @@
+#include "reports/dlgpersons.h"
+#include "reports/dlgstaffs.h"
+#include "reports/scopeparts.h"
+#include "reports/whoscope.h"
+#include "store/jpegcodec.h"
+#include "store/radiogroup.h"
+#include "store/settings.h"
+#include "testsupport/fakemessages.h"
+#include "testsupport/tempdata.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+QImage picture(int w, int h, QColor colour)
+{
+    QImage image(w, h, QImage::Format_RGB888);
+    image.fill(colour);
+    return image;
+}
+
+template <typename W> W *child(QWidget &dialog, const char *name)
+{
+    W *w = dialog.findChild<W *>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+bool isCleared(const QImage &image)
+{
+    return image.size() == QSize(100, 100) && image.pixelColor(50, 50) == QColor(Qt::white);
+}
+
+} // namespace
+
+using CardDialogTest = TempDataTest;
+
+TEST_F(CardDialogTest, OpensWithTheDefaultsAndTheClearedPicturesWhenNothingIsStored)
+{
+    TDlgPersons dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Print Member Card"));
+    const TCardChoices c = dialog.Choices();
+    EXPECT_TRUE(c.Horizontal);
+    EXPECT_TRUE(c.Preview);
+    EXPECT_TRUE(c.Transparent);
+    EXPECT_TRUE(c.TitleEnabled);
+    EXPECT_EQ(c.Title, QStringLiteral("STAFF CARD"));
+    EXPECT_EQ(c.RemarkEnabled, (std::array<bool, 4>{true, false, false, false}));
+    EXPECT_EQ(c.RemarkCaption[0], QStringLiteral("Remark"));
+    EXPECT_TRUE(c.RemarkCaption[3].isEmpty());
+    EXPECT_TRUE(c.Frame);
+    EXPECT_FALSE(c.LogoEnabled);
+    EXPECT_TRUE(isCleared(c.Background));
+    EXPECT_TRUE(isCleared(c.Logo));
+    EXPECT_EQ(child<QWidget>(dialog, "persons")->objectName(), QStringLiteral("persons"));
+}
+
+TEST_F(CardDialogTest, StoredPicturesLoadAndADamagedOneReadsAsMissing)
+{
+    ASSERT_TRUE(WriteJpegFile(picture(170, 108, Qt::blue), TDlgPersons::BackgroundFile(), 90));
+    {
+        QFile damaged(TDlgPersons::LogoFile());
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write("\xFF\xD8\xFF not a picture at all");
+    }
+    FakeMessages boxes;
+    TDlgPersons dialog;
+    EXPECT_EQ(boxes.Count(), 0);
+    EXPECT_EQ(dialog.Choices().Background.size(), QSize(170, 108));
+    EXPECT_TRUE(isCleared(dialog.Choices().Logo));
+}
+
+TEST_F(CardDialogTest, SaveWritesEverySettingAndBothPictures)
+{
+    FakeMessages boxes;
+    {
+        TDlgPersons dialog;
+        child<QLineEdit>(dialog, "eTitle")->setText(QStringLiteral("VISITOR"));
+        child<QLineEdit>(dialog, "eLine1")->setText(QStringLiteral("Dept"));
+        child<QCheckBox>(dialog, "cbLine3")->setChecked(true);
+        child<QLineEdit>(dialog, "eLine3")->setText(QStringLiteral("Valid to"));
+        child<QCheckBox>(dialog, "cbLogoEnable")->setChecked(true);
+        child<QCheckBox>(dialog, "cbClear")->setChecked(false);
+        child<QPushButton>(dialog, "bSave")->click();
+    }
+    EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("Settings are saved.")});
+    EXPECT_EQ(ReadRegString(QStringLiteral("CardTitleString"), QString()),
+              QStringLiteral("VISITOR"));
+    EXPECT_EQ(ReadRegString(QStringLiteral("CardRemakrString1"), QString()),
+              QStringLiteral("Dept"));
+    EXPECT_EQ(ReadRegString(QStringLiteral("CardRemakrString3"), QString()),
+              QStringLiteral("Valid to"));
+    EXPECT_TRUE(ReadRegBool(QStringLiteral("CardRemarkEnable3"), false));
+    EXPECT_TRUE(ReadRegBool(QStringLiteral("CardLogoEnable"), false));
+    EXPECT_FALSE(ReadRegBool(QStringLiteral("CardTransparent"), true));
+    EXPECT_TRUE(QFile::exists(TDlgPersons::BackgroundFile()));
+    EXPECT_TRUE(QFile::exists(TDlgPersons::LogoFile()));
+
+    // The next opening shows what was saved.
+    TDlgPersons again;
+    const TCardChoices c = again.Choices();
+    EXPECT_EQ(c.Title, QStringLiteral("VISITOR"));
+    EXPECT_EQ(c.RemarkEnabled, (std::array<bool, 4>{true, false, true, false}));
+    EXPECT_TRUE(isCleared(c.Background));
+}
+
+TEST_F(CardDialogTest, ConfirmWithoutSaveStoresOnlyTheStyle)
+{
+    TDlgPersons dialog;
+    child<QLineEdit>(dialog, "eTitle")->setText(QStringLiteral("VISITOR"));
+    child<QRadioButton>(dialog, "rbVert")->click();
+    child<QPushButton>(dialog, "Button1")->click();
+    EXPECT_EQ(dialog.result(), 1);
+    EXPECT_FALSE(dialog.Choices().Horizontal);
+    EXPECT_EQ(dialog.Choices().Title, QStringLiteral("VISITOR"));
+    EXPECT_FALSE(ReadRegBool(QStringLiteral("Card_Style"), true));
+    EXPECT_EQ(ReadRegString(QStringLiteral("CardTitleString"), QStringLiteral("unset")),
+              QStringLiteral("unset"));
+    EXPECT_FALSE(QFile::exists(TDlgPersons::BackgroundFile()));
+    TDlgPersons again;
+    EXPECT_FALSE(again.Choices().Horizontal);
+}
+
+TEST_F(CardDialogTest, APictureThatCannotBeWrittenIsSaidAndTheSettingsStayAsTheyWere)
+{
+    ASSERT_TRUE(QDir(Data().Dir()).mkdir(QStringLiteral("cardlogo.jpg")));
+    FakeMessages boxes;
+    TDlgPersons dialog;
+    child<QLineEdit>(dialog, "eTitle")->setText(QStringLiteral("VISITOR"));
+    child<QPushButton>(dialog, "bSave")->click();
+    EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("Settings cannot be saved.")});
+    EXPECT_EQ(ReadRegString(QStringLiteral("CardTitleString"), QStringLiteral("unset")),
+              QStringLiteral("unset"));
+}
+
+using WhoScopeTest = TempDataTest;
+
+TEST_F(WhoScopeTest, ReadsTheSharedPrintSettingsThroughTheirChoices)
+{
+    struct Case
+    {
+        const char *name;
+        int storedPerLine; // -1: nothing stored
+        int expectedIndex;
+    } cases[] = {{"nothing stored reads as four", -1, 1},
+                 {"six", 6, 2},
+                 {"eight", 8, 3},
+                 {"zero reads as four", 0, 1},
+                 {"five reads as four", 5, 1}};
+    for (const Case &c : cases) {
+        ClearSettings();
+        if (c.storedPerLine >= 0)
+            WriteRegInteger(QStringLiteral("PrintRecordsPerLine"), c.storedPerLine);
+        Twhoscope dialog;
+        EXPECT_EQ(dialog.rgrecord->ItemIndex(), c.expectedIndex) << c.name;
+        EXPECT_EQ(dialog.RecordsPerLine(), (c.expectedIndex + 1) * 2) << c.name;
+    }
+    ClearSettings();
+    Twhoscope dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Who's Status"));
+    EXPECT_TRUE(dialog.cbnewpage->isChecked());
+    EXPECT_TRUE(dialog.cbenhance->isChecked());
+    EXPECT_TRUE(dialog.cbpreview->isChecked());
+    EXPECT_EQ(dialog.RecordFormat(), QStringLiteral(" AM/PMhh:mm:ss"));
+}
+
+TEST_F(WhoScopeTest, ConfirmWritesTheFiveSettingsAndCancelNone)
+{
+    {
+        Twhoscope dialog;
+        dialog.rgrecord->SetItemIndex(3);
+        dialog.rgformat->SetItemIndex(1);
+        dialog.cbnewpage->setChecked(false);
+        dialog.cbenhance->setChecked(false);
+        dialog.cbpreview->setChecked(false);
+        dialog.WhoScope->click();
+        EXPECT_EQ(dialog.result(), 2);
+    }
+    EXPECT_EQ(ReadRegInteger(QStringLiteral("PrintRecordsPerLine"), -1), -1);
+    Twhoscope dialog;
+    dialog.rgrecord->SetItemIndex(3);
+    dialog.rgformat->SetItemIndex(1);
+    dialog.cbnewpage->setChecked(false);
+    dialog.cbenhance->setChecked(false);
+    dialog.cbpreview->setChecked(false);
+    dialog.Button1->click();
+    EXPECT_EQ(dialog.result(), 1);
+    EXPECT_EQ(ReadRegInteger(QStringLiteral("PrintRecordsPerLine"), -1), 8);
+    EXPECT_EQ(ReadRegInteger(QStringLiteral("PrintRecordsFormat"), -1), 1);
+    EXPECT_FALSE(ReadRegBool(QStringLiteral("PrintBreakPage"), true));
+    EXPECT_FALSE(ReadRegBool(QStringLiteral("PrintEnhance"), true));
+    EXPECT_FALSE(ReadRegBool(QStringLiteral("PrintPreviewOnly"), true));
+    Twhoscope next;
+    EXPECT_EQ(next.RecordsPerLine(), 8);
+    EXPECT_EQ(next.RecordFormat(), QStringLiteral(" HH:mm:ss"));
+}
+
+TEST_F(WhoScopeTest, StaffSelectionPreviewsByDefaultAndStoresNothing)
+{
+    TdlgStaffs dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Select Staffs"));
+    EXPECT_TRUE(dialog.cbpreview->isChecked());
+    EXPECT_TRUE(dialog.persons->rballstaff->isChecked());
+    child<QPushButton>(dialog, "Button2")->click();
+    EXPECT_EQ(dialog.result(), 2);
+}
