@@ -706,6 +706,23 @@ QString lastBackupFile(DbKind kind)
                                                           : QStringLiteral("backup_attend.db"));
 }
 
+// Asks for the file to back up to (or restore from) for that kind. One of the program's own
+// files is refused before anything is closed: a copy over it would destroy what it copies.
+// Empty when the dialog was cancelled or the file refused.
+QString chooseCopyFile(QWidget *owner, DbKind kind, const QString &title, bool forSaving)
+{
+    QString file = lastBackupFile(kind);
+    const bool chosen = forSaving ? SelectMdbToSave(owner, title, file)
+                                  : SelectMdbToOpen(owner, title, file);
+    if (!chosen)
+        return QString();
+    if (IsProgramDatabaseFile(file)) {
+        ShowError(QStringLiteral("Operation failed. Please retry!"));
+        return QString();
+    }
+    return file;
+}
+
 // The reason of a failed copy goes to standard error for the administrator; the box says only
 // what the user can do.
 void reportCopyFailure(const QString &what, const QString &reason)
@@ -805,14 +822,9 @@ void TTimeRec::backupDatabase(DbKind kind)
         return;
     const QString title = kind == DbKind::Sysdat ? QStringLiteral("Backup System Database")
                                                  : QStringLiteral("Backup Log Database");
-    QString file = lastBackupFile(kind);
-    if (!SelectMdbToSave(this, title, file))
+    const QString file = chooseCopyFile(this, kind, title, true);
+    if (file.isEmpty())
         return;
-    // A copy over one of the program's own files would destroy the data it copies.
-    if (IsProgramDatabaseFile(file)) {
-        ShowError(QStringLiteral("Operation failed. Please retry!"));
-        return;
-    }
     TLongWorkScope work(*this);
     CloseDatabasesAndReaders();
     bool copied = false;
@@ -842,13 +854,9 @@ void TTimeRec::restoreDatabase(DbKind kind)
         return;
     const QString title = kind == DbKind::Sysdat ? QStringLiteral("Restore System Database")
                                                  : QStringLiteral("Restore Log Database");
-    QString file = lastBackupFile(kind);
-    if (!SelectMdbToOpen(this, title, file))
+    const QString file = chooseCopyFile(this, kind, title, false);
+    if (file.isEmpty())
         return;
-    if (IsProgramDatabaseFile(file)) {
-        ShowError(QStringLiteral("Operation failed. Please retry!"));
-        return;
-    }
     TLongWorkScope work(*this);
     CloseDatabasesAndReaders();
     bool copied = false;
