@@ -308,9 +308,22 @@ void TTimeRec::wireCommands()
 
 void TTimeRec::hideEmptyMenus()
 {
-    // A menu whose commands are not there yet stays out of the menu bar.
-    for (QMenu *menu : m_ui->ActionMainMenuBar1->findChildren<QMenu *>())
-        menu->menuAction()->setVisible(!menu->actions().isEmpty());
+    // A menu with no visible command (a sub-menu counts by what it shows) stays out of the
+    // menu bar.
+    const std::function<bool(QMenu *)> showIfUsed = [&showIfUsed](QMenu *menu) {
+        bool used = false;
+        for (QAction *action : menu->actions()) {
+            if (action->menu())
+                used = showIfUsed(action->menu()) || used;
+            else if (!action->isSeparator() && action->isVisible())
+                used = true;
+        }
+        menu->menuAction()->setVisible(used);
+        return used;
+    };
+    for (QAction *action : m_ui->ActionMainMenuBar1->actions())
+        if (action->menu())
+            showIfUsed(action->menu());
 }
 
 void TTimeRec::guarded(const std::function<void()> &handler)
@@ -959,6 +972,9 @@ QList<QAction *> TTimeRec::ProtectedCommands() const
     return {
         m_ui->xhide,           // Hide to Systray
         m_ui->actDoorOpen,     // Door Open Button
+        m_ui->actlate,         // First In / Last Out (Attendance)
+        m_ui->actFiloOn,       // First In / Last Out (Overnight), a hidden item
+        m_ui->actNsess,        // 2-session
         m_ui->acttext,         // Export to Text File
         m_ui->actexcel,        // Export to Excel File
         m_ui->xdelete,         // Erase Log Database
@@ -967,14 +983,25 @@ QList<QAction *> TTimeRec::ProtectedCommands() const
         m_ui->actoffline,      // Offline Access Table
         m_ui->actcardinfo,     // Edit Card Information
         m_ui->actgrpdef,       // Group Definition
+        m_ui->actlifo,         // Total Hours
+        m_ui->actwho,          // Daily Individual
+        m_ui->actlogs,         // Time Logs (Printouts)
+        m_ui->actinout,        // Who's IN / OUT
+        m_ui->actdetailtotal,  // Total Hours Detail
+        m_ui->actmemberlist,   // Print Cards
         m_ui->actreaders,      // Readers
         m_ui->actHideIt,       // Hide On Startup
+        m_ui->actlistmem,      // Print Member List
         m_ui->actemail,        // Email
         m_ui->actcap,          // Hide Webcam
         m_ui->actsetweb,       // Webcam
         m_ui->actautoio,       // Auto IN/OUT Time
+        m_ui->actexpfilo,      // First IN / Last OUT (Spreadsheet)
+        m_ui->actexpfix,       // Time Logs (Spreadsheet)
         m_ui->actDelRec,       // Delete this Attendance Record (grid popup)
+        m_ui->actAllinout,     // IN/OUT Pairs
         m_ui->acttimetbl,      // Define Tallyclock Table
+        m_ui->actAttnPairs,    // Late and Early Leave
         m_ui->actBupLogs,      // Backup Log Database
         m_ui->actBupSys,       // Backup System Database
         m_ui->actRstLogs,      // Restore Log Database

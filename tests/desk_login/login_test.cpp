@@ -24,6 +24,7 @@ QAction *command(TTimeRec &w, const char *name)
 }
 
 // Every command a user can reach: the menu bar's menus, the tray menu and the grid's popup.
+// A hidden item cannot be reached (Qt also keeps a hidden action disabled).
 QList<QAction *> reachableCommands(TTimeRec &w)
 {
     QList<QAction *> all;
@@ -31,7 +32,7 @@ QList<QAction *> reachableCommands(TTimeRec &w)
         for (QAction *a : menu->actions()) {
             if (a->menu())
                 walk(a->menu());
-            else if (!a->isSeparator() && !all.contains(a))
+            else if (!a->isSeparator() && a->isVisible() && !all.contains(a))
                 all << a;
         }
     };
@@ -125,7 +126,8 @@ TEST_F(LoginTest, FreshDatabaseLoginNeedsNoPasswordAndBringsTheWindowUp)
     EXPECT_TRUE(Script().Seen().isEmpty()); // no password asked
     EXPECT_TRUE(w.IsLoggedIn());
     for (QAction *a : w.ProtectedCommands())
-        EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+        if (a->isVisible()) // Qt keeps a hidden action disabled
+            EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(StoredPasswords().isEmpty());
 }
