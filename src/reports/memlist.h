@@ -1,0 +1,73 @@
+#pragma once
+// The member card reports: TrptMemlist (two horizontal cards across an A4 page) and
+// TrptMemlistv (three vertical ones), one card per person of the persons query, and the
+// routines that fill them from the closed card dialog and preview or print them; and
+// TrptListMem, the member list, one fixed-height line per person. Main thread only.
+
+#include "reports/cardlines.h"
+#include "reports/reportform.h"
+#include "store/dataset.h"
+
+#include <array>
+
+class TDlgPersons;
+class TdlgStaffs;
+class QWidget;
+
+// What both card styles share; the style decides only the places.
+class TCardReport : public TReportForm
+{
+    Q_OBJECT
+
+public:
+    TCardReport(QObject *owner, bool horizontal);
+    ~TCardReport() override;
+
+    TDataSet &Mast() { return m_mast; }
+    // Copies the dialog's choices into the report and opens the persons query; false when
+    // the query failed (its error box was shown).
+    bool FillFrom(TDlgPersons &dialog);
+
+private:
+    TDataSet m_mast;
+    std::array<QString, 4> m_remarks;
+    TReportImage *m_bgphoto = nullptr;
+    TReportImage *m_xLogo = nullptr;
+    TReportImage *m_xphoto = nullptr;
+    TReportLabel *m_qrTitle = nullptr;
+    std::array<TReportLabel *, 4> m_captions{};
+    std::vector<TReportText *> m_fields; // card number, name, group and the remarks
+};
+
+class TrptMemlist : public TCardReport
+{
+    Q_OBJECT
+
+public:
+    explicit TrptMemlist(QObject *owner = nullptr) : TCardReport(owner, true) {}
+};
+
+class TrptMemlistv : public TCardReport
+{
+    Q_OBJECT
+
+public:
+    explicit TrptMemlistv(QObject *owner = nullptr) : TCardReport(owner, false) {}
+};
+
+// Fill the card report from the closed dialog, then preview or print it as the dialog says.
+void FillMemlistReport(TDlgPersons &dialog, TrptMemlist &report, QWidget *parent = nullptr);
+void FillMemlistvReport(TDlgPersons &dialog, TrptMemlistv &report, QWidget *parent = nullptr);
+
+class TrptListMem : public TReportForm
+{
+    Q_OBJECT
+
+public:
+    explicit TrptListMem(QObject *owner = nullptr);
+    ~TrptListMem() override;
+    TDataSet &Mast() { return m_mast; }
+
+private:
+    TDataSet m_mast;
+};

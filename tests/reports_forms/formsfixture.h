@@ -1,0 +1,110 @@
+#pragma once
+// Report form tests: four people and a week of their swipes over a fresh data folder, the
+// clock pinned to Thursday 10 December 2026 at noon, English dates, and every printed label's
+// text kept in order.
+
+#include "reports/reportform.h"
+#include "store/clock.h"
+#include "store/datasrc.h"
+#include "testsupport/fakemessages.h"
+#include "testsupport/fakereportoutput.h"
+#include "testsupport/tempdata.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <utility>
+#include <vector>
+
+class FormsTest : public TempDataTest
+{
+protected:
+    void SetUp() override
+    {
+        TempDataTest::SetUp();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        PinClock(QDateTime(QDate(2026, 12, 10), QTime(12, 0)));
+        m_previousHook = SetLabelTextHook([this](const TReportLabel &label, const QString &text) {
+            m_printed.emplace_back(label.Name(), text);
+        });
+    }
+    void TearDown() override
+    {
+        SetLabelTextHook(m_previousHook);
+        PinClock(QDateTime());
+        QLocale::setDefault(m_locale);
+        TempDataTest::TearDown();
+    }
+
+    static void Exec(TDatabase &db, const QString &sql) { db.Exec(sql); }
+    static void AddLog(const char *stamp, int card, int mode)
+    {
+        Exec(dsrc->att, QStringLiteral("insert into recorder (SYSTIME, CARDNO, MODE, READER, LOCK) "
+                                       "values ('%1', %2, %3, 1, 0)")
+                            .arg(QString::fromLatin1(stamp))
+                            .arg(card)
+                            .arg(mode));
+    }
+    static void AddStaff(int card, const QString &name, int group, const QString &memo = {})
+    {
+        TDataSet staff(dsrc->src, QStringLiteral("select * from staffs"));
+        staff.Open();
+        staff.Append();
+        staff.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(card);
+        staff.FieldByName(QStringLiteral("NAME")).SetAsString(name);
+        staff.FieldByName(QStringLiteral("WORKGRP")).SetAsInteger(group);
+        staff.FieldByName(QStringLiteral("MEMO")).SetAsString(memo);
+        staff.Post();
+    }
+    static int AddGroup(const QString &name)
+    {
+        TDataSet groups(dsrc->src, QStringLiteral("select * from gid"));
+        groups.Open();
+        groups.Append();
+        groups.FieldByName(QStringLiteral("DESCX")).SetAsString(name);
+        groups.Post();
+        const int id = groups.FieldByName(QStringLiteral("ID")).AsInteger();
+        dsrc->gidtbl.Refresh(); // the group names are looked up there
+        return id;
+    }
+
+    // Ann and Bob in "Office", Cy in a group that has no row, Dee in the default group.
+    void AddFourPeople()
+    {
+        m_office = AddGroup(QStringLiteral("Office"));
+        AddStaff(11, QStringLiteral("Ann"), m_office, QStringLiteral("Desk 4\r\nFloor 2"));
+        AddStaff(12, QStringLiteral("Bob"), m_office);
+        AddStaff(13, QStringLiteral("Cy"), 99);
+        AddStaff(14, QStringLiteral("Dee"), 1);
+    }
+
+    // The printed texts of the labels of that name, in order.
+    QStringList Printed(const QString &name) const
+    {
+        QStringList texts;
+        for (const auto &[label, text] : m_printed)
+            if (label == name)
+                texts << text;
+        return texts;
+    }
+    void ClearPrinted() { m_printed.clear(); }
+
+    // The PDF's lines with runs of blanks made one and empty lines left out.
+    static QStringList Collapsed(const QString &text)
+    {
+        static const QRegularExpression blanks(QStringLiteral("[ \t]+"));
+        QStringList lines;
+        for (QString line : text.split(QLatin1Char('\n'))) {
+            line = line.replace(blanks, QStringLiteral(" ")).trimmed();
+            if (!line.isEmpty())
+                lines << line;
+        }
+        return lines;
+    }
+
+    int m_office = 0;
+    std::vector<std::pair<QString, QString>> m_printed;
+
+private:
+    TLabelTextHook m_previousHook;
+    QLocale m_locale;
+};
