@@ -54,6 +54,17 @@ QString printedAtText()
     return Now().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
 }
 
+// Runs one print per row of a bound dataset. The rows are walked by number, so a callback that
+// moves the cursor back or reopens the query cannot start the walk over: each row prints once
+// and the walk ends.
+template <typename F> void eachRow(TDataSet &ds, F printRow)
+{
+    for (int row = 0; ds.Active() && row < ds.RecordCount(); ++row) {
+        ds.MoveTo(row);
+        printRow();
+    }
+}
+
 } // namespace
 
 QFont ReportFont(const QString &family, double pointSize, bool underline)
@@ -512,13 +523,7 @@ struct TReportForm::Composer
     void runSubDetail(TReportSubDetail &band)
     {
         if (TDataSet *ds = band.DataSet()) {
-            if (!ds->Active())
-                return;
-            ds->First();
-            while (!ds->Eof()) {
-                printOnce(band);
-                ds->Next();
-            }
+            eachRow(*ds, [&] { printOnce(band); });
             return;
         }
         if (band.OnNeedData) {
@@ -604,14 +609,10 @@ bool TReportForm::Prepare()
         QCoreApplication::processEvents();
     };
     if (m_dataSet) {
-        if (m_dataSet->Active()) {
-            m_dataSet->First();
-            while (!m_dataSet->Eof()) {
-                composer.runChildren(nullptr);
-                afterRecord();
-                m_dataSet->Next();
-            }
-        }
+        eachRow(*m_dataSet, [&] {
+            composer.runChildren(nullptr);
+            afterRecord();
+        });
     } else if (OnNeedData) {
         for (;;) {
             bool more = false;

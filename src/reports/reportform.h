@@ -26,7 +26,8 @@
 //
 // Printing order for each report record: the sub-detail bands whose master is the report, in
 // the order they were added; after each print of a sub-detail band, the bands whose master it
-// is. A band with a dataset repeats once per row of it; with an `OnNeedData` while that says
+// is. A band with a dataset repeats once per row of it (each row once, whatever a callback
+// does with the cursor); with an `OnNeedData` while that says
 // true; with neither, once when `PrintIfEmpty` is set and not at all otherwise. A band's
 // `BeforePrint` and its labels' `OnPrint` run exactly once per print of the band, also when it
 // moves to the next page. A report bound to a dataset takes one record per row; without one it

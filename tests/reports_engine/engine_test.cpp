@@ -6,6 +6,9 @@
 #include "reports/reportoutput.h"
 #include "testsupport/fakemessages.h"
 #include "testsupport/fakereportoutput.h"
+#include "testsupport/tempdata.h"
+#include "store/dataset.h"
+#include "store/datasrc.h"
 
 #include <QImage>
 #include <QPrinterInfo>
@@ -306,6 +309,57 @@ TEST_F(EngineTest, PrintWithoutAPrinterSaysSoInAMessageBox)
     ASSERT_EQ(messages.Count(), 1);
     EXPECT_EQ(messages.Last().kind, MsgKind::Error);
     EXPECT_EQ(messages.Last().text, QStringLiteral("No printer is available."));
+}
+
+// A report bound to a dataset prints each row once and ends, also when a band's callback puts
+// the dataset back on its first row or reopens it (as a persons query built again would).
+class BoundEngineTest : public TempDataTest
+{
+};
+
+TEST_F(BoundEngineTest, EveryRowPrintsOnceWhateverTheCallbacksDoWithTheCursor)
+{
+    dsrc->src.Exec(QStringLiteral(
+        "insert into staffs (CARDNO, NAME, WORKGRP) values (21, 'Ann', 1), (22, 'Bob', 1),"
+        " (23, 'Cy', 1)"));
+    struct Case
+    {
+        const char *name;
+        std::function<void(TDataSet &)> meddle;
+    };
+    const Case cases[] = {
+        {"left alone", [](TDataSet &) {}},
+        {"back to the first row", [](TDataSet &ds) { ds.First(); }},
+        {"reopened", [](TDataSet &ds) {
+             ds.Close();
+             ds.Open();
+         }},
+    };
+    for (const Case &c : cases) {
+        for (bool subDetail : {false, true}) {
+            TDataSet staff(dsrc->src, QStringLiteral("select * from staffs where CARDNO > 20 "
+                                                     "order by CARDNO"));
+            staff.Open();
+            TReportForm report;
+            TReportSubDetail *band = report.AddSubDetail(5);
+            if (subDetail)
+                band->SetDataSet(&staff);
+            else
+                report.SetDataSet(&staff);
+            std::vector<std::string> seen;
+            band->SetPrintIfEmpty(true);
+            band->AddLabel(QStringLiteral("card"), {0, 0, 50, 5})->OnPrint = [&](QString &t) {
+                t = staff.FieldByName(QStringLiteral("CARDNO")).AsString();
+                seen.push_back(t.toStdString());
+                if (seen.size() > 10)
+                    return; // the walk started over: stop meddling so the test ends
+                c.meddle(staff);
+            };
+            ASSERT_TRUE(report.Prepare()) << c.name;
+            EXPECT_EQ(seen, (std::vector<std::string>{"21", "22", "23"}))
+                << c.name << (subDetail ? " (band)" : " (report)");
+        }
+    }
 }
 
 } // namespace
