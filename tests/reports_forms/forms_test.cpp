@@ -10,6 +10,7 @@
 #include "store/images.h"
 #include "store/jpegcodec.h"
 #include "store/radiogroup.h"
+#include "store/settings.h"
 #include "store/utils.h"
 
 #include <QCheckBox>
@@ -297,4 +298,50 @@ TEST_F(ReportFormsTest, SeventeenCardsFillThreePagesAcrossOrTwoUpright)
     EXPECT_EQ(output.Runs()[0].pages, 3);
     EXPECT_EQ(output.Runs()[1].pages, 2);
     EXPECT_EQ(output.Runs()[0].title, QStringLiteral("Print Member Card"));
+}
+
+TEST_F(ReportFormsTest, RecordsPerLineFromTheSettingsOutsideTheChoicesReadsAsFour)
+{
+    // Ann's Monday holds five records.
+    struct Case
+    {
+        const char *name;
+        int stored;
+        int perLine;
+    } cases[] = {{"zero", 0, 4}, {"odd", 3, 4}, {"too many", 10, 4}, {"two", 2, 2}};
+    FakeReportOutput output;
+    TSetScope scope;
+    scope.rgformat->SetItemIndex(1);
+    scope.persons->rbgroup->click();
+    scope.persons->cbgroup->setCurrentText(QStringLiteral("Office"));
+    Twhoscope who;
+    who.rgformat->SetItemIndex(1);
+    who.dpfrom->setDate(QDate(2026, 12, 7));
+    who.persons->rbgroup->click();
+    who.persons->cbgroup->setCurrentText(QStringLiteral("Office"));
+    for (const Case &c : cases) {
+        WriteRegInteger(Setting::PrintRecordsPerLine, c.stored);
+        ClearPrinted();
+        Tqrlog log;
+        log.SetupFromScope(scope);
+        RunReport(log, true);
+        const QStringList lines = Printed(QStringLiteral("qrdetails"));
+        ASSERT_FALSE(lines.isEmpty()) << c.name;
+        EXPECT_EQ(lines[0].count(QStringLiteral(":00[")), c.perLine) << c.name;
+        // Monday's lines, then Tuesday's and Bob's two.
+        EXPECT_EQ(lines.size(), (5 + c.perLine - 1) / c.perLine + 3) << c.name;
+
+        ClearPrinted();
+        AddLog("2026-12-07 14:00:00", 11, 1);
+        AddLog("2026-12-07 15:00:00", 11, 1);
+        AddLog("2026-12-07 16:00:00", 11, 1); // five IN records that day
+        Tqrwho daily;
+        daily.SetupFromScope(who);
+        RunReport(daily, true);
+        const QStringList in = Printed(QStringLiteral("qrin"));
+        ASSERT_FALSE(in.isEmpty()) << c.name;
+        EXPECT_EQ(in[0].count(QLatin1Char(':')) / 2, c.perLine) << c.name;
+        Exec(dsrc->att, QStringLiteral("delete from recorder where SYSTIME in ('2026-12-07 "
+                                       "14:00:00', '2026-12-07 15:00:00', '2026-12-07 16:00:00')"));
+    }
 }
