@@ -140,18 +140,19 @@ TrptListMem::TrptListMem(QObject *owner) : TReportForm(owner), m_mast(dsrc->src)
     static const char *const headings[] = {"Card No.", "Name", "Group", "Remark"};
     static const char *const fields[] = {"CARDNO", "NAME", "descx", "MEMO"};
     for (int c = 0; c < 4; ++c) {
-        TReportLabel *h = columns->AddLabel(QStringLiteral("head%1").arg(c),
-                                            {TMemberListColumns::Left[c], 1,
-                                             TMemberListColumns::Width(c), 5});
+        TReportLabel *h =
+            columns->AddLabel(QStringLiteral("head%1").arg(c),
+                              {TMemberListColumns::Left[c], 1, TMemberListColumns::Width(c), 5});
         h->SetCaption(QString::fromLatin1(headings[c]));
         h->SetFont(ReportFont(QStringLiteral("Arial"), 10, true));
     }
     TReportSubDetail *detail = AddSubDetail(TMemberListColumns::LineHeight);
     detail->SetPrintIfEmpty(true);
     for (int c = 0; c < 4; ++c) {
-        TReportLabel *cell = detail->AddLabel(
-            QStringLiteral("cell%1").arg(c),
-            {TMemberListColumns::Left[c], 0, TMemberListColumns::Width(c), TMemberListColumns::LineHeight});
+        TReportLabel *cell =
+            detail->AddLabel(QStringLiteral("cell%1").arg(c),
+                             {TMemberListColumns::Left[c], 0, TMemberListColumns::Width(c),
+                              TMemberListColumns::LineHeight});
         const QString field = QString::fromLatin1(fields[c]);
         cell->OnPrint = [this, c, field, cell](QString &text) {
             static const QRegularExpression lineEnds(QStringLiteral("[\r\n]+"));

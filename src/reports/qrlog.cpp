@@ -27,11 +27,13 @@ Tqrlog::Tqrlog(QObject *owner) : TReportForm(owner), m_mast(dsrc->src)
     m_masterband->SetFrame(FrameAll);
     // Once per person: its heading moves the persons query on, so it must print.
     m_masterband->SetPrintIfEmpty(true);
-    TReportLabel *qrmaster = m_masterband->AddLabel(QStringLiteral("qrmaster"), {1, 1, Width - 2, 5});
+    TReportLabel *qrmaster =
+        m_masterband->AddLabel(QStringLiteral("qrmaster"), {1, 1, Width - 2, 5});
     qrmaster->SetFont(ReportFont(QStringLiteral("Arial"), 11));
     m_detailband = AddSubDetail(4.2, m_masterband);
     m_masterband->SetLinkBand(m_detailband);
-    TReportLabel *qrdetails = m_detailband->AddLabel(QStringLiteral("qrdetails"), {0, 0, Width, 4.2});
+    TReportLabel *qrdetails =
+        m_detailband->AddLabel(QStringLiteral("qrdetails"), {0, 0, Width, 4.2});
     qrdetails->SetFont(ReportFont(QStringLiteral("Courier New"), 9));
     TReportSubDetail *totalband = AddSubDetail(6);
     totalband->SetPrintIfEmpty(true);
@@ -53,8 +55,8 @@ Tqrlog::Tqrlog(QObject *owner) : TReportForm(owner), m_mast(dsrc->src)
             m_detailband->SetColor(White);
         }
         m_card = m_mast.FieldByName(QStringLiteral("CARDNO")).AsInteger();
-        m_lines->StartPerson(LoadPersonRecords(dsrc->att, m_card, m_options.Interest, m_from, m_to,
-                                               m_allDates));
+        m_lines->StartPerson(
+            LoadPersonRecords(dsrc->att, m_card, m_options.Interest, m_from, m_to, m_allDates));
     };
     qrmaster->OnPrint = [this](QString &text) {
         text = m_lines->Heading(m_card, m_mast.FieldByName(QStringLiteral("NAME")).AsString());

@@ -13,12 +13,6 @@ constexpr double Width = 175; // A4 less 20 mm left and 15 mm right
 const QColor Yellow(Qt::yellow);
 const QColor White(Qt::white);
 
-void setUpPage(TReportForm &form)
-{
-    form.SetMargins(20, 10, 15, 10);
-    form.SetFont(ReportFont(QStringLiteral("Arial"), 10));
-}
-
 // The heading band prints once per report record: its callback moves the report on.
 TReportLabel *headingLabel(TReportSubDetail *band, const char *name)
 {
@@ -45,9 +39,25 @@ void answerBlank(bool &pending, bool &more)
 
 } // namespace
 
-Tqrwho::Tqrwho(QObject *owner) : TReportForm(owner), m_mast(dsrc->src)
+TDayReport::TDayReport(QObject *owner) : TReportForm(owner)
 {
-    setUpPage(*this);
+    SetMargins(20, 10, 15, 10);
+    SetFont(ReportFont(QStringLiteral("Arial"), 10));
+}
+
+TDayReport::~TDayReport() = default;
+
+void TDayReport::SetupFromScope(Twhoscope &scope)
+{
+    m_scope = &scope;
+    m_day = scope.Day();
+    m_timeFormat = scope.RecordFormat();
+    m_enhanced = scope.cbenhance->isChecked();
+    m_masterband->SetForceNewPage(scope.cbnewpage->isChecked());
+}
+
+Tqrwho::Tqrwho(QObject *owner) : TDayReport(owner), m_mast(dsrc->src)
+{
     SetReportTitle(QStringLiteral("Daily Individual Report"));
     TReportLabel *range = AddPageHeaderAndFooter(*this, Width, QStringLiteral("qrrange"));
     range->OnPrint = [this](QString &text) { text = TDailyLines::DayText(m_day); };
@@ -97,18 +107,8 @@ Tqrwho::Tqrwho(QObject *owner) : TReportForm(owner), m_mast(dsrc->src)
 
 Tqrwho::~Tqrwho() = default;
 
-void Tqrwho::SetupFromScope(Twhoscope &scope)
+Tqrwhos::Tqrwhos(QObject *owner) : TDayReport(owner)
 {
-    m_scope = &scope;
-    m_day = scope.Day();
-    m_timeFormat = scope.RecordFormat();
-    m_enhanced = scope.cbenhance->isChecked();
-    m_masterband->SetForceNewPage(scope.cbnewpage->isChecked());
-}
-
-Tqrwhos::Tqrwhos(QObject *owner) : TReportForm(owner)
-{
-    setUpPage(*this);
     SetReportTitle(QStringLiteral("Who's IN / OUT"));
     TReportLabel *range = AddPageHeaderAndFooter(*this, Width, QStringLiteral("qrrange"));
     range->OnPrint = [this](QString &text) { text = TDailyLines::DayText(m_day); };
@@ -134,7 +134,8 @@ Tqrwhos::Tqrwhos(QObject *owner) : TReportForm(owner)
         const TField name = mast.FieldByName(QStringLiteral("NAME"));
         for (; !mast.Eof(); mast.Next())
             persons.push_back({card.AsInteger(), name.AsString()});
-        m_categories = TWhosLines(m_timeFormat).Build(persons, LoadDayRecordsLatestFirst(dsrc->att, m_day));
+        m_categories =
+            TWhosLines(m_timeFormat).Build(persons, LoadDayRecordsLatestFirst(dsrc->att, m_day));
         m_category = 0;
     };
     OnNeedData = [this](bool &more) { more = m_category < TWhosLines::CategoryCount; };
@@ -165,12 +166,3 @@ Tqrwhos::Tqrwhos(QObject *owner) : TReportForm(owner)
 }
 
 Tqrwhos::~Tqrwhos() = default;
-
-void Tqrwhos::SetupFromScope(Twhoscope &scope)
-{
-    m_scope = &scope;
-    m_day = scope.Day();
-    m_timeFormat = scope.RecordFormat();
-    m_enhanced = scope.cbenhance->isChecked();
-    m_masterband->SetForceNewPage(scope.cbnewpage->isChecked());
-}

@@ -12,46 +12,53 @@
 
 class Twhoscope;
 
-class Tqrwho : public TReportForm
+// What both reports take from the closed scope dialog (which stays alive while they run).
+class TDayReport : public TReportForm
+{
+    Q_OBJECT
+
+public:
+    explicit TDayReport(QObject *owner);
+    ~TDayReport() override;
+    // Keeps the dialog; the day, the record format, enhanced printing and the new-page choice.
+    void SetupFromScope(Twhoscope &scope);
+
+protected:
+    Twhoscope *m_scope = nullptr;
+    QDate m_day;
+    QString m_timeFormat;
+    bool m_enhanced = false;
+    TReportSubDetail *m_masterband = nullptr; // starts a page when cbnewpage is checked
+};
+
+class Tqrwho : public TDayReport
 {
     Q_OBJECT
 
 public:
     explicit Tqrwho(QObject *owner = nullptr);
     ~Tqrwho() override;
-    void SetupFromScope(Twhoscope &scope);
 
 private:
-    Twhoscope *m_scope = nullptr;
     TDataSet m_mast;
-    QDate m_day;
-    QString m_timeFormat;
-    bool m_enhanced = false;
     int m_category = 3;
     std::array<QStringList, 3> m_lines;
     int m_next = 0;
     bool m_blankPending = false;
-    TReportSubDetail *m_masterband = nullptr;
 };
 
-class Tqrwhos : public TReportForm
+class Tqrwhos : public TDayReport
 {
     Q_OBJECT
 
 public:
     explicit Tqrwhos(QObject *owner = nullptr);
     ~Tqrwhos() override;
-    void SetupFromScope(Twhoscope &scope);
 
 private:
-    Twhoscope *m_scope = nullptr;
-    QDate m_day;
-    QString m_timeFormat;
-    bool m_enhanced = false;
     std::array<TWhosLines::TCategory, TWhosLines::CategoryCount> m_categories;
     int m_category = 0;
     int m_next = 0;
     bool m_blankPending = false;
-    TReportSubDetail *m_masterband = nullptr;
     TReportSubDetail *m_detailband = nullptr;
 };

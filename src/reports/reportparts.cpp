@@ -21,7 +21,8 @@ TReportLabel *AddPageHeaderAndFooter(TReportForm &form, double width, const QStr
     TReportSysData *printed = footer->AddSysData(TSysDataKind::DateTime, {0, 1, width / 2, 5});
     printed->SetText(QStringLiteral("Printed on "));
     printed->SetFont(ReportFont(QStringLiteral("Arial"), 10));
-    TReportSysData *page = footer->AddSysData(TSysDataKind::PageNumber, {width / 2, 1, width / 2, 5});
+    TReportSysData *page =
+        footer->AddSysData(TSysDataKind::PageNumber, {width / 2, 1, width / 2, 5});
     page->SetText(QStringLiteral("P."));
     page->SetFont(ReportFont(QStringLiteral("Arial"), 10));
     page->SetAlignment(Qt::AlignRight | Qt::AlignTop);

@@ -33,7 +33,8 @@ std::vector<QSize> pdfImages(const QString &pdf)
     process.start(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
     EXPECT_TRUE(process.waitForFinished(60000));
     std::vector<QSize> sizes;
-    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
+    const QStringList lines =
+        QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
     for (int i = 2; i < lines.size(); ++i) {
         const QStringList cols = lines[i].simplified().split(QLatin1Char(' '));
         if (cols.size() > 4)
@@ -80,20 +81,26 @@ TEST_F(ReportFormsTest, TimeLogsOfTheWeekPersonByPerson)
     ASSERT_EQ(output.Runs().size(), 1u);
     EXPECT_EQ(output.Runs()[0].title, QStringLiteral("Time Logs (All)"));
     EXPECT_EQ(Printed(QStringLiteral("qrmaster")),
-              (QStringList{QStringLiteral(" [11] Ann (6 record(s))"), QStringLiteral(" [12] Bob (2 record(s))"),
-                           QStringLiteral(" [13] Cy (1 record(s))"), QStringLiteral(" [14] Dee (0 record(s))")}));
-    EXPECT_EQ(Printed(QStringLiteral("qrdetails")),
-              (QStringList{QStringLiteral("  Dec 07, 2026 Mon - 08:00:00[I] 12:00:00[O]  13:00:00[I] 17:00:00[O] "),
-                           QStringLiteral("  ") + blanks(18) + QStringLiteral(" 17:30:00[C]"),
-                           QStringLiteral("  Dec 08, 2026 Tue - 09:00:00[I]"),
-                           QStringLiteral("  Dec 08, 2026 Tue - 00:00:00[C]"),
-                           QStringLiteral("  Dec 09, 2026 Wed - 08:00:00[C]"),
-                           QStringLiteral("  Dec 08, 2026 Tue - 10:00:00[I]")}));
-    EXPECT_EQ(Printed(QStringLiteral("qrtotal")),
-              (QStringList{QStringLiteral(" No of day(s) = 2 "), QStringLiteral(" No of day(s) = 2 "),
-                           QStringLiteral(" No of day(s) = 1 "), QStringLiteral(" No of day(s) = 0 ")}));
+              (QStringList{QStringLiteral(" [11] Ann (6 record(s))"),
+                           QStringLiteral(" [12] Bob (2 record(s))"),
+                           QStringLiteral(" [13] Cy (1 record(s))"),
+                           QStringLiteral(" [14] Dee (0 record(s))")}));
+    EXPECT_EQ(
+        Printed(QStringLiteral("qrdetails")),
+        (QStringList{QStringLiteral(
+                         "  Dec 07, 2026 Mon - 08:00:00[I] 12:00:00[O]  13:00:00[I] 17:00:00[O] "),
+                     QStringLiteral("  ") + blanks(18) + QStringLiteral(" 17:30:00[C]"),
+                     QStringLiteral("  Dec 08, 2026 Tue - 09:00:00[I]"),
+                     QStringLiteral("  Dec 08, 2026 Tue - 00:00:00[C]"),
+                     QStringLiteral("  Dec 09, 2026 Wed - 08:00:00[C]"),
+                     QStringLiteral("  Dec 08, 2026 Tue - 10:00:00[I]")}));
+    EXPECT_EQ(
+        Printed(QStringLiteral("qrtotal")),
+        (QStringList{QStringLiteral(" No of day(s) = 2 "), QStringLiteral(" No of day(s) = 2 "),
+                     QStringLiteral(" No of day(s) = 1 "), QStringLiteral(" No of day(s) = 0 ")}));
     const QStringList pdf = Collapsed(output.Text(0));
-    EXPECT_TRUE(pdf.contains(QStringLiteral("Dec 07, 2026 Mon - 08:00:00[I] 12:00:00[O] 13:00:00[I] 17:00:00[O]")))
+    EXPECT_TRUE(pdf.contains(
+        QStringLiteral("Dec 07, 2026 Mon - 08:00:00[I] 12:00:00[O] 13:00:00[I] 17:00:00[O]")))
         << qPrintable(pdf.join(QLatin1Char('\n')));
     EXPECT_TRUE(pdf.contains(QStringLiteral("[13] Cy (1 record(s))")));
     EXPECT_FALSE(output.Text(0).contains(QStringLiteral("77")));
@@ -114,13 +121,14 @@ TEST_F(ReportFormsTest, TotalHoursWithBlankLines)
     ASSERT_EQ(output.Runs().size(), 1u);
     EXPECT_EQ(output.Runs()[0].title, QStringLiteral("Total Hours (IN/OUT)"));
     EXPECT_EQ(Printed(QStringLiteral("qrmaster")),
-              (QStringList{QStringLiteral(" [11] Ann"), QStringLiteral(" [12] Bob"), QStringLiteral(" [13] Cy"),
-                           QStringLiteral(" [14] Dee")}));
+              (QStringList{QStringLiteral(" [11] Ann"), QStringLiteral(" [12] Bob"),
+                           QStringLiteral(" [13] Cy"), QStringLiteral(" [14] Dee")}));
     EXPECT_EQ(Printed(QStringLiteral("qrdetails")),
-              (QStringList{QStringLiteral("  Dec 07, 2026 Mon - 08:00:00[IN]    17:00:00[OUT]   (09:00:00)"),
-                           QStringLiteral("  Dec 08, 2026 Tue - 09:00:00[IN]    No OUT") + blanks(9),
-                           QStringLiteral("  Dec 07, 2026 Mon - No record"),
-                           QStringLiteral("  Dec 08, 2026 Tue - 10:00:00[IN]    No OUT") + blanks(9)}));
+              (QStringList{
+                  QStringLiteral("  Dec 07, 2026 Mon - 08:00:00[IN]    17:00:00[OUT]   (09:00:00)"),
+                  QStringLiteral("  Dec 08, 2026 Tue - 09:00:00[IN]    No OUT") + blanks(9),
+                  QStringLiteral("  Dec 07, 2026 Mon - No record"),
+                  QStringLiteral("  Dec 08, 2026 Tue - 10:00:00[IN]    No OUT") + blanks(9)}));
     EXPECT_EQ(Printed(QStringLiteral("qrtotal")),
               (QStringList{QStringLiteral(" No of day(s) = 2   Total Time=09:00:00 "),
                            QStringLiteral(" No of day(s) = 0   Total Time=00:00:00 "),
@@ -146,8 +154,9 @@ TEST_F(ReportFormsTest, DailyIndividualGivesClockInAndOutLines)
           QStringLiteral("  IN     -"), QStringLiteral("  OUT    -")}},
         {QDate(2026, 12, 8),
          {QStringLiteral(" [11] Ann (1 record(s))"), QStringLiteral(" [12] Bob (1 record(s))")},
-         {QStringLiteral("  CLOCK  -"), QStringLiteral("  IN     -  09:00:00"), QStringLiteral("  OUT    -"),
-          QStringLiteral("  CLOCK  -  00:00:00"), QStringLiteral("  IN     -"), QStringLiteral("  OUT    -")}},
+         {QStringLiteral("  CLOCK  -"), QStringLiteral("  IN     -  09:00:00"),
+          QStringLiteral("  OUT    -"), QStringLiteral("  CLOCK  -  00:00:00"),
+          QStringLiteral("  IN     -"), QStringLiteral("  OUT    -")}},
     };
     scope.persons->rbgroup->click();
     scope.persons->cbgroup->setCurrentText(QStringLiteral("Office"));
@@ -179,16 +188,16 @@ TEST_F(ReportFormsTest, WhosInListsEveryCategoryWithItsCount)
     report.SetupFromScope(scope);
     RunReport(report, true);
     EXPECT_EQ(Printed(QStringLiteral("qrmaster")),
-              (QStringList{QStringLiteral(" Who's CLOCK"), QStringLiteral(" Who's IN"), QStringLiteral(" Who's OUT"),
-                           QStringLiteral(" No record")}));
+              (QStringList{QStringLiteral(" Who's CLOCK"), QStringLiteral(" Who's IN"),
+                           QStringLiteral(" Who's OUT"), QStringLiteral(" No record")}));
     EXPECT_EQ(Printed(QStringLiteral("qrdetails")),
               (QStringList{QStringLiteral("  Bob") + blanks(15) + QStringLiteral(" 00:00:00"),
                            QStringLiteral("  Ann") + blanks(15) + QStringLiteral(" 09:00:00"),
                            QStringLiteral("  Cy") + blanks(16) + QStringLiteral(" 10:00:00"),
                            QStringLiteral("  Dee")}));
     EXPECT_EQ(Printed(QStringLiteral("qrtotal")),
-              (QStringList{QStringLiteral(" 1 person"), QStringLiteral(" 2 persons"), QStringLiteral(" No person"),
-                           QStringLiteral(" 1 person")}));
+              (QStringList{QStringLiteral(" 1 person"), QStringLiteral(" 2 persons"),
+                           QStringLiteral(" No person"), QStringLiteral(" 1 person")}));
     EXPECT_EQ(output.Runs()[0].title, QStringLiteral("Who's IN / OUT"));
     EXPECT_TRUE(Collapsed(output.Text(0)).contains(QStringLiteral("Who's OUT")));
 }
@@ -218,12 +227,15 @@ TEST_F(ReportFormsTest, MemberListForAllAGroupAndAList)
         std::function<void()> choose;
         QStringList cards;
     } cases[] = {
-        {"all", [&] { dialog.persons->rballstaff->click(); }, {QStringLiteral("11"), QStringLiteral("12"),
-                                                               QStringLiteral("13"), QStringLiteral("14")}},
-        {"group", [&] {
+        {"all",
+         [&] { dialog.persons->rballstaff->click(); },
+         {QStringLiteral("11"), QStringLiteral("12"), QStringLiteral("13"), QStringLiteral("14")}},
+        {"group",
+         [&] {
              dialog.persons->rbgroup->click();
              dialog.persons->cbgroup->setCurrentText(QStringLiteral("Office"));
-         }, {QStringLiteral("11"), QStringLiteral("12")}},
+         },
+         {QStringLiteral("11"), QStringLiteral("12")}},
         {"list", [&] { dialog.persons->rbstaff->click(); }, {QStringLiteral("14")}},
     };
     for (const Case &c : cases) {
@@ -235,7 +247,8 @@ TEST_F(ReportFormsTest, MemberListForAllAGroupAndAList)
         EXPECT_EQ(Printed(QStringLiteral("cell0")), c.cards) << c.name;
     }
     const QStringList all = Collapsed(output.Text(0));
-    EXPECT_TRUE(all.contains(QStringLiteral("Card No. Name Group Remark"))) << qPrintable(all.join(QLatin1Char('\n')));
+    EXPECT_TRUE(all.contains(QStringLiteral("Card No. Name Group Remark")))
+        << qPrintable(all.join(QLatin1Char('\n')));
     EXPECT_TRUE(all.contains(QStringLiteral("11 Ann Office Desk 4 Floor 2")));
     EXPECT_TRUE(all.contains(QStringLiteral("13 Cy")));
     EXPECT_EQ(output.Runs()[0].title, QStringLiteral("Member List"));
