@@ -29,6 +29,10 @@
 #include "readerlink/setup.h"
 #include "readerlink/upload.h"
 #include "readerlink/offline.h"
+#include "reports/dlgpersons.h"
+#include "reports/dlgstaffs.h"
+#include "reports/memlist.h"
+#include "reports/reportoutput.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/dbcopy.h"
@@ -41,9 +45,11 @@
 #include "store/paths.h"
 #include "store/pgbar.h"
 #include "store/settings.h"
+#include "store/utils.h"
 #include "store/waitcursor.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -293,6 +299,8 @@ void TTimeRec::wireCommands()
     on(m_ui->actRstSys, &TTimeRec::actRstSysExecute);
     on(m_ui->actImportLog, &TTimeRec::actImportLogExecute);
     on(m_ui->actImportSys, &TTimeRec::actImportSysExecute);
+    on(m_ui->actmemberlist, &TTimeRec::actmemberlistExecute);
+    on(m_ui->actlistmem, &TTimeRec::actlistmemExecute);
     // The menu has already flipped the check mark; the handler flips it itself.
     connect(m_ui->actWebReporter, &QAction::triggered, this, [this](bool checked) {
         m_ui->actWebReporter->setChecked(!checked);
@@ -959,6 +967,37 @@ void TTimeRec::runImport(const TImportCommand &command,
     }
     ShowLogGrid(true);
     ShowPlain(summary.isEmpty() ? QLatin1String(command.openError) + file : summary);
+}
+
+// ---- Printouts and member cards -----------------------------------------------------------
+
+void TTimeRec::actmemberlistExecute()
+{
+    TDlgPersons dialog(this);
+    while (runDialog(dialog) == QDialog::Accepted) {
+        if (dialog.Choices().Horizontal) {
+            TrptMemlist report(this);
+            report.SetShowProgress(true);
+            FillMemlistReport(dialog, report, this);
+        } else {
+            TrptMemlistv report(this);
+            report.SetShowProgress(true);
+            FillMemlistvReport(dialog, report, this);
+        }
+    }
+}
+
+void TTimeRec::actlistmemExecute()
+{
+    TdlgStaffs dialog(this);
+    while (runDialog(dialog) == QDialog::Accepted) {
+        TrptListMem report(this);
+        // A failed persons query has shown its error; the dialog comes back.
+        if (!BuildStaffScopeQuery(report.Mast(), &dialog))
+            continue;
+        report.SetShowProgress(true);
+        RunReport(report, dialog.cbpreview->isChecked(), this);
+    }
 }
 
 // ---- Login and protected commands ----------------------------------------------------------

@@ -112,6 +112,13 @@ public:
     void xtextClick();
     void xexcelClick();
 
+    // ---- Printouts and member cards ---------------------------------------------------------
+    // "Print Cards": the card dialog comes back after every printing until it is cancelled;
+    // its style chooses the horizontal or the vertical cards. No log check.
+    void actmemberlistExecute();
+    // "Print Member List": likewise with the staff selection and the member list.
+    void actlistmemExecute();
+
     // ---- Log grid ----------------------------------------------------------------------------
     void ShowRecordCount() override;
     void ShowLogGrid(bool show);

@@ -1,0 +1,172 @@
+// The printout and member-card commands of the main window: the log check, the dialog that
+// comes back after every report until it is cancelled, the report each makes (through the
+// report-output seam, as PDFs), preview or print as the dialog says, and their place on the
+// menus and in the protected list.
+
+#include "desk_window/windowfixture.h"
+#include "reports/dlgpersons.h"
+#include "reports/dlgstaffs.h"
+#include "store/clock.h"
+#include "testsupport/fakereportoutput.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QMenu>
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+struct Command
+{
+    const char *action;
+    const char *caption;
+    bool checksLog;            // an empty log says "No record." and opens nothing
+    const char *dialogCaption; // the dialog's caption as it runs
+    const char *title;         // the report's title
+    const char *previewBox;    // the dialog's preview check box
+};
+const Command commands[] = {
+    {"actmemberlist", "Print Cards", false, "Print Member Card", "Print Member Card", "cbpreview"},
+    {"actlistmem", "Print Member List", false, "Select Staffs", "Member List", "cbpreview"},
+};
+
+QAction *action(TTimeRec &w, const char *name)
+{
+    auto *a = w.findChild<QAction *>(QString::fromLatin1(name));
+    EXPECT_NE(a, nullptr) << name;
+    return a;
+}
+
+} // namespace
+
+class PrintoutCommandsTest : public WindowTest
+{
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        PinClock(QDateTime(QDate(2026, 12, 10), QTime(12, 0)));
+    }
+    void TearDown() override
+    {
+        PinClock(QDateTime());
+        WindowTest::TearDown();
+    }
+};
+
+TEST_F(PrintoutCommandsTest, AnEmptyLogStopsEveryScopeReportButNotTheCardCommands)
+{
+    TTimeRec &w = OpenWindow();
+    w.SetLoggedIn(true);
+    FakeReportOutput output;
+    for (const Command &c : commands) {
+        Messages().Clear();
+        QStringList shown;
+        w.SetDialogRunner([&](QDialog &dialog) {
+            shown << dialog.windowTitle();
+            return 2; // Cancel
+        });
+        action(w, c.action)->trigger();
+        EXPECT_EQ(action(w, c.action)->text(), QString::fromUtf8(c.caption));
+        if (c.checksLog) {
+            EXPECT_EQ(Messages().Texts(), QStringList{QStringLiteral("No record.")}) << c.action;
+            EXPECT_TRUE(shown.isEmpty()) << c.action;
+        } else {
+            EXPECT_EQ(Messages().Count(), 0) << c.action;
+            EXPECT_EQ(shown, QStringList{QString::fromUtf8(c.dialogCaption)}) << c.action;
+        }
+    }
+    EXPECT_TRUE(output.Runs().empty());
+}
+
+TEST_F(PrintoutCommandsTest, ConfirmConfirmCancelMakesTwoReportsPreviewedOrPrintedAsChosen)
+{
+    const int group = AddGroup(QStringLiteral("Office"));
+    AddStaff(11, QStringLiteral("Ann"), group);
+    AddStaff(12, QStringLiteral("Bob"), group);
+    TTimeRec &w = OpenWindow();
+    AddLog(QDateTime(QDate(2026, 12, 9), QTime(8, 0)), 11, 1);
+    AddLog(QDateTime(QDate(2026, 12, 10), QTime(8, 0)), 12, 1);
+    w.SetLoggedIn(true);
+    for (const Command &c : commands) {
+        FakeReportOutput output;
+        int answers = 0;
+        QStringList captions;
+        w.SetDialogRunner([&](QDialog &dialog) {
+            captions << dialog.windowTitle();
+            ++answers;
+            // The first report previews, the second prints.
+            if (auto *box = dialog.findChild<QCheckBox *>(QString::fromLatin1(c.previewBox)))
+                box->setChecked(answers == 1);
+            return answers <= 2 ? 1 : 2;
+        });
+        action(w, c.action)->trigger();
+        EXPECT_EQ(captions, QStringList(3, QString::fromUtf8(c.dialogCaption))) << c.action;
+        ASSERT_EQ(output.Runs().size(), 2u) << c.action;
+        for (int run = 0; run < 2; ++run) {
+            EXPECT_EQ(output.Runs()[run].title, QString::fromUtf8(c.title)) << c.action;
+            EXPECT_EQ(output.Runs()[run].preview, run == 0) << c.action;
+            EXPECT_TRUE(output.Text(run).contains(QStringLiteral("Ann"))) << c.action;
+        }
+    }
+    EXPECT_EQ(Messages().Count(), 0) << qPrintable(Messages().Texts().join(QLatin1Char('|')));
+}
+
+TEST_F(PrintoutCommandsTest, TheCardStyleChoosesTheCardReport)
+{
+    for (int i = 0; i < 7; ++i)
+        AddStaff(20 + i, QStringLiteral("P%1").arg(i), 1);
+    TTimeRec &w = OpenWindow();
+    w.SetLoggedIn(true);
+    FakeReportOutput output;
+    int answers = 0;
+    w.SetDialogRunner([&](QDialog &dialog) {
+        ++answers;
+        const char *style = answers == 1 ? "rbStyle" : "rbVert";
+        if (auto *button = dialog.findChild<QAbstractButton *>(QString::fromLatin1(style)))
+            button->click();
+        return answers <= 2 ? 1 : 2;
+    });
+    action(w, "actmemberlist")->trigger();
+    ASSERT_EQ(output.Runs().size(), 2u);
+    // Seven cards fill down the columns of one page: two columns across, three upright.
+    const QStringList across = PdfPages(output.Runs()[0].pdf);
+    const QStringList upright = PdfPages(output.Runs()[1].pdf);
+    ASSERT_EQ(across.size(), 1);
+    ASSERT_EQ(upright.size(), 1);
+    const auto mostInARow = [](const QString &page) {
+        int most = 0;
+        for (const QString &line : page.split(QLatin1Char('\n')))
+            most = std::max(most, int(line.count(QStringLiteral("Card No.:"))));
+        return most;
+    };
+    EXPECT_EQ(across[0].count(QStringLiteral("Card No.:")), 7);
+    EXPECT_EQ(upright[0].count(QStringLiteral("Card No.:")), 7);
+    EXPECT_EQ(mostInARow(across[0]), 2);
+    EXPECT_EQ(mostInARow(upright[0]), 3);
+}
+
+TEST_F(PrintoutCommandsTest, TheCommandsFollowLoginInTheProtectedOrderAndShowOnTheirMenus)
+{
+    TTimeRec &w = OpenWindow();
+    const QList<QAction *> locked = w.ProtectedCommands();
+    QList<int> places;
+    for (const Command &c : commands) {
+        QAction *a = action(w, c.action);
+        EXPECT_FALSE(a->isEnabled()) << c.action;
+        places << int(locked.indexOf(a));
+        EXPECT_GE(places.last(), 0) << c.action;
+    }
+    EXPECT_TRUE(std::is_sorted(places.begin(), places.end()));
+    w.SetLoggedIn(true);
+    for (const Command &c : commands) {
+        EXPECT_TRUE(action(w, c.action)->isEnabled()) << c.action;
+        EXPECT_TRUE(action(w, c.action)->isVisible()) << c.action;
+    }
+    auto *cards = w.findChild<QMenu *>(QStringLiteral("menuCardManager"));
+    ASSERT_NE(cards, nullptr);
+    for (const char *name : {"actmemberlist", "actlistmem"})
+        EXPECT_TRUE(cards->actions().contains(action(w, name))) << name;
+}
