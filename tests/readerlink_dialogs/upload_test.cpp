@@ -7,6 +7,7 @@
 #include "readerlink/upload.h"
 
 #include <QGroupBox>
+#include <QTimer>
 
 #include <chrono>
 #include <string>
@@ -213,6 +214,33 @@ TEST_F(UploadTest, UnansweredQueryIsAwaitedAWholeSecondARefusedAddIsNot)
     EXPECT_GE(gap(0), milliseconds(950));
     // A "B" ends its try at once: the add goes again well within the second.
     EXPECT_LT(gap(3), milliseconds(900));
+}
+
+TEST_F(UploadTest, AnAnswerNamingNoModelIsNotTakenForTheModelBefore)
+{
+    AddStaff(101, "Ann", true);
+    ReaderSim &two = *Reader(2, 1);
+    StartCore();
+    TOfflineAcc dialog;
+    dialog.Button1Click(); // a DL317 answers
+    ASSERT_EQ(messages.Texts(), (QStringList{Confirm, Success}));
+    messages.Clear();
+    two.ClearReceived();
+
+    // Now every query is answered by a bare "G": good, but no model in it.
+    two.SetSilent(true);
+    std::size_t answered = 0;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        const std::size_t queries = SimTexts(two).size();
+        for (; answered < queries; ++answered)
+            two.SendAnswer('G');
+    });
+    answerer.start(20);
+    dialog.Button1Click();
+    EXPECT_EQ(messages.Texts(),
+              (QStringList{Confirm, QStringLiteral("It is not an DL series reader on COM2.")}));
+    EXPECT_EQ(Texts(two), Texts_t{"~@"});
 }
 
 TEST_F(UploadTest, MemberLimitAndConfirmationComeBeforeAnyTraffic)
