@@ -31,6 +31,8 @@ bool TAccessUpload::TryCommand(TRfidReader &reader, int command, int card)
     try {
         switch (command) {
         case QueryModel:
+            // A "G" answers without naming a model: the one named before must not stand in.
+            reader.SetModelString(QString());
             reader.SendQueryModel();
             break;
         case ClearCards:

@@ -7,7 +7,9 @@
 #include "readerlink/upload.h"
 
 #include <QGroupBox>
+#include <QTimer>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -145,18 +147,32 @@ TEST_P(UploadRetries, TryEachCommandFiveTimesThenSayWhatFailed)
     // A failure on port 2 ends the upload before port 4.
     const bool done = QString::fromLatin1(c.expectMessage) == Success;
     EXPECT_EQ(Texts(four).empty(), !done);
+    // A refused add stores nothing; the try that is taken stores the card once.
+    EXPECT_EQ(two.Cards(), done ? std::vector<int>{101} : std::vector<int>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Upload, UploadRetries,
     ::testing::Values(RetryCase{"ModelAnsweredOnTheSecondQuery",
-                                [](ReaderSim &s) { s.SkipTextReplies(1); },
+                                [](ReaderSim &s) { s.LeaveModelQueriesUnanswered(1); },
                                 {"~@", "~@", "~CC", "~A"},
                                 "Access table uploaded successfully."},
                       RetryCase{"FourMissedAnswersStillSucceed",
-                                [](ReaderSim &s) { s.SkipTextReplies(4); },
+                                [](ReaderSim &s) { s.LeaveModelQueriesUnanswered(4); },
                                 {"~@", "~@", "~@", "~@", "~@", "~CC", "~A"},
                                 "Access table uploaded successfully."},
+                      RetryCase{"FiveUnansweredModelQueriesAreNotDl",
+                                [](ReaderSim &s) { s.LeaveModelQueriesUnanswered(5); },
+                                {"~@", "~@", "~@", "~@", "~@"},
+                                "It is not an DL series reader on COM2."},
+                      RetryCase{"AddRefusedFourTimesIsTakenOnTheFifth",
+                                [](ReaderSim &s) { s.RefuseCardAdds(4); },
+                                {"~@", "~CC", "~A", "~A", "~A", "~A", "~A"},
+                                "Access table uploaded successfully."},
+                      RetryCase{"AddRefusedFiveTimesFailsTheUpload",
+                                [](ReaderSim &s) { s.RefuseCardAdds(5); },
+                                {"~@", "~CC", "~A", "~A", "~A", "~A", "~A"},
+                                "Cannot upload access table to COM2."},
                       RetryCase{"SilentReaderIsNotDl",
                                 [](ReaderSim &s) { s.SetSilent(true); },
                                 {"~@", "~@", "~@", "~@", "~@"},
@@ -165,11 +181,67 @@ INSTANTIATE_TEST_SUITE_P(
                                 [](ReaderSim &s) { s.SetModel(ReaderSim::Model::RB58); },
                                 {"~@"},
                                 "It is not an DL series reader on COM2."},
+                      RetryCase{"Rb59IsNotDl",
+                                [](ReaderSim &s) { s.SetModel(ReaderSim::Model::RB59); },
+                                {"~@"},
+                                "It is not an DL series reader on COM2."},
                       RetryCase{"RefusedClearFailsTheUpload",
                                 [](ReaderSim &s) { s.SetTextAnswersGood(false); },
                                 {"~@", "~CC", "~CC", "~CC", "~CC", "~CC"},
                                 "Cannot upload access table to COM2."}),
     [](const ::testing::TestParamInfo<RetryCase> &info) { return std::string(info.param.name); });
+
+TEST_F(UploadTest, UnansweredQueryIsAwaitedAWholeSecondARefusedAddIsNot)
+{
+    AddStaff(101, "Ann", true);
+    ReaderSim &two = *Reader(2, 1);
+    two.LeaveModelQueriesUnanswered(1);
+    two.RefuseCardAdds(1);
+    StartCore();
+    TOfflineAcc dialog;
+    dialog.Button1Click();
+    EXPECT_EQ(messages.Texts(), (QStringList{Confirm, Success}));
+    std::vector<ReaderSim::Frame> frames;
+    for (const ReaderSim::Frame &f : two.Received())
+        if (f.kind == ReaderSim::Frame::Text)
+            frames.push_back(f);
+    ASSERT_EQ(Texts(two), (Texts_t{"~@", "~@", "~CC", "~A", "~A"}));
+    using std::chrono::milliseconds;
+    const auto gap = [&](std::size_t i) {
+        return std::chrono::duration_cast<milliseconds>(frames[i + 1].at - frames[i].at);
+    };
+    // The silent try waits out its second before the query goes again.
+    EXPECT_GE(gap(0), milliseconds(950));
+    // A "B" ends its try at once: the add goes again well within the second.
+    EXPECT_LT(gap(3), milliseconds(900));
+}
+
+TEST_F(UploadTest, AnAnswerNamingNoModelIsNotTakenForTheModelBefore)
+{
+    AddStaff(101, "Ann", true);
+    ReaderSim &two = *Reader(2, 1);
+    StartCore();
+    TOfflineAcc dialog;
+    dialog.Button1Click(); // a DL317 answers
+    ASSERT_EQ(messages.Texts(), (QStringList{Confirm, Success}));
+    messages.Clear();
+    two.ClearReceived();
+
+    // Now every query is answered by a bare "G": good, but no model in it.
+    two.SetSilent(true);
+    std::size_t answered = 0;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        const std::size_t queries = SimTexts(two).size();
+        for (; answered < queries; ++answered)
+            two.SendAnswer('G');
+    });
+    answerer.start(20);
+    dialog.Button1Click();
+    EXPECT_EQ(messages.Texts(),
+              (QStringList{Confirm, QStringLiteral("It is not an DL series reader on COM2.")}));
+    EXPECT_EQ(Texts(two), Texts_t{"~@"});
+}
 
 TEST_F(UploadTest, MemberLimitAndConfirmationComeBeforeAnyTraffic)
 {

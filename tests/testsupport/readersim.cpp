@@ -330,6 +330,18 @@ void ReaderSim::SkipTextReplies(int n)
     m_textRepliesToSkip = n;
 }
 
+void ReaderSim::LeaveModelQueriesUnanswered(int n)
+{
+    std::lock_guard lock(m_mutex);
+    m_modelQueriesToSkip = n;
+}
+
+void ReaderSim::RefuseCardAdds(int k)
+{
+    std::lock_guard lock(m_mutex);
+    m_addsToRefuse = k;
+}
+
 void ReaderSim::SetReplyDelay(int ms)
 {
     std::lock_guard lock(m_mutex);
@@ -875,6 +887,10 @@ void ReaderSim::handleText(const Bytes &cmd)
             --m_textRepliesToSkip;
             return;
         }
+        if (c == '@' && answered && m_modelQueriesToSkip > 0) {
+            --m_modelQueriesToSkip;
+            return;
+        }
     }
     if (c == '@' && cmd.size() == 2) {
         answer(model == Model::DL317 ? '0' : model == Model::RB58 ? '1' : '2');
@@ -887,11 +903,17 @@ void ReaderSim::handleText(const Bytes &cmd)
     } else if (c == 'A' && cmd.size() == 8) {
         const int card = (cmd[4] << 16) | (cmd[5] << 8) | cmd[6];
         const bool sumOk = ((cmd[4] + cmd[5] + cmd[6] + cmd[7]) & 0xFF) == 0;
-        if (good && sumOk) {
+        bool stored = good && sumOk;
+        {
             std::lock_guard lock(m_mutex);
-            m_cards.push_back(card);
+            if (stored && m_addsToRefuse > 0) {
+                --m_addsToRefuse;
+                stored = false;
+            }
+            if (stored)
+                m_cards.push_back(card);
         }
-        answer(good && sumOk ? 'G' : 'B');
+        answer(stored ? 'G' : 'B');
     }
     // "~Y"d, "~y", "~A", "~N" draw no answer.
 }

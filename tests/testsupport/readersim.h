@@ -99,6 +99,12 @@ public:
     // Access-table text commands: the next n of them ("~@", "~CC", "~A") get no answer at
     // all, as from a reader that missed them; the ones after are answered as usual.
     void SkipTextReplies(int n);
+    // The first n model queries ("~@") get no answer, as from a reader still starting up; the
+    // other text commands are answered as usual.
+    void LeaveModelQueriesUnanswered(int n);
+    // The first k card adds ("~A") are answered "B" and not stored, as from a reader whose
+    // table was busy; the ones after are answered as usual.
+    void RefuseCardAdds(int k);
 
     // Stored data of the reader.
     void AddLog(std::uint8_t firstByte, int card, std::uint32_t packed);
@@ -167,6 +173,8 @@ private:
     std::map<int, int> m_commandDelays;
     int m_nextDelay = -1; // sim thread: the delay of the reply being made
     int m_textRepliesToSkip = 0;
+    int m_modelQueriesToSkip = 0;
+    int m_addsToRefuse = 0;
 
     // stored data
     std::vector<std::array<std::uint8_t, 8>> m_logs;
