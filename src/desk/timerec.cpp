@@ -31,8 +31,11 @@
 #include "readerlink/offline.h"
 #include "reports/dlgpersons.h"
 #include "reports/dlgstaffs.h"
+#include "reports/latescope.h"
 #include "reports/memlist.h"
+#include "reports/repfilo.h"
 #include "reports/reportoutput.h"
+#include "reports/setscope.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/dbcopy.h"
@@ -44,6 +47,7 @@
 #include "store/passwd.h"
 #include "store/paths.h"
 #include "store/pgbar.h"
+#include "store/radiogroup.h"
 #include "store/settings.h"
 #include "store/utils.h"
 #include "store/waitcursor.h"
@@ -301,6 +305,10 @@ void TTimeRec::wireCommands()
     on(m_ui->actImportSys, &TTimeRec::actImportSysExecute);
     on(m_ui->actmemberlist, &TTimeRec::actmemberlistExecute);
     on(m_ui->actlistmem, &TTimeRec::actlistmemExecute);
+    on(m_ui->actdetailtotal, &TTimeRec::actdetailtotalExecute);
+    on(m_ui->actlate, &TTimeRec::actlateExecute);
+    on(m_ui->actFiloOn, &TTimeRec::actFiloOnExecute);
+    on(m_ui->actNsess, &TTimeRec::actNsessExecute);
     // The menu has already flipped the check mark; the handler flips it itself.
     connect(m_ui->actWebReporter, &QAction::triggered, this, [this](bool checked) {
         m_ui->actWebReporter->setChecked(!checked);
@@ -1629,4 +1637,86 @@ void TTimeRec::xexcelClick()
         ShowError(QStringLiteral("Cannot replace file: ") + fileName);
         break;
     }
+}
+
+// ---- Reports -----------------------------------------------------------------------------------
+
+template <class Dialog, class Prepare, class MakeReport>
+void TTimeRec::runScopeReports(QAction *command, Prepare prepare, MakeReport makeReport)
+{
+    if (CheckLogEmpty())
+        return;
+    Dialog dialog(this);
+    dialog.setWindowTitle(command->text());
+    prepare(dialog);
+    while (runDialog(dialog) == QDialog::Accepted) {
+        // The report reads the dialog's controls while it composes, so the dialog outlives it.
+        const std::unique_ptr<TReportForm> report = makeReport(dialog);
+        report->SetShowProgress(true);
+        RunReport(*report, dialog.cbpreview->isChecked(), this);
+    }
+}
+
+namespace {
+
+// A first-in/last-out report with its title; its setup adds the records chosen, as in
+// "First In Last Out (IN/OUT)".
+std::unique_ptr<Tqrfilo> filoReport(const QString &title, int dayStartHour = 0)
+{
+    auto report = std::make_unique<Tqrfilo>();
+    report->SetDayStartHour(dayStartHour);
+    report->SetReportTitle(title);
+    return report;
+}
+
+} // namespace
+
+void TTimeRec::actdetailtotalExecute()
+{
+    runScopeReports<TSetScope>(
+        m_ui->actdetailtotal, [](TSetScope &d) { d.rgrecord->setVisible(false); },
+        [](TSetScope &d) {
+            // Only the IN/OUT records pair first in with last out.
+            d.cbfilo->setChecked(d.rgscope->ItemIndex() == 2);
+            auto report = filoReport(QStringLiteral("Total Hours Detail"));
+            report->SetupFromScope(&d);
+            return report;
+        });
+}
+
+void TTimeRec::actlateExecute()
+{
+    runScopeReports<TSetLateScope>(
+        m_ui->actlate, [](TSetLateScope &) {},
+        [](TSetLateScope &d) {
+            d.cbfilo->setChecked(true);
+            auto report = filoReport(QStringLiteral("First In Last Out"));
+            report->SetupFromLateScope(&d);
+            return report;
+        });
+}
+
+void TTimeRec::actFiloOnExecute()
+{
+    // A report day runs from noon to noon, for shifts that cross midnight.
+    runScopeReports<TSetLateScope>(
+        m_ui->actFiloOn, [](TSetLateScope &d) { d.SetOvernight(true); },
+        [](TSetLateScope &d) {
+            d.cbfilo->setChecked(true);
+            auto report = filoReport(QStringLiteral("First In Last Out (Overnight)"), 12);
+            report->SetupFromLateScope(&d);
+            return report;
+        });
+}
+
+void TTimeRec::actNsessExecute()
+{
+    runScopeReports<TSetnLateScope>(
+        m_ui->actNsess, [](TSetnLateScope &) {},
+        [](TSetnLateScope &d) {
+            d.cbfilo->setChecked(true);
+            auto report = filoReport(QStringLiteral("2-Session"));
+            report->SetupFromTwoSessionScope(&d);
+            return report;
+        });
 }

@@ -119,6 +119,15 @@ public:
     // "Print Member List": likewise with the staff selection and the member list.
     void actlistmemExecute();
 
+    // ---- Reports -----------------------------------------------------------------------------
+    // "Total Hours Detail", "First In / Last Out", "First In / Last Out (Overnight)" (on no
+    // menu, started by its action) and "2-session": the first-in/last-out report, made again
+    // after each Confirm of its scope dialog.
+    void actdetailtotalExecute();
+    void actlateExecute();
+    void actFiloOnExecute();
+    void actNsessExecute();
+
     // ---- Log grid ----------------------------------------------------------------------------
     void ShowRecordCount() override;
     void ShowLogGrid(bool show);
@@ -257,6 +266,14 @@ private:
     void showRowImages(int row);
     void hideImages();
     int runDialog(QDialog &dialog);
+    // The report commands' loop: "No record." on an empty log; else a `Dialog` captioned as the
+    // command and changed by `prepare(dialog)` comes back after each report until it is
+    // cancelled. Each Confirm, `makeReport(dialog)` creates the report (a unique_ptr), applies
+    // its per-run settings and title and sets it up from the dialog; it then runs with its
+    // progress shown, previewed when the dialog's `cbpreview` is checked, else printed, and is
+    // freed. Defined in timerec.cpp, where the commands use it.
+    template <class Dialog, class Prepare, class MakeReport>
+    void runScopeReports(QAction *command, Prepare prepare, MakeReport makeReport);
     void runOfflineManager(bool masterPinOnly);
     // Runs a command handler; whatever it throws is shown instead of escaping into Qt.
     void guarded(const std::function<void()> &handler);
