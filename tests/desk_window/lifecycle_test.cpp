@@ -363,7 +363,8 @@ TEST_F(StartupTest, LayoutMenusStatusBarAndTrayMenu)
         if (a->isVisible())
             menus << a->text();
     EXPECT_EQ(menus, (QStringList{QStringLiteral("&Actions"), QStringLiteral("&Database"),
-                                  QStringLiteral("&Setup"), QStringLiteral("Card &Manager")}));
+                                  QStringLiteral("&Setup"), QStringLiteral("Card &Manager"),
+                                  QStringLiteral("&Reports")}));
 
     EXPECT_EQ(w.StatusPanel(0)->width(), 200);
     EXPECT_GT(w.StatusPanel(1)->width(), 50); // the last panel takes the rest of the bar
