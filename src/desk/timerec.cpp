@@ -14,6 +14,7 @@
 #include "desk/emailset.h"
 #include "desk/grplist.h"
 #include "desk/logexport.h"
+#include "desk/memberworkbook.h"
 #include "desk/loggridmodel.h"
 #include "desk/login.h"
 #include "desk/passwd.h"
@@ -309,6 +310,10 @@ void TTimeRec::wireCommands()
     on(m_ui->actlate, &TTimeRec::actlateExecute);
     on(m_ui->actFiloOn, &TTimeRec::actFiloOnExecute);
     on(m_ui->actNsess, &TTimeRec::actNsessExecute);
+    on(m_ui->actexpfix, &TTimeRec::actexpfixExecute);
+    on(m_ui->actexpfilo, &TTimeRec::actexpfiloExecute);
+    on(m_ui->actAllinout, &TTimeRec::actAllinoutExecute);
+    on(m_ui->actAttnPairs, &TTimeRec::actAttnPairsExecute);
     // The menu has already flipped the check mark; the handler flips it itself.
     connect(m_ui->actWebReporter, &QAction::triggered, this, [this](bool checked) {
         m_ui->actWebReporter->setChecked(!checked);
@@ -1085,6 +1090,8 @@ QList<QAction *> TTimeRec::DatabaseCommands() const
         m_ui->xdelete,      m_ui->actDelRec,  m_ui->actxerasestaffs, m_ui->actdelete,
         m_ui->actBupLogs,   m_ui->actBupSys,  m_ui->actRstLogs,      m_ui->actRstSys,
         m_ui->actImportLog, m_ui->actImportSys,
+        // The spreadsheet exports read the files a backup or restore closes.
+        m_ui->actexpfix, m_ui->actexpfilo, m_ui->actAllinout, m_ui->actAttnPairs,
     };
 }
 
@@ -1719,4 +1726,111 @@ void TTimeRec::actNsessExecute()
             report->SetupFromTwoSessionScope(&d);
             return report;
         });
+// ---- Spreadsheet exports ---------------------------------------------------------------------
+
+void TTimeRec::actexpfixExecute()
+{
+    runWorkbookCommand({m_ui->actexpfix, "Time Logs", true, false},
+                       [this](TSetScope &scope) { return ExportWorkbook(scope, false, false); });
+}
+
+void TTimeRec::actexpfiloExecute()
+{
+    runWorkbookCommand({m_ui->actexpfilo, "First In Last Out", false, false},
+                       [this](TSetScope &scope) { return ExportWorkbook(scope, true, false); });
+}
+
+void TTimeRec::actAllinoutExecute()
+{
+    runWorkbookCommand({m_ui->actAllinout, "IN OUT pairs", true, true},
+                       [this](TSetScope &scope) { return ExportWorkbook(scope, true, true); });
+}
+
+void TTimeRec::actAttnPairsExecute()
+{
+    runWorkbookCommand({m_ui->actAttnPairs, "Late and Early Leave", true, true},
+                       [this](TSetScope &scope) { return ExportLateEarlyWorkbook(scope); });
+}
+
+void TTimeRec::runWorkbookCommand(const TWorkbookCommand &command,
+                                  const std::function<bool(TSetScope &scope)> &driver)
+{
+    if (LongWorkRunning() || CheckLogEmpty())
+        return;
+    TSetScope scope(this);
+    scope.setWindowTitle(command.action->text());
+    // Neither printing options nor a time pattern mean anything in a workbook.
+    scope.cbenhance->setVisible(false);
+    scope.cbpreview->setVisible(false);
+    scope.rgformat->setVisible(false);
+    scope.rgrecord->setVisible(command.recordsPerLine);
+    if (command.inOutOnly) {
+        scope.rgscope->SetItemIndex(2);
+        scope.rgscope->setVisible(false);
+    }
+    if (runDialog(scope) != TScopeDialog::ResultConfirm)
+        return;
+    QString fileName = QString::fromLatin1(command.defaultName);
+    if (!SelectExcelFile(this, fileName))
+        return;
+    m_exportFileName = fileName;
+    TLongWorkScope work(*this);
+    if (driver(scope))
+        ShowCompleted();
+}
+
+bool TTimeRec::ExportWorkbook(TSetScope &scope, bool pairColumns, bool pairs)
+{
+    return exportMemberWorkbook(scope, !pairColumns ? TWorkbookKind::TimeLogs
+                                       : pairs      ? TWorkbookKind::InOutPairs
+                                                    : TWorkbookKind::FirstInLastOut);
+}
+
+bool TTimeRec::ExportLateEarlyWorkbook(TSetScope &scope)
+{
+    return exportMemberWorkbook(scope, TWorkbookKind::LateEarly);
+}
+
+bool TTimeRec::exportMemberWorkbook(TSetScope &scope, TWorkbookKind kind)
+{
+    if (CheckLogEmpty())
+        return false;
+    const QString &path = m_exportFileName;
+    TMemberWorkbookExport exporter(kind, &scope);
+    std::unique_ptr<Tpbar> bar;
+    exporter.SetOnStart([this, &bar](int members) {
+        bar = std::make_unique<Tpbar>(this,
+                                      QStringLiteral("Exporting (") + QString::number(members) +
+                                          QStringLiteral(" members)"),
+                                      members);
+    });
+    exporter.SetOnMember([&bar](const QString &name) {
+        bar->StepIt();
+        bar->setWindowTitle(QStringLiteral("Exporting: ") + name);
+    });
+    TMemberWorkbookExport::Outcome outcome;
+    {
+        TWaitCursor wait;
+        outcome = exporter.Run(path);
+        bar.reset();
+    }
+    switch (outcome) {
+    case TMemberWorkbookExport::Outcome::Completed:
+        return true;
+    case TMemberWorkbookExport::Outcome::NoMembers:
+        break; // said already
+    case TMemberWorkbookExport::Outcome::SheetRefused:
+        ShowError(exporter.ErrorText());
+        break;
+    case TMemberWorkbookExport::Outcome::SheetFull:
+        ShowUpdateFailed();
+        break;
+    case TMemberWorkbookExport::Outcome::CannotReplace:
+        ShowError(QStringLiteral("Cannot replace file: ") + path);
+        break;
+    case TMemberWorkbookExport::Outcome::CannotOpen:
+        ShowError(QStringLiteral("Cannot open file: ") + path);
+        break;
+    }
+    return false;
 }

@@ -25,12 +25,15 @@ class QLabel;
 class QMenu;
 class TClock;
 class TEmailQueue;
+class TSetScope;
 class TTrayIcon;
 class TWebReporter;
 
 namespace Ui {
 class TTimeRec;
 }
+
+enum class TWorkbookKind;
 
 class TTimeRec final : public QMainWindow, public IDeskView
 {
@@ -127,6 +130,19 @@ public:
     void actlateExecute();
     void actFiloOnExecute();
     void actNsessExecute();
+    // "Spreadsheet": workbooks of one row per member and day over a chosen scope: the raw
+    // times ("Time Logs"), the first IN and last OUT, the IN/OUT pairs, and the pairs against
+    // the time table ("Late and Early Leave").
+    void actexpfixExecute();
+    void actexpfiloExecute();
+    void actAllinoutExecute();
+    void actAttnPairsExecute();
+    // The workbook of the closed scope dialog to ExportFileName(): (false, false) the raw
+    // times, (true, false) first IN / last OUT, (true, true) the IN/OUT pairs. True when
+    // every member was written and the workbook is in place; otherwise the reason was shown.
+    bool ExportWorkbook(TSetScope &scope, bool pairColumns, bool pairs);
+    bool ExportLateEarlyWorkbook(TSetScope &scope);
+    QString ExportFileName() const { return m_exportFileName; }
 
     // ---- Log grid ----------------------------------------------------------------------------
     void ShowRecordCount() override;
@@ -243,6 +259,18 @@ private:
     bool startWebReporter();
     void stopWebReporter();
     void setLongWork(bool started);
+    // A spreadsheet command: the scope dialog as the command shows it, the save dialog, then
+    // the driver under long work.
+    struct TWorkbookCommand
+    {
+        QAction *action;
+        const char *defaultName;
+        bool recordsPerLine; // "Records per line" shown
+        bool inOutOnly;      // records of interest fixed to IN/OUT and hidden
+    };
+    void runWorkbookCommand(const TWorkbookCommand &command,
+                            const std::function<bool(TSetScope &scope)> &driver);
+    bool exportMemberWorkbook(TSetScope &scope, TWorkbookKind kind);
     // Backup and restore of one of the two files, as the commands of either kind run them.
     void backupDatabase(DbKind kind);
     void restoreDatabase(DbKind kind);
@@ -298,6 +326,7 @@ private:
     bool m_closed = false;
     int m_longWork = 0; // long work scopes alive
     bool m_closePending = false;
+    QString m_exportFileName; // the last spreadsheet export's workbook
 };
 
 // The main window; null before it exists and after it is gone.

@@ -15,12 +15,15 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <dirent.h>
 #include <functional>
+#include <thread>
 #include <vector>
 #include <netinet/in.h>
 #include <poll.h>
@@ -553,6 +556,67 @@ TEST_F(WebTest, SuspendedWhileTheDeskMaintainsItsFiles)
     m_web->Resume();
     addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 4);
     EXPECT_EQ(countLine(get("/logs")), QStringLiteral("[1 record(s)]<br>"));
+}
+
+// Files of `path` (the database, its -wal and -shm) this process holds open now.
+int openFilesOn(const QString &path)
+{
+    const std::string prefix = QFileInfo(path).canonicalFilePath().toStdString();
+    int count = 0;
+    DIR *fds = ::opendir("/proc/self/fd");
+    if (!fds)
+        return -1;
+    while (const dirent *entry = ::readdir(fds)) {
+        char target[4096];
+        const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+        const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+        if (n > 0 && std::string(target, static_cast<std::size_t>(n)).rfind(prefix, 0) == 0)
+            ++count;
+    }
+    ::closedir(fds);
+    return count;
+}
+
+// The desk closes and replaces its files as soon as Suspend returns: by then no request
+// connection may be open on them, also when a request was being answered as Suspend began.
+TEST_F(WebTest, SuspendReturnsOnlyOnceEveryRequestConnectionIsClosed)
+{
+    // A long page of many holders: the request connection has much to let go of.
+    constexpr int Holders = 4000;
+    {
+        TTransaction staff(dsrc->src);
+        for (int card = 1; card <= Holders; ++card)
+            addStaff(card, QStringLiteral("Holder %1").arg(card), 1);
+        staff.Commit();
+        TTransaction logs(dsrc->att);
+        for (int card = 1; card <= Holders; ++card)
+            addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)).addSecs(card), card);
+        logs.Commit();
+    }
+    // Only the server's connections are left on the files.
+    Data().CloseDatabases();
+    const QString files[] = {Data().AttendPath(), Data().SysdatPath()};
+    const auto openOnFiles = [&files] { return openFilesOn(files[0]) + openFilesOn(files[1]); };
+    ASSERT_EQ(openOnFiles(), 0);
+    const int port = m_web->Port();
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        std::thread request([port] {
+            httplib::Client client("127.0.0.1", port);
+            client.set_read_timeout(10, 0);
+            client.Get("/logs?4000");
+        });
+        // Once the request holds its connection, while its page is being made.
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (openOnFiles() == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        m_web->Suspend();
+        const int open = openOnFiles();
+        m_web->Resume();
+        request.join();
+        ASSERT_EQ(open, 0);
+    }
+    Data().ReopenDatabases();
 }
 
 // Each request connection opened and closed beside the desk's own must leave the desk's locks

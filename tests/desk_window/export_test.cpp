@@ -17,14 +17,6 @@
 
 namespace {
 
-QStringList texts(std::initializer_list<const char *> items)
-{
-    QStringList list;
-    for (const char *item : items)
-        list << QString::fromUtf8(item);
-    return list;
-}
-
 QByteArray readFile(const QString &name)
 {
     QFile f(name);
@@ -128,15 +120,15 @@ TEST_F(ExportTest, WorkbookSheetRecordsHoldsTypedCells)
     ASSERT_EQ(sheets.size(), 1);
     EXPECT_EQ(sheets[0].name, QStringLiteral("RECORDS"));
     const QList<QStringList> expected = {
-        texts(
+        Texts(
             {"s:DATE", "s:TIME", "s:CARDNO", "s:NAME", "s:GROUP", "s:MODE", "s:READER", "s:LOCK"}),
-        texts({"d:2026-06-15", "t:08:00:00", "n:1001", "s:Zoë Ångström", "s:Office", "s:IN",
+        Texts({"d:2026-06-15", "t:08:00:00", "n:1001", "s:Zoë Ångström", "s:Office", "s:IN",
                "s:COM1", "s:COM1"}),
-        texts({"d:2026-06-15", "t:23:59:59", "n:-1", "s:[NO NAME]", "s:[NO GROUP]", "s:CLOCK",
+        Texts({"d:2026-06-15", "t:23:59:59", "n:-1", "s:[NO NAME]", "s:[NO GROUP]", "s:CLOCK",
                "s:COM1", "s:COM1"}),
-        texts({"d:2026-06-16", "t:00:00:00", "n:424242", "s:[NO NAME]", "s:[NO GROUP]", "s:N/A",
+        Texts({"d:2026-06-16", "t:00:00:00", "n:424242", "s:[NO NAME]", "s:[NO GROUP]", "s:N/A",
                "s:ERROR", "s:DENIED"}),
-        texts({"d:2026-06-16", "t:08:05:09", "n:1002", "s:Bob Gray", "", "s:OUT", "s:COM2",
+        Texts({"d:2026-06-16", "t:08:05:09", "n:1002", "s:Bob Gray", "", "s:OUT", "s:COM2",
                "s:COM2"}),
     };
     EXPECT_EQ(sheets[0].rows, expected);
@@ -162,14 +154,14 @@ TEST_F(ExportTest, WhatTheOperatorSeesWhenAnExportCannotGoAhead)
     const QString missing = file(QStringLiteral("no such folder/log.xlsx"));
     const QString missingText = file(QStringLiteral("no such folder/log.txt"));
     const Case cases[] = {
-        {"empty log, text", "acttext", true, file("a.txt"), texts({"No record."}), false},
-        {"empty log, workbook", "actexcel", true, file("a.xlsx"), texts({"No record."}), false},
+        {"empty log, text", "acttext", true, file("a.txt"), Texts({"No record."}), false},
+        {"empty log, workbook", "actexcel", true, file("a.xlsx"), Texts({"No record."}), false},
         {"text dialog cancelled", "acttext", false, QString(), QStringList(), true},
         {"workbook dialog cancelled", "actexcel", false, QString(), QStringList(), true},
         {"text onto a folder", "acttext", false, textFolder,
-         texts({"File locked and cannot be used for exporting."}), true},
+         Texts({"File locked and cannot be used for exporting."}), true},
         {"text in a missing folder", "acttext", false, missingText,
-         texts({"File locked and cannot be used for exporting."}), true},
+         Texts({"File locked and cannot be used for exporting."}), true},
         {"workbook onto a folder",
          "actexcel",
          false,

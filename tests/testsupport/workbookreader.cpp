@@ -43,6 +43,14 @@ print(json.dumps(out))
 
 } // namespace
 
+QStringList Texts(std::initializer_list<const char *> items)
+{
+    QStringList list;
+    for (const char *item : items)
+        list << QString::fromUtf8(item);
+    return list;
+}
+
 QList<TSheetRows> ReadWorkbook(const QString &path)
 {
     QProcess python;

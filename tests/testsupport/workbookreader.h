@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <initializer_list>
 
 struct TSheetRows
 {
@@ -14,6 +15,9 @@ struct TSheetRows
     QList<QStringList> rows;
     QStringList numberFormats; // of the cells of the second row (the first below a header)
 };
+
+// Rows written in tests as lists of UTF-8 literals.
+QStringList Texts(std::initializer_list<const char *> items);
 
 // The sheets in order; an empty list (and a failed test) when the file could not be read.
 QList<TSheetRows> ReadWorkbook(const QString &path);
