@@ -26,6 +26,80 @@ bool onDay(TDataSet &details, const QDate &day)
     return !details.Eof() && recordTime(details).date() == day;
 }
 
+// One read transaction over the walk of a member's rows, so that each row fetched does not
+// take and drop the file's locks again. Nothing between its start and its end lets the event
+// loop turn, so no swipe is ever written inside it.
+class TReadSnapshot
+{
+public:
+    explicit TReadSnapshot(TDatabase &db) : m_db(db), m_own(!db.InTransaction())
+    {
+        if (m_own)
+            m_db.Exec(QStringLiteral("BEGIN"));
+    }
+    ~TReadSnapshot()
+    {
+        if (!m_own)
+            return;
+        try {
+            m_db.Exec(QStringLiteral("COMMIT"));
+        } catch (const EDatabaseError &) {
+            try {
+                m_db.Exec(QStringLiteral("ROLLBACK"));
+            } catch (const EDatabaseError &) {
+            }
+        }
+    }
+    TReadSnapshot(const TReadSnapshot &) = delete;
+    TReadSnapshot &operator=(const TReadSnapshot &) = delete;
+
+private:
+    TDatabase &m_db;
+    bool m_own;
+};
+
+// A member's records lie one or a few to a page among everybody's, on pages the next members
+// share: with the connection's usual small page cache every member reads the log's pages from
+// the file again. For the run the cache holds the pages of a large log; the size it had comes
+// back afterwards.
+class TLargerPageCache
+{
+public:
+    static constexpr int RunCacheKiB = 32768;
+
+    explicit TLargerPageCache(TDatabase &db) : m_db(db)
+    {
+        try {
+            TStatement st = m_db.Prepare(QStringLiteral("PRAGMA cache_size"));
+            if (!st.Step())
+                return;
+            m_before = st.ColumnInt64(0); // pages, or KiB when negative
+            if (m_before < 0 && -m_before >= RunCacheKiB)
+                return;
+            m_db.Exec(QStringLiteral("PRAGMA cache_size=-%1").arg(RunCacheKiB));
+            m_changed = true;
+        } catch (const EDatabaseError &) {
+            // The run reads as it would have.
+        }
+    }
+    ~TLargerPageCache()
+    {
+        if (!m_changed)
+            return;
+        try {
+            m_db.Exec(QStringLiteral("PRAGMA cache_size=%1").arg(m_before));
+        } catch (const EDatabaseError &) {
+        }
+    }
+    TLargerPageCache(const TLargerPageCache &) = delete;
+    TLargerPageCache &operator=(const TLargerPageCache &) = delete;
+
+private:
+    TDatabase &m_db;
+    qint64 m_before = 0;
+    bool m_changed = false;
+};
+
 qint64 msOfDay(const QTime &t)
 {
     return t.isValid() ? t.msecsSinceStartOfDay() : 0;
@@ -376,6 +450,7 @@ TMemberWorkbookExport::Outcome TMemberWorkbookExport::Run(const QString &path)
 {
     TDataSet master(dsrc->src);
     TDataSet details(dsrc->att);
+    TLargerPageCache cache(dsrc->att);
     if (!BuildStaffScopeQuery(master, m_scope)) {
         ShowUpdateFailed();
         return Outcome::NoMembers;
@@ -424,6 +499,7 @@ TMemberWorkbookExport::Outcome TMemberWorkbookExport::Run(const QString &path)
         if (m_kind == TWorkbookKind::LateEarly &&
             !loadTimeTable(dsrc->src, m_param.WorkGroup, timeTable))
             continue;
+        const TReadSnapshot snapshot(dsrc->att);
         if (!target->WriteMember(details, timeTable)) {
             outcome = Outcome::SheetFull;
             break;

@@ -413,4 +413,47 @@ TEST_F(MemberWorkbookTest, AFullSheetKeepsItsRowsAndEndsTheExport)
     EXPECT_EQ(sheets[0].rows.size(), 3);
 }
 
+// A swipe answered while the export runs is written on the log's connection: it must be
+// committed on its own, never inside a read the export holds open, and the connection must be
+// left as the export found it, on a full sheet too.
+TEST_F(MemberWorkbookTest, SwipesDuringTheExportAreCommittedAndTheConnectionIsLeftAsItWas)
+{
+    const auto cacheSize = [] {
+        TStatement st = dsrc->att.Prepare(QStringLiteral("PRAGMA cache_size"));
+        st.Step();
+        return st.ColumnInt64(0);
+    };
+    const qint64 cacheBefore = cacheSize();
+    addStaff(1, QStringLiteral("Ann"));
+    addStaff(2, QStringLiteral("Bob"));
+    addLog(1, {{1, "08:00:00", 1}, {1, "17:00:00", 2}, {2, "08:00:00", 1}, {2, "17:00:00", 2}});
+    addLog(2, {{1, "08:00:00", 1}, {1, "17:00:00", 2}});
+    int swipes = 0;
+    for (const int rowLimit : {0, 3}) {
+        SCOPED_TRACE(rowLimit);
+        TMemberWorkbookExport exporter(TWorkbookKind::InOutPairs, &m_form);
+        if (rowLimit)
+            exporter.SetRowLimit(rowLimit);
+        const int before = swipes;
+        exporter.SetOnMember([&](const QString &) {
+            EXPECT_FALSE(dsrc->att.InTransaction());
+            AppendLogRow(dsrc->logs,
+                         {QDateTime(QDate(2026, 6, 20), QTime(9, 0, swipes++)), 7, 1, 1, 1});
+        });
+        EXPECT_EQ(exporter.Run(QDir(m_out.path()).filePath(QStringLiteral("book.xlsx"))),
+                  rowLimit ? TMemberWorkbookExport::Outcome::SheetFull
+                           : TMemberWorkbookExport::Outcome::Completed);
+        EXPECT_GT(swipes, before);
+        EXPECT_FALSE(dsrc->att.InTransaction());
+        EXPECT_EQ(cacheSize(), cacheBefore);
+        // Another connection sees every swipe: each was committed when it was written.
+        TDatabase other;
+        other.Open(Data().AttendPath(), DbKind::Attend, TDatabase::OpenMode::ReadOnly);
+        TStatement count =
+            other.Prepare(QStringLiteral("select count(*) from recorder where CARDNO = 7"));
+        count.Step();
+        EXPECT_EQ(count.ColumnInt64(0), swipes);
+    }
+}
+
 } // namespace
