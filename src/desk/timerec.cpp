@@ -1726,6 +1726,8 @@ void TTimeRec::actNsessExecute()
             report->SetupFromTwoSessionScope(&d);
             return report;
         });
+}
+
 // ---- Spreadsheet exports ---------------------------------------------------------------------
 
 void TTimeRec::actexpfixExecute()
