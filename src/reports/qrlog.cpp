@@ -42,7 +42,7 @@ Tqrlog::Tqrlog(QObject *owner) : TReportForm(owner), m_mast(dsrc->src)
     TReportSubDetail *qrblank = AddSubDetail(5);
 
     BeforePrint = [this](bool &print) {
-        print = BuildStaffScopeQuery(m_mast, m_scope) && !m_mast.IsEmpty();
+        print = BuildStaffScopeQuery(m_mast, m_scope, QStringLiteral("CARDNO, NAME")) && !m_mast.IsEmpty();
     };
     OnNeedData = [this](bool &more) { more = m_mast.Active() && !m_mast.Eof(); };
     m_masterband->BeforePrint = [this](bool &print) {

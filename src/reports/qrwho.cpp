@@ -83,7 +83,7 @@ Tqrwho::Tqrwho(QObject *owner) : TDayReport(owner), m_mast(dsrc->src)
     TReportSubDetail *qrblank = AddSubDetail(5);
 
     BeforePrint = [this](bool &print) {
-        print = BuildStaffScopeQuery(m_mast, m_scope) && !m_mast.IsEmpty();
+        print = BuildStaffScopeQuery(m_mast, m_scope, QStringLiteral("CARDNO, NAME")) && !m_mast.IsEmpty();
     };
     OnNeedData = [this](bool &more) { more = m_mast.Active() && !m_mast.Eof(); };
     m_masterband->BeforePrint = [this](bool &) {
@@ -125,7 +125,7 @@ Tqrwhos::Tqrwhos(QObject *owner) : TDayReport(owner)
     BeforePrint = [this](bool &print) {
         // After a failed persons query (its error box shown) nothing prints.
         TDataSet mast(dsrc->src);
-        print = BuildStaffScopeQuery(mast, m_scope);
+        print = BuildStaffScopeQuery(mast, m_scope, QStringLiteral("CARDNO, NAME"));
         if (!print)
             return;
         std::vector<TReportPerson> persons;

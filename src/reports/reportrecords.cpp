@@ -1,6 +1,6 @@
 #include "reports/reportrecords.h"
 
-#include "store/dataset.h"
+#include "store/db/sqlitedb.h"
 #include "store/pairing.h"
 #include "store/utils.h"
 
@@ -28,21 +28,16 @@ qint64 WallClockMsecs(const QDateTime &from, const QDateTime &to)
 
 namespace {
 
-TReportRecords readAll(TDataSet &query)
+// Straight through a statement: a report reads tens of thousands of rows, and the stored text
+// is read as the clock wrote it (no zone, so no shift at a daylight-saving change, and no
+// time-zone lookup per row), the milliseconds left out.
+TReportRecords readAll(TDatabase &att, const QString &sql)
 {
-    query.Open();
+    TStatement query = att.Prepare(sql);
     TReportRecords records;
-    records.reserve(query.RecordCount());
-    const TField systime = query.FieldByName(QStringLiteral("SYSTIME"));
-    const TField card = query.FieldByName(QStringLiteral("CARDNO"));
-    const TField mode = query.FieldByName(QStringLiteral("MODE"));
-    for (; !query.Eof(); query.Next()) {
-        const QDateTime t = ClearMilliseconds(systime.AsDateTime());
-        // Kept as the clock read it: no zone, no shift at a daylight-saving change.
-        records.push_back(
-            {QDateTime(t.date(), t.time(), Qt::UTC), card.AsInteger(), mode.AsInteger()});
-    }
-    query.Close();
+    while (query.Step())
+        records.push_back({WallClockFromDbText(query.ColumnText(0)), int(query.ColumnInt64(1)),
+                           int(query.ColumnInt64(2))});
     return records;
 }
 
@@ -60,22 +55,19 @@ TReportRecords LoadPersonRecords(TDatabase &att, int card, TRecordsOfInterest in
     if (!allDates)
         sql += QStringLiteral(" and SYSTIME") + MakeDateRangeSql(from, to);
     sql += QStringLiteral(" order by SYSTIME");
-    TDataSet query(att, sql);
-    return readAll(query);
+    return readAll(att, sql);
 }
 
 TReportRecords LoadDayRecordsLatestFirst(TDatabase &att, const QDate &day)
 {
-    TDataSet query(att, QStringLiteral("select SYSTIME, CARDNO, MODE from recorder where SYSTIME") +
+    return readAll(att, QStringLiteral("select SYSTIME, CARDNO, MODE from recorder where SYSTIME") +
                             MakeDateRangeSql(day, day) +
                             QStringLiteral("order by CARDNO, SYSTIME desc"));
-    return readAll(query);
 }
 
 TReportRecords LoadDayRecordsByMode(TDatabase &att, int card, const QDate &day)
 {
-    TDataSet query(att, QStringLiteral("select SYSTIME, CARDNO, MODE from recorder where CARDNO=") +
+    return readAll(att, QStringLiteral("select SYSTIME, CARDNO, MODE from recorder where CARDNO=") +
                             QString::number(card) + QStringLiteral(" and SYSTIME") +
                             MakeDateRangeSql(day, day) + QStringLiteral("order by MODE, SYSTIME"));
-    return readAll(query);
 }

@@ -111,7 +111,7 @@ QString GetReaderDesc(int port)
     return GetPortName(port);
 }
 
-bool BuildStaffScopeQuery(TDataSet &query, QWidget *scopeForm)
+bool BuildStaffScopeQuery(TDataSet &query, QWidget *scopeForm, const QString &columns)
 {
     auto checked = [scopeForm](const char *name) {
         const auto *button =
@@ -121,7 +121,7 @@ bool BuildStaffScopeQuery(TDataSet &query, QWidget *scopeForm)
 
     query.Close();
     query.ClearBindings();
-    QStringList lines{QStringLiteral("select *,descx from staffs"),
+    QStringList lines{QStringLiteral("select ") + columns + QStringLiteral(",descx from staffs"),
                       QStringLiteral("left join gid on staffs.workgrp=gid.id")};
     int groupId = 0;
     const bool allStaff = checked("rballstaff");

@@ -55,7 +55,10 @@ QString GetReaderDesc(int port);
 // Rebuilds and opens the staff query from the scope form's choice (radio buttons
 // "rballstaff", "rbgroup" and combo "cbgroup", found by object name): all staff, one work
 // group, or the picked members. On a database error shows "Database Error." and gives false.
-bool BuildStaffScopeQuery(TDataSet &query, QWidget *scopeForm);
+// `columns` are the staff columns to read (the group's name, descx, always comes too): a report
+// that prints a few of them leaves the photos unread.
+bool BuildStaffScopeQuery(TDataSet &query, QWidget *scopeForm,
+                          const QString &columns = QStringLiteral("*"));
 
 // ---- Texts ------------------------------------------------------------------------------
 
