@@ -1006,7 +1006,7 @@ void TTimeRec::actlistmemExecute()
     while (runDialog(dialog) == QDialog::Accepted) {
         TrptListMem report(this);
         // A failed persons query has shown its error; the dialog comes back.
-        if (!BuildStaffScopeQuery(report.Mast(), &dialog))
+        if (!report.OpenStaff(&dialog))
             continue;
         report.SetShowProgress(true);
         RunReport(report, dialog.cbpreview->isChecked(), this);

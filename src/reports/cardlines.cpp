@@ -2,6 +2,8 @@
 
 #include <QFontMetricsF>
 #include <QRegularExpression>
+#include <array>
+#include <optional>
 #include <QTextLayout>
 
 std::array<QString, 4> CardRemarkLines(const QString &memo)
@@ -108,10 +110,46 @@ double TMemberListColumns::Width(int column)
     return right - Left[column];
 }
 
+namespace {
+
+// Most cells hold one short line of Latin text. The sum of its characters' own advances (kept
+// per font) with a margin lies above the width the text takes when laid out, so a cell well
+// inside its column is known to fit without laying it out; any other goes through the layout.
+bool fitsOneLine(const QString &text, const QFont &font, double width, double height)
+{
+    struct Advances
+    {
+        std::optional<QFont> font;
+        double height = 0;
+        std::array<double, 0x300> advance{};
+    };
+    static Advances cache;
+    if (cache.font != font) {
+        const QFontMetricsF metrics(font);
+        cache.font = font;
+        cache.height = metrics.height();
+        for (char16_t c = 0; c < cache.advance.size(); ++c)
+            cache.advance[c] = metrics.horizontalAdvance(QChar(c));
+    }
+    if (cache.height > height)
+        return false;
+    double sum = 0;
+    for (const QChar c : text) {
+        if (c.unicode() >= cache.advance.size() || c == u'\r' || c == u'\n')
+            return false;
+        sum += cache.advance[c.unicode()];
+    }
+    return sum * 1.1 <= width;
+}
+
+} // namespace
+
 QString FitMemberListCell(const QString &text, int column, const QFont &font, double dotsPerMm)
 {
     const double width = TMemberListColumns::Width(column) * dotsPerMm;
     const double height = TMemberListColumns::LineHeight * dotsPerMm;
+    if (fitsOneLine(text, font, width, height))
+        return text.trimmed();
     QTextLayout layout(text, font);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);

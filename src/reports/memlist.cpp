@@ -154,17 +154,23 @@ TrptListMem::TrptListMem(QObject *owner) : TReportForm(owner), m_mast(dsrc->src)
                              {TMemberListColumns::Left[c], 0, TMemberListColumns::Width(c),
                               TMemberListColumns::LineHeight});
         const QString field = QString::fromLatin1(fields[c]);
-        cell->OnPrint = [this, c, field, cell](QString &text) {
+        // Measured at a fine resolution, so the cut is the same on screen and paper.
+        constexpr double dotsPerMm = 600 / 25.4;
+        QFont measured = cell->Font();
+        measured.setPixelSize(qRound(measured.pointSizeF() / 72.0 * 600));
+        cell->OnPrint = [this, c, field, measured](QString &text) {
             static const QRegularExpression lineEnds(QStringLiteral("[\r\n]+"));
             QString value = m_mast.FieldByName(field).AsString();
-            value.replace(lineEnds, QStringLiteral(" "));
-            // Measured at a fine resolution, so the cut is the same on screen and paper.
-            QFont font = cell->Font();
-            constexpr double dotsPerMm = 600 / 25.4;
-            font.setPixelSize(qRound(font.pointSizeF() / 72.0 * 600));
-            text = FitMemberListCell(value, c, font, dotsPerMm);
+            if (value.contains(u'\r') || value.contains(u'\n'))
+                value.replace(lineEnds, QStringLiteral(" "));
+            text = FitMemberListCell(value, c, measured, dotsPerMm);
         };
     }
 }
 
 TrptListMem::~TrptListMem() = default;
+
+bool TrptListMem::OpenStaff(QWidget *dialog)
+{
+    return BuildStaffScopeQuery(m_mast, dialog, QStringLiteral("CARDNO, NAME, MEMO"));
+}

@@ -67,6 +67,9 @@ public:
     explicit TrptListMem(QObject *owner = nullptr);
     ~TrptListMem() override;
     TDataSet &Mast() { return m_mast; }
+    // Opens the persons of the dialog's choice with the printed columns only; false when the
+    // query failed (its error box was shown).
+    bool OpenStaff(QWidget *dialog);
 
 private:
     TDataSet m_mast;

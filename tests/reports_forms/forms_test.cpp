@@ -242,7 +242,7 @@ TEST_F(ReportFormsTest, MemberListForAllAGroupAndAList)
         ClearPrinted();
         c.choose();
         TrptListMem report;
-        ASSERT_TRUE(BuildStaffScopeQuery(report.Mast(), &dialog));
+        ASSERT_TRUE(report.OpenStaff(&dialog));
         RunReport(report, true);
         EXPECT_EQ(Printed(QStringLiteral("cell0")), c.cards) << c.name;
     }
