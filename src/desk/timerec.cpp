@@ -34,9 +34,12 @@
 #include "reports/dlgstaffs.h"
 #include "reports/latescope.h"
 #include "reports/memlist.h"
+#include "reports/qrlog.h"
+#include "reports/qrwho.h"
 #include "reports/repfilo.h"
 #include "reports/reportoutput.h"
 #include "reports/setscope.h"
+#include "reports/whoscope.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/dbcopy.h"
@@ -310,6 +313,10 @@ void TTimeRec::wireCommands()
     on(m_ui->actlate, &TTimeRec::actlateExecute);
     on(m_ui->actFiloOn, &TTimeRec::actFiloOnExecute);
     on(m_ui->actNsess, &TTimeRec::actNsessExecute);
+    on(m_ui->actlogs, &TTimeRec::actlogsExecute);
+    on(m_ui->actlifo, &TTimeRec::actlifoExecute);
+    on(m_ui->actwho, &TTimeRec::actwhoExecute);
+    on(m_ui->actinout, &TTimeRec::actinoutExecute);
     on(m_ui->actexpfix, &TTimeRec::actexpfixExecute);
     on(m_ui->actexpfilo, &TTimeRec::actexpfiloExecute);
     on(m_ui->actAllinout, &TTimeRec::actAllinoutExecute);
@@ -1724,6 +1731,50 @@ void TTimeRec::actNsessExecute()
             d.cbfilo->setChecked(true);
             auto report = filoReport(QStringLiteral("2-Session"));
             report->SetupFromTwoSessionScope(&d);
+            return report;
+        });
+}
+
+void TTimeRec::actlogsExecute()
+{
+    runScopeReports<TSetScope>(m_ui->actlogs, [](TSetScope &) {}, [](TSetScope &d) {
+        d.cbfilo->setChecked(false);
+        auto report = std::make_unique<Tqrlog>();
+        report->SetupFromScope(d);
+        return report;
+    });
+}
+
+void TTimeRec::actlifoExecute()
+{
+    runScopeReports<TSetScope>(
+        m_ui->actlifo, [](TSetScope &d) { d.rgrecord->setVisible(false); },
+        [](TSetScope &d) {
+            d.cbfilo->setChecked(true);
+            auto report = std::make_unique<Tqrlog>();
+            report->SetupFromScope(d);
+            return report;
+        });
+}
+
+void TTimeRec::actwhoExecute()
+{
+    runScopeReports<Twhoscope>(
+        m_ui->actwho, [](Twhoscope &d) { d.setWindowTitle(QStringLiteral("Daily Individual")); },
+        [](Twhoscope &d) {
+            auto report = std::make_unique<Tqrwho>();
+            report->SetupFromScope(d);
+            return report;
+        });
+}
+
+void TTimeRec::actinoutExecute()
+{
+    runScopeReports<Twhoscope>(
+        m_ui->actinout, [](Twhoscope &d) { d.rgrecord->setVisible(false); },
+        [](Twhoscope &d) {
+            auto report = std::make_unique<Tqrwhos>();
+            report->SetupFromScope(d);
             return report;
         });
 }

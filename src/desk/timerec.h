@@ -130,6 +130,13 @@ public:
     void actlateExecute();
     void actFiloOnExecute();
     void actNsessExecute();
+    // "Time Logs" and "Total Hours" (the same report, the first-in/last-out option off or on),
+    // "Daily Individual" and "Who's IN / OUT": made again after each Confirm of the scope
+    // dialog.
+    void actlogsExecute();
+    void actlifoExecute();
+    void actwhoExecute();
+    void actinoutExecute();
     // "Spreadsheet": workbooks of one row per member and day over a chosen scope: the raw
     // times ("Time Logs"), the first IN and last OUT, the IN/OUT pairs, and the pairs against
     // the time table ("Late and Early Leave").

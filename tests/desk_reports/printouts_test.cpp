@@ -22,12 +22,18 @@ struct Command
 {
     const char *action;
     const char *caption;
-    bool checksLog;            // an empty log says "No record." and opens nothing
-    const char *dialogCaption; // the dialog's caption as it runs
-    const char *title;         // the report's title
-    const char *previewBox;    // the dialog's preview check box
+    bool checksLog;             // an empty log says "No record." and opens nothing
+    const char *dialogCaption;  // the dialog's caption as it runs
+    const char *title;          // the report's title
+    const char *previewBox;     // the dialog's preview check box
+    bool recordsHidden = false; // the records-per-line choice does not show
 };
 const Command commands[] = {
+    {"actlogs", "Time Logs", true, "Time Logs", "Time Logs (All)", "cbpreview"},
+    {"actlifo", "Total Hours", true, "Total Hours", "Total Hours (All)", "cbpreview", true},
+    {"actwho", "Daily Individual", true, "Daily Individual", "Daily Individual Report",
+     "cbpreview"},
+    {"actinout", "Who's IN / OUT", true, "Who's IN / OUT", "Who's IN / OUT", "cbpreview", true},
     {"actmemberlist", "Print Cards", false, "Print Member Card", "Print Member Card", "cbpreview"},
     {"actlistmem", "Print Member List", false, "Select Staffs", "Member List", "cbpreview"},
 };
@@ -96,6 +102,8 @@ TEST_F(PrintoutCommandsTest, ConfirmConfirmCancelMakesTwoReportsPreviewedOrPrint
         QStringList captions;
         w.SetDialogRunner([&](QDialog &dialog) {
             captions << dialog.windowTitle();
+            if (auto *records = dialog.findChild<QWidget *>(QStringLiteral("rgrecord")))
+                EXPECT_EQ(records->isHidden(), c.recordsHidden) << c.action;
             ++answers;
             // The first report previews, the second prints.
             if (auto *box = dialog.findChild<QCheckBox *>(QString::fromLatin1(c.previewBox)))
@@ -153,11 +161,13 @@ TEST_F(PrintoutCommandsTest, TheCommandsFollowLoginInTheProtectedOrderAndShowOnT
     TTimeRec &w = OpenWindow();
     const QList<QAction *> locked = w.ProtectedCommands();
     QList<int> places;
-    for (const Command &c : commands) {
-        QAction *a = action(w, c.action);
-        EXPECT_FALSE(a->isEnabled()) << c.action;
+    // The order the protected list keeps them in.
+    for (const char *name :
+         {"actlifo", "actwho", "actlogs", "actinout", "actmemberlist", "actlistmem"}) {
+        QAction *a = action(w, name);
+        EXPECT_FALSE(a->isEnabled()) << name;
         places << int(locked.indexOf(a));
-        EXPECT_GE(places.last(), 0) << c.action;
+        EXPECT_GE(places.last(), 0) << name;
     }
     EXPECT_TRUE(std::is_sorted(places.begin(), places.end()));
     w.SetLoggedIn(true);
@@ -165,6 +175,10 @@ TEST_F(PrintoutCommandsTest, TheCommandsFollowLoginInTheProtectedOrderAndShowOnT
         EXPECT_TRUE(action(w, c.action)->isEnabled()) << c.action;
         EXPECT_TRUE(action(w, c.action)->isVisible()) << c.action;
     }
+    auto *printouts = w.findChild<QMenu *>(QStringLiteral("menuPrintouts"));
+    ASSERT_NE(printouts, nullptr);
+    for (const char *name : {"actlogs", "actlifo", "actwho", "actinout"})
+        EXPECT_TRUE(printouts->actions().contains(action(w, name))) << name;
     auto *cards = w.findChild<QMenu *>(QStringLiteral("menuCardManager"));
     ASSERT_NE(cards, nullptr);
     for (const char *name : {"actmemberlist", "actlistmem"})
