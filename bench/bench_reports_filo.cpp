@@ -5,6 +5,7 @@
 //
 // Usage: bench_reports_filo [--rounds=N] (default 3)
 
+#include "reportlines.h"
 #include "reports/repfilo.h"
 #include "store/datasrc.h"
 #include "testsupport/benchsupport.h"
@@ -19,6 +20,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <optional>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -65,11 +67,6 @@ void fillLog(Tdsrc &data)
     t.Commit();
 }
 
-struct Lines
-{
-    std::vector<QString> texts;
-    std::vector<int> kinds; // 0 heading, 1 line, 2 total
-};
 
 void setUpScope(ScopeStandIn &d, const QDate &from, const QDate &to)
 {
@@ -81,64 +78,20 @@ void setUpScope(ScopeStandIn &d, const QDate &from, const QDate &to)
     d.Spin("seOTmul", 5);
 }
 
-double reportMs(const QDate &from, const QDate &to, const QString &file, Lines *lines)
+double reportMs(const QDate &from, const QDate &to, const QString &file, PrintedLines *lines)
 {
     ScopeStandIn d;
     setUpScope(d, from, to);
-    TLabelTextHook previous;
-    if (lines) {
-        previous = SetLabelTextHook([lines](const TReportLabel &label, const QString &text) {
-            const QString name = label.Name();
-            const int kind = name == QStringLiteral("qrmaster")    ? 0
-                             : name == QStringLiteral("qrdetails") ? 1
-                             : name == QStringLiteral("qrtotal")   ? 2
-                                                                   : -1;
-            if (kind >= 0) {
-                lines->texts.push_back(text);
-                lines->kinds.push_back(kind);
-            }
-        });
-    }
+    std::optional<PrintedLinesRecorder> recorder;
+    if (lines)
+        recorder.emplace(*lines);
     const double ms = MsOf([&] {
         Tqrfilo report;
         report.SetReportTitle(QStringLiteral("First In Last Out"));
         report.SetupFromLateScope(&d);
         report.ExportPdf(file);
     });
-    if (lines)
-        SetLabelTextHook(previous);
     return ms;
-}
-
-// The bare drawing: the same lines, one drawText each, in the same fonts and steps.
-double drawMs(const Lines &lines, const QString &file)
-{
-    return MsOf([&] {
-        QFile out(file);
-        out.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&out);
-        writer.setResolution(600);
-        writer.setPageLayout(
-            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-        QPainter painter(&writer);
-        const double mm = 600 / 25.4;
-        const QFont heading = ReportFont(QStringLiteral("Arial"), 11);
-        const QFont detail = ReportFont(QStringLiteral("Courier New"), 9);
-        const QFont total = ReportFont(QStringLiteral("Arial"), 10);
-        double y = 36;
-        for (size_t i = 0; i < lines.texts.size(); ++i) {
-            const int kind = lines.kinds[i];
-            const double h = kind == 1 ? 4 : 7;
-            if (y + h > 279) {
-                writer.newPage();
-                y = 36;
-            }
-            painter.setFont(kind == 0 ? heading : kind == 1 ? detail : total);
-            painter.drawText(QRectF(11 * mm, y * mm, 188 * mm, h * mm),
-                             Qt::AlignLeft | Qt::AlignTop, lines.texts[i]);
-            y += h;
-        }
-    });
 }
 
 long statusKb(const char *field)
@@ -174,14 +127,15 @@ int main(int argc, char **argv)
     const QDate last = FirstDay.addDays(Days - 1);
     const QDate monthStart = last.addDays(-30);
 
-    Lines lines;
+    PrintedLines lines;
     reportMs(monthStart, last, dir.filePath(QStringLiteral("warm.pdf")), &lines);
     std::printf("one month: %zu printed lines\n", lines.texts.size());
     std::vector<double> ours, bare;
     for (int r = 0; r < rounds; ++r) {
         ours.push_back(
             reportMs(monthStart, last, dir.filePath(QStringLiteral("ours.pdf")), nullptr));
-        bare.push_back(drawMs(lines, dir.filePath(QStringLiteral("bare.pdf"))));
+        bare.push_back(DrawLinesMs(lines, dir.filePath(QStringLiteral("bare.pdf")),
+                                {11, 188, 36, 279, 4, 7}));
     }
     PrintRatio("ExportPdf first-in/last-out, 500 staff x 1 month",
                "drawText of the same lines into QPdfWriter", ours, bare, 2.5);

@@ -9,6 +9,7 @@
 //
 // Usage: bench_reports_forms [--rounds=N] (default 3)
 
+#include "reportlines.h"
 #include "reports/dlgstaffs.h"
 #include "reports/memlist.h"
 #include "reports/qrlog.h"
@@ -24,12 +25,7 @@
 #include "testsupport/tempdata.h"
 
 #include <QDateTimeEdit>
-#include <QFile>
 #include <QImage>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QRadioButton>
 #include <QTemporaryDir>
 
@@ -84,67 +80,6 @@ void addSwipes(Tdsrc &data, int staff, int days)
     t.Commit();
 }
 
-// The label texts of a composition with the band each stands in (0 heading, 1 line, 2 total).
-struct Lines
-{
-    std::vector<QString> texts;
-    std::vector<int> kinds;
-};
-
-class LineRecorder
-{
-public:
-    explicit LineRecorder(Lines &lines)
-    {
-        m_previous = SetLabelTextHook([&lines](const TReportLabel &label, const QString &text) {
-            const QString name = label.Name();
-            const int kind = name == QStringLiteral("qrmaster")    ? 0
-                             : name == QStringLiteral("qrdetails") ? 1
-                             : name == QStringLiteral("qrtotal")   ? 2
-                                                                   : -1;
-            if (kind >= 0) {
-                lines.texts.push_back(text);
-                lines.kinds.push_back(kind);
-            }
-        });
-    }
-    ~LineRecorder() { SetLabelTextHook(m_previous); }
-
-private:
-    TLabelTextHook m_previous;
-};
-
-// The bare drawing: the same lines, one drawText each, in the same fonts and steps.
-double drawMs(const Lines &lines, const QString &file)
-{
-    return MsOf([&] {
-        QFile out(file);
-        out.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&out);
-        writer.setResolution(600);
-        writer.setPageLayout(
-            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-        QPainter painter(&writer);
-        const double mm = 600 / 25.4;
-        const QFont heading = ReportFont(QStringLiteral("Arial"), 11);
-        const QFont detail = ReportFont(QStringLiteral("Courier New"), 9);
-        const QFont total = ReportFont(QStringLiteral("Arial"), 10);
-        double y = 24;
-        for (size_t i = 0; i < lines.texts.size(); ++i) {
-            const int kind = lines.kinds[i];
-            const double h = kind == 1 ? 4.2 : 7;
-            if (y + h > 281) {
-                writer.newPage();
-                y = 24;
-            }
-            painter.setFont(kind == 0 ? heading : kind == 1 ? detail : total);
-            painter.drawText(QRectF(21 * mm, y * mm, 173 * mm, h * mm),
-                             Qt::AlignLeft | Qt::AlignTop, lines.texts[i]);
-            y += h;
-        }
-    });
-}
-
 // Per card, that card's rows of the period in time order, each time formatted.
 double bareLogReadMs(int staff, const QDate &from, const QDate &to, size_t &formatted)
 {
@@ -185,13 +120,13 @@ void timeLogs(int rounds)
     QTemporaryDir dir;
 
     std::vector<double> compose, bareRead, pdf, bareDraw;
-    Lines lines;
+    PrintedLines lines;
     for (int r = 0; r <= rounds; ++r) { // round 0 warms up
         Tqrlog report;
         report.SetupFromScope(scope);
         double ms;
         if (r == 0) {
-            LineRecorder recorder(lines);
+            PrintedLinesRecorder recorder(lines);
             ms = MsOf([&] { report.Prepare(); });
             std::printf("one year: %zu printed lines, %d pages\n", lines.texts.size(),
                         report.PageCount());
@@ -202,7 +137,8 @@ void timeLogs(int rounds)
             MsOf([&] { report.ExportPdf(dir.filePath(QStringLiteral("ours.pdf"))); });
         size_t formatted = 0;
         const double readMs = bareLogReadMs(Staff, FirstDay, last, formatted);
-        const double drawnMs = drawMs(lines, dir.filePath(QStringLiteral("bare.pdf")));
+        const double drawnMs = DrawLinesMs(lines, dir.filePath(QStringLiteral("bare.pdf")),
+                                           {21, 173, 24, 281, 4.2, 7});
         if (r == 0)
             continue;
         compose.push_back(ms);
