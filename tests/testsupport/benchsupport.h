@@ -15,6 +15,7 @@
 #include <vector>
 
 class QApplication;
+class QDate;
 class ReaderSim;
 
 double Percentile(std::vector<double> v, double p);
@@ -60,6 +61,13 @@ std::vector<double> SwipeLatenciesUs(ReaderSim &sim, int count, int cards);
 // Fills `dsrc` with logRows log rows and staffRows staff allowed at every port, and makes the
 // eight readers enabled IN readers that are their own lock.
 void FillDeskDatabases(int logRows, int staffRows);
+// Makes the readers of ports 1..readers enabled IN readers that are their own lock, the others
+// disabled.
+void EnableDeskReaders(int readers);
+// Fills `dsrc` with the staff of a report run, cards 1..staff in work group 1 allowed at every
+// port, each swiping four times on each of `days` days from firstDay: IN at nine (a few
+// minutes late on most days), OUT at noon, IN at one, OUT after five.
+void FillReportLog(int staff, int days, const QDate &firstDay);
 
 // Browsers asking the web report on loopback for "/logs?20" from threads of their own, until
 // a deadline or Join(): at perSecond pages a second in all, evenly spread, or (0) each asking
