@@ -35,20 +35,10 @@ struct Lines
     std::vector<int> kinds; // 0 heading, 1 line, 2 total
 };
 
-void setUpScope(ScopeStandIn &d, const QDate &from, const QDate &to)
-{
-    d.Range(from.toString(Qt::ISODate).toLatin1().constData(),
-            to.toString(Qt::ISODate).toLatin1().constData());
-    d.Time("dtpSTDstart", 9, 0);
-    d.Time("dtpSTDend", 17, 0);
-    d.Spin("seOTmin", 15);
-    d.Spin("seOTmul", 5);
-}
-
 double reportMs(const QDate &from, const QDate &to, const QString &file, Lines *lines)
 {
     ScopeStandIn d;
-    setUpScope(d, from, to);
+    SetUpLateScope(d, from, to);
     TLabelTextHook previous;
     if (lines) {
         previous = SetLabelTextHook([lines](const TReportLabel &label, const QString &text) {
@@ -121,11 +111,7 @@ long statusKb(const char *field)
 
 int main(int argc, char **argv)
 {
-    int rounds = 3;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--rounds=", 9) == 0)
-            rounds = std::atoi(argv[i] + 9);
-    }
+    const int rounds = RoundsArgument(argc, argv, 3);
     BenchApplication app(argc, argv);
     TempData data;
     if (!data.IsValid()) {

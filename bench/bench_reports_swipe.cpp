@@ -31,8 +31,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -148,12 +146,7 @@ bool PrintSwipeFigures(const char *what, const SwipeFigures &f, double limit)
 void ComposeFiloYear()
 {
     ScopeStandIn d;
-    d.Range(LastDay.addDays(-364).toString(Qt::ISODate).toLatin1().constData(),
-            LastDay.toString(Qt::ISODate).toLatin1().constData());
-    d.Time("dtpSTDstart", 9, 0);
-    d.Time("dtpSTDend", 17, 0);
-    d.Spin("seOTmin", 15);
-    d.Spin("seOTmul", 5);
+    SetUpLateScope(d, LastDay.addDays(-364), LastDay);
     Tqrfilo report;
     report.SetReportTitle(QStringLiteral("First In Last Out"));
     report.SetupFromLateScope(&d);
@@ -177,11 +170,7 @@ void ComposeTimeLogsYear()
 
 int main(int argc, char **argv)
 {
-    int rounds = 3;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--rounds=", 9) == 0)
-            rounds = std::max(1, std::atoi(argv[i] + 9));
-    }
+    const int rounds = RoundsArgument(argc, argv, 3);
     BenchApplication app(argc, argv);
     TempData data;
     if (!data.IsValid()) {
@@ -191,11 +180,7 @@ int main(int argc, char **argv)
     std::printf("filling %d staff, %d log rows...\n", Staff, Staff * Days * 4);
     FillReportLog(Staff, Days, FirstDay);
     EnableDeskReaders(1);
-    dsrc->att.Exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-    dsrc->src.Exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-    dsrc->logs.Refresh();
-    dsrc->logs.Last();
-    dsrc->staff.Refresh();
+    SettleDeskDatabases();
 
     ReaderSim sim;
     if (!sim.Start()) {

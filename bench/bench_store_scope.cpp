@@ -22,8 +22,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <sqlite3.h>
 #include <vector>
 
@@ -184,11 +182,7 @@ double bareRemoveAllMs(sqlite3 *db, TDatabase &src, int *rows)
 
 int main(int argc, char **argv)
 {
-    int rounds = 7;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--rounds=", 9) == 0)
-            rounds = std::max(1, std::atoi(argv[i] + 9));
-    }
+    const int rounds = RoundsArgument(argc, argv, 7);
     BenchApplication app(argc, argv);
     TempData data;
     if (!data.IsValid()) {
@@ -200,10 +194,7 @@ int main(int argc, char **argv)
                 Members);
     fillLog(d.att);
     fillStaff(d.src);
-    // A desk that has run for a while has its write-ahead logs folded back into the files.
-    d.att.Exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-    d.src.Exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-    d.staff.Refresh();
+    SettleDeskDatabases();
     sqlite3 *att = d.att.Handle();
     sqlite3 *src = d.src.Handle();
 

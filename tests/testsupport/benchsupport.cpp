@@ -3,6 +3,7 @@
 #include "store/datasrc.h"
 #include "testsupport/isolatedsettings.h"
 #include "testsupport/readersim.h"
+#include "testsupport/scopestandin.h"
 
 #include <QApplication>
 #include <QDate>
@@ -15,6 +16,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 double Percentile(std::vector<double> v, double p)
@@ -24,6 +27,15 @@ double Percentile(std::vector<double> v, double p)
     std::sort(v.begin(), v.end());
     const auto i = static_cast<std::size_t>(p * double(v.size() - 1) + 0.5);
     return v[std::min(i, v.size() - 1)];
+}
+
+int RoundsArgument(int argc, char **argv, int fallback)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--rounds=", 9) == 0)
+            return std::max(1, std::atoi(argv[i] + 9));
+    }
+    return fallback;
 }
 
 double MsOf(const std::function<void()> &work)
@@ -103,6 +115,11 @@ void FillDeskDatabases(int logRows, int staffRows)
             .arg(staffRows));
     staffTx.Commit();
     EnableDeskReaders(8);
+    SettleDeskDatabases();
+}
+
+void SettleDeskDatabases()
+{
     // A desk that has run for a while has its write-ahead logs folded back into the files,
     // not a hundred megabytes of freshly filled pages in them.
     dsrc->att.Exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
@@ -110,6 +127,16 @@ void FillDeskDatabases(int logRows, int staffRows)
     dsrc->logs.Refresh();
     dsrc->logs.Last();
     dsrc->staff.Refresh();
+}
+
+void SetUpLateScope(ScopeStandIn &scope, const QDate &from, const QDate &to)
+{
+    scope.Range(from.toString(Qt::ISODate).toLatin1().constData(),
+                to.toString(Qt::ISODate).toLatin1().constData());
+    scope.Time("dtpSTDstart", 9, 0);
+    scope.Time("dtpSTDend", 17, 0);
+    scope.Spin("seOTmin", 15);
+    scope.Spin("seOTmul", 5);
 }
 
 void EnableDeskReaders(int readers)

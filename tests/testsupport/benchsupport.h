@@ -17,8 +17,12 @@
 class QApplication;
 class QDate;
 class ReaderSim;
+class ScopeStandIn;
 
 double Percentile(std::vector<double> v, double p);
+
+// The number of a "--rounds=N" argument (at least 1), else the fallback.
+int RoundsArgument(int argc, char **argv, int fallback);
 
 // Milliseconds the work takes once.
 double MsOf(const std::function<void()> &work);
@@ -68,6 +72,12 @@ void EnableDeskReaders(int readers);
 // port, each swiping four times on each of `days` days from firstDay: IN at nine (a few
 // minutes late on most days), OUT at noon, IN at one, OUT after five.
 void FillReportLog(int staff, int days, const QDate &firstDay);
+// After filling: the write-ahead logs folded back into the files, as on a desk that has run
+// for a while, and the desk's log (on its last row) and staff datasets read again.
+void SettleDeskDatabases();
+// The lateness scope of the report benchmarks: the dates, nine to five, overtime from 15
+// minutes in steps of 5.
+void SetUpLateScope(ScopeStandIn &scope, const QDate &from, const QDate &to);
 
 // Browsers asking the web report on loopback for "/logs?20" from threads of their own, until
 // a deadline or Join(): at perSecond pages a second in all, evenly spread, or (0) each asking
