@@ -648,7 +648,7 @@ QString TField::AsString() const
 {
     if (!m_dataSet)
         return QString();
-    const QVariant raw = m_dataSet->value(m_index);
+    const QVariant &raw = m_dataSet->value(m_index);
     if (!raw.isValid())
         return QString();
     const ColKind kind = m_dataSet->m_impl->columns[m_index].kind;
@@ -668,7 +668,7 @@ qint64 TField::AsLargeInt() const
 {
     if (!m_dataSet)
         return 0;
-    const QVariant raw = m_dataSet->value(m_index);
+    const QVariant &raw = m_dataSet->value(m_index);
     if (!raw.isValid())
         return 0;
     if (raw.metaType().id() == QMetaType::QString) {
@@ -690,7 +690,7 @@ bool TField::AsBoolean() const
 {
     if (!m_dataSet)
         return false;
-    const QVariant raw = m_dataSet->value(m_index);
+    const QVariant &raw = m_dataSet->value(m_index);
     if (!raw.isValid())
         return false;
     if (isNumeric(raw))
@@ -703,7 +703,7 @@ QDateTime TField::AsDateTime() const
 {
     if (!m_dataSet)
         return QDateTime();
-    const QVariant raw = m_dataSet->value(m_index);
+    const QVariant &raw = m_dataSet->value(m_index);
     if (raw.metaType().id() != QMetaType::QString)
         return QDateTime();
     return DbTextToDateTime(raw.toString());
@@ -713,7 +713,7 @@ QByteArray TField::AsBytes() const
 {
     if (!m_dataSet)
         return QByteArray();
-    const QVariant raw = m_dataSet->value(m_index);
+    const QVariant &raw = m_dataSet->value(m_index);
     if (raw.metaType().id() == QMetaType::QString)
         return raw.toString().toUtf8();
     return raw.toByteArray();
