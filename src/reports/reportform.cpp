@@ -7,6 +7,7 @@
 #include "store/waitcursor.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -355,6 +356,21 @@ struct TReportForm::Composer
         std::vector<std::pair<size_t, TReportControl *>> pageNumbered;
     };
 
+    // When the event loop last turned: inside one record's lines it turns again once a
+    // millisecond has passed, so a long record (a person's year) keeps the desk answering too.
+    QElapsedTimer sinceTurn;
+
+    void turnEventLoop()
+    {
+        QCoreApplication::processEvents();
+        sinceTurn.start();
+    }
+    void turnEventLoopNow()
+    {
+        if (!sinceTurn.isValid() || sinceTurn.nsecsElapsed() >= 1000000)
+            turnEventLoop();
+    }
+
     Composer(TReportForm &f, std::vector<TReportPage> &p) : form(f), pages(p)
     {
         for (const auto &band : form.m_bands) {
@@ -523,7 +539,10 @@ struct TReportForm::Composer
     void runSubDetail(TReportSubDetail &band)
     {
         if (TDataSet *ds = band.DataSet()) {
-            eachRow(*ds, [&] { printOnce(band); });
+            eachRow(*ds, [&] {
+                printOnce(band);
+                turnEventLoopNow();
+            });
             return;
         }
         if (band.OnNeedData) {
@@ -533,6 +552,7 @@ struct TReportForm::Composer
                 if (!more)
                     break;
                 printOnce(band);
+                turnEventLoopNow();
             }
             return;
         }
@@ -606,7 +626,7 @@ bool TReportForm::Prepare()
     auto afterRecord = [&] {
         if (bar)
             bar->StepIt();
-        QCoreApplication::processEvents();
+        composer.turnEventLoop();
     };
     if (m_dataSet) {
         eachRow(*m_dataSet, [&] {

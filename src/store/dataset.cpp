@@ -446,6 +446,7 @@ struct Column
 using Row = std::vector<QVariant>;
 
 constexpr std::size_t CacheLimit = 2048;
+constexpr std::size_t FetchBlock = 512; // rows a table cursor reads at once
 
 } // namespace
 
@@ -467,6 +468,7 @@ struct TDataSet::Impl
     TStatement orderKey;
     std::map<QString, TStatement> writes; // prepared INSERT/UPDATE/DELETE by text
     std::unordered_map<qint64, Row> cache;
+    sqlite3_int64 cacheChanges = -1; // the connection's change count the cache was read at
     // read-only query
     std::vector<Row> rows;
 
@@ -486,31 +488,64 @@ struct TDataSet::Impl
             st.Bind(name, value);
     }
 
-    const Row &fetchRow(qint64 rowid)
+    // The row at `index`, read with a block of its neighbours in one statement: a walk through
+    // the rows then takes the file's locks once per block instead of once per row. Rows
+    // cached before a change made on this connection are read again.
+    const Row &fetchRow(std::size_t index, sqlite3 *db)
     {
-        auto it = cache.find(rowid);
-        if (it != cache.end())
-            return it->second;
-        if (cache.size() >= CacheLimit)
+        const qint64 rowid = keys[index];
+        const sqlite3_int64 changes = sqlite3_total_changes64(db);
+        if (changes != cacheChanges) {
             cache.clear();
-        Row r(columns.size());
-        fetch.Reset();
-        fetch.Bind(1, rowid);
-        if (fetch.Step()) {
-            for (std::size_t c = 0; c < columns.size(); ++c)
-                r[c] = fetch.Column(static_cast<int>(c));
+            cacheChanges = changes;
         }
-        fetch.Reset();
-        return cache.emplace(rowid, std::move(r)).first->second;
+        auto it = cache.find(rowid);
+        if (it == cache.end()) {
+            // Walking backwards (the next row is at hand), the block ends at the row.
+            std::size_t first = index;
+            if (index + 1 < keys.size() && cache.count(keys[index + 1]))
+                first = index + 1 >= FetchBlock ? index + 1 - FetchBlock : 0;
+            if (cache.size() + FetchBlock > CacheLimit)
+                cache.clear();
+            fetch.Reset();
+            sqlite3_stmt *st = fetch.Handle();
+            for (std::size_t i = 0; i < FetchBlock; ++i) {
+                if (first + i < keys.size())
+                    sqlite3_bind_int64(st, int(i) + 1, keys[first + i]);
+                else
+                    sqlite3_bind_null(st, int(i) + 1);
+            }
+            const int rowidColumn = static_cast<int>(columns.size());
+            while (fetch.Step()) {
+                Row r;
+                r.reserve(columns.size());
+                for (std::size_t c = 0; c < columns.size(); ++c)
+                    r.push_back(fetch.Column(static_cast<int>(c)));
+                cache.try_emplace(sqlite3_column_int64(st, rowidColumn), std::move(r));
+            }
+            fetch.Reset();
+            it = cache.find(rowid);
+            if (it == cache.end()) // gone meanwhile: reads as nulls
+                it = cache.emplace(rowid, Row(columns.size())).first;
+        }
+        return it->second;
+    }
+
+    // After a write of one of its own rows, which the caller drops from the cache itself: the
+    // rest stays as read unless something else changed meanwhile.
+    void noteOwnWrite(sqlite3 *db, sqlite3_int64 before)
+    {
+        if (cacheChanges == before)
+            cacheChanges = sqlite3_total_changes64(db);
     }
 
     // The stored values of a row, null when there is no such row; valid until the next fetch.
-    const Row *rowAt(int index)
+    const Row *rowAt(int index, sqlite3 *db)
     {
         if (index < 0 || index >= count())
             return nullptr;
         if (keyset)
-            return &fetchRow(keys[static_cast<std::size_t>(index)]);
+            return &fetchRow(static_cast<std::size_t>(index), db);
         return &rows[static_cast<std::size_t>(index)];
     }
 
@@ -580,6 +615,7 @@ struct TDataSet::Impl
         orderKey = TStatement();
         writes.clear();
         cache.clear();
+        cacheChanges = -1;
         rows.clear();
         rows.shrink_to_fit();
         row = -1;
@@ -612,7 +648,7 @@ QString TField::AsString() const
 {
     if (!m_dataSet)
         return QString();
-    const QVariant raw = m_dataSet->value(m_index);
+    const QVariant &raw = m_dataSet->value(m_index);
     if (!raw.isValid())
         return QString();
     const ColKind kind = m_dataSet->m_impl->columns[m_index].kind;
@@ -632,7 +668,7 @@ qint64 TField::AsLargeInt() const
 {
     if (!m_dataSet)
         return 0;
-    const QVariant raw = m_dataSet->value(m_index);
+    const QVariant &raw = m_dataSet->value(m_index);
     if (!raw.isValid())
         return 0;
     if (raw.metaType().id() == QMetaType::QString) {
@@ -654,7 +690,7 @@ bool TField::AsBoolean() const
 {
     if (!m_dataSet)
         return false;
-    const QVariant raw = m_dataSet->value(m_index);
+    const QVariant &raw = m_dataSet->value(m_index);
     if (!raw.isValid())
         return false;
     if (isNumeric(raw))
@@ -667,7 +703,7 @@ QDateTime TField::AsDateTime() const
 {
     if (!m_dataSet)
         return QDateTime();
-    const QVariant raw = m_dataSet->value(m_index);
+    const QVariant &raw = m_dataSet->value(m_index);
     if (raw.metaType().id() != QMetaType::QString)
         return QDateTime();
     return DbTextToDateTime(raw.toString());
@@ -677,7 +713,7 @@ QByteArray TField::AsBytes() const
 {
     if (!m_dataSet)
         return QByteArray();
-    const QVariant raw = m_dataSet->value(m_index);
+    const QVariant &raw = m_dataSet->value(m_index);
     if (raw.metaType().id() == QMetaType::QString)
         return raw.toString().toUtf8();
     return raw.toByteArray();
@@ -812,13 +848,18 @@ void TDataSet::Open()
         }
         if (d.shape.simple) {
             const QString table = quoteId(d.shape.table);
-            d.fetch = m_db.Prepare(QStringLiteral("SELECT ") + d.shape.selectList +
-                                   QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE ") +
-                                   table + QStringLiteral(".rowid = ?"));
+            // Reads a block of rows by their rowids (unused marks stay null).
+            QStringList marks;
+            for (std::size_t i = 1; i <= FetchBlock; ++i)
+                marks << QStringLiteral("?%1").arg(i);
+            d.fetch = m_db.Prepare(
+                QStringLiteral("SELECT ") + d.shape.selectList + QStringLiteral(", ") + table +
+                QStringLiteral(".rowid FROM ") + table + QStringLiteral(" WHERE ") + table +
+                QStringLiteral(".rowid IN (") + marks.join(QLatin1Char(',')) + QStringLiteral(")"));
             TStatement keys = m_db.Prepare(QStringLiteral("SELECT ") + table +
                                            QStringLiteral(".rowid FROM ") + d.shape.tail);
             d.applyBinds(keys);
-            for (int c = 0; c < d.fetch.ColumnCount(); ++c) {
+            for (int c = 0; c < d.fetch.ColumnCount() - 1; ++c) {
                 const char *origin = sqlite3_column_origin_name(d.fetch.Handle(), c);
                 Column col;
                 col.name = d.fetch.ColumnName(c);
@@ -841,6 +882,7 @@ void TDataSet::Open()
                     d.shape.orderKnown = false;
                 }
             }
+            d.cache.reserve(CacheLimit);
             d.keyset = true;
         } else {
             TStatement st = m_db.Prepare(m_sql);
@@ -1057,7 +1099,8 @@ const QVariant &TDataSet::value(int index) const
     if (d.row < 0 || d.row >= d.count())
         return null;
     if (d.keyset)
-        return d.fetchRow(d.keys[static_cast<std::size_t>(d.row)])[static_cast<std::size_t>(index)];
+        return d.fetchRow(static_cast<std::size_t>(d.row),
+                          m_db.Handle())[static_cast<std::size_t>(index)];
     return d.rows[static_cast<std::size_t>(d.row)][static_cast<std::size_t>(index)];
 }
 
@@ -1079,7 +1122,7 @@ QVariant TDataSet::FieldAt(int row, int index) const
     if (row == m_impl->row && m_state == TDataSetState::Edit)
         return fromDbValue(m_impl->buffer[i], kind);
     // The one value out of the cached row: a grid asks for every cell this way.
-    const Row *r = m_impl->rowAt(row);
+    const Row *r = m_impl->rowAt(row, m_db.Handle());
     return r ? fromDbValue((*r)[i], kind) : QVariant();
 }
 
@@ -1243,7 +1286,7 @@ void TDataSet::Edit()
         Append(); // editing an empty dataset starts its first row
         return;
     }
-    const Row *current = d.rowAt(d.row);
+    const Row *current = d.rowAt(d.row, m_db.Handle());
     d.buffer = current ? *current : Row(d.columns.size());
     d.changed.assign(d.columns.size(), false);
     m_state = TDataSetState::Edit;
@@ -1274,8 +1317,10 @@ void TDataSet::Post()
         TStatement &st = d.writeStatement(m_db, sql);
         for (std::size_t i = 0; i < values.size(); ++i)
             st.Bind(static_cast<int>(i + 1), values[i]);
+        const sqlite3_int64 before = sqlite3_total_changes64(m_db.Handle());
         st.Step();
         st.Reset();
+        d.noteOwnWrite(m_db.Handle(), before);
         const qint64 rowid = m_db.LastInsertRowId();
         const std::size_t pos = d.insertPosition(rowid);
         const int row = static_cast<int>(pos);
@@ -1307,8 +1352,10 @@ void TDataSet::Post()
             for (std::size_t i = 0; i < values.size(); ++i)
                 st.Bind(static_cast<int>(i + 1), values[i]);
             st.Bind(static_cast<int>(values.size() + 1), rowid);
+            const sqlite3_int64 before = sqlite3_total_changes64(m_db.Handle());
             st.Step();
             st.Reset();
+            d.noteOwnWrite(m_db.Handle(), before);
             d.cache.erase(rowid);
             // Someone else deleted the row meanwhile: the edit went nowhere, so say so.
             if (m_db.Changes() == 0)
@@ -1351,8 +1398,10 @@ void TDataSet::Delete()
         d.writeStatement(m_db, QStringLiteral("DELETE FROM ") + quoteId(d.shape.table) +
                                    QStringLiteral(" WHERE rowid = ?"));
     st.Bind(1, rowid);
+    const sqlite3_int64 before = sqlite3_total_changes64(m_db.Handle());
     st.Step();
     st.Reset();
+    d.noteOwnWrite(m_db.Handle(), before); // listeners read the row before it goes
     const int removed = d.row;
     notify([&](TDataSetListener &l) { l.RowAboutToBeRemoved(*this, removed); });
     d.keys.erase(d.keys.begin() + removed);

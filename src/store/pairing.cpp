@@ -87,11 +87,12 @@ void GetScopeDateRange(QWidget *scopeForm, TDataSet &query, TReptParam &param)
     param.AllDates = radioChecked(scopeForm, "rball");
     const QDate today = Now().date();
     if (param.AllDates) {
-        // The two ends through the time index, never by reading the whole log.
+        // The two ends through the time index, never by reading the whole log: each end in a
+        // query of its own, as min and max side by side would scan the whole index.
         query.Close();
         query.ClearBindings();
-        query.SetSQL(QStringLiteral(
-            "select min(SYSTIME) as FIRSTTIME, max(SYSTIME) as LASTTIME from recorder"));
+        query.SetSQL(QStringLiteral("select (select min(SYSTIME) from recorder) as FIRSTTIME, "
+                                    "(select max(SYSTIME) from recorder) as LASTTIME"));
         query.Open();
         param.FromDate =
             WallClockFromDbText(query.FieldByName(QStringLiteral("FIRSTTIME")).AsString());

@@ -10,6 +10,7 @@
 #include "store/dataset.h"
 #include "store/datasrc.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -42,7 +43,8 @@ public:
         };
         heading->BeforePrint = [this](bool &) { ++headingBefore; };
         detail = AddSubDetail(5);
-        auto *line = detail->AddLabel(QStringLiteral("qrline"), {0, 0, 190, 5});
+        lineLabel = detail->AddLabel(QStringLiteral("qrline"), {0, 0, 190, 5});
+        auto *line = lineLabel;
         line->SetFont(ReportFont(QStringLiteral("Courier New"), 9));
         line->OnPrint = [this](QString &text) {
             text = QStringLiteral("line %1.%2").arg(m_person).arg(m_line);
@@ -65,6 +67,7 @@ public:
     TReportSubDetail *heading;
     TReportSubDetail *detail;
     TReportLabel *headingLabel;
+    TReportLabel *lineLabel;
     int headingPrints = 0;
     int headingBefore = 0;
     int linePrints = 0;
@@ -297,6 +300,28 @@ TEST_F(EngineTest, CompositionLetsTheEventLoopTurnBetweenRecordsUnderTheProgress
     ASSERT_EQ(seenAtHeading.size(), 3u);
     EXPECT_FALSE(seenAtHeading[0]);
     EXPECT_TRUE(seenAtHeading[1]);
+}
+
+// One record of many lines (a person's year) must not hold the event loop until it is done.
+TEST_F(EngineTest, CompositionLetsTheEventLoopTurnInsideALongRecord)
+{
+    PeopleReport report(1, 6);
+    bool timerRan = false;
+    QTimer::singleShot(0, [&] { timerRan = true; });
+    std::vector<bool> seenAtLine;
+    report.lineLabel->OnPrint = [&](QString &text) {
+        seenAtLine.push_back(timerRan);
+        // Each line takes a while, longer than the engine lets pass between turns.
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.nsecsElapsed() < 2000000) {
+        }
+        text = QStringLiteral("line");
+    };
+    ASSERT_TRUE(report.Prepare());
+    ASSERT_EQ(seenAtLine.size(), 6u);
+    EXPECT_FALSE(seenAtLine.front());
+    EXPECT_TRUE(seenAtLine.back());
 }
 
 TEST_F(EngineTest, PrintWithoutAPrinterSaysSoInAMessageBox)

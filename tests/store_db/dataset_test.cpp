@@ -482,6 +482,68 @@ TEST_F(DataSetTest, RefreshStaysOnTheSameRow)
     EXPECT_EQ(logs.RecNo(), 1);
 }
 
+// A table cursor reads its rows a block at a time; every row must come out right whichever
+// way and however far the cursor goes, across the blocks and past the cache's size.
+TEST_F(DataSetTest, TableCursorWalksEveryRowInBothDirections)
+{
+    constexpr int Rows = 5000;
+    d().att.Exec(QStringLiteral(
+                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                     "INSERT INTO recorder (SYSTIME, CARDNO, MODE) "
+                     "SELECT datetime('2026-01-01', '-' || i || ' minutes'), i, i % 3 FROM n")
+                     .arg(Rows));
+    // In time order the cards run backwards, so the rowids do too.
+    TDataSet log(d().att, QStringLiteral("select * from recorder order by SYSTIME"));
+    log.Open();
+    ASSERT_EQ(log.RecordCount(), Rows);
+    const TField card = log.FieldByName(QStringLiteral("CARDNO"));
+    const TField mode = log.FieldByName(QStringLiteral("MODE"));
+    int expected = Rows, wrong = 0;
+    for (log.First(); !log.Eof(); log.Next(), --expected)
+        wrong += card.AsInteger() != expected || mode.AsInteger() != expected % 3;
+    EXPECT_EQ(expected, 0);
+    EXPECT_EQ(wrong, 0);
+    expected = 1;
+    for (log.Last(); !log.Bof(); log.Prior(), ++expected)
+        wrong += card.AsInteger() != expected || mode.AsInteger() != expected % 3;
+    EXPECT_EQ(expected, Rows + 1);
+    EXPECT_EQ(wrong, 0);
+    for (int row : {Rows - 1, 0, 2047, 2048, 511, 512, 4000, 1}) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(log.FieldAt(row, QStringLiteral("CARDNO")).toInt(), Rows - row);
+    }
+}
+
+// Rows a cursor has read are read again after anything on its connection changed them: an
+// update or delete through another dataset or a plain statement.
+TEST_F(DataSetTest, CursorSeesChangesMadeOnItsConnection)
+{
+    for (int card = 1; card <= 6; ++card)
+        appendStaff(d().staff, card, QStringLiteral("Name %1").arg(card));
+    TDataSet list(d().src, QStringLiteral("select * from staffs order by CARDNO"));
+    list.Open();
+    ASSERT_EQ(list.RecordCount(), 6);
+    const TField name = list.FieldByName(QStringLiteral("NAME"));
+    EXPECT_EQ(name.AsString(), QStringLiteral("Name 1"));
+    EXPECT_EQ(list.FieldAt(4, QStringLiteral("NAME")).toString(), QStringLiteral("Name 5"));
+
+    d().src.Exec(QStringLiteral("update staffs set NAME='Renamed' where CARDNO in (1, 5)"));
+    EXPECT_EQ(name.AsString(), QStringLiteral("Renamed"));
+    EXPECT_EQ(list.FieldAt(4, QStringLiteral("NAME")).toString(), QStringLiteral("Renamed"));
+
+    ASSERT_TRUE(d().staff.Locate(QStringLiteral("CARDNO"), 2));
+    {
+        TDataSetEdit edit(d().staff, TDataSetEdit::Kind::Edit);
+        d().staff.FieldByName(QStringLiteral("NAME")).SetAsString(QStringLiteral("Edited"));
+        edit.Post();
+    }
+    EXPECT_EQ(list.FieldAt(1, QStringLiteral("NAME")).toString(), QStringLiteral("Edited"));
+
+    d().src.Exec(QStringLiteral("delete from staffs where CARDNO=3"));
+    EXPECT_TRUE(list.FieldAt(2, QStringLiteral("NAME")).isNull()); // gone: nothing to show
+    EXPECT_EQ(list.FieldAt(3, QStringLiteral("NAME")).toString(), QStringLiteral("Name 4"));
+}
+
 TEST_F(DataSetTest, ClosingTheConnectionClosesItsDataSets)
 {
     ASSERT_TRUE(d().staff.Active());

@@ -3,8 +3,10 @@
 #include "store/datasrc.h"
 #include "testsupport/isolatedsettings.h"
 #include "testsupport/readersim.h"
+#include "testsupport/scopestandin.h"
 
 #include <QApplication>
+#include <QDate>
 
 #include <httplib.h>
 
@@ -14,6 +16,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 double Percentile(std::vector<double> v, double p)
@@ -23,6 +27,15 @@ double Percentile(std::vector<double> v, double p)
     std::sort(v.begin(), v.end());
     const auto i = static_cast<std::size_t>(p * double(v.size() - 1) + 0.5);
     return v[std::min(i, v.size() - 1)];
+}
+
+int RoundsArgument(int argc, char **argv, int fallback)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--rounds=", 9) == 0)
+            return std::max(1, std::atoi(argv[i] + 9));
+    }
+    return fallback;
 }
 
 double MsOf(const std::function<void()> &work)
@@ -101,8 +114,12 @@ void FillDeskDatabases(int logRows, int staffRows)
             "COM8) SELECT x, 'Staff ' || x, 1, 1, 1, 1, 1, 1, 1, 1, 1 FROM c")
             .arg(staffRows));
     staffTx.Commit();
-    dsrc->src.Exec(QStringLiteral("UPDATE reader SET ENABLE=1, OUTPORT=PORTNO, MODE=1, "
-                                  "LOCKTIME=3, APB=0, CAPTURE=0, MOTION=-1"));
+    EnableDeskReaders(8);
+    SettleDeskDatabases();
+}
+
+void SettleDeskDatabases()
+{
     // A desk that has run for a while has its write-ahead logs folded back into the files,
     // not a hundred megabytes of freshly filled pages in them.
     dsrc->att.Exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
@@ -110,6 +127,60 @@ void FillDeskDatabases(int logRows, int staffRows)
     dsrc->logs.Refresh();
     dsrc->logs.Last();
     dsrc->staff.Refresh();
+}
+
+void SetUpLateScope(ScopeStandIn &scope, const QDate &from, const QDate &to)
+{
+    scope.Range(from.toString(Qt::ISODate).toLatin1().constData(),
+                to.toString(Qt::ISODate).toLatin1().constData());
+    scope.Time("dtpSTDstart", 9, 0);
+    scope.Time("dtpSTDend", 17, 0);
+    scope.Spin("seOTmin", 15);
+    scope.Spin("seOTmul", 5);
+}
+
+void EnableDeskReaders(int readers)
+{
+    dsrc->src.Exec(QStringLiteral("UPDATE reader SET ENABLE=(PORTNO<=%1), OUTPORT=PORTNO, MODE=1, "
+                                  "LOCKTIME=3, APB=0, CAPTURE=0, MOTION=-1")
+                       .arg(readers));
+}
+
+void FillReportLog(int staff, int days, const QDate &firstDay)
+{
+    {
+        TTransaction t(dsrc->src);
+        TStatement s = dsrc->src.Prepare(
+            QStringLiteral("insert into staffs (CARDNO, NAME, WORKGRP, COM1, COM2, COM3, COM4, "
+                           "COM5, COM6, COM7, COM8) values (?, ?, 1, 1, 1, 1, 1, 1, 1, 1, 1)"));
+        for (int i = 1; i <= staff; ++i) {
+            s.Bind(1, i);
+            s.Bind(2, QStringLiteral("Staff %1").arg(i, 4, 10, QChar(u'0')));
+            s.Step();
+            s.Reset();
+        }
+        t.Commit();
+    }
+    TTransaction t(dsrc->att);
+    TStatement s = dsrc->att.Prepare(
+        QStringLiteral("insert into recorder (SYSTIME, CARDNO, MODE, READER) values (?, ?, ?, 1)"));
+    for (int d = 0; d < days; ++d) {
+        const QString day = firstDay.addDays(d).toString(Qt::ISODate);
+        for (int i = 1; i <= staff; ++i) {
+            const QString late = QStringLiteral(" 09:0%1:00").arg((i + d) % 10);
+            const QString over = QStringLiteral(" 17:%1:30").arg((i + d) % 50, 2, 10, QChar(u'0'));
+            const QString times[] = {late, QStringLiteral(" 12:00:00"), QStringLiteral(" 13:00:00"),
+                                     over};
+            for (int k = 0; k < 4; ++k) {
+                s.Bind(1, day + times[k]);
+                s.Bind(2, i);
+                s.Bind(3, k % 2 == 0 ? 1 : 2);
+                s.Step();
+                s.Reset();
+            }
+        }
+    }
+    t.Commit();
 }
 
 PageLoad::PageLoad(int clientThreads)

@@ -15,9 +15,14 @@
 #include <vector>
 
 class QApplication;
+class QDate;
 class ReaderSim;
+class ScopeStandIn;
 
 double Percentile(std::vector<double> v, double p);
+
+// The number of a "--rounds=N" argument (at least 1), else the fallback.
+int RoundsArgument(int argc, char **argv, int fallback);
 
 // Milliseconds the work takes once.
 double MsOf(const std::function<void()> &work);
@@ -60,6 +65,19 @@ std::vector<double> SwipeLatenciesUs(ReaderSim &sim, int count, int cards);
 // Fills `dsrc` with logRows log rows and staffRows staff allowed at every port, and makes the
 // eight readers enabled IN readers that are their own lock.
 void FillDeskDatabases(int logRows, int staffRows);
+// Makes the readers of ports 1..readers enabled IN readers that are their own lock, the others
+// disabled.
+void EnableDeskReaders(int readers);
+// Fills `dsrc` with the staff of a report run, cards 1..staff in work group 1 allowed at every
+// port, each swiping four times on each of `days` days from firstDay: IN at nine (a few
+// minutes late on most days), OUT at noon, IN at one, OUT after five.
+void FillReportLog(int staff, int days, const QDate &firstDay);
+// After filling: the write-ahead logs folded back into the files, as on a desk that has run
+// for a while, and the desk's log (on its last row) and staff datasets read again.
+void SettleDeskDatabases();
+// The lateness scope of the report benchmarks: the dates, nine to five, overtime from 15
+// minutes in steps of 5.
+void SetUpLateScope(ScopeStandIn &scope, const QDate &from, const QDate &to);
 
 // Browsers asking the web report on loopback for "/logs?20" from threads of their own, until
 // a deadline or Join(): at perSecond pages a second in all, evenly spread, or (0) each asking
