@@ -420,9 +420,12 @@ void TDlgOffline::ShowMasterPinOnly()
     m_gbCard->hide();
     m_gbSettings->hide();
     m_bsetclk->hide();
-    m_gbReader->setFixedHeight(49);
     m_gbmasterpin->show();
-    setFixedSize(182, 200);
+    // A small window of its own, but never smaller than its controls need in the desktop's
+    // font: squeezed, the reader choice and the PIN box are cut to unreadable slivers.
+    layout()->activate();
+    m_gbReader->setFixedHeight(std::max(49, m_gbReader->minimumSizeHint().height()));
+    setFixedSize(QSize(182, 200).expandedTo(minimumSizeHint()));
     setWindowTitle(QStringLiteral("Master PIN"));
     GetMasterPin();
 }
