@@ -225,9 +225,15 @@ TRfidReader *TDlgOffline::ChosenReader() const
 
 void TDlgOffline::setBusy(bool busy)
 {
+    // Disabling the focused button moves the focus on, into a line edit with its text
+    // selected; it goes back when the session ends, so a key typed then overwrites nothing.
+    if (busy)
+        m_focusBeforeSession = focusWidget();
     for (QWidget *w : std::initializer_list<QWidget *>{m_bsetclk, m_bdownload, m_bclrrec, m_bupload,
                                                        m_bPut, m_Button3, m_cbPortList, m_Button1})
         w->setEnabled(!busy);
+    if (!busy && m_focusBeforeSession && m_focusBeforeSession->isVisible())
+        m_focusBeforeSession->setFocus();
 }
 
 void TDlgOffline::reject()

@@ -173,3 +173,23 @@ TEST_F(OfflineDialogTest, MasterPinWindowShowsEachOfItsControlsWhole)
     ASSERT_NE(hint, nullptr);
     EXPECT_GE(hint->width(), hint->sizeHint().width());
 }
+
+TEST_F(OfflineDialogTest, FocusGoesBackToTheClickedButtonAfterASession)
+{
+    // While a session runs its button is disabled and the focus moves on, into the first line
+    // edit with its text selected: the next key typed would overwrite the reader's display
+    // line. When the session ends the focus goes back where it was.
+    TDlgOffline dialog(Readers());
+    dialog.show();
+    dialog.activateWindow();
+    QCoreApplication::processEvents();
+    QPushButton *clock = Child<QPushButton>(dialog, "bsetclk");
+    clock->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(dialog.focusWidget(), clock);
+
+    clock->click();
+
+    EXPECT_EQ(messages.Texts(), Strs({"Clock set."}));
+    EXPECT_EQ(dialog.focusWidget(), clock);
+}
