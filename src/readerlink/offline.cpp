@@ -225,9 +225,15 @@ TRfidReader *TDlgOffline::ChosenReader() const
 
 void TDlgOffline::setBusy(bool busy)
 {
+    // Disabling the focused button moves the focus on, into a line edit with its text
+    // selected; it goes back when the session ends, so a key typed then overwrites nothing.
+    if (busy)
+        m_focusBeforeSession = focusWidget();
     for (QWidget *w : std::initializer_list<QWidget *>{m_bsetclk, m_bdownload, m_bclrrec, m_bupload,
                                                        m_bPut, m_Button3, m_cbPortList, m_Button1})
         w->setEnabled(!busy);
+    if (!busy && m_focusBeforeSession && m_focusBeforeSession->isVisible())
+        m_focusBeforeSession->setFocus();
 }
 
 void TDlgOffline::reject()
@@ -420,9 +426,12 @@ void TDlgOffline::ShowMasterPinOnly()
     m_gbCard->hide();
     m_gbSettings->hide();
     m_bsetclk->hide();
-    m_gbReader->setFixedHeight(49);
     m_gbmasterpin->show();
-    setFixedSize(182, 200);
+    // A small window of its own, but never smaller than its controls need in the desktop's
+    // font: squeezed, the reader choice and the PIN box are cut to unreadable slivers.
+    layout()->activate();
+    m_gbReader->setFixedHeight(std::max(49, m_gbReader->minimumSizeHint().height()));
+    setFixedSize(QSize(182, 200).expandedTo(minimumSizeHint()));
     setWindowTitle(QStringLiteral("Master PIN"));
     GetMasterPin();
 }

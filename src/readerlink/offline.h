@@ -8,6 +8,7 @@
 #include "readerlink/offlinesession.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <array>
 #include <vector>
@@ -69,6 +70,7 @@ private:
     TOfflineSession m_session;
     std::vector<TRfidReader *> m_readers; // the choice's readers, entry by entry
     std::vector<int> m_ports;             // the port of each entry
+    QPointer<QWidget> m_focusBeforeSession;
 
     QGroupBox *m_gbReader = nullptr;
     QComboBox *m_cbPortList = nullptr;

@@ -7,7 +7,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -146,4 +148,48 @@ TEST_F(OfflineDialogTest, MasterPinModeReadsThePinAndCloseKeepsTheLoadedPage)
     EXPECT_EQ(ReadRegInteger(QStringLiteral("OL_MODE_2"), -1), 0);
     EXPECT_EQ(ReadRegString(QStringLiteral("OL_TIME_2"), QString()), QStringLiteral("00:00:00"));
     EXPECT_EQ(ReadRegInteger(QStringLiteral("OL_DEF_PORT"), -1), 0);
+}
+
+TEST_F(OfflineDialogTest, MasterPinWindowShowsEachOfItsControlsWhole)
+{
+    TDlgOffline dialog(Readers());
+    dialog.ShowMasterPinOnly();
+    dialog.show();
+    QCoreApplication::processEvents();
+
+    // The small window of this mode must not squeeze a control below what it needs to be
+    // read and used; it grows past its usual size when the desktop's font asks for it.
+    EXPECT_GE(dialog.width(), 182);
+    EXPECT_GE(dialog.height(), 200);
+    for (const char *name : {"cbPortList", "semasterpin", "Button3", "Button1"}) {
+        QWidget *w = Child<QWidget>(dialog, name);
+        EXPECT_GE(w->height(), w->minimumSizeHint().height()) << name;
+        EXPECT_GE(w->width(), w->minimumSizeHint().width()) << name;
+    }
+    QLabel *hint = nullptr;
+    for (QLabel *label : dialog.findChildren<QLabel *>())
+        if (label->text() == QStringLiteral("'0' to disable Master PIN"))
+            hint = label;
+    ASSERT_NE(hint, nullptr);
+    EXPECT_GE(hint->width(), hint->sizeHint().width());
+}
+
+TEST_F(OfflineDialogTest, FocusGoesBackToTheClickedButtonAfterASession)
+{
+    // While a session runs its button is disabled and the focus moves on, into the first line
+    // edit with its text selected: the next key typed would overwrite the reader's display
+    // line. When the session ends the focus goes back where it was.
+    TDlgOffline dialog(Readers());
+    dialog.show();
+    dialog.activateWindow();
+    QCoreApplication::processEvents();
+    QPushButton *clock = Child<QPushButton>(dialog, "bsetclk");
+    clock->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(dialog.focusWidget(), clock);
+
+    clock->click();
+
+    EXPECT_EQ(messages.Texts(), Strs({"Clock set."}));
+    EXPECT_EQ(dialog.focusWidget(), clock);
 }
