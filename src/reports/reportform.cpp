@@ -622,11 +622,13 @@ bool TReportForm::Prepare()
     }
 
     Composer composer(*this, m_pages);
-    // Between records the event loop turns, so the desk keeps answering swipes.
+    // Between records the event loop turns (once a millisecond has passed, as inside a record:
+    // short records such as a member list's rows would otherwise spend more time turning it
+    // than printing), so the desk keeps answering swipes.
     auto afterRecord = [&] {
         if (bar)
             bar->StepIt();
-        composer.turnEventLoop();
+        composer.turnEventLoopNow();
     };
     if (m_dataSet) {
         eachRow(*m_dataSet, [&] {
