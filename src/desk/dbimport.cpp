@@ -1,6 +1,7 @@
 #include "desk/dbimport.h"
 
 #include "store/dbfile.h"
+#include "store/pragmascope.h"
 
 #include <QDate>
 
@@ -101,11 +102,20 @@ int rowCount(TDatabase &db, const QString &table)
     return int(st.ColumnInt64(0));
 }
 
+// A batch dirties index pages all over the log (its rows are of every card): with the usual
+// small cache they spill before the commit, and with the usual checkpoint after each commit
+// the same pages are copied back into the file batch after batch. For the import the cache
+// holds a batch and the write-ahead log a few of them.
+constexpr qint64 ImportCacheKiB = 32768;
+constexpr qint64 ImportCheckpointPages = 20000;
+
 // Runs the source rows in committed batches of the target, calling row for each one.
 template <typename Row>
 void inBatches(TDatabase &target, sqlite3_stmt *source, int rows, const TImportProgress &progress,
                Row row)
 {
+    const TPragmaScope cache(target, "cache_size", -ImportCacheKiB);
+    const TPragmaScope checkpoints(target, "wal_autocheckpoint", ImportCheckpointPages);
     if (progress.Started)
         progress.Started(rows, (rows + ImportBatchRows - 1) / ImportBatchRows);
     bool more = true;
@@ -117,6 +127,9 @@ void inBatches(TDatabase &target, sqlite3_stmt *source, int rows, const TImportP
         if (progress.BatchDone)
             progress.BatchDone();
     }
+    // The pages still in the write-ahead log go back into the file now, not in the commit of
+    // the next swipe.
+    target.Exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
 }
 
 void addLine(QString &text, const char *label, int n)

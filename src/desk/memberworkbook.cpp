@@ -2,6 +2,7 @@
 
 #include "store/datasrc.h"
 #include "store/messages.h"
+#include "store/pragmascope.h"
 #include "store/radiogroup.h"
 #include "store/utils.h"
 #include "store/workbook.h"
@@ -59,46 +60,9 @@ private:
 };
 
 // A member's records lie one or a few to a page among everybody's, on pages the next members
-// share: with the connection's usual small page cache every member reads the log's pages from
-// the file again. For the run the cache holds the pages of a large log; the size it had comes
-// back afterwards.
-class TLargerPageCache
-{
-public:
-    static constexpr int RunCacheKiB = 32768;
-
-    explicit TLargerPageCache(TDatabase &db) : m_db(db)
-    {
-        try {
-            TStatement st = m_db.Prepare(QStringLiteral("PRAGMA cache_size"));
-            if (!st.Step())
-                return;
-            m_before = st.ColumnInt64(0); // pages, or KiB when negative
-            if (m_before < 0 && -m_before >= RunCacheKiB)
-                return;
-            m_db.Exec(QStringLiteral("PRAGMA cache_size=-%1").arg(RunCacheKiB));
-            m_changed = true;
-        } catch (const EDatabaseError &) {
-            // The run reads as it would have.
-        }
-    }
-    ~TLargerPageCache()
-    {
-        if (!m_changed)
-            return;
-        try {
-            m_db.Exec(QStringLiteral("PRAGMA cache_size=%1").arg(m_before));
-        } catch (const EDatabaseError &) {
-        }
-    }
-    TLargerPageCache(const TLargerPageCache &) = delete;
-    TLargerPageCache &operator=(const TLargerPageCache &) = delete;
-
-private:
-    TDatabase &m_db;
-    qint64 m_before = 0;
-    bool m_changed = false;
-};
+// share: with the connection's usual small page cache every member read the log's pages from
+// the file again. For the run the cache holds the pages of a large log.
+constexpr qint64 RunCacheKiB = 32768;
 
 qint64 msOfDay(const QTime &t)
 {
@@ -450,7 +414,7 @@ TMemberWorkbookExport::Outcome TMemberWorkbookExport::Run(const QString &path)
 {
     TDataSet master(dsrc->src);
     TDataSet details(dsrc->att);
-    TLargerPageCache cache(dsrc->att);
+    const TPragmaScope cache(dsrc->att, "cache_size", -RunCacheKiB);
     if (!BuildStaffScopeQuery(master, m_scope)) {
         ShowUpdateFailed();
         return Outcome::NoMembers;

@@ -3,7 +3,10 @@
 
 #include "dbmaintfixture.h"
 
+#include "desk/dbimport.h"
 #include "store/settings.h"
+
+#include <functional>
 
 namespace {
 
@@ -186,6 +189,57 @@ TEST_F(ImportTest, StaffImportMatchesGroupsByNameAndMakesMissingOnes)
               QStringLiteral("22:00:00|23:59:00|30|15"));
     // The shared staff dataset reads the new members at once.
     EXPECT_TRUE(dsrc->staff.Locate(QStringLiteral("CARDNO"), 300));
+}
+
+// An import works with a larger cache and fewer checkpoints on the desk's own connections:
+// afterwards each connection has its settings back, its rows all committed, and none of the
+// import's pages left waiting in the write-ahead log for the next swipe to copy back.
+TEST_F(ImportTest, ImportsLeaveTheDesksConnectionsAsTheyWere)
+{
+    const auto setting = [](TDatabase &db, const char *name) {
+        TStatement st = db.Prepare(QStringLiteral("PRAGMA ") + QLatin1String(name));
+        st.Step();
+        return st.ColumnInt64(0);
+    };
+    const QString logSource = Source(
+        QStringLiteral("logs.db"), "attend-b.db",
+        QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
+                       "12000) INSERT INTO recorder (SYSTIME, CARDNO, MODE, READER, LOCK) "
+                       "SELECT datetime('2026-03-01', '+' || x || ' minutes'), x % 97, 1, 1, 0 "
+                       "FROM c;"));
+    const QString staffSource =
+        Source(QStringLiteral("staff.db"), "sysdat-b.db",
+               QStringLiteral("INSERT INTO staffs (CARDNO, NAME, WORKGRP) VALUES (7, 'Gus', 1);"));
+    struct Case
+    {
+        const char *name;
+        TDatabase *db;
+        std::function<void()> run;
+        QString file;
+        const char *count; // the imported rows, read from the file alone
+        const char *expected;
+    };
+    const Case cases[] = {
+        {"log import", &dsrc->att,
+         [&] { EXPECT_EQ(ImportLogRecords(dsrc->att, logSource).Added, 12000); },
+         Data().AttendPath(), "select count(*) from recorder", "12000"},
+        {"staff import", &dsrc->src,
+         [&] { EXPECT_EQ(ImportStaffRecords(dsrc->src, staffSource).StaffAdded, 1); },
+         Data().SysdatPath(), "select count(*) from staffs where CARDNO = 7", "1"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint64 cache = setting(*c.db, "cache_size");
+        const qint64 checkpoint = setting(*c.db, "wal_autocheckpoint");
+        c.run();
+        EXPECT_FALSE(c.db->InTransaction());
+        EXPECT_EQ(setting(*c.db, "cache_size"), cache);
+        EXPECT_EQ(setting(*c.db, "wal_autocheckpoint"), checkpoint);
+        // Read as an unchanging file, the write-ahead log is not looked at: the rows are there.
+        EXPECT_EQ(Shell(QStringLiteral("file:") + c.file + QStringLiteral("?immutable=1"),
+                        QLatin1String(c.count)),
+                  QLatin1String(c.expected));
+    }
 }
 
 } // namespace
