@@ -84,8 +84,6 @@ const LockedCommand NotYetWired[] = {
     {"Reports/Printouts", "Time Logs"},
     {"Reports/Printouts", "Who's IN / OUT"},
     {"Reports/Printouts", "Total Hours Detail"},
-    {"Card Manager", "Print Cards"},
-    {"Card Manager", "Print Member List"},
     {"Reports/Spreadsheet", "First IN / Last OUT"},
     {"Reports/Spreadsheet", "Time Logs"},
     {"Reports/Spreadsheet", "IN/OUT Pairs"},
