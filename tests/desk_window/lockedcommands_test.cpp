@@ -77,17 +77,10 @@ const LockedCommand LockedCommands[] = {
 // Commands still waiting for their handlers: they stand in their place already, hidden until
 // wired. Each leaves this list as it lands; the list ends empty.
 const LockedCommand NotYetWired[] = {
-    {"Reports/Attendance", "First In / Last Out"},
-    {"Reports/Attendance", "2-session"},
     {"Reports/Printouts", "Total Hours"},
     {"Reports/Printouts", "Daily Individual"},
     {"Reports/Printouts", "Time Logs"},
     {"Reports/Printouts", "Who's IN / OUT"},
-    {"Reports/Printouts", "Total Hours Detail"},
-    {"Reports/Spreadsheet", "First IN / Last OUT"},
-    {"Reports/Spreadsheet", "Time Logs"},
-    {"Reports/Spreadsheet", "IN/OUT Pairs"},
-    {"Reports/Spreadsheet", "Late and Early Leave"},
 };
 
 bool IsNotYetWired(const LockedCommand &c)
