@@ -57,7 +57,8 @@ struct SwipeFigures
 {
     std::vector<double> idleUs, busyUs;
     int unanswered = 0;
-    double busyMs = 0; // the work's time, all rounds
+    double busyMs = 0;         // the work's time, all rounds
+    double longestStallMs = 0; // the longest the work held the event loop
     int rounds = 0;
 };
 
@@ -109,7 +110,19 @@ SwipeFigures SwipesWhile(ReaderSim &sim, int cards, int rounds, const std::funct
         turnLoop(IdleMs);
         phase = Phase::Busy;
         ++turn;
+        // A timer due every millisecond sees how long the work holds the event loop.
+        QTimer tick;
+        tick.setInterval(1);
+        Clock::time_point last = Clock::now();
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            const Clock::time_point now = Clock::now();
+            f.longestStallMs = std::max(
+                f.longestStallMs, std::chrono::duration<double, std::milli>(now - last).count());
+            last = now;
+        });
+        tick.start();
         f.busyMs += MsOf(work);
+        tick.stop();
         ++f.rounds;
         phase = Phase::Between;
         ++turn;
@@ -133,8 +146,9 @@ bool PrintSwipeFigures(const char *what, const SwipeFigures &f, double limit)
                 i99);
     std::printf("composing     (%5zu swipes)  p50 %8.1f us  p99 %8.1f us  worst %8.1f us\n",
                 f.busyUs.size(), b50, b99, worst);
-    std::printf("composition   %.0f ms a run; unanswered swipes %d\n",
-                f.busyMs / std::max(1, f.rounds), f.unanswered);
+    std::printf("composition   %.0f ms a run, the event loop held %.1f ms at the most; "
+                "unanswered swipes %d\n",
+                f.busyMs / std::max(1, f.rounds), f.longestStallMs, f.unanswered);
     const double ratio = i99 > 0 ? b99 / i99 : 0;
     const bool ok = i99 > 0 && ratio <= limit && f.unanswered == 0;
     std::printf("ratio p99 composing / idle  %.2f x (limit %.1f) %s\n", ratio, limit,

@@ -464,6 +464,7 @@ struct TDataSet::Impl
 
     // table cursor
     std::vector<qint64> keys;
+    QString fetchSql; // prepared into fetch at the first read of a row
     TStatement fetch;
     TStatement orderKey;
     std::map<QString, TStatement> writes; // prepared INSERT/UPDATE/DELETE by text
@@ -491,8 +492,9 @@ struct TDataSet::Impl
     // The row at `index`, read with a block of its neighbours in one statement: a walk through
     // the rows then takes the file's locks once per block instead of once per row. Rows
     // cached before a change made on this connection are read again.
-    const Row &fetchRow(std::size_t index, sqlite3 *db)
+    const Row &fetchRow(std::size_t index, TDatabase &database)
     {
+        sqlite3 *db = database.Handle();
         const qint64 rowid = keys[index];
         const sqlite3_int64 changes = sqlite3_total_changes64(db);
         if (changes != cacheChanges) {
@@ -507,6 +509,8 @@ struct TDataSet::Impl
                 first = index + 1 >= FetchBlock ? index + 1 - FetchBlock : 0;
             if (cache.size() + FetchBlock > CacheLimit)
                 cache.clear();
+            if (!fetch.IsValid())
+                fetch = database.Prepare(fetchSql);
             fetch.Reset();
             sqlite3_stmt *st = fetch.Handle();
             for (std::size_t i = 0; i < FetchBlock; ++i) {
@@ -540,7 +544,7 @@ struct TDataSet::Impl
     }
 
     // The stored values of a row, null when there is no such row; valid until the next fetch.
-    const Row *rowAt(int index, sqlite3 *db)
+    const Row *rowAt(int index, TDatabase &db)
     {
         if (index < 0 || index >= count())
             return nullptr;
@@ -612,6 +616,7 @@ struct TDataSet::Impl
         keys.clear();
         keys.shrink_to_fit();
         fetch = TStatement();
+        fetchSql.clear();
         orderKey = TStatement();
         writes.clear();
         cache.clear();
@@ -848,23 +853,31 @@ void TDataSet::Open()
         }
         if (d.shape.simple) {
             const QString table = quoteId(d.shape.table);
-            // Reads a block of rows by their rowids (unused marks stay null).
-            QStringList marks;
-            for (std::size_t i = 1; i <= FetchBlock; ++i)
-                marks << QStringLiteral("?%1").arg(i);
-            d.fetch = m_db.Prepare(
-                QStringLiteral("SELECT ") + d.shape.selectList + QStringLiteral(", ") + table +
-                QStringLiteral(".rowid FROM ") + table + QStringLiteral(" WHERE ") + table +
-                QStringLiteral(".rowid IN (") + marks.join(QLatin1Char(',')) + QStringLiteral(")"));
+            // Reads a block of rows by their rowids (unused marks stay null); a dataset that
+            // is only counted or refreshed never needs it.
+            static const QString marks = [] {
+                QStringList list;
+                for (std::size_t i = 1; i <= FetchBlock; ++i)
+                    list << QStringLiteral("?%1").arg(i);
+                return list.join(QLatin1Char(','));
+            }();
+            d.fetchSql = QStringLiteral("SELECT ") + d.shape.selectList + QStringLiteral(", ") +
+                         table + QStringLiteral(".rowid FROM ") + table +
+                         QStringLiteral(" WHERE ") + table + QStringLiteral(".rowid IN (") + marks +
+                         QStringLiteral(")");
+            // The columns, from the same select list.
+            TStatement probe =
+                m_db.Prepare(QStringLiteral("SELECT ") + d.shape.selectList +
+                             QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE 0"));
             TStatement keys = m_db.Prepare(QStringLiteral("SELECT ") + table +
                                            QStringLiteral(".rowid FROM ") + d.shape.tail);
             d.applyBinds(keys);
-            for (int c = 0; c < d.fetch.ColumnCount() - 1; ++c) {
-                const char *origin = sqlite3_column_origin_name(d.fetch.Handle(), c);
+            for (int c = 0; c < probe.ColumnCount(); ++c) {
+                const char *origin = sqlite3_column_origin_name(probe.Handle(), c);
                 Column col;
-                col.name = d.fetch.ColumnName(c);
+                col.name = probe.ColumnName(c);
                 col.origin = origin ? QString::fromUtf8(origin) : col.name;
-                col.kind = kindOfDeclType(d.fetch.ColumnDeclType(c));
+                col.kind = kindOfDeclType(probe.ColumnDeclType(c));
                 d.columns.push_back(col);
             }
             while (keys.Step())
@@ -1099,8 +1112,7 @@ const QVariant &TDataSet::value(int index) const
     if (d.row < 0 || d.row >= d.count())
         return null;
     if (d.keyset)
-        return d.fetchRow(static_cast<std::size_t>(d.row),
-                          m_db.Handle())[static_cast<std::size_t>(index)];
+        return d.fetchRow(static_cast<std::size_t>(d.row), m_db)[static_cast<std::size_t>(index)];
     return d.rows[static_cast<std::size_t>(d.row)][static_cast<std::size_t>(index)];
 }
 
@@ -1122,7 +1134,7 @@ QVariant TDataSet::FieldAt(int row, int index) const
     if (row == m_impl->row && m_state == TDataSetState::Edit)
         return fromDbValue(m_impl->buffer[i], kind);
     // The one value out of the cached row: a grid asks for every cell this way.
-    const Row *r = m_impl->rowAt(row, m_db.Handle());
+    const Row *r = m_impl->rowAt(row, m_db);
     return r ? fromDbValue((*r)[i], kind) : QVariant();
 }
 
@@ -1286,7 +1298,7 @@ void TDataSet::Edit()
         Append(); // editing an empty dataset starts its first row
         return;
     }
-    const Row *current = d.rowAt(d.row, m_db.Handle());
+    const Row *current = d.rowAt(d.row, m_db);
     d.buffer = current ? *current : Row(d.columns.size());
     d.changed.assign(d.columns.size(), false);
     m_state = TDataSetState::Edit;

@@ -116,7 +116,9 @@ TPickList::TPickList(QWidget *parent)
     connect(dbgnonmember->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int c) { LoadList(m_nonmember, m_nonmemberModel->Column(c).field, false); });
 
-    RefreshLists();
+    LoadList(m_member, ReadRegString(Setting::PickListMemberSort), true);
+    LoadList(m_nonmember, ReadRegString(Setting::PickListNonmemberSort), false);
+    showCounts();
     LoadFormPlacement(FormPrefix, this);
     LoadGridColumnWidths(MemberGridPrefix, dbgmember);
     LoadGridColumnWidths(NonmemberGridPrefix, dbgnonmember);
@@ -127,6 +129,14 @@ TPickList::~TPickList() = default;
 void TPickList::LoadList(TDataSet &query, const QString &sortColumn, bool picked)
 {
     const QString column = sortColumnOf(sortColumn);
+    const bool members = &query == &m_member;
+    (members ? m_memberSort : m_nonmemberSort) = column;
+    openList(query, column, picked);
+    WriteRegString(members ? Setting::PickListMemberSort : Setting::PickListNonmemberSort, column);
+}
+
+void TPickList::openList(TDataSet &query, const QString &column, bool picked)
+{
     query.Close();
     query.SetSQLLines(
         {QStringLiteral("select SEQ,CARDNO,NAME,"),
@@ -135,14 +145,18 @@ void TPickList::LoadList(TDataSet &query, const QString &sortColumn, bool picked
          QStringLiteral("where picked=") + (picked ? QStringLiteral("1") : QStringLiteral("0")),
          QStringLiteral("order by"), column + QStringLiteral(",NAME")});
     query.Open();
-    WriteRegString(
-        &query == &m_member ? Setting::PickListMemberSort : Setting::PickListNonmemberSort, column);
 }
 
 void TPickList::RefreshLists()
 {
-    LoadList(m_member, ReadRegString(Setting::PickListMemberSort), true);
-    LoadList(m_nonmember, ReadRegString(Setting::PickListNonmemberSort), false);
+    // In the order last chosen, which is remembered already.
+    openList(m_member, m_memberSort, true);
+    openList(m_nonmember, m_nonmemberSort, false);
+    showCounts();
+}
+
+void TPickList::showCounts()
+{
     gbmember->setTitle(QStringLiteral("Allowed Member (") +
                        QString::number(m_member.RecordCount()) + QStringLiteral(" records") +
                        QStringLiteral(")"));

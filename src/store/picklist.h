@@ -48,11 +48,15 @@ public:
 
 private:
     void setPicked(TDataSetModel *model, bool picked);
+    void openList(TDataSet &query, const QString &column, bool picked);
+    void showCounts();
 
     TDataSet m_member;
     TDataSet m_nonmember;
     TDataSetModel *m_memberModel;
     TDataSetModel *m_nonmemberModel;
+    QString m_memberSort; // the sort columns in use, as remembered
+    QString m_nonmemberSort;
 };
 
 // Creates the pick list over the owner, shows it modally and frees it.

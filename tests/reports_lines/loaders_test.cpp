@@ -118,6 +118,20 @@ TEST_F(LoadersTest, TotalsOnADaylightSavingDayAreTheSumOfThePrintedSpans)
     }
 }
 
+// A swipe stored in the hour the clocks skip is read as stored, with its fraction dropped.
+TEST_F(LoadersTest, RecordsReadTheStoredClockTimeEvenInTheSkippedHour)
+{
+    ZoneScope zone("Europe/London");
+    insert(att(), "2026-03-29 01:30:00", 5, 1);
+    insert(att(), "2026-03-29 02:15:20.750", 5, 2);
+    const TReportRecords records =
+        LoadPersonRecords(att(), 5, TRecordsOfInterest::All, {}, {}, true);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].Time, QDateTime(QDate(2026, 3, 29), QTime(1, 30), Qt::UTC));
+    EXPECT_EQ(records[1].Time, QDateTime(QDate(2026, 3, 29), QTime(2, 15, 20), Qt::UTC));
+    EXPECT_EQ(WallClockMsecs(records[0].Time, records[1].Time), (45 * 60 + 20) * 1000);
+}
+
 TEST(RecordsPerLine, OnlyTwoFourSixOrEightStand)
 {
     for (int v : {2, 4, 6, 8})
