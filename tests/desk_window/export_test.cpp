@@ -1,7 +1,7 @@
 // "Export to Text File" and "Export to Excel File": the whole log in time order, written to a
 // file the operator chose, read back byte for byte and through openpyxl.
 
-#include "windowfixture.h"
+#include "exportfixture.h"
 
 #include "desk/logexport.h"
 #include "store/db/sqlitedb.h"
@@ -26,21 +26,9 @@ QByteArray readFile(const QString &name)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-class ExportTest : public WindowTest
+class ExportTest : public ExportWindowTest
 {
 protected:
-    void SetUp() override
-    {
-        WindowTest::SetUp();
-        m_locale = QLocale();
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
-    void TearDown() override
-    {
-        WindowTest::TearDown();
-        QLocale::setDefault(m_locale);
-    }
-
     // A log of holders, a holder whose group is gone, an exit-button row, an unknown card and
     // odd codes, written out of time order.
     void fillLog()
@@ -56,29 +44,6 @@ protected:
         AddLog(QDateTime(QDate(2026, 6, 15), QTime(8, 0, 0)), 1001, 1, 1, 1);
         AddLog(QDateTime(QDate(2026, 6, 16), QTime(0, 0, 0)), 424242, 7, 9, 0);
     }
-
-    QAction *command(const char *name)
-    {
-        QAction *action = m_window->findChild<QAction *>(QString::fromLatin1(name));
-        EXPECT_NE(action, nullptr) << name;
-        return action;
-    }
-    // The command run logged in, with the save dialog answered by name (empty: Cancel).
-    void run(const char *name, const QString &fileName)
-    {
-        if (fileName.isEmpty())
-            m_dialogs.QueueCancel();
-        else
-            m_dialogs.QueueName(fileName);
-        m_window->SetLoggedIn(true);
-        command(name)->trigger();
-    }
-    QString file(const QString &name) const { return QDir(m_out.path()).filePath(name); }
-    QString file(const char *name) const { return file(QString::fromUtf8(name)); }
-
-    FakeFileDialogs m_dialogs;
-    QTemporaryDir m_out;
-    QLocale m_locale;
 };
 
 TEST_F(ExportTest, TextFileHoldsOneLinePerRowInTimeOrder)
