@@ -1097,7 +1097,8 @@ QList<QAction *> TTimeRec::DatabaseCommands() const
         m_ui->xdelete,      m_ui->actDelRec,  m_ui->actxerasestaffs, m_ui->actdelete,
         m_ui->actBupLogs,   m_ui->actBupSys,  m_ui->actRstLogs,      m_ui->actRstSys,
         m_ui->actImportLog, m_ui->actImportSys,
-        // The spreadsheet exports read the files a backup or restore closes.
+        // The exports read the files a backup or restore closes.
+        m_ui->acttext, m_ui->actexcel,
         m_ui->actexpfix, m_ui->actexpfilo, m_ui->actAllinout, m_ui->actAttnPairs,
     };
 }
@@ -1596,15 +1597,17 @@ void TTimeRec::stopWebReporter()
 namespace {
 
 // One export of the log under the progress form and the hourglass: the gauge steps and the
-// event loop turns between batches, so swipes are answered meanwhile.
-TLogExport::Outcome runLogExport(QWidget *owner, const QString &what,
+// event loop turns between batches, so swipes are answered meanwhile; the database commands
+// and the window's close wait until it is over.
+TLogExport::Outcome runLogExport(TTimeRec &owner, const QString &what,
                                  TLogExport::Outcome (TLogExport::*run)(const QString &),
                                  const QString &fileName)
 {
+    TTimeRec::TLongWorkScope work(owner);
     TLogExport exporter(dsrc->att, dsrc->src);
     TWaitCursor wait;
     const int count = exporter.RecordCount();
-    Tpbar bar(owner, what + QStringLiteral(" (") + QString::number(count) +
+    Tpbar bar(&owner, what + QStringLiteral(" (") + QString::number(count) +
                          QStringLiteral(" records)"),
               count);
     exporter.SetStep([&bar](int rows) { bar.StepBy(rows); });
@@ -1617,12 +1620,12 @@ TLogExport::Outcome runLogExport(QWidget *owner, const QString &what,
 
 void TTimeRec::xtextClick()
 {
-    if (CheckLogEmpty())
+    if (LongWorkRunning() || CheckLogEmpty())
         return;
     QString fileName = QStringLiteral("log");
     if (!SelectTextFile(this, fileName))
         return;
-    if (runLogExport(this, QStringLiteral("Export to text file"), &TLogExport::ExportText,
+    if (runLogExport(*this, QStringLiteral("Export to text file"), &TLogExport::ExportText,
                      fileName) == TLogExport::Outcome::Completed)
         ShowCompleted();
     else
@@ -1631,12 +1634,12 @@ void TTimeRec::xtextClick()
 
 void TTimeRec::xexcelClick()
 {
-    if (CheckLogEmpty())
+    if (LongWorkRunning() || CheckLogEmpty())
         return;
     QString fileName = QStringLiteral("log");
     if (!SelectExcelFile(this, fileName))
         return;
-    switch (runLogExport(this, QStringLiteral("Export to EXCEL file"),
+    switch (runLogExport(*this, QStringLiteral("Export to EXCEL file"),
                          &TLogExport::ExportWorkbook, fileName)) {
     case TLogExport::Outcome::Completed:
         ShowCompleted();

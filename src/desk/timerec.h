@@ -111,7 +111,8 @@ public:
     // The web report server; null until it is first switched on.
     TWebReporter *WebReporter() const { return m_web.get(); }
 
-    // "Export to Text File" and "Export to Excel File": the whole log, in time order.
+    // "Export to Text File" and "Export to Excel File": the whole log, in time order, as long
+    // work (swipes are answered meanwhile, the database commands and the close wait).
     void xtextClick();
     void xexcelClick();
 

@@ -1,18 +1,21 @@
 // "Export to Text File" and "Export to Excel File": the whole log in time order, written to a
 // file the operator chose, read back byte for byte and through openpyxl.
 
-#include "windowfixture.h"
+#include "exportfixture.h"
 
 #include "desk/logexport.h"
 #include "store/db/sqlitedb.h"
 #include "testsupport/fakefiledialogs.h"
+#include "testsupport/spin.h"
 #include "testsupport/workbookreader.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -23,21 +26,9 @@ QByteArray readFile(const QString &name)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-class ExportTest : public WindowTest
+class ExportTest : public ExportWindowTest
 {
 protected:
-    void SetUp() override
-    {
-        WindowTest::SetUp();
-        m_locale = QLocale();
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
-    void TearDown() override
-    {
-        WindowTest::TearDown();
-        QLocale::setDefault(m_locale);
-    }
-
     // A log of holders, a holder whose group is gone, an exit-button row, an unknown card and
     // odd codes, written out of time order.
     void fillLog()
@@ -53,29 +44,6 @@ protected:
         AddLog(QDateTime(QDate(2026, 6, 15), QTime(8, 0, 0)), 1001, 1, 1, 1);
         AddLog(QDateTime(QDate(2026, 6, 16), QTime(0, 0, 0)), 424242, 7, 9, 0);
     }
-
-    QAction *command(const char *name)
-    {
-        QAction *action = m_window->findChild<QAction *>(QString::fromLatin1(name));
-        EXPECT_NE(action, nullptr) << name;
-        return action;
-    }
-    // The command run logged in, with the save dialog answered by name (empty: Cancel).
-    void run(const char *name, const QString &fileName)
-    {
-        if (fileName.isEmpty())
-            m_dialogs.QueueCancel();
-        else
-            m_dialogs.QueueName(fileName);
-        m_window->SetLoggedIn(true);
-        command(name)->trigger();
-    }
-    QString file(const QString &name) const { return QDir(m_out.path()).filePath(name); }
-    QString file(const char *name) const { return file(QString::fromUtf8(name)); }
-
-    FakeFileDialogs m_dialogs;
-    QTemporaryDir m_out;
-    QLocale m_locale;
 };
 
 TEST_F(ExportTest, TextFileHoldsOneLinePerRowInTimeOrder)
@@ -213,6 +181,63 @@ TEST_F(ExportTest, BothCommandsAreProtected)
     EXPECT_EQ(list.indexOf(command("acttext")) + 1, list.indexOf(command("actexcel")));
     EXPECT_LT(list.indexOf(command("actexcel")), list.indexOf(command("xdelete")));
     EXPECT_GT(list.indexOf(command("acttext")), list.indexOf(command("xhide")));
+}
+
+// While an export runs the event loop turns: a swipe is logged, but the database commands (the
+// other export too) are refused and a close of the window waits until the file is written.
+TEST_F(ExportTest, DatabaseCommandsAndCloseWaitWhileTheLogIsExported)
+{
+    struct Case
+    {
+        const char *command;
+        const char *other;
+        void (TTimeRec::*otherHandler)();
+        const char *file;
+    };
+    const Case cases[] = {
+        {"acttext", "actexcel", &TTimeRec::xexcelClick, "log.txt"},
+        {"actexcel", "acttext", &TTimeRec::xtextClick, "log.xlsx"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.command);
+        AddLog(QDateTime(QDate(2026, 6, 15), QTime(8, 0, 0)), 1001);
+        TTimeRec &w = OpenWindow();
+        w.SetDialogRunner([](QDialog &dialog) {
+            ADD_FAILURE() << "a dialog was shown: " << dialog.windowTitle().toStdString();
+            return int(QDialog::Rejected);
+        });
+        Messages().Clear();
+        bool seen = false;
+        bool refused = false;
+        int rowsDuring = 0;
+        QTimer::singleShot(0, &w, [&] {
+            seen = w.LongWorkRunning();
+            refused = !command("actdelete")->isEnabled() && !command("xdelete")->isEnabled() &&
+                      !command(c.other)->isEnabled() && !command(c.command)->isEnabled();
+            // Called all the same: no question, no dialog (either would fail the test).
+            w.actdeleteExecute();
+            w.xdeleteClick();
+            (w.*c.otherHandler)();
+            AddLog(QDateTime(QDate(2026, 6, 15), QTime(9, 0, 0)), 1002);
+            rowsDuring = Count(dsrc->att, QStringLiteral("recorder"));
+            w.close();
+        });
+        const QString path = file(c.file);
+        run(c.command, path);
+        ASSERT_TRUE(seen) << "the export never let the event loop turn";
+        EXPECT_TRUE(refused);
+        EXPECT_EQ(rowsDuring, 2);
+        EXPECT_EQ(Messages().Texts(), QStringList{QStringLiteral("Completed.")});
+        EXPECT_EQ(m_dialogs.PendingAnswers(), 0);
+        EXPECT_TRUE(QFileInfo::exists(path));
+        // The close asked for meanwhile happens once the export is over.
+        EXPECT_TRUE(SpinUntil([] { return !dsrc->att.IsOpen(); }, 3000));
+        CloseWindow();
+        m_data->ReopenDatabases();
+        TTransaction clear(dsrc->att);
+        dsrc->att.Exec(QStringLiteral("DELETE FROM recorder"));
+        clear.Commit();
+    }
 }
 
 // A sheet that is full keeps the rows it took, and the export says it failed.

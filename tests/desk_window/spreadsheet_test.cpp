@@ -1,7 +1,7 @@
 // The "Spreadsheet" commands of the main window: the scope dialog as each command shows it,
 // the save dialog with its default name, and the workbook written, read back through openpyxl.
 
-#include "windowfixture.h"
+#include "exportfixture.h"
 
 #include "reports/setscope.h"
 #include "store/db/sqlitedb.h"
@@ -38,21 +38,9 @@ struct SeenScope
     int recordsOfInterest = -1;
 };
 
-class SpreadsheetTest : public WindowTest
+class SpreadsheetTest : public ExportWindowTest
 {
 protected:
-    void SetUp() override
-    {
-        WindowTest::SetUp();
-        m_locale = QLocale();
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
-    void TearDown() override
-    {
-        WindowTest::TearDown();
-        QLocale::setDefault(m_locale);
-    }
-
     // Ann Lee of "Office" (windows 09:00-12:00 and 13:00-18:00) with two pairs on 1 June, Bob
     // of the default group (no time table) with one pair on 2 June.
     void fillLog()
@@ -116,28 +104,6 @@ protected:
         });
     }
 
-    QAction *command(const char *name)
-    {
-        QAction *action = m_window->findChild<QAction *>(QString::fromLatin1(name));
-        EXPECT_NE(action, nullptr) << name;
-        return action;
-    }
-    // The command run logged in, the save dialog answered by name (empty: Cancel).
-    void run(const char *name, const QString &fileName)
-    {
-        if (fileName.isEmpty())
-            m_dialogs.QueueCancel();
-        else
-            m_dialogs.QueueName(fileName);
-        m_window->SetLoggedIn(true);
-        command(name)->trigger();
-    }
-    QString file(const QString &name) const { return QDir(m_out.path()).filePath(name); }
-    QStringList written() const { return QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden); }
-
-    FakeFileDialogs m_dialogs;
-    QTemporaryDir m_out;
-    QLocale m_locale;
     SeenScope m_seen;
     int m_scopesShown = 0;
 };
