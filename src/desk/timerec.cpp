@@ -778,8 +778,9 @@ TCopyProgress gaugeSteps(Tpbar &bar)
     return [&bar](int done, int total) {
         if (bar.Maximum() != total)
             bar.SetMaximum(total);
-        while (bar.Position() < done)
-            bar.StepIt();
+        // One step to the new position: the gauge repaints once, not once a page.
+        if (bar.Position() < done)
+            bar.StepBy(done - bar.Position());
         QCoreApplication::processEvents();
     };
 }
