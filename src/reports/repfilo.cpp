@@ -225,11 +225,15 @@ void Tqrfilo::ReportBeforePrint(bool &printReport)
     if (m_s.AllDates) {
         // The first and last times without reading the whole log.
         const int h = m_s.DayStartHour;
+        // Each end is its own query, so each is one look into the time index: min and max
+        // side by side in one select scan the whole index.
         TDataSet range(dsrc->att,
-                       h > 0 ? QStringLiteral("select datetime(min(SYSTIME), '-%1 hours'), "
-                                              "datetime(max(SYSTIME), '-%1 hours') from recorder")
+                       h > 0 ? QStringLiteral("select datetime((select min(SYSTIME) from recorder), "
+                                              "'-%1 hours'), datetime((select max(SYSTIME) from "
+                                              "recorder), '-%1 hours')")
                                    .arg(h)
-                             : QStringLiteral("select min(SYSTIME), max(SYSTIME) from recorder"));
+                             : QStringLiteral("select (select min(SYSTIME) from recorder), "
+                                              "(select max(SYSTIME) from recorder)"));
         range.Open();
         m_s.FromDate = ClearMilliseconds(WallClockFromDbText(range.Field(0).AsString()));
         m_s.ToDate = ClearMilliseconds(WallClockFromDbText(range.Field(1).AsString()));
