@@ -308,6 +308,43 @@ TEST_F(FiloTest, OvernightFormPairsAcrossMidnightUnderTheReportDay)
     EXPECT_EQ(p.header[2], "Standard: 20:00 to 05:00");
 }
 
+// "All dates": the range printed runs from the first to the last stored day, and in the
+// overnight form from the first to the last report day (a night ending on the 8th belongs to
+// the 7th).
+TEST_F(FiloTest, AllDatesRunFromTheFirstToTheLastReportDay)
+{
+    AddLog({
+        {"2026-03-05 20:10:00", In},
+        {"2026-03-06 05:32:30", Out},
+        {"2026-03-07 20:00:00", In},
+        {"2026-03-08 03:00:00", Out},
+    });
+    const struct
+    {
+        const char *name;
+        int dayStartHour;
+        const char *range;
+        size_t lines;
+    } cases[] = {
+        {"plain", 0, "From: 5/Mar/2026 To: 8/Mar/2026", 4},
+        {"overnight", 12, "From: 5/Mar/2026 To: 7/Mar/2026", 2},
+    };
+    for (const auto &c : cases) {
+        ScopeStandIn d;
+        d.Check("rbrange", false);
+        d.Check("rball");
+        OneSession(d);
+        Tqrfilo report;
+        report.SetDayStartHour(c.dayStartHour);
+        report.SetReportTitle(QStringLiteral("First In Last Out"));
+        report.SetupFromLateScope(&d);
+        const Printed p = Run(report);
+        ASSERT_GE(p.header.size(), 2u) << c.name;
+        EXPECT_EQ(p.header[1], c.range) << c.name;
+        EXPECT_EQ(p.details.size(), c.lines) << c.name << "\n" << joined(p.details);
+    }
+}
+
 // On the day the clocks go forward a stored time in the skipped hour is still a record, and
 // spans are clock differences.
 TEST_F(FiloTest, DaylightSavingDayAddsUpOnTheClock)
