@@ -154,13 +154,7 @@ int main(int argc, char **argv)
             // window shows a backup.
             Tpbar bar(nullptr, QStringLiteral("Backup Log Database"), 0);
             BackupDatabaseFile(data.AttendPath(), DbKind::Attend, backup,
-                               [&bar](int done, int total) {
-                                   if (bar.Maximum() != total)
-                                       bar.SetMaximum(total);
-                                   while (bar.Position() < done)
-                                       bar.StepIt();
-                                   QCoreApplication::processEvents();
-                               });
+                               CopyProgressOnGauge(bar));
         });
     };
     std::vector<double> vacuumMs, backupMs, gaugedBackupMs;

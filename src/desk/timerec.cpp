@@ -772,18 +772,6 @@ void reportCopyFailure(const QString &what, const QString &reason)
     std::fflush(stderr);
 }
 
-// Pages copied shown on the gauge; the event loop turns between batches.
-TCopyProgress gaugeSteps(Tpbar &bar)
-{
-    return [&bar](int done, int total) {
-        if (bar.Maximum() != total)
-            bar.SetMaximum(total);
-        // One step to the new position: the gauge repaints once, not once a page.
-        if (bar.Position() < done)
-            bar.StepBy(done - bar.Position());
-        QCoreApplication::processEvents();
-    };
-}
 
 } // namespace
 
@@ -876,7 +864,7 @@ void TTimeRec::backupDatabase(DbKind kind)
         Tpbar bar(this, title, 0);
         copied = BackupDatabaseFile(
             LiveDatabasePath(kind), kind, file,
-            gaugeSteps(bar),
+            CopyProgressOnGauge(bar),
             &reason);
     }
     if (copied) {
@@ -914,7 +902,7 @@ void TTimeRec::restoreDatabase(DbKind kind)
                 Tpbar bar(this, title, 0);
                 copied = RestoreDatabaseFile(
                     file, kind, LiveDatabasePath(kind),
-                    gaugeSteps(bar),
+                    CopyProgressOnGauge(bar),
                     &reason);
             }
             if (copied) {

@@ -2,6 +2,7 @@
 
 #include "store/dbfile.h"
 #include "store/paths.h"
+#include "store/pgbar.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -291,4 +292,15 @@ void DeleteFilesByMask(const QString &folder, const QString &mask)
         QFile::remove(dir.filePath(name));
         QCoreApplication::processEvents();
     }
+}
+
+TCopyProgress CopyProgressOnGauge(Tpbar &bar)
+{
+    return [&bar](int done, int total) {
+        if (bar.Maximum() != total)
+            bar.SetMaximum(total);
+        if (bar.Position() < done)
+            bar.StepBy(done - bar.Position());
+        QCoreApplication::processEvents();
+    };
 }
