@@ -31,57 +31,10 @@ constexpr int Staff = 500;
 constexpr int Days = 500; // 500 staff x 500 days x 4 swipes = 1,000,000 rows
 const QDate FirstDay(2025, 1, 1);
 
-void fillLog(Tdsrc &data)
-{
-    {
-        TTransaction t(data.src);
-        TStatement s = data.src.Prepare(
-            QStringLiteral("insert into staffs (CARDNO, NAME, WORKGRP) values (?, ?, 1)"));
-        for (int i = 1; i <= Staff; ++i) {
-            s.Bind(1, i);
-            s.Bind(2, QStringLiteral("Staff %1").arg(i, 4, 10, QChar(u'0')));
-            s.Step();
-            s.Reset();
-        }
-        t.Commit();
-    }
-    TTransaction t(data.att);
-    TStatement s = data.att.Prepare(
-        QStringLiteral("insert into recorder (SYSTIME, CARDNO, MODE, READER) values (?, ?, ?, 1)"));
-    for (int d = 0; d < Days; ++d) {
-        const QString day = FirstDay.addDays(d).toString(Qt::ISODate);
-        for (int i = 1; i <= Staff; ++i) {
-            const QString late = QStringLiteral(" 09:0%1:00").arg((i + d) % 10);
-            const QString over = QStringLiteral(" 17:%1:30").arg((i + d) % 50, 2, 10, QChar(u'0'));
-            const QString times[] = {late, QStringLiteral(" 12:00:00"), QStringLiteral(" 13:00:00"),
-                                     over};
-            for (int k = 0; k < 4; ++k) {
-                s.Bind(1, day + times[k]);
-                s.Bind(2, i);
-                s.Bind(3, k % 2 == 0 ? 1 : 2);
-                s.Step();
-                s.Reset();
-            }
-        }
-    }
-    t.Commit();
-}
-
-
-void setUpScope(ScopeStandIn &d, const QDate &from, const QDate &to)
-{
-    d.Range(from.toString(Qt::ISODate).toLatin1().constData(),
-            to.toString(Qt::ISODate).toLatin1().constData());
-    d.Time("dtpSTDstart", 9, 0);
-    d.Time("dtpSTDend", 17, 0);
-    d.Spin("seOTmin", 15);
-    d.Spin("seOTmul", 5);
-}
-
 double reportMs(const QDate &from, const QDate &to, const QString &file, PrintedLines *lines)
 {
     ScopeStandIn d;
-    setUpScope(d, from, to);
+    SetUpLateScope(d, from, to);
     std::optional<PrintedLinesRecorder> recorder;
     if (lines)
         recorder.emplace(*lines);
@@ -122,7 +75,7 @@ int main(int argc, char **argv)
         return 1;
     }
     std::printf("filling %d staff, %d log rows...\n", Staff, Staff * Days * 4);
-    fillLog(data.Dsrc());
+    FillReportLog(Staff, Days, FirstDay);
     QTemporaryDir dir;
     const QDate last = FirstDay.addDays(Days - 1);
     const QDate monthStart = last.addDays(-30);
