@@ -160,7 +160,7 @@ void TCardInfo::showMemberPhoto()
             QStringLiteral("select PHOTO from staffs where CARDNO=? order by NAME limit 1"));
         q.Bind(1, CurrentCard());
         if (q.Step() && !q.ColumnIsNull(0)) {
-            photo = DecodeJpeg(q.ColumnBlob(0));
+            photo = DecodeJpeg(q.ColumnBlob(0), QSize(PhotoWidth, PhotoHeight));
             shown = !photo.isNull();
         }
     }

@@ -143,7 +143,7 @@ void Tnadd::SetStoredPhoto(const QByteArray &jpeg)
 {
     if (JpegSize(jpeg) != QSize(PhotoWidth, PhotoHeight)) {
         // Any other size is scaled on Confirm, so it is stored anew in any case.
-        const QImage photo = DecodeJpeg(jpeg);
+        const QImage photo = DecodeJpeg(jpeg, QSize(PhotoWidth, PhotoHeight));
         if (!photo.isNull())
             SetPhoto(photo);
         return;

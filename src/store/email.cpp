@@ -332,19 +332,8 @@ bool transfer(const Message &m) noexcept
 // events, until it is over. The transfer's own time limits bound the wait.
 bool transferWithLoopTurning(const Message &m)
 {
-    if (!QCoreApplication::instance()) {
-        return transfer(m);
-    }
-    std::atomic<bool> done{false};
     bool result = false;
-    QObject waker; // on the caller's thread; outlives the worker, which is joined first
-    std::thread worker([&m, &result, &done, &waker] {
-        result = transfer(m);
-        done.store(true);
-        WakeWaiter(&waker);
-    });
-    WaitOnEvents([&done] { return done.load(); });
-    worker.join();
+    RunOffThread([&m, &result] { result = transfer(m); });
     return result;
 }
 

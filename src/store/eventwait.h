@@ -6,6 +6,7 @@
 // thread with an event dispatcher; the main thread in practice.
 
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <functional>
 
 class QObject;
@@ -13,7 +14,15 @@ class QObject;
 // Turns the event loop until done() holds or the deadline (a monotonic one) has passed;
 // answers done().
 bool WaitOnEvents(const std::function<bool()> &done,
-                  QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
+                  QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever),
+                  QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
+
+// Runs the work on a thread of its own while this thread's event loop turns, sleeping between
+// events, until the work is done; an exception the work throws is thrown here. The flags say
+// which events are served meanwhile (ExcludeUserInputEvents keeps the user's clicks and keys
+// for after). Without an application the work simply runs on this thread.
+void RunOffThread(const std::function<void()> &work,
+                  QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
 
 // Posts an event to the thread of the receiver, so that a wait sleeping there wakes and looks
 // again at what it waits for. Any thread; the receiver must outlive the call.

@@ -1,6 +1,7 @@
 #include "store/images.h"
 
 #include "store/dataset.h"
+#include "store/eventwait.h"
 #include "store/filedialogs.h"
 #include "store/jpegcodec.h"
 #include "store/messages.h"
@@ -253,7 +254,13 @@ bool LoadJpegFileScaled(int width, int height, QImage &image, const QString &fil
 {
     if (!QFileInfo(fileName).isFile())
         return false;
-    const QImage picture = DecodeJpeg(readWholeFile(fileName));
+    const QSize cover = width > 0 && height > 0 ? QSize(width, height) : QSize();
+    const QByteArray bytes = readWholeFile(fileName);
+    // A camera's picture takes a while to decode: the doors are served meanwhile, and the
+    // user's clicks wait until the picture is in.
+    QImage picture;
+    RunOffThread([&] { picture = DecodeJpeg(bytes, cover); },
+                 QEventLoop::ExcludeUserInputEvents);
     if (picture.isNull())
         throw EImageFile("Not a readable JPEG: " + fileName.toStdString());
     showScaled(width, height, picture, image);

@@ -63,7 +63,10 @@ void RotateBitmap90(QWidget *owner, QImage &bitmap);
 // Loads a bitmap file into the image, resampled to width x height (its own size when either
 // is 0); true. EImageFile when the file cannot be read or is not a bitmap (image untouched).
 bool LoadBitmapFileScaled(int width, int height, QImage &image, const QString &fileName);
-// The same for a JPEG file; false when the file does not exist.
+// The same for a JPEG file; false when the file does not exist. The picture is decoded at the
+// smallest scale that still covers width x height (DecodeJpeg, whose bound also keeps a huge
+// picture kept at its own size from taking the memory of its whole size), on a thread of its
+// own while the doors are served and the user's input waits.
 bool LoadJpegFileScaled(int width, int height, QImage &image, const QString &fileName);
 // Writes the picture to the file as JPEG (the library's default quality), replacing it only
 // once complete; false when it cannot be written.

@@ -41,6 +41,28 @@ void jumpOnTruncation(j_common_ptr cinfo, int level)
         ++cinfo->err->num_warnings;
 }
 
+// libjpeg's working memory beyond the picture itself (a progressive file keeps every
+// coefficient of the whole picture): past it the decode fails instead of taking gigabytes.
+constexpr long MaxWorkingMemory = 64L * 1024 * 1024;
+
+// The eighths libjpeg scales by: the fewest that still cover the wanted size (all eight with
+// none wanted), then fewer still while the picture would be too large to hold; 0 when even
+// one eighth is too large.
+unsigned scaleEighths(qint64 width, qint64 height, QSize cover)
+{
+    unsigned eighths = 8;
+    if (cover.isValid() && cover.width() > 0 && cover.height() > 0) {
+        eighths = 1;
+        while (eighths < 8 && ((width * eighths + 7) / 8 < cover.width() ||
+                               (height * eighths + 7) / 8 < cover.height()))
+            ++eighths;
+    }
+    while (eighths > 0 &&
+           ((width * eighths + 7) / 8) * ((height * eighths + 7) / 8) > MaxDecodedPixels)
+        --eighths;
+    return eighths;
+}
+
 int clampQuality(int quality)
 {
     return quality < 0 || quality > 100 ? 100 : quality;
@@ -76,7 +98,7 @@ bool encode(const QImage &rgb, int quality, JpegMemory &out)
 
 // The picture is made in the caller's image, so that no object with a destructor lives in
 // the frame a long jump leaves. Without an image only the header is read, for the size.
-bool decode(const QByteArray &bytes, QImage *image, int &width, int &height)
+bool decode(const QByteArray &bytes, QImage *image, int &width, int &height, QSize cover)
 {
     jpeg_decompress_struct cinfo{};
     JpegErrorManager jerr{};
@@ -88,6 +110,7 @@ bool decode(const QByteArray &bytes, QImage *image, int &width, int &height)
         return false;
     }
     jpeg_create_decompress(&cinfo);
+    cinfo.mem->max_memory_to_use = MaxWorkingMemory;
     jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(bytes.constData()),
                  static_cast<unsigned long>(bytes.size()));
     if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) {
@@ -100,6 +123,13 @@ bool decode(const QByteArray &bytes, QImage *image, int &width, int &height)
         jpeg_destroy_decompress(&cinfo);
         return true;
     }
+    const unsigned eighths = scaleEighths(width, height, cover);
+    if (eighths == 0) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    cinfo.scale_num = eighths;
+    cinfo.scale_denom = 8;
     cinfo.out_color_space = JCS_RGB;
     jpeg_start_decompress(&cinfo);
     if (cinfo.output_components != 3 || cinfo.output_width > 0x7fff ||
@@ -134,14 +164,14 @@ QByteArray EncodeJpeg(const QImage &image, int quality)
     return QByteArray(reinterpret_cast<const char *>(jpeg.data), qsizetype(jpeg.size));
 }
 
-QImage DecodeJpeg(const QByteArray &bytes)
+QImage DecodeJpeg(const QByteArray &bytes, QSize cover)
 {
     if (bytes.isEmpty())
         return {};
     QImage image;
     int width = 0;
     int height = 0;
-    if (!decode(bytes, &image, width, height))
+    if (!decode(bytes, &image, width, height, cover))
         return {};
     return image;
 }
@@ -169,7 +199,7 @@ QSize JpegSize(const QByteArray &bytes)
 {
     int width = 0;
     int height = 0;
-    if (bytes.isEmpty() || !decode(bytes, nullptr, width, height))
+    if (bytes.isEmpty() || !decode(bytes, nullptr, width, height, QSize()))
         return {};
     return QSize(width, height);
 }

@@ -6,6 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <thread>
 
 namespace {
 
@@ -77,6 +82,111 @@ TEST(JpegCodec, SizeComesFromTheHeader)
         SCOPED_TRACE(r.name);
         EXPECT_EQ(JpegSize(r.bytes), r.size);
     }
+}
+
+} // namespace
+
+namespace {
+
+long long residentBytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stoll(line.substr(6)) * 1024;
+    return 0;
+}
+
+// The peak resident figure while it lives, read every few milliseconds.
+class PeakSampler
+{
+public:
+    PeakSampler()
+        : m_thread([this] {
+              while (!m_stop) {
+                  m_peak = std::max(m_peak.load(), residentBytes());
+                  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+              }
+          })
+    {
+    }
+    long long Stop()
+    {
+        m_stop = true;
+        m_thread.join();
+        return std::max(m_peak.load(), residentBytes());
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<long long> m_peak{0};
+    std::thread m_thread;
+};
+
+// A picture is decoded at the smallest eighth that still covers the size asked for, whole
+// when none is asked, and never above the bound however large the file says it is.
+TEST(JpegCodec, DecodesAtTheSmallestScaleThatCoversTheWantedSize)
+{
+    const QByteArray camera = LargeJpeg(2000, 1600);
+    const QByteArray scan = LargeJpeg(6000, 6000);
+    struct Row
+    {
+        const char *name;
+        const QByteArray &bytes;
+        QSize cover;
+        QSize decoded;
+    } rows[] = {
+        {"whole without a cover", camera, QSize(), QSize(2000, 1600)},
+        {"two eighths cover a photo", camera, QSize(240, 320), QSize(500, 400)},
+        {"a cover larger than the picture", camera, QSize(4000, 4000), QSize(2000, 1600)},
+        {"too large whole: the largest eighth under the bound", scan, QSize(), QSize(3750, 3750)},
+        {"an eighth covers a photo", scan, QSize(240, 320), QSize(750, 750)},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.name);
+        const QImage picture = DecodeJpeg(r.bytes, r.cover);
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_EQ(picture.size(), r.decoded);
+        EXPECT_EQ(picture.format(), QImage::Format_RGB888);
+    }
+}
+
+// A 20,000 x 20,000 picture, as a card scanned at far too high a resolution: it comes out at an
+// eighth, and the decode takes well under 100 MB. The same picture stored progressively would
+// need its whole coefficient image: it is refused instead.
+TEST(JpegCodec, HugePicturesTakeBoundedMemory)
+{
+    QByteArray huge = LargeJpeg(20000, 20000);
+    const long long idle = residentBytes();
+    PeakSampler sampler;
+    const QImage photo = DecodeJpeg(huge, QSize(240, 320));
+    const QImage whole = DecodeJpeg(huge);
+    const long long peak = sampler.Stop();
+    EXPECT_EQ(photo.size(), QSize(2500, 2500));
+    EXPECT_EQ(whole.size(), QSize(2500, 2500));
+    EXPECT_LT(peak - idle, 100LL * 1024 * 1024) << "grew by " << (peak - idle) / 1048576 << " MB";
+    EXPECT_EQ(JpegSize(huge), QSize(20000, 20000));
+
+    huge = LargeJpeg(8000, 8000, true);
+    EXPECT_EQ(JpegSize(huge), QSize(8000, 8000));
+    EXPECT_TRUE(DecodeJpeg(huge).isNull());
+    EXPECT_TRUE(DecodeJpeg(huge, QSize(240, 320)).isNull());
+    // A progressive picture of camera size still loads.
+    EXPECT_EQ(DecodeJpeg(LargeJpeg(3000, 2000, true)).size(), QSize(3000, 2000));
+}
+
+// Bytes that libjpeg reads with a warning of corrupt data (camera files often carry some) come
+// out as it decodes them, as picture viewers show them.
+TEST(JpegCodec, CorruptDataWarningsStillGiveThePicture)
+{
+    QByteArray jpeg = EncodeJpeg(gradient(64, 48));
+    ASSERT_TRUE(jpeg.endsWith("\xFF\xD9"));
+    jpeg.insert(jpeg.size() - 2, QByteArray("\x12\x34\x56", 3)); // extraneous bytes before EOI
+    const QImage picture = DecodeJpeg(jpeg);
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.size(), QSize(64, 48));
+    expectClose(picture.pixel(63, 47), gradient(64, 48).pixel(63, 47));
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #pragma once
 // Small pictures for the image tests, and comparing pictures that went through JPEG.
 
+#include "testsupport/largejpeg.h"
+
 #include <QImage>
 #include <gtest/gtest.h>
 
@@ -24,3 +26,4 @@ inline void expectClose(QRgb got, QRgb want, int tolerance = 24)
     EXPECT_NEAR(qGreen(got), qGreen(want), tolerance);
     EXPECT_NEAR(qBlue(got), qBlue(want), tolerance);
 }
+
