@@ -35,6 +35,8 @@ TWebServer::Limits serverLimits()
     // Requests being answered at once, one per core: also bounds the memory that pages take
     // while built, and the pooled connections (one per worker at most).
     limits.workers = 8;
+    // Each worker's pooled pair of read-only connections: both files and their logs.
+    limits.reservedFiles = limits.workers * 6;
     // Room for long query strings (10 KiB and more) beside a browser's usual headers.
     limits.maxHeadBytes = 32 * 1024;
     limits.firstHeadTimeout = std::chrono::seconds(3);
@@ -603,10 +605,10 @@ bool TWebReporter::Start(int port, QString *error)
     }
     server->WidenBacklog();
     TWebServer *s = server.get();
-    d.listener = std::thread([s] { s->listen_after_bind(); });
+    d.listener = std::thread([s] { s->Listen(); });
     // stop() only reaches a server whose loop runs: wait for it before anyone may call Stop.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!s->is_running() && std::chrono::steady_clock::now() < deadline)
+    while (!s->IsRunning() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     d.server = std::move(server);
     d.port = bound;
@@ -619,7 +621,7 @@ void TWebReporter::Stop() noexcept
     Impl &d = *m_impl;
     if (!d.server)
         return;
-    d.server->stop();
+    d.server->Stop();
     if (d.listener.joinable())
         d.listener.join();
     d.server->Shutdown();
@@ -629,7 +631,7 @@ void TWebReporter::Stop() noexcept
 
 bool TWebReporter::IsRunning() const
 {
-    return m_impl->server && m_impl->server->is_running();
+    return m_impl->server && m_impl->server->IsRunning();
 }
 
 int TWebReporter::Port() const

@@ -15,6 +15,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <condition_variable>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -91,25 +92,45 @@ std::string addressText(const sockaddr_storage &addr, int &port)
     return text;
 }
 
-// One client connection: its socket and what it sent that was not answered yet.
+// The connections the server holds, whichever thread holds them; the accept loop waits on
+// it for room.
+struct Tally
+{
+    std::atomic<std::size_t> held{0};
+    std::mutex mutex;
+    std::condition_variable room;
+
+    void release()
+    {
+        --held;
+        room.notify_all();
+    }
+};
+
+// One client connection: its socket and what it sent that was not answered yet. It counts
+// itself among the connections the server holds for as long as its socket is open.
 struct Connection
 {
-    explicit Connection(int socket) : fd(socket) {}
+    Connection(int socket, Tally &tally) : fd(socket), tally(tally) { ++tally.held; }
     ~Connection()
     {
         if (fd >= 0)
             ::close(fd);
+        tally.release();
     }
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
 
     int fd;
+    Tally &tally;
     std::string pending;
     Clock::time_point deadline;
     Clock::time_point lastHeard;
     std::size_t answered = 0;
     bool draining = false;
     std::size_t drained = 0;
+    // A whole request that waits for room in the workers' queue.
+    bool ready = false;
 };
 
 // What the library reads is the head the waiting thread took whole; what it writes goes
@@ -182,14 +203,29 @@ private:
     std::size_t m_read = 0;
 };
 
-// The library's accept loop hands each new socket straight to process_and_close_socket, which
-// only passes it on to the waiting thread.
-class InlineQueue final : public httplib::TaskQueue
+std::string plainReply(int status)
 {
-public:
-    void enqueue(std::function<void()> fn) override { fn(); }
-    void shutdown() override {}
-};
+    const std::string text = reasonText(status);
+    return "HTTP/1.1 " + std::to_string(status) + " " + text +
+           "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
+           std::to_string(text.size() + 1) + "\r\nConnection: close\r\n\r\n" + text + "\n";
+}
+
+// Half of what the process may open: the desk's databases, journals, snapshots, e-mails and
+// exports keep the other half whatever the clients do.
+std::size_t connectionBound(std::size_t wanted, std::size_t reserved)
+{
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY)
+        return wanted;
+    const std::size_t half = files.rlim_cur / 2;
+    return std::max<std::size_t>(1, std::min(wanted, half > reserved ? half - reserved : 0));
+}
+
+bool outOfDescriptors(int error)
+{
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
 
 // The server's threads give way to the desk: a swipe must not wait behind a page. They run on
 // the time the machine leaves over, and still get a small share when it is busy.
@@ -208,7 +244,8 @@ void giveWayToTheDesk()
 struct TWebServer::Impl
 {
     Impl(TWebServer &server, const Limits &limits)
-        : owner(server), limits(limits), wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+        : owner(server), limits(limits), bound(connectionBound(limits.maxConnections, limits.reservedFiles)),
+          wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
           workers(std::make_unique<httplib::ThreadPool>(limits.workers))
     {
         waiter = std::thread([this] { run(); });
@@ -225,6 +262,19 @@ struct TWebServer::Impl
             inbox.push_back(std::move(c));
         }
         notify();
+    }
+
+    // On the accept loop, with every connection taken: the waiting thread closes the quietest
+    // waiting one for the newcomer. Waits a moment for it; none waiting, it waits not at all.
+    void makeRoom()
+    {
+        if (waiting == 0)
+            return;
+        evictionsOwed = 1;
+        notify();
+        std::unique_lock lock(tally.mutex);
+        tally.room.wait_for(lock, std::chrono::milliseconds(200),
+                            [this] { return tally.held < bound || stopping.load(); });
     }
 
     void notify()
@@ -288,6 +338,11 @@ struct TWebServer::Impl
             return true;
         switch (headState(*c, searchFrom)) {
         case HeadState::Complete:
+            if (queued >= limits.maxQueued) {
+                c->ready = true;
+                return true;
+            }
+            c->ready = false;
             dispatch(std::move(c));
             return false;
         case HeadState::TooLong: {
@@ -305,18 +360,20 @@ struct TWebServer::Impl
 
     void dispatch(std::unique_ptr<Connection> c)
     {
+        ++queued;
         auto job = std::make_shared<std::unique_ptr<Connection>>(std::move(c));
-        workers->enqueue([this, job] { answer(std::move(*job)); });
+        workers->enqueue([this, job] {
+            answer(std::move(*job));
+            // Room in the queue: the waiting thread may pass on a request that waits for it.
+            --queued;
+            notify();
+        });
     }
 
     // A short plain reply, then the connection only drains until it closes.
     void refuse(Connection &c, int status)
     {
-        const std::string text = reasonText(status);
-        const std::string reply =
-            "HTTP/1.1 " + std::to_string(status) + " " + text +
-            "\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
-            std::to_string(text.size() + 1) + "\r\nConnection: close\r\n\r\n" + text + "\n";
+        const std::string reply = plainReply(status);
         [[maybe_unused]] const ssize_t n =
             ::send(c.fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         ::shutdown(c.fd, SHUT_WR);
@@ -403,8 +460,16 @@ struct TWebServer::Impl
                 if (settle(c))
                     conns.push_back(std::move(c));
             }
-            // Too many: the one heard from least recently goes.
-            while (conns.size() > limits.maxConnections) {
+            for (auto &c : conns) {
+                if (c->ready && queued < limits.maxQueued)
+                    settle(c); // empty when passed on
+            }
+            std::erase_if(conns, [](const auto &c) { return !c; });
+            // Too many held in all, or room asked for a newcomer: the waiting one heard from
+            // least recently goes.
+            std::size_t owed = evictionsOwed.exchange(0);
+            while ((tally.held > bound || owed > 0) && !conns.empty()) {
+                owed -= owed > 0 ? 1 : 0;
                 auto quietest =
                     std::min_element(conns.begin(), conns.end(), [](const auto &a, const auto &b) {
                         return a->lastHeard < b->lastHeard;
@@ -412,6 +477,7 @@ struct TWebServer::Impl
                 conns.erase(quietest);
             }
             std::erase_if(conns, [now](const auto &c) { return c->deadline <= now; });
+            waiting = conns.size();
 
             Clock::time_point nearest = now + std::chrono::seconds(60);
             fds.assign(1, pollfd{wake, POLLIN, 0});
@@ -450,7 +516,8 @@ struct TWebServer::Impl
                 }
                 const std::size_t before = c->pending.size();
                 c->pending.append(buffer, static_cast<std::size_t>(n));
-                settle(c, before); // empty when passed on
+                if (!c->ready)
+                    settle(c, before); // empty when passed on
             }
             std::erase_if(conns, [](const auto &c) { return !c; });
         }
@@ -458,6 +525,14 @@ struct TWebServer::Impl
 
     TWebServer &owner;
     const Limits limits;
+    const std::size_t bound;
+    Tally tally;
+    std::atomic<std::size_t> evictionsOwed{0};
+    // Connections on the waiting thread, and requests given to the workers and not done yet.
+    std::atomic<std::size_t> waiting{0};
+    std::atomic<std::size_t> queued{0};
+    std::atomic<bool> listening{false};
+    std::atomic<bool> listenStop{false};
     int wake;
     std::unique_ptr<httplib::ThreadPool> workers;
     std::thread waiter;
@@ -468,7 +543,6 @@ struct TWebServer::Impl
 
 TWebServer::TWebServer(const Limits &limits)
 {
-    new_task_queue = [] { return new InlineQueue; };
     set_keep_alive_max_count(limits.keepAliveRequests);
     set_keep_alive_timeout(
         std::chrono::duration_cast<std::chrono::seconds>(limits.keepAliveTimeout).count());
@@ -495,18 +569,90 @@ void TWebServer::WidenBacklog()
         ::listen(sock, SOMAXCONN);
 }
 
+void TWebServer::Listen()
+{
+    m_impl->listening = true;
+    while (!m_impl->listenStop) {
+        const socket_t listener = svr_sock_;
+        if (listener == INVALID_SOCKET)
+            break;
+        pollfd p{listener, POLLIN, 0};
+        const int rc = ::poll(&p, 1, 100);
+        if (m_impl->listenStop)
+            break;
+        if (rc < 0 && errno != EINTR)
+            break;
+        if (rc <= 0)
+            continue;
+        if (p.revents & (POLLERR | POLLHUP | POLLNVAL))
+            break;
+        if (m_impl->tally.held >= m_impl->bound)
+            m_impl->makeRoom();
+        const int sock = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (sock >= 0) {
+            process_and_close_socket(sock);
+            continue;
+        }
+        const int error = errno;
+        if (outOfDescriptors(error)) {
+            // The clients wait in the listen queue until files are free again.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            continue;
+        }
+        if (error != EINTR && error != EAGAIN && error != EWOULDBLOCK && error != ECONNABORTED &&
+            error != EPROTO)
+            break;
+    }
+    m_impl->listening = false;
+}
+
+void TWebServer::Stop()
+{
+    m_impl->listenStop = true;
+    const socket_t listener = svr_sock_;
+    if (listener != INVALID_SOCKET)
+        ::shutdown(listener, SHUT_RDWR);
+}
+
+bool TWebServer::IsRunning() const
+{
+    return m_impl->listening;
+}
+
+std::size_t TWebServer::HeldConnections() const
+{
+    return m_impl->tally.held;
+}
+
+std::size_t TWebServer::ConnectionBound() const
+{
+    return m_impl->bound;
+}
+
 void TWebServer::Shutdown()
 {
+    Stop();
+    const socket_t listener = svr_sock_.exchange(INVALID_SOCKET);
+    if (listener != INVALID_SOCKET)
+        ::close(listener);
     m_impl->shutdown();
 }
 
 bool TWebServer::process_and_close_socket(socket_t sock)
 {
+    if (m_impl->tally.held >= m_impl->bound) {
+        // Every connection held is queued or being answered, or none gave way in time.
+        const std::string reply = plainReply(503);
+        [[maybe_unused]] const ssize_t n =
+            ::send(sock, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        ::close(sock);
+        return true;
+    }
     const int yes = 1;
     // Headers and body go out in separate writes: without this the body waits for the
     // client's delayed acknowledgement.
     ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-    auto c = std::make_unique<Connection>(sock);
+    auto c = std::make_unique<Connection>(sock, m_impl->tally);
     c->lastHeard = Clock::now();
     c->deadline = c->lastHeard + m_impl->limits.firstHeadTimeout;
     m_impl->add(std::move(c));

@@ -9,6 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QStringList>
+
+#include <dirent.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -204,6 +209,91 @@ TEST_F(WebMemoryTest, GreedyRequestsLeaveMemoryBoundedAndTheDoorsWorking)
             << "peak " << peak / 1048576 << " MB, idle " << idle / 1048576 << " MB";
         EXPECT_LT(residentBytes() - idle, Limit);
     }
+}
+
+int openDescriptors()
+{
+    int count = 0;
+    if (DIR *dir = ::opendir("/proc/self/fd")) {
+        while (const dirent *entry = ::readdir(dir))
+            count += entry->d_name[0] != '.' ? 1 : 0;
+        ::closedir(dir);
+    }
+    return count - 1; // the listing's own
+}
+
+// A client in a process of its own (so its sockets are not the desk's): it opens 3,000
+// connections, sends a whole request head on each, never reads an answer, holds them for two
+// seconds and closes them all.
+const char *const FloodClient = R"(
+import resource, socket, sys, time
+soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+resource.setrlimit(resource.RLIMIT_NOFILE, (hard, hard))
+port = int(sys.argv[1])
+head = b"GET /logs HTTP/1.1\r\nHost: desk\r\n\r\n"
+socks = []
+for i in range(3000):
+    try:
+        s = socket.create_connection(("127.0.0.1", port), timeout=2)
+        s.setblocking(False)
+        s.send(head)
+        socks.append(s)
+    except OSError:
+        pass
+time.sleep(2)
+for s in socks:
+    s.close()
+)";
+
+// A desk allowed the usual 1,024 descriptors: a flood of request heads never takes more than
+// the server's share of them, the doors keep working, and a page is served right after.
+TEST_F(WebMemoryTest, FloodOfRequestHeadsTakesOnlyTheServersShareOfDescriptors)
+{
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit desk = saved;
+    desk.rlim_cur = std::min<rlim_t>(1024, saved.rlim_max);
+    m_web->Stop();
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &desk), 0);
+    QString error;
+    const bool started = m_web->Start(0, &error);
+    ::setrlimit(RLIMIT_NOFILE, &saved); // the client gets the machine's own limit
+    ASSERT_TRUE(started) << error.toStdString();
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &desk), 0);
+    const int before = openDescriptors();
+    const int bound = int(desk.rlim_cur / 2);
+
+    std::atomic<int> most{0};
+    std::atomic<bool> stop{false};
+    std::thread counter([&] {
+        while (!stop) {
+            most = std::max(most.load(), openDescriptors());
+            std::this_thread::sleep_for(5ms);
+        }
+    });
+    Clock::time_point clientGone;
+    swipeThroughout([&] {
+        QProcess client;
+        client.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral("-c"), QString::fromLatin1(FloodClient),
+                      QString::number(m_web->Port())});
+        ASSERT_TRUE(client.waitForStarted(5000));
+        ASSERT_TRUE(client.waitForFinished(60000));
+        EXPECT_EQ(client.exitCode(), 0) << client.readAllStandardError().toStdString();
+        clientGone = Clock::now();
+    });
+    stop = true;
+    counter.join();
+    EXPECT_LE(most.load(), before + bound) << "descriptors before the flood: " << before;
+
+    httplib::Client page("127.0.0.1", m_web->Port());
+    page.set_read_timeout(5, 0);
+    auto res = page.Get("/logs");
+    const auto served = Clock::now();
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    ASSERT_TRUE(res) << httplib::to_string(res.error());
+    EXPECT_EQ(res->status, 200);
+    EXPECT_LT(served - clientGone, 1s);
 }
 
 } // namespace

@@ -26,7 +26,9 @@
 #include <thread>
 #include <vector>
 #include <netinet/in.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -719,6 +721,57 @@ TEST(WebHeadTest, HeadForTheLibrary)
         EXPECT_EQ(target, c.target);
         EXPECT_EQ(last, c.last);
     }
+}
+
+} // namespace
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// A client waiting while the process has no descriptor left: the accept loop waits for files
+// to come free instead of spinning, and the client is served once they do.
+TEST_F(WebTest, OutOfDescriptorsTheAcceptLoopWaitsAndServesAfterwards)
+{
+    addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 1);
+    const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    ASSERT_GE(client, 0);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = std::min<rlim_t>(256, saved.rlim_cur);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    std::vector<int> filler;
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+        filler.push_back(fd);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(m_web->Port()));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::connect(client, reinterpret_cast<sockaddr *>(&addr), sizeof addr); // completes in the backlog
+    const double before = cpuSeconds();
+    std::this_thread::sleep_for(1s);
+    const double spent = cpuSeconds() - before;
+    for (const int fd : filler)
+        ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_LT(spent, 0.1) << "CPU seconds while out of descriptors";
+
+    const std::string request = "GET /logs HTTP/1.1\r\nHost: desk\r\nConnection: close\r\n\r\n";
+    pollfd p{client, POLLOUT, 0};
+    ASSERT_EQ(::poll(&p, 1, 2000), 1);
+    ASSERT_EQ(::send(client, request.data(), request.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(request.size()));
+    const std::string reply = readToClose(client);
+    ::close(client);
+    EXPECT_EQ(reply.rfind("HTTP/1.1 200", 0), 0u) << reply.substr(0, 80);
+    EXPECT_NE(reply.find("[1 record(s)]<br>"), std::string::npos);
 }
 
 } // namespace
