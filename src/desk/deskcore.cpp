@@ -110,6 +110,9 @@ TDeskCore::~TDeskCore()
                  qPrintable(row.SysTime.toString(Qt::ISODate)), row.Reader, row.Mode);
     for (const TNotice &notice : m_waitingNotices)
         qWarning("E-mail notice never queued: %s", qPrintable(notice.title));
+    for (const THeldSwipe &held : m_heldSwipes)
+        qWarning("Swipe never answered: card %d at %s, reader %d", held.code,
+                 qPrintable(held.stamp.toString(Qt::ISODate)), held.port);
     if (CurrentReaderDescriptions() == m_descriptions.get())
         SetReaderDescriptions(m_previousDescriptions);
     for (int n = 1; n <= ReaderPortCount; ++n) {
@@ -177,6 +180,30 @@ void TDeskCore::SetupAllReaders()
     for (int n = 1; n <= ReaderPortCount; ++n)
         SetupReader(n);
     table.Close();
+}
+
+void TDeskCore::SetupAllReadersAgain()
+{
+    if (!dsrc)
+        return;
+    TDataSet &table = dsrc->reader;
+    std::array<bool, ReaderPortCount + 1> keepOpen{};
+    try {
+        if (!table.Active())
+            table.Open();
+        if (table.RecordCount() == ReaderPortCount) {
+            for (int n = 1; n <= ReaderPortCount; ++n)
+                keepOpen[n] = m_readers[n]->Connected() &&
+                              table.Locate(QStringLiteral("PORTNO"), n) &&
+                              table.FieldByName(QStringLiteral("ENABLE")).AsBoolean();
+        }
+    } catch (const std::exception &e) {
+        qWarning("Reader table: %s", e.what());
+    }
+    for (int n = 1; n <= ReaderPortCount; ++n)
+        if (!keepOpen[n])
+            DisconnectReader(n);
+    SetupAllReaders();
 }
 
 void TDeskCore::wireReader(int port)
@@ -290,6 +317,10 @@ void TDeskCore::ReaderCardCode(bool offline, int port, int code, const QDateTime
     TRfidReader *reader = Reader(port);
     if (!reader || !dsrc)
         return;
+    if (m_holding) {
+        m_heldSwipes.push_back({offline, port, code, stamp, cmode});
+        return;
+    }
     TSwipe s;
     s.offline = offline;
     s.port = port;
@@ -592,6 +623,18 @@ int TDeskCore::WriteWaitingBeforeClosing()
         qWarning("E-mail notices still waiting: %s", e.what());
     }
     return WaitingRows() + WaitingNotices();
+}
+
+void TDeskCore::ReleaseHeldSwipes()
+{
+    m_holding = false;
+    // A swipe answered here may turn the event loop (a snapshot wait); one that comes then is
+    // answered at once, and one hold begun meanwhile keeps the rest.
+    while (!m_heldSwipes.empty() && !m_holding) {
+        const THeldSwipe s = m_heldSwipes.front();
+        m_heldSwipes.pop_front();
+        ReaderCardCode(s.offline, s.port, s.code, s.stamp, s.cmode);
+    }
 }
 
 void TDeskCore::showWaiting()

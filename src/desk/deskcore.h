@@ -106,6 +106,10 @@ public:
     // Configures one reader from its row (the reader dataset must be open) and connects it when
     // enabled; a port that does not open leaves Enable false and Checked true, silently.
     void SetupReader(int portNo);
+    // SetupAllReaders over a reader table that may have changed (a restore, a format): a
+    // reader whose row keeps it enabled stays open (its swipes are not cut off by a closing
+    // port) and takes the row's settings; the others are closed first.
+    void SetupAllReadersAgain();
     void DisconnectReader(int portNo); // Enable false (Checked kept), port closed
     void DisconnectAllReaders();
 
@@ -171,6 +175,15 @@ public:
     // many rows and notices are still waiting (they are lost when the desk then ends).
     int WriteWaitingBeforeClosing();
 
+    // ---- Swipes held while the database files are replaced ----------------------------------
+    // From HoldSwipes on, a swipe is kept in memory, in order, with its time, and neither
+    // logged nor answered; the readers stay open. ReleaseHeldSwipes (the databases open
+    // again) logs and answers each as it would have been then.
+    void HoldSwipes() { m_holding = true; }
+    void ReleaseHeldSwipes();
+    bool HoldingSwipes() const { return m_holding; }
+    int HeldSwipes() const { return int(m_heldSwipes.size()); }
+
     // Speech worker for the greetings, made on the first greeting (null until then).
     SpeechWorker *Speech() const { return m_speech.get(); }
 
@@ -226,6 +239,16 @@ private:
     int m_overrideCountdown = 0;
     int m_lastMinute = -1;
     bool m_reconnectEnabled = false;
+    struct THeldSwipe
+    {
+        bool offline;
+        int port;
+        int code;
+        QDateTime stamp;
+        int cmode;
+    };
+    bool m_holding = false;
+    std::deque<THeldSwipe> m_heldSwipes;
     std::deque<TLogRow> m_waitingRows;
     std::deque<TNotice> m_waitingNotices;
 };

@@ -533,14 +533,19 @@ void TTimeRec::closeIfPending()
 
 void TTimeRec::CloseDatabasesAndReaders()
 {
+    if (m_core)
+        m_core->DisconnectAllReaders();
+    CloseDatabases();
+}
+
+void TTimeRec::CloseDatabases()
+{
     // Web requests keep off the files while they are closed, copied or replaced.
     if (m_web)
         m_web->Suspend();
-    if (m_core) {
-        m_core->DisconnectAllReaders();
-        // Swipes kept out by another program's lock get one more, longer try.
+    // Swipes kept out by another program's lock get one more, longer try.
+    if (m_core)
         m_core->WriteWaitingBeforeClosing();
-    }
     hideImages();
     ShowLogGrid(false);
     dsrc->CloseAll();
@@ -748,19 +753,15 @@ QString lastBackupFile(DbKind kind)
 }
 
 // Asks for the file to back up to (or restore from) for that kind. One of the program's own
-// files is refused before anything is closed: a copy over it would destroy what it copies.
-// Empty when the dialog was cancelled or the file refused.
+// files is refused before anything is touched. Empty when the dialog was cancelled or the
+// file refused.
 QString chooseCopyFile(QWidget *owner, DbKind kind, const QString &title, bool forSaving)
 {
     QString file = lastBackupFile(kind);
     const bool chosen = forSaving ? SelectMdbToSave(owner, title, file)
                                   : SelectMdbToOpen(owner, title, file);
-    if (!chosen)
+    if (!chosen || !NotAProgramFile(file))
         return QString();
-    if (IsProgramDatabaseFile(file)) {
-        ShowError(QStringLiteral("Operation failed. Please retry!"));
-        return QString();
-    }
     return file;
 }
 
@@ -778,7 +779,9 @@ void reportCopyFailure(const QString &what, const QString &reason)
 bool TTimeRec::VerifyDatabaseFile(const QString &fileName, DbKind kind)
 {
     QString reason;
-    if (DatabaseFileIntact(fileName, kind, &reason))
+    // A file with other tables, columns, indexes, triggers or views than the program's would
+    // fail at every use, or act behind its back (a trigger on the log).
+    if (DatabaseFileIntact(fileName, kind, &reason) && HasTemplateSchema(fileName, kind, &reason))
         return true;
     reportCopyFailure(QDir::toNativeSeparators(fileName), reason);
     ShowError(QStringLiteral("Invalid Database"));
@@ -795,34 +798,19 @@ void TTimeRec::actdeleteExecute()
                                  "Are you sure?")))
         return;
     TLongWorkScope work(*this);
-    CloseDatabasesAndReaders();
-    const struct
-    {
-        DbKind kind;
-        const char *locked;
-    } files[] = {
-        {DbKind::Attend, "Attendance database locked. It cannot be formatted."},
-        {DbKind::Sysdat, "System database locked. It cannot be formatted."},
+    std::vector<TReplacement> files{
+        {TemplateDatabasePath(DbKind::Attend), DbKind::Attend},
+        {TemplateDatabasePath(DbKind::Sysdat), DbKind::Sysdat},
     };
-    for (const auto &file : files) {
-        QCoreApplication::processEvents();
-        QString reason;
-        bool formatted = false;
-        {
-            TWaitCursor wait;
-            formatted = RestoreDatabaseFile(TemplateDatabasePath(file.kind), file.kind,
-                                            LiveDatabasePath(file.kind),
-                                            [](int, int) { QCoreApplication::processEvents(); },
-                                            &reason);
-        }
-        if (!formatted) {
-            reportCopyFailure(QStringLiteral("format ") + LiveDatabasePath(file.kind), reason);
-            ShowError(QString::fromLatin1(file.locked));
-        }
+    replaceLiveFiles(files, QString(), true);
+    for (const TReplacement &file : files) {
+        if (file.replaced)
+            continue;
+        reportCopyFailure(QStringLiteral("format ") + LiveDatabasePath(file.kind), file.reason);
+        ShowError(file.kind == DbKind::Attend
+                      ? QStringLiteral("Attendance database locked. It cannot be formatted.")
+                      : QStringLiteral("System database locked. It cannot be formatted."));
     }
-    QCoreApplication::processEvents();
-    DeleteFilesByMask(PhotoPath, QStringLiteral("*.jpg"));
-    ReopenDatabasesAndReaders();
     ShowInfo(QStringLiteral("Database formatted."));
 }
 
@@ -856,26 +844,22 @@ void TTimeRec::backupDatabase(DbKind kind)
     if (file.isEmpty())
         return;
     TLongWorkScope work(*this);
-    CloseDatabasesAndReaders();
     bool copied = false;
     QString reason;
     {
+        // From the desk's own connection, which goes on logging swipes between the batches.
         TWaitCursor wait;
         Tpbar bar(this, title, 0);
-        copied = BackupDatabaseFile(
-            LiveDatabasePath(kind), kind, file,
-            CopyProgressOnGauge(bar),
-            &reason);
+        copied = BackupDatabaseFile(kind == DbKind::Sysdat ? dsrc->src : dsrc->att, file,
+                                    CopyProgressOnGauge(bar), &reason);
     }
     if (copied) {
         WriteRegString(lastFileSetting(kind), file);
+        ShowCompleted();
     } else {
         reportCopyFailure(title + QStringLiteral(" to ") + file, reason);
         ShowError(QStringLiteral("Operation failed. Please retry!"));
     }
-    ReopenDatabasesAndReaders();
-    if (copied)
-        ShowCompleted();
 }
 
 void TTimeRec::restoreDatabase(DbKind kind)
@@ -887,35 +871,53 @@ void TTimeRec::restoreDatabase(DbKind kind)
     const QString file = chooseCopyFile(this, kind, title, false);
     if (file.isEmpty())
         return;
+    // Checked while every door is still served: a refused file closes nothing.
+    if (!VerifyDatabaseFile(file, kind))
+        return;
     TLongWorkScope work(*this);
-    CloseDatabasesAndReaders();
-    bool copied = false;
-    if (VerifyDatabaseFile(file, kind)) {
-        QString reason;
-        // A file without the columns the program reads would only fail later, at every use.
-        if (!HasTemplateColumns(file, kind, &reason)) {
-            reportCopyFailure(QDir::toNativeSeparators(file), reason);
-            ShowError(QStringLiteral("Invalid Database"));
-        } else {
-            {
-                TWaitCursor wait;
-                Tpbar bar(this, title, 0);
-                copied = RestoreDatabaseFile(
-                    file, kind, LiveDatabasePath(kind),
-                    CopyProgressOnGauge(bar),
-                    &reason);
-            }
-            if (copied) {
-                WriteRegString(lastFileSetting(kind), file);
-            } else {
-                reportCopyFailure(title + QStringLiteral(" from ") + file, reason);
-                ShowError(QStringLiteral("Operation failed. Please retry!"));
-            }
-        }
-    }
-    ReopenDatabasesAndReaders();
-    if (copied)
+    std::vector<TReplacement> files{{file, kind}};
+    replaceLiveFiles(files, title, false);
+    if (files.front().replaced) {
+        WriteRegString(lastFileSetting(kind), file);
         ShowCompleted();
+    } else {
+        reportCopyFailure(title + QStringLiteral(" from ") + file, files.front().reason);
+        ShowError(QStringLiteral("Operation failed. Please retry!"));
+    }
+}
+
+void TTimeRec::replaceLiveFiles(std::vector<TReplacement> &files, const QString &gaugeTitle,
+                                bool deleteSnapshots)
+{
+    // The readers stay open; what they send meanwhile waits in memory for the new files.
+    m_core->HoldSwipes();
+    CloseDatabases();
+    for (TReplacement &file : files) {
+        TWaitCursor wait;
+        std::unique_ptr<Tpbar> bar;
+        if (!gaugeTitle.isEmpty())
+            bar = std::make_unique<Tpbar>(this, gaugeTitle, 0);
+        file.replaced = RestoreDatabaseFile(
+            file.source, file.kind, LiveDatabasePath(file.kind),
+            bar ? CopyProgressOnGauge(*bar) : [](int, int) { QCoreApplication::processEvents(); },
+            &file.reason);
+    }
+    if (deleteSnapshots)
+        DeleteFilesByMask(PhotoPath, QStringLiteral("*.jpg"));
+    if (!OpenDatabases())
+        return; // the program ends
+    if (m_web)
+        m_web->Resume();
+    // Logged in the new files and answered on the ports they came through, as set up when
+    // they came; then the readers follow the (new) reader table.
+    m_core->ReleaseHeldSwipes();
+    const bool newReaderTable = std::any_of(files.begin(), files.end(), [](const auto &f) {
+        return f.replaced && f.kind == DbKind::Sysdat;
+    });
+    if (newReaderTable)
+        m_core->SetupAllReadersAgain();
+    ShowRecordCount();
+    ShowLogGrid(true);
 }
 
 void TTimeRec::actImportLogExecute()
@@ -1612,7 +1614,7 @@ void TTimeRec::xtextClick()
     if (LongWorkRunning() || CheckLogEmpty())
         return;
     QString fileName = QStringLiteral("log");
-    if (!SelectTextFile(this, fileName))
+    if (!SelectTextFile(this, fileName) || !NotAProgramFile(fileName))
         return;
     if (runLogExport(*this, QStringLiteral("Export to text file"), &TLogExport::ExportText,
                      fileName) == TLogExport::Outcome::Completed)
@@ -1626,7 +1628,7 @@ void TTimeRec::xexcelClick()
     if (LongWorkRunning() || CheckLogEmpty())
         return;
     QString fileName = QStringLiteral("log");
-    if (!SelectExcelFile(this, fileName))
+    if (!SelectExcelFile(this, fileName) || !NotAProgramFile(fileName))
         return;
     switch (runLogExport(*this, QStringLiteral("Export to EXCEL file"),
                          &TLogExport::ExportWorkbook, fileName)) {
@@ -1816,7 +1818,7 @@ void TTimeRec::runWorkbookCommand(const TWorkbookCommand &command,
     if (runDialog(scope) != TScopeDialog::ResultConfirm)
         return;
     QString fileName = QString::fromLatin1(command.defaultName);
-    if (!SelectExcelFile(this, fileName))
+    if (!SelectExcelFile(this, fileName) || !NotAProgramFile(fileName))
         return;
     m_exportFileName = fileName;
     TLongWorkScope work(*this);

@@ -14,6 +14,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <functional>
+#include <vector>
 #include <memory>
 
 class DeskCamera;
@@ -70,6 +71,8 @@ public:
     void FormCloseQuery(bool &canClose);
     void CloseDatabasesAndReaders();
     void ReopenDatabasesAndReaders();
+    // CloseDatabasesAndReaders with the readers left open.
+    void CloseDatabases();
 
     // ---- Window commands ---------------------------------------------------------------------
     void xhideClick();
@@ -282,6 +285,20 @@ private:
     // Backup and restore of one of the two files, as the commands of either kind run them.
     void backupDatabase(DbKind kind);
     void restoreDatabase(DbKind kind);
+    // A live file to replace with the content of source, and how that went.
+    struct TReplacement
+    {
+        QString source;
+        DbKind kind;
+        bool replaced = false;
+        QString reason;
+    };
+    // Closes the databases only for the replacement of the files: the readers stay open and
+    // their swipes are held, then logged in the new files and answered once they are open
+    // again; the readers are set up again from a new reader table. A gauge with that title
+    // (none when empty); the snapshots deleted too for a format. Shows nothing itself.
+    void replaceLiveFiles(std::vector<TReplacement> &files, const QString &gaugeTitle,
+                          bool deleteSnapshots);
     // What tells the two imports apart but their work.
     struct TImportCommand
     {

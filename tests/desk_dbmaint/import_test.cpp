@@ -127,7 +127,24 @@ TEST_F(ImportTest, BadSourcesAreRefusedAndImportNothing)
                                                     "('2026-01-01 08:00:00', 5, 1, 1);")});
              return f;
          },
-         QStringLiteral("Error in opening the log database: ")},
+         invalid},
+        // Objects of its own would act on the desk's rows once imported from, or mislead it.
+        {"a trigger of its own",
+         [](ImportTest &t) {
+             return t.Source(QStringLiteral("g.db"), "attend-b.db",
+                             QStringLiteral("CREATE TRIGGER wipe AFTER INSERT ON recorder BEGIN "
+                                            "DELETE FROM recorder; END; INSERT INTO recorder "
+                                            "VALUES ('2026-01-01 08:00:00', 5, 1, 1, 0);"));
+         },
+         invalid},
+        {"the log as a view",
+         [](ImportTest &t) {
+             return t.Source(QStringLiteral("w.db"), "attend-b.db",
+                             QStringLiteral("DROP TABLE recorder; CREATE VIEW recorder AS SELECT "
+                                            "'2026-01-01 08:00:00' AS SYSTIME, 5 AS CARDNO, 1 AS "
+                                            "MODE, 1 AS READER, 0 AS LOCK;"));
+         },
+         invalid},
     };
     TTimeRec &w = OpenLoggedIn();
     for (const Case &c : cases) {

@@ -11,7 +11,11 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <sys/resource.h>
 
 namespace {
@@ -151,9 +155,189 @@ TEST_F(DbCopyTest, ProgramFilesAreRecognisedUnderAnyOfTheirNames)
         {"template", QDir(AppPath).filePath(SysdatTemplateName()), true},
         {"a backup beside them", path(QStringLiteral("backup_attend.db")), false},
         {"same name elsewhere", path(QStringLiteral("sub/attend.db")), false},
+        {"the live log through ./", path(QStringLiteral("./sub/./../attend.db")), true},
+        {"a link to the live log", path(QStringLiteral("sub/log.txt")), true},
+        {"a link to a write-ahead log not made yet", path(QStringLiteral("sub/w.xlsx")), true},
+        {"a link to a link to a template", path(QStringLiteral("sub/t2.db")), true},
+        {"the live log through a linked folder", path(QStringLiteral("linked/attend.db")), true},
+        {"a link to a backup", path(QStringLiteral("sub/b.db")), false},
     };
+    QFile::remove(Data().AttendPath() + QStringLiteral("-journal"));
+    ASSERT_TRUE(QFile::link(Data().AttendPath(), path(QStringLiteral("sub/log.txt"))));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("attend.db-journal")),
+                            path(QStringLiteral("sub/w.xlsx"))));
+    ASSERT_TRUE(QFile::link(QDir(AppPath).filePath(AttendTemplateName()),
+                            path(QStringLiteral("sub/t1.db"))));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("sub/t1.db")), path(QStringLiteral("sub/t2.db"))));
+    ASSERT_TRUE(QFile::link(m_data->Dir(), path(QStringLiteral("linked"))));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("backup_attend.db")), path(QStringLiteral("sub/b.db"))));
     for (const Case &c : cases)
         EXPECT_EQ(IsProgramDatabaseFile(c.file), c.own) << c.name;
+}
+
+// A file layer over the system's that ends the process right after the first page of a main
+// database file of that name has been written. For a child process only.
+class DieAfterFirstPageWrite
+{
+public:
+    static void Install(const char *nameEnd)
+    {
+        s_nameEnd = nameEnd;
+        sqlite3_vfs *real = sqlite3_vfs_find(nullptr);
+        s_vfs = *real;
+        s_vfs.zName = "die-after-first-page";
+        s_vfs.pAppData = real;
+        s_vfs.xOpen = &open;
+        sqlite3_vfs_register(&s_vfs, 1);
+    }
+
+private:
+    static int open(sqlite3_vfs *vfs, sqlite3_filename name, sqlite3_file *file, int flags,
+                    int *outFlags)
+    {
+        auto *real = static_cast<sqlite3_vfs *>(vfs->pAppData);
+        const int rc = real->xOpen(real, name, file, flags, outFlags);
+        if (rc == SQLITE_OK && (flags & SQLITE_OPEN_MAIN_DB) && name && file->pMethods &&
+            QByteArray(name).endsWith(s_nameEnd)) {
+            s_realMethods = file->pMethods;
+            s_methods = *file->pMethods;
+            s_methods.xWrite = &write;
+            file->pMethods = &s_methods;
+        }
+        return rc;
+    }
+    static int write(sqlite3_file *file, const void *data, int n, sqlite3_int64 offset)
+    {
+        const int rc = s_realMethods->xWrite(file, data, n, offset);
+        if (offset == 0)
+            _exit(0);
+        return rc;
+    }
+
+    static inline const char *s_nameEnd = nullptr;
+    static inline sqlite3_vfs s_vfs{};
+    static inline const sqlite3_io_methods *s_realMethods = nullptr;
+    static inline sqlite3_io_methods s_methods{};
+};
+
+// A copy of the template with the statements run on it (through a connection of its own).
+QString alteredCopy(const QString &file, DbKind kind, const QString &sql)
+{
+    QFile::remove(file);
+    EXPECT_TRUE(QFile::copy(QDir(AppPath).filePath(kind == DbKind::Sysdat ? SysdatTemplateName()
+                                                                           : AttendTemplateName()),
+                            file));
+    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!sql.isEmpty()) {
+        TDatabase db;
+        db.Open(file, kind, TDatabase::OpenMode::ReadWrite);
+        db.Exec(sql);
+        db.Exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+    }
+    return file;
+}
+
+TEST_F(DbCopyTest, OnlyTheTemplatesSchemaPassesTheSchemaCheck)
+{
+    struct Case
+    {
+        const char *name;
+        DbKind kind;
+        const char *sql;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"the template itself", DbKind::Attend, "", true},
+        {"rows of its own", DbKind::Attend,
+         "INSERT INTO recorder VALUES ('2026-01-01 08:00:00', 5, 1, 1, 0)", true},
+        {"a system file with staff", DbKind::Sysdat,
+         "INSERT INTO staffs (CARDNO, NAME) VALUES (4711, 'Alice')", true},
+        {"a trigger that deletes every swipe", DbKind::Attend,
+         "CREATE TRIGGER wipe AFTER INSERT ON recorder BEGIN DELETE FROM recorder; END", false},
+        {"the log as a view", DbKind::Attend,
+         "DROP TABLE recorder; CREATE VIEW recorder AS SELECT 1 AS SYSTIME, 2 AS CARDNO, 3 AS "
+         "MODE, 4 AS READER, 5 AS LOCK",
+         false},
+        {"a view beside the tables", DbKind::Attend, "CREATE VIEW v AS SELECT * FROM recorder",
+         false},
+        {"a trigger that grants rights back", DbKind::Sysdat,
+         "CREATE TRIGGER grant_back AFTER UPDATE ON staffs BEGIN UPDATE staffs SET COM1 = 1; "
+         "END",
+         false},
+        {"a table of its own", DbKind::Sysdat, "CREATE TABLE extra (x)", false},
+        {"a column of its own", DbKind::Attend, "ALTER TABLE recorder ADD COLUMN NOTE TEXT", false},
+        {"an index missing", DbKind::Attend, "DROP INDEX recorder_systime", false},
+        {"an index of its own", DbKind::Sysdat, "CREATE INDEX staffs_memo ON staffs (MEMO)", false},
+        {"an index over other columns", DbKind::Attend,
+         "DROP INDEX recorder_systime; CREATE INDEX recorder_systime ON recorder (CARDNO)", false},
+        {"a unique index of the same name", DbKind::Attend,
+         "DROP INDEX recorder_systime; CREATE UNIQUE INDEX recorder_systime ON recorder "
+         "(SYSTIME)",
+         false},
+        {"a column of another type", DbKind::Attend,
+         "DROP TABLE recorder; CREATE TABLE recorder (SYSTIME TEXT, CARDNO INTEGER NOT NULL "
+         "DEFAULT 0, MODE INTEGER NOT NULL DEFAULT 0, READER INTEGER NOT NULL DEFAULT 0, LOCK "
+         "INTEGER NOT NULL DEFAULT 0); CREATE INDEX recorder_systime ON recorder (SYSTIME); "
+         "CREATE INDEX recorder_cardno_systime ON recorder (CARDNO, SYSTIME)",
+         false},
+        {"a key of its own", DbKind::Attend,
+         "DROP TABLE recorder; CREATE TABLE recorder (SYSTIME DATETIME, CARDNO INTEGER NOT NULL "
+         "DEFAULT 0, MODE INTEGER NOT NULL DEFAULT 0, READER INTEGER NOT NULL DEFAULT 0, LOCK "
+         "INTEGER NOT NULL DEFAULT 0, UNIQUE (SYSTIME, CARDNO)); CREATE INDEX recorder_systime ON "
+         "recorder (SYSTIME); CREATE INDEX recorder_cardno_systime ON recorder (CARDNO, SYSTIME)",
+         false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = alteredCopy(path(QStringLiteral("f.db")), c.kind,
+                                         QString::fromLatin1(c.sql));
+        QString error;
+        EXPECT_EQ(HasTemplateSchema(file, c.kind, &error), c.accepted) << error.toStdString();
+        EXPECT_EQ(error.isEmpty(), c.accepted);
+    }
+    // The live files, made from the templates, pass as they are.
+    EXPECT_TRUE(HasTemplateSchema(Data().AttendPath(), DbKind::Attend));
+    EXPECT_TRUE(HasTemplateSchema(Data().SysdatPath(), DbKind::Sysdat));
+}
+
+TEST_F(DbCopyTest, RestoreKilledInItsCommitLeavesAFileThatOpensWithItsOldContent)
+{
+    fill(200000);
+    const QString source = path(QStringLiteral("big.db"));
+    ASSERT_TRUE(BackupDatabaseFile(Data().AttendPath(), DbKind::Attend, source));
+    m_data->CloseDatabases();
+    const QString target = path(QStringLiteral("small.db"));
+    alteredCopy(target, DbKind::Attend,
+                QStringLiteral("INSERT INTO recorder VALUES ('2026-01-01 08:00:00', 5, 1, 1, 0)"));
+    const qint64 oldSize = QFileInfo(target).size();
+    // A child dies once the new first page is written and before the last, as in a power
+    // cut: the file's header counts pages the file does not hold, a journal holds the old.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        DieAfterFirstPageWrite::Install("small.db");
+        RestoreDatabaseFile(source, DbKind::Attend, target);
+        _exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the copy ended before it was stopped";
+    ASSERT_TRUE(QFileInfo::exists(target + QStringLiteral("-journal")));
+    const QByteArray header = readFile(target).left(100);
+    const auto *h = reinterpret_cast<const unsigned char *>(header.constData());
+    const qint64 pages = (qint64(h[28]) << 24) | (h[29] << 16) | (h[30] << 8) | h[31];
+    ASSERT_GT(pages * 4096, QFileInfo(target).size()) << "the header counts the pages to come";
+
+    TDatabase db;
+    db.Open(target, DbKind::Attend, TDatabase::OpenMode::ReadWrite);
+    EXPECT_EQ(rows(target), 1);
+    db.Exec(QStringLiteral("INSERT INTO recorder VALUES ('2026-01-02 08:00:00', 6, 1, 1, 0)"));
+    EXPECT_EQ(rows(target), 2);
+    db.Close();
+    EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral("-journal")));
+    EXPECT_LE(QFileInfo(target).size(), oldSize + 4096);
+    EXPECT_TRUE(DatabaseFileIntact(target, DbKind::Attend));
+    m_data->ReopenDatabases();
 }
 
 TEST_F(DbCopyTest, DeleteFilesByMaskDeletesOnlyMatchingFiles)

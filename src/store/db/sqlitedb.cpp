@@ -458,10 +458,12 @@ FileHeader checkFileHeader(const QString &path, const QString &shown)
     const qint64 size = file.Size();
     const quint32 pages = bigEndian32(h + 28);
     const bool pagesValid = pages > 0 && bigEndian32(h + 24) == bigEndian32(h + 92);
-    // A checkpoint writes the log's pages back first page first, so while a log is beside the
-    // file its header may count pages the file does not hold yet; SQLite reads such a file
-    // through the log, and the count alone says nothing then.
-    const bool logBeside = QFileInfo::exists(path + QStringLiteral("-wal"));
+    // A checkpoint writes the log's pages back first page first, and a transaction stopped
+    // in its commit has written some of its pages but not all: while a log or a journal is
+    // beside the file its header may count pages the file does not hold yet. SQLite reads
+    // such a file through the log or rolls the journal back, so it decides then.
+    const bool logBeside = QFileInfo::exists(path + QStringLiteral("-wal")) ||
+                           QFileInfo::exists(path + QStringLiteral("-journal"));
     if (size % pageSize != 0 || (pagesValid && !logBeside && size < pages * pageSize))
         throw EDatabaseError(QStringLiteral("Database file %1 is truncated").arg(shown),
                              SQLITE_CORRUPT);
