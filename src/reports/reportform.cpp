@@ -7,18 +7,18 @@
 #include "store/waitcursor.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
-#include <QDialog>
-#include <QScopeGuard>
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <algorithm>
 #include <optional>
 
