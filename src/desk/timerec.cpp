@@ -985,7 +985,8 @@ void TTimeRec::runImport(const TImportCommand &command,
 void TTimeRec::actmemberlistExecute()
 {
     TDlgPersons dialog(this);
-    while (runDialog(dialog) == QDialog::Accepted) {
+    while (!m_closePending && runDialog(dialog) == QDialog::Accepted) {
+        TLongWorkScope work(*this);
         if (dialog.Choices().Horizontal) {
             TrptMemlist report(this);
             report.SetShowProgress(true);
@@ -1001,7 +1002,8 @@ void TTimeRec::actmemberlistExecute()
 void TTimeRec::actlistmemExecute()
 {
     TdlgStaffs dialog(this);
-    while (runDialog(dialog) == QDialog::Accepted) {
+    while (!m_closePending && runDialog(dialog) == QDialog::Accepted) {
+        TLongWorkScope work(*this);
         TrptListMem report(this);
         // A failed persons query has shown its error; the dialog comes back.
         if (!report.OpenStaff(&dialog))
@@ -1340,6 +1342,7 @@ void TTimeRec::actxerasestaffsExecute()
                   QStringLiteral(
                       "This action will erase all card associated information. Are you sure?")))
         return;
+    TLongWorkScope work(*this);
     ShowLogGrid(false);
     hideImages();
     {
@@ -1657,7 +1660,9 @@ void TTimeRec::runScopeReports(QAction *command, Prepare prepare, MakeReport mak
     Dialog dialog(this);
     dialog.setWindowTitle(command->text());
     prepare(dialog);
-    while (runDialog(dialog) == QDialog::Accepted) {
+    // A close asked for while a report ran happens once it is over, before the dialog is back.
+    while (!m_closePending && runDialog(dialog) == QDialog::Accepted) {
+        TLongWorkScope work(*this);
         // The report reads the dialog's controls while it composes, so the dialog outlives it.
         const std::unique_ptr<TReportForm> report = makeReport(dialog);
         report->SetShowProgress(true);

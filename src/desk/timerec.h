@@ -190,9 +190,10 @@ public:
     bool VerifyDatabaseFile(const QString &fileName, DbKind kind);
 
     // ---- Long work ---------------------------------------------------------------------------
-    // Long database work (an erase, an import, an export, a copy of a database) holds one of
-    // these while it runs: the database commands are disabled and refused, and a close of the
-    // window waits until the last one has ended. Swipes are still answered meanwhile.
+    // Long database work (an erase, an import, an export, a copy of a database, a report
+    // composed, previewed or printed) holds one of these while it runs: the database commands are
+    // disabled and refused, and a close of the window waits until the last one has ended. Swipes
+    // are still answered meanwhile.
     class TLongWorkScope
     {
     public:

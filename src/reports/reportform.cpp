@@ -7,6 +7,7 @@
 #include "store/waitcursor.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -17,6 +18,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <algorithm>
 #include <optional>
 
@@ -703,45 +705,100 @@ void setupPrinter(QPrinter &printer, const TReportForm &form)
     printer.setDocName(form.ReportTitle());
 }
 
-void drawAll(const TReportForm &form, QPrinter &printer, QPainter &painter)
+// The preview window while its pages are drawn with the event loop turning: its controls
+// refuse input (a zoom, an orientation or a print would ask for the pages again, on the
+// printer being painted), and it paints nothing, since the pages it shows are already freed
+// by the new drawing. A close of the window stops the drawing.
+class TPreviewHold
 {
-    for (int i = 0; i < form.PageCount(); ++i) {
-        if (i > 0)
-            printer.newPage();
-        form.DrawPage(painter, i);
+public:
+    explicit TPreviewHold(QDialog &dialog) : m_dialog(dialog), m_wasShown(dialog.isVisible())
+    {
+        m_dialog.setUpdatesEnabled(false);
+        m_dialog.setEnabled(false);
     }
-}
+    ~TPreviewHold()
+    {
+        m_dialog.setEnabled(true);
+        m_dialog.setUpdatesEnabled(true);
+    }
+    TPreviewHold(const TPreviewHold &) = delete;
+    TPreviewHold &operator=(const TPreviewHold &) = delete;
 
-void showPreview(TReportForm &form, QWidget *parent)
-{
-    if (!form.Prepare())
-        return;
-    QPrinter printer(QPrinter::HighResolution);
-    setupPrinter(printer, form);
-    QPrintPreviewDialog dialog(&printer, parent);
-    dialog.setWindowTitle(form.ReportTitle());
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&form](QPrinter *target) {
-                         QPainter painter(target);
-                         drawAll(form, *target, painter);
-                     });
-    dialog.exec();
-}
+    bool Closed() const { return m_wasShown && !m_dialog.isVisible(); }
+
+private:
+    QDialog &m_dialog;
+    bool m_wasShown;
+};
 
 } // namespace
 
+bool TReportForm::drawTo(QPagedPaintDevice &device, QPainter &painter,
+                         const std::function<bool()> &stop)
+{
+    m_drawing = true;
+    const auto done = qScopeGuard([this] { m_drawing = false; });
+    std::optional<TWaitCursor> wait;
+    std::unique_ptr<Tpbar> bar;
+    if (m_showProgress) {
+        wait.emplace();
+        bar = std::make_unique<Tpbar>(nullptr, m_title, PageCount());
+    }
+    bool drawn = true;
+    for (int i = 0; i < PageCount(); ++i) {
+        if (i > 0 && !device.newPage()) {
+            drawn = false;
+            break;
+        }
+        DrawPage(painter, i);
+        if (bar)
+            bar->StepIt();
+        // Between pages the event loop turns: a long report must not hold the doors.
+        QCoreApplication::processEvents();
+        if (stop && stop()) {
+            drawn = false;
+            break;
+        }
+    }
+    return painter.end() && drawn;
+}
+
+void TReportForm::showPreview(QWidget *parent)
+{
+    if (m_drawing || !Prepare())
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    setupPrinter(printer, *this);
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setWindowTitle(m_title);
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+            [this, &dialog](QPrinter *target) {
+                // The printer is being painted on already: nothing is drawn twice at once.
+                if (m_drawing)
+                    return;
+                TPreviewHold hold(dialog);
+                QPainter painter;
+                if (painter.begin(target))
+                    drawTo(*target, painter, [&hold] { return hold.Closed(); });
+            });
+    dialog.exec();
+}
+
 void TReportForm::Preview(QWidget *parent)
 {
-    showPreview(*this, parent);
+    showPreview(parent);
 }
 
 void TReportForm::PreviewModal(QWidget *parent)
 {
-    showPreview(*this, parent);
+    showPreview(parent);
 }
 
 bool TReportForm::Print(QWidget *parent)
 {
+    if (m_drawing)
+        return false;
     if (QPrinterInfo::defaultPrinter().isNull() && QPrinterInfo::availablePrinters().isEmpty()) {
         ShowError(QStringLiteral("No printer is available."));
         return false;
@@ -755,13 +812,12 @@ bool TReportForm::Print(QWidget *parent)
         ShowError(QStringLiteral("The printer cannot be opened."));
         return false;
     }
-    drawAll(*this, printer, painter);
-    return painter.end();
+    return drawTo(printer, painter);
 }
 
 bool TReportForm::ExportPdf(const QString &fileName)
 {
-    if (!Prepare())
+    if (m_drawing || !Prepare())
         return false;
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
@@ -775,14 +831,7 @@ bool TReportForm::ExportPdf(const QString &fileName)
             QPageLayout(QPageSize(QSizeF(m_pageWidth, m_pageHeight), QPageSize::Millimeter),
                         QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
         QPainter painter;
-        if (!painter.begin(&writer))
-            return false;
-        for (int i = 0; i < PageCount(); ++i) {
-            if (i > 0)
-                writer.newPage();
-            DrawPage(painter, i);
-        }
-        if (!painter.end())
+        if (!painter.begin(&writer) || !drawTo(writer, painter))
             return false;
     }
     return file.commit();

@@ -46,6 +46,7 @@
 #include <memory>
 #include <vector>
 
+class QPagedPaintDevice;
 class QPainter;
 class QWidget;
 class TDataSet;
@@ -370,7 +371,9 @@ public:
     // Outputs of the composed pages. Preview and PreviewModal show the preview window and
     // return when it closes; Print goes to the default printer and says in a message box
     // when there is none or it cannot be opened (false then); ExportPdf writes the file whole
-    // or not at all, titled with the report title.
+    // or not at all, titled with the report title. Each draws the pages one at a time with
+    // the event loop turning between them; while one draws, the others refuse (false) and
+    // the preview window takes no input (closing it stops the drawing).
     void Preview(QWidget *parent = nullptr);
     void PreviewModal(QWidget *parent = nullptr);
     bool Print(QWidget *parent = nullptr);
@@ -378,16 +381,25 @@ public:
 
     // Draws one composed page on a painter whose device is a whole page.
     void DrawPage(QPainter &painter, int page) const;
+    // Whether the pages are being drawn now.
+    bool Drawing() const { return m_drawing; }
 
 private:
     friend class TReportLabel;
     friend class TReportSysData;
     struct Composer;
 
+    // Every page on the device, the event loop turning between pages, until `stop` says so;
+    // ends the painter. True when every page was drawn and the painter ended well.
+    bool drawTo(QPagedPaintDevice &device, QPainter &painter,
+                const std::function<bool()> &stop = {});
+    void showPreview(QWidget *parent);
+
     std::vector<std::unique_ptr<TReportBand>> m_bands;
     std::vector<TReportPage> m_pages;
     bool m_prepared = false;
     bool m_printed = false;
+    bool m_drawing = false;
     QString m_printedAt; // composed-at date-time text for the system data
 
     double m_pageWidth = 210;
