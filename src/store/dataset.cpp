@@ -503,18 +503,25 @@ struct TDataSet::Impl
         }
         auto it = cache.find(rowid);
         if (it == cache.end()) {
-            // Walking backwards (the next row is at hand), the block ends at the row.
+            // A walk (a neighbour is at hand) reads a block in its direction; walking
+            // backwards the block ends at the row. A jump (a Locate, a row asked for by number)
+            // reads the row alone: its neighbours may be large (a photo each) and unwanted.
             std::size_t first = index;
-            if (index + 1 < keys.size() && cache.count(keys[index + 1]))
+            std::size_t rows = 1;
+            if (index + 1 < keys.size() && cache.count(keys[index + 1])) {
                 first = index + 1 >= FetchBlock ? index + 1 - FetchBlock : 0;
-            if (cache.size() + FetchBlock > CacheLimit)
+                rows = index + 1 - first;
+            } else if (index > 0 && cache.count(keys[index - 1])) {
+                rows = FetchBlock;
+            }
+            if (cache.size() + rows > CacheLimit)
                 cache.clear();
             if (!fetch.IsValid())
                 fetch = database.Prepare(fetchSql);
             fetch.Reset();
             sqlite3_stmt *st = fetch.Handle();
             for (std::size_t i = 0; i < FetchBlock; ++i) {
-                if (first + i < keys.size())
+                if (i < rows && first + i < keys.size())
                     sqlite3_bind_int64(st, int(i) + 1, keys[first + i]);
                 else
                     sqlite3_bind_null(st, int(i) + 1);

@@ -1,15 +1,42 @@
 #include "store/workbook.h"
 
+#include "store/eventwait.h"
+
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QObject>
 #include <QTemporaryFile>
+#include <atomic>
 #include <filesystem>
 #include <system_error>
+#include <thread>
+#include <utility>
 #include <xlsxwriter.h>
 
 namespace {
 
 // Julian day of Excel's day 0 (1899-12-30; the 1900 date system from March 1900 on).
 constexpr qint64 ExcelEpochJulianDay = 2415019;
+
+// libxlsxwriter zips every sheet when the workbook is closed: seconds for a large sheet. That
+// runs on a thread of its own, which alone holds the workbook until it is done, while this
+// thread sleeps on its events (swipes, timers, paints go on). Without an application there
+// are no events to serve, and the close is simply waited for.
+lxw_error closeOffThread(lxw_workbook *book)
+{
+    std::atomic<bool> done{false};
+    lxw_error rc = LXW_NO_ERROR;
+    QObject waiter; // the worker's wake-up lands on this thread; outlives the worker
+    std::jthread worker([&] {
+        rc = workbook_close(book);
+        done = true;
+        WakeWaiter(&waiter);
+    });
+    if (QCoreApplication::instance())
+        WaitOnEvents([&done] { return done.load(); });
+    worker.join();
+    return rc;
+}
 
 } // namespace
 
@@ -116,9 +143,8 @@ void TWorkbook::discard() noexcept
     if (!m_book)
         return;
     // libxlsxwriter frees a workbook only by writing it; the file then goes at once.
-    workbook_close(m_book);
-    m_book = nullptr;
     m_sheets.clear();
+    closeOffThread(std::exchange(m_book, nullptr));
     QFile::remove(m_tempPath);
 }
 
@@ -170,9 +196,8 @@ bool TWorkbook::Close()
     // A workbook needs a sheet to be a workbook at all.
     if (m_sheets.empty())
         workbook_add_worksheet(m_book, nullptr);
-    const lxw_error rc = workbook_close(m_book);
-    m_book = nullptr;
     m_sheets.clear();
+    const lxw_error rc = closeOffThread(std::exchange(m_book, nullptr));
     if (rc != LXW_NO_ERROR) {
         m_error = QString::fromUtf8(lxw_strerror(rc));
         QFile::remove(m_tempPath);

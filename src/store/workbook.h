@@ -3,7 +3,8 @@
 // sheets. The workbook is written under a temporary name beside the target and renamed into
 // place only once libxlsxwriter closed it without error, so a failed export never leaves a
 // half-written file under the user's name. A workbook not closed is discarded by the destructor
-// (its temporary file removed), on every road out. One thread at a time (the one that made it).
+// (its temporary file removed), on every road out. One thread at a time (the one that made it);
+// while the workbook is written out, that thread keeps serving its events.
 
 #include <QDate>
 #include <QString>
@@ -66,7 +67,10 @@ public:
     // name may not hold, or the name of a sheet already there); ErrorText() says why.
     TWorksheet *AddSheet(const QString &name);
     // Writes the workbook and renames it into place. False (ErrorText() set, the old file at
-    // the target left as it was, nothing else left behind) when that failed. Once only.
+    // the target left as it was, nothing else left behind) when that failed. Once only. The
+    // writing (seconds for a large sheet) runs on a worker thread that alone holds the
+    // workbook meanwhile; the caller's event loop turns until it is done, so its event
+    // handlers must not expect this workbook's sheets to take cells any more.
     bool Close();
     QString ErrorText() const { return m_error; }
 

@@ -514,6 +514,55 @@ TEST_F(DataSetTest, TableCursorWalksEveryRowInBothDirections)
     }
 }
 
+// A row found by Locate, or asked for by number, is read alone: the staff list's neighbouring
+// rows each carry a photo, and reading a block of them would take megabytes for one card.
+// Walking on from there reads ahead again, and every row comes out right.
+TEST_F(DataSetTest, AJumpToARowReadsThatRowAlone)
+{
+    constexpr int Rows = 600;
+    constexpr int PhotoBytes = 64 * 1024;
+    d().src.Exec(QStringLiteral(
+                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                     "INSERT INTO staffs (CARDNO, NAME, PHOTO) "
+                     "SELECT i, printf('Holder %04d', i), randomblob(%2) FROM n")
+                     .arg(Rows)
+                     .arg(PhotoBytes));
+    TDataSet &staff = d().staff;
+    staff.Refresh();
+    ASSERT_EQ(staff.RecordCount(), Rows);
+    struct Jump
+    {
+        const char *how;
+        std::function<QString()> read;
+        QString expected;
+    };
+    const Jump jumps[] = {
+        {"Locate",
+         [&] {
+             EXPECT_TRUE(staff.Locate(QStringLiteral("CARDNO"), 300));
+             return staff.FieldByName(QStringLiteral("NAME")).AsString();
+         },
+         QStringLiteral("Holder 0300")},
+        {"FieldAt",
+         [&] { return staff.FieldAt(450, QStringLiteral("NAME")).toString(); },
+         QStringLiteral("Holder 0451")},
+    };
+    for (const Jump &jump : jumps) {
+        SCOPED_TRACE(jump.how);
+        // Nothing cached any more.
+        d().src.Exec(QStringLiteral("update staffs set MEMO=NULL where CARDNO=1"));
+        const size_t before = heapInUse();
+        EXPECT_EQ(jump.read(), jump.expected);
+        EXPECT_LT(heapInUse() - before, size_t(8) * PhotoBytes);
+    }
+    int expected = 300, wrong = 0;
+    ASSERT_TRUE(staff.Locate(QStringLiteral("CARDNO"), 300));
+    for (; !staff.Eof(); staff.Next(), ++expected)
+        wrong += staff.FieldByName(QStringLiteral("CARDNO")).AsInteger() != expected;
+    EXPECT_EQ(expected, Rows + 1);
+    EXPECT_EQ(wrong, 0);
+}
+
 // Rows a cursor has read are read again after anything on its connection changed them: an
 // update or delete through another dataset or a plain statement.
 TEST_F(DataSetTest, CursorSeesChangesMadeOnItsConnection)

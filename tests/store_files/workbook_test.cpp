@@ -4,10 +4,13 @@
 #include "store/workbook.h"
 #include "testsupport/workbookreader.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -144,6 +147,43 @@ TEST(TWorkbook, ARowPastTheSheetLimitIsRefusedAndTheRowsBeforeItStay)
     const QList<TSheetRows> sheets = ReadWorkbook(path);
     ASSERT_EQ(sheets.size(), 1);
     EXPECT_EQ(sheets[0].rows.size(), 3);
+}
+
+// Writing out a large sheet takes long: meanwhile the calling thread serves its events, the
+// workbook takes no more sheets, and the file appears under its name only once it is whole.
+TEST(TWorkbook, EventsAreServedWhileTheWorkbookIsWrittenOut)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("large.xlsx"));
+    constexpr int Rows = 30000;
+    TWorkbook book(path);
+    TWorksheet *sheet = book.AddSheet(QStringLiteral("RECORDS"));
+    ASSERT_NE(sheet, nullptr);
+    for (int row = 0; row < Rows; ++row) {
+        sheet->WriteNumber(row, 0, row);
+        sheet->WriteString(row, 1, QStringLiteral("holder %1").arg(row));
+        sheet->WriteDate(row, 2, QDate(2026, 1, 1).addDays(row % 365));
+    }
+    bool served = false;
+    bool targetThere = true;
+    bool sheetTaken = true;
+    bool onThisThread = false;
+    QTimer::singleShot(0, [&] {
+        served = true;
+        onThisThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+        targetThere = QFileInfo::exists(path);
+        sheetTaken = book.AddSheet(QStringLiteral("late")) != nullptr;
+    });
+    ASSERT_TRUE(book.Close()) << book.ErrorText().toStdString();
+    EXPECT_TRUE(served) << "the close held the event loop";
+    EXPECT_TRUE(onThisThread);
+    EXPECT_FALSE(targetThere);
+    EXPECT_FALSE(sheetTaken);
+    EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("large.xlsx")});
+    const QList<TSheetRows> sheets = ReadWorkbook(path);
+    ASSERT_EQ(sheets.size(), 1);
+    ASSERT_EQ(sheets[0].rows.size(), Rows);
+    EXPECT_EQ(sheets[0].rows.last().value(1), QStringLiteral("s:holder %1").arg(Rows - 1));
 }
 
 TEST(TWorkbook, TargetsThatCannotTakeAWorkbook)
