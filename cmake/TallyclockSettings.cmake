@@ -19,3 +19,12 @@ target_compile_definitions(tallyclock_settings INTERFACE
   QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
   QT_NO_FOREACH
   QT_DISABLE_DEPRECATED_UP_TO=0x060400)
+
+# AddressSanitizer and UndefinedBehaviorSanitizer over everything the build compiles (program,
+# libraries, tests, tools); a finding stops the process. Use a build folder of its own.
+option(TALLYCLOCK_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(TALLYCLOCK_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+    -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()

@@ -5,6 +5,7 @@
 #include "readerlink/reader.h"
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
+#include "store/guard.h"
 #include "store/images.h"
 #include "store/jpegcodec.h"
 #include "store/messages.h"
@@ -79,11 +80,12 @@ TCardInfo::TCardInfo(QWidget *parent, DialogRunner runner)
       m_member(dsrc->src)
 {
     m_ui->setupUi(this);
-    connect(m_ui->bedit, &QPushButton::clicked, this, &TCardInfo::beditClick);
-    connect(m_ui->Button2, &QPushButton::clicked, this, &TCardInfo::Button2Click);
-    connect(m_ui->dbgmember, &QTableView::doubleClicked, this, &TCardInfo::beditClick);
+    connect(m_ui->bedit, &QPushButton::clicked, this, Guarded(this, &TCardInfo::beditClick));
+    connect(m_ui->Button2, &QPushButton::clicked, this, Guarded(this, &TCardInfo::Button2Click));
+    connect(m_ui->dbgmember, &QTableView::doubleClicked, this,
+            Guarded(this, &TCardInfo::beditClick));
     connect(m_ui->dbgmember->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            &TCardInfo::dbgmemberTitleClick);
+            Guarded(this, &TCardInfo::dbgmemberTitleClick));
     std::vector<TGridColumn> columns;
     for (const MemberColumn &column : MemberColumns) {
         TGridColumn grid;
@@ -287,8 +289,11 @@ bool TCardInfo::EditCard(int card)
 
 void TCardInfo::Button2Click()
 {
-    SaveFormPlacement(FormPrefix, this);
-    SaveGridColumnWidths(GridPrefix, m_ui->dbgmember);
+    // "Close" closes even when the placement cannot be kept.
+    RunGuarded([this] {
+        SaveFormPlacement(FormPrefix, this);
+        SaveGridColumnWidths(GridPrefix, m_ui->dbgmember);
+    });
     done(m_changed ? ChangedResult : UnchangedResult);
 }
 

@@ -4,6 +4,7 @@
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
 #include "store/glyphs.h"
+#include "store/guard.h"
 #include "store/messages.h"
 #include "store/settings.h"
 #include "store/utils.h"
@@ -70,11 +71,13 @@ TDlgGrpList::TDlgGrpList(QWidget *parent)
     for (const int column : {SatOn1Column, SatOn2Column})
         m_ui->dbg_list->setItemDelegateForColumn(
             column, new TGlyphDelegate(TGlyphDelegate::Kind::Boolean, m_ui->dbg_list));
-    connect(m_ui->btnnew, &QPushButton::clicked, this, &TDlgGrpList::btnnewClick);
-    connect(m_ui->btnedit, &QPushButton::clicked, this, &TDlgGrpList::btneditClick);
-    connect(m_ui->btndelete, &QPushButton::clicked, this, &TDlgGrpList::btndeleteClick);
-    connect(m_ui->Button1, &QPushButton::clicked, this, &TDlgGrpList::Button1Click);
-    connect(m_ui->dbg_list, &QTableView::doubleClicked, this, &TDlgGrpList::btneditClick);
+    connect(m_ui->btnnew, &QPushButton::clicked, this, Guarded(this, &TDlgGrpList::btnnewClick));
+    connect(m_ui->btnedit, &QPushButton::clicked, this, Guarded(this, &TDlgGrpList::btneditClick));
+    connect(m_ui->btndelete, &QPushButton::clicked, this,
+            Guarded(this, &TDlgGrpList::btndeleteClick));
+    connect(m_ui->Button1, &QPushButton::clicked, this, Guarded(this, &TDlgGrpList::Button1Click));
+    connect(m_ui->dbg_list, &QTableView::doubleClicked, this,
+            Guarded(this, &TDlgGrpList::btneditClick));
     FormCreate();
 }
 
@@ -128,7 +131,10 @@ void TDlgGrpList::btndeleteClick()
 
 void TDlgGrpList::Button1Click()
 {
-    SaveFormPlacement(PlacementName, this);
-    SaveGridColumnWidths(ColumnWidthsName, m_ui->dbg_list);
+    // "Close" closes even when the placement cannot be kept.
+    RunGuarded([this] {
+        SaveFormPlacement(PlacementName, this);
+        SaveGridColumnWidths(ColumnWidthsName, m_ui->dbg_list);
+    });
     reject();
 }

@@ -1,6 +1,7 @@
 #include "desk/setupwebcam.h"
 
 #include "capture/DXCapture.h"
+#include "store/guard.h"
 #include "store/messages.h"
 #include "store/settings.h"
 
@@ -58,10 +59,11 @@ TSetupWebcam::TSetupWebcam(TCapture &capture, QWidget *parent) : QDialog(parent)
 
     FormCreate();
 
-    connect(Button1, &QPushButton::clicked, this, &TSetupWebcam::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TSetupWebcam::Button2Click);
+    connect(Button1, &QPushButton::clicked, this, Guarded(this, &TSetupWebcam::Button1Click));
+    connect(Button2, &QPushButton::clicked, this, Guarded(this, &TSetupWebcam::Button2Click));
     // One signal for both a chosen entry and typed text, so a choice is applied once.
-    connect(cblist, &QComboBox::currentTextChanged, this, &TSetupWebcam::cblistChange);
+    connect(cblist, &QComboBox::currentTextChanged, this,
+            Guarded(this, &TSetupWebcam::cblistChange));
     connect(lboption, &QListWidget::itemClicked, this,
             [this](QListWidgetItem *item) { lboptionClick(item->text()); });
 }
@@ -71,7 +73,8 @@ void TSetupWebcam::FormCreate()
     cblist->clear();
     const QStringList devices = GetVideoDeviceNames(false);
     if (devices.isEmpty()) {
-        WriteRegString(Setting::CamSource, QString());
+        // Said even when the choice cannot be cleared.
+        RunGuarded([] { WriteRegString(Setting::CamSource, QString()); });
         ShowMsg(MsgKind::Error, QStringLiteral("No webcam device."), MsgButtons::Ok);
         setResult(QDialog::Rejected);
         return;

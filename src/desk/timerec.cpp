@@ -46,6 +46,7 @@
 #include "store/email.h"
 #include "store/filedialogs.h"
 #include "store/dbfile.h"
+#include "store/guard.h"
 #include "store/filedialogs.h"
 #include "store/messages.h"
 #include "store/passwd.h"
@@ -356,13 +357,7 @@ void TTimeRec::hideEmptyMenus()
 
 void TTimeRec::guarded(const std::function<void()> &handler)
 {
-    try {
-        handler();
-    } catch (const std::exception &e) {
-        ShowError(QString::fromUtf8(e.what()));
-    } catch (...) {
-        ShowError(QStringLiteral("Unexpected error."));
-    }
+    RunGuarded(handler);
 }
 
 bool TTimeRec::StartupShowMainForm() const

@@ -2,6 +2,7 @@
 
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
+#include "store/guard.h"
 #include "store/messages.h"
 #include "store/settings.h"
 #include "store/utils.h"
@@ -71,11 +72,7 @@ void TTimeWindowForm::RestorePlacement()
 
 void TTimeWindowForm::Guarded(const std::function<void()> &handler)
 {
-    try {
-        handler();
-    } catch (const std::exception &e) {
-        ShowError(QString::fromUtf8(e.what()));
-    }
+    RunGuarded(handler);
 }
 
 void TTimeWindowForm::Button1Click()

@@ -2,6 +2,7 @@
 
 #include "readerlink/reader.h"
 #include "readerlink/readers.h"
+#include "store/guard.h"
 #include "store/settings.h"
 #include "ui_dlgdoor.h"
 
@@ -11,7 +12,7 @@ TdlgDoorOpen::TdlgDoorOpen(QWidget *parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::TdlgDoorOpen>())
 {
     m_ui->setupUi(this);
-    connect(m_ui->OKBtn, &QPushButton::clicked, this, &TdlgDoorOpen::OKBtnClick);
+    connect(m_ui->OKBtn, &QPushButton::clicked, this, Guarded(this, &TdlgDoorOpen::OKBtnClick));
     connect(m_ui->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
     m_ui->cbEnable->setChecked(ReadRegBool(Setting::DoorOpenEnable));

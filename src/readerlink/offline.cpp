@@ -1,6 +1,7 @@
 #include "readerlink/offline.h"
 
 #include "readerlink/reader.h"
+#include "store/guard.h"
 #include "store/utils.h"
 
 #include <QCheckBox>
@@ -84,7 +85,7 @@ TDlgOffline::TDlgOffline(const std::vector<TRfidReader *> &readers, QWidget *par
     connect(m_bPut, &QPushButton::clicked, this, &TDlgOffline::bPutClick);
     connect(m_bGet, &QPushButton::clicked, this, &TDlgOffline::bGetClick);
     connect(m_Button3, &QPushButton::clicked, this, &TDlgOffline::Button3Click);
-    connect(m_Button1, &QPushButton::clicked, this, &TDlgOffline::Button1Click);
+    connect(m_Button1, &QPushButton::clicked, this, Guarded(this, &TDlgOffline::Button1Click));
 }
 
 TDlgOffline::~TDlgOffline()
@@ -460,7 +461,8 @@ void TDlgOffline::Button1Click()
     prefs.ClearAfter = m_cbClearAfter->isChecked();
     prefs.SetClock = m_cbSetClock->isChecked();
     prefs.Page = readPage();
-    SaveOfflinePrefs(prefs, prefs.DefPort >= 0);
+    // "Close" closes even when the choices cannot be kept.
+    RunGuarded([&prefs] { SaveOfflinePrefs(prefs, prefs.DefPort >= 0); });
     // The page shows what was kept.
     m_edLine1->setText(PadToWidth(prefs.Page.Line1, ReaderNameWidth));
     m_edLine2->setText(PadToWidth(prefs.Page.Line2, ReaderNameWidth));

@@ -5,6 +5,7 @@
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
 #include "store/glyphs.h"
+#include "store/guard.h"
 #include "store/settings.h"
 #include "store/utils.h"
 #include "ui_setup.h"
@@ -100,14 +101,15 @@ TSetReader::TSetReader(QWidget *parent) : QDialog(parent), m_ui(std::make_unique
 
     m_popup = new QMenu(this);
     QAction *editRecord = m_popup->addAction(QStringLiteral("Edit record"));
-    connect(editRecord, &QAction::triggered, this, &TSetReader::Button2Click);
+    connect(editRecord, &QAction::triggered, this, Guarded(this, &TSetReader::Button2Click));
     connect(grid, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         m_popup->popup(m_ui->ports->viewport()->mapToGlobal(pos));
     });
-    connect(grid, &QTableView::doubleClicked, this, &TSetReader::Button2Click);
-    connect(m_ui->Button2, &QPushButton::clicked, this, &TSetReader::Button2Click);
-    connect(m_ui->Button1, &QPushButton::clicked, this, &TSetReader::Button1Click);
-    connect(m_ui->bEnableAll, &QPushButton::clicked, this, &TSetReader::bEnableAllClick);
+    connect(grid, &QTableView::doubleClicked, this, Guarded(this, &TSetReader::Button2Click));
+    connect(m_ui->Button2, &QPushButton::clicked, this, Guarded(this, &TSetReader::Button2Click));
+    connect(m_ui->Button1, &QPushButton::clicked, this, Guarded(this, &TSetReader::Button1Click));
+    connect(m_ui->bEnableAll, &QPushButton::clicked, this,
+            Guarded(this, &TSetReader::bEnableAllClick));
 
     LoadFormPlacement(PlacementName, this);
     LoadGridColumnWidths(ColumnWidthsName, grid, OwnWidths);
@@ -115,8 +117,10 @@ TSetReader::TSetReader(QWidget *parent) : QDialog(parent), m_ui(std::make_unique
 
 TSetReader::~TSetReader()
 {
-    SaveFormPlacement(PlacementName, this);
-    SaveGridColumnWidths(ColumnWidthsName, m_ui->ports);
+    RunGuarded([this] {
+        SaveFormPlacement(PlacementName, this);
+        SaveGridColumnWidths(ColumnWidthsName, m_ui->ports);
+    });
     // The view lets go of the model before the model goes.
     m_ui->ports->setModel(nullptr);
     dsrc->reader.Close();

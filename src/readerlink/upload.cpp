@@ -3,6 +3,7 @@
 #include "readerlink/accessupload.h"
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
+#include "store/guard.h"
 #include "store/messages.h"
 #include "store/settings.h"
 #include "ui_upload.h"
@@ -62,16 +63,18 @@ TOfflineAcc::TOfflineAcc(QWidget *parent)
     m_memberModel->FollowView(m_ui->dbgmember);
     m_nonmemberModel->FollowView(m_ui->dbgnonmember);
 
-    connect(m_ui->badd, &QToolButton::clicked, this, &TOfflineAcc::baddClick);
-    connect(m_ui->bremove, &QToolButton::clicked, this, &TOfflineAcc::bremoveClick);
-    connect(m_ui->dbgnonmember, &QTableView::doubleClicked, this, &TOfflineAcc::baddClick);
-    connect(m_ui->dbgmember, &QTableView::doubleClicked, this, &TOfflineAcc::bremoveClick);
+    connect(m_ui->badd, &QToolButton::clicked, this, Guarded(this, &TOfflineAcc::baddClick));
+    connect(m_ui->bremove, &QToolButton::clicked, this, Guarded(this, &TOfflineAcc::bremoveClick));
+    connect(m_ui->dbgnonmember, &QTableView::doubleClicked, this,
+            Guarded(this, &TOfflineAcc::baddClick));
+    connect(m_ui->dbgmember, &QTableView::doubleClicked, this,
+            Guarded(this, &TOfflineAcc::bremoveClick));
     connect(m_ui->dbgmember->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            &TOfflineAcc::dbgmemberTitleClick);
+            Guarded(this, &TOfflineAcc::dbgmemberTitleClick));
     connect(m_ui->dbgnonmember->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            &TOfflineAcc::dbgnonmemberTitleClick);
-    connect(m_ui->Button1, &QPushButton::clicked, this, &TOfflineAcc::Button1Click);
-    connect(m_ui->Button2, &QPushButton::clicked, this, &TOfflineAcc::Button2Click);
+            Guarded(this, &TOfflineAcc::dbgnonmemberTitleClick));
+    connect(m_ui->Button1, &QPushButton::clicked, this, Guarded(this, &TOfflineAcc::Button1Click));
+    connect(m_ui->Button2, &QPushButton::clicked, this, Guarded(this, &TOfflineAcc::Button2Click));
 
     fillReaderList();
     LoadFormPlacement(PlacementName, this);
@@ -110,9 +113,9 @@ void TOfflineAcc::RefreshLists()
 
 void TOfflineAcc::setOffline(TDataSetModel &list, bool offline)
 {
-    if (list.DataSet().IsEmpty() || !list.MoveToCurrentRow())
+    if (list.DataSet()->IsEmpty() || !list.MoveToCurrentRow())
         return;
-    const int card = list.DataSet().FieldByName(QStringLiteral("CARDNO")).AsInteger();
+    const int card = list.DataSet()->FieldByName(QStringLiteral("CARDNO")).AsInteger();
     TDataSet &staff = dsrc->staff;
     try {
         if (!staff.Active())
@@ -174,8 +177,11 @@ void TOfflineAcc::Button1Click()
 
 void TOfflineAcc::Button2Click()
 {
-    SaveFormPlacement(PlacementName, this);
-    SaveGridColumnWidths(MemberWidthsName, m_ui->dbgmember);
-    SaveGridColumnWidths(NonmemberWidthsName, m_ui->dbgnonmember);
+    // "Close" closes even when the placement cannot be kept.
+    RunGuarded([this] {
+        SaveFormPlacement(PlacementName, this);
+        SaveGridColumnWidths(MemberWidthsName, m_ui->dbgmember);
+        SaveGridColumnWidths(NonmemberWidthsName, m_ui->dbgnonmember);
+    });
     reject();
 }

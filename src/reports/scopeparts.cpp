@@ -1,6 +1,7 @@
 #include "reports/scopeparts.h"
 
 #include "store/clock.h"
+#include "store/guard.h"
 #include "store/messages.h"
 #include "store/picklist.h"
 #include "store/radiogroup.h"
@@ -58,7 +59,7 @@ TPersonsGroup::TPersonsGroup(QWidget *parent)
                 rballstaffClick();
         });
     connect(cbgroup, &QComboBox::activated, this, &TPersonsGroup::rballstaffClick);
-    connect(bAdd, &QPushButton::clicked, this, &TPersonsGroup::bAddClick);
+    connect(bAdd, &QPushButton::clicked, this, Guarded(this, &TPersonsGroup::bAddClick));
 }
 
 int TPersonsGroup::PersonsIndex() const
@@ -85,7 +86,10 @@ void TPersonsGroup::rballstaffClick()
         emit GroupChosen();
 }
 
-void TPersonsGroup::bAddClick() {}
+void TPersonsGroup::bAddClick()
+{
+    ShowPickList(window());
+}
 
 // ---- Dates of interest ----------------------------------------------------------------------
 

@@ -41,6 +41,7 @@ public:
     // Any persons radio checked, or a group chosen in the list: the list and the button follow
     // the choice, and with "Group" checked GroupChosen() is told.
     void rballstaffClick();
+    // The pick list, modal over the dialog: the members "List" prints.
     void bAddClick();
 
 signals:

@@ -797,6 +797,11 @@ TDataSet::TDataSet(TDatabase &db, const QString &sql)
 TDataSet::~TDataSet()
 {
     Close();
+    // A listener that outlives the dataset (a grid model freed later) must not call it again.
+    const std::vector<TDataSetListener *> listeners = std::move(m_impl->listeners);
+    m_impl->listeners.clear();
+    for (TDataSetListener *l : listeners)
+        l->DataSetDestroyed(*this);
     m_db.detach(this);
 }
 

@@ -97,6 +97,9 @@ public:
     virtual void RowAboutToBeRemoved(TDataSet &dataSet, int row) {}
     virtual void RowRemoved(TDataSet &dataSet, int row) = 0; // a delete
     virtual void RowChanged(TDataSet &dataSet, int row) = 0; // a posted edit
+    // The dataset is being destroyed (after its last reset): the listener lets go of it and
+    // never calls it again; it is no longer among the listeners.
+    virtual void DataSetDestroyed(TDataSet &dataSet) {}
 };
 
 class TDataSet

@@ -7,17 +7,18 @@
 #include <algorithm>
 
 TDataSetModel::TDataSetModel(TDataSet &dataSet, std::vector<TGridColumn> columns, QObject *parent)
-    : QAbstractTableModel(parent), m_dataSet(dataSet), m_columns(std::move(columns)),
+    : QAbstractTableModel(parent), m_dataSet(&dataSet), m_columns(std::move(columns)),
       m_fieldIndex(m_columns.size(), -1)
 {
-    m_dataSet.AddListener(this);
+    m_dataSet->AddListener(this);
     findFields();
-    m_current = m_dataSet.RecNo();
+    m_current = m_dataSet->RecNo();
 }
 
 TDataSetModel::~TDataSetModel()
 {
-    m_dataSet.RemoveListener(this);
+    if (m_dataSet)
+        m_dataSet->RemoveListener(this);
 }
 
 const TGridColumn &TDataSetModel::Column(int column) const
@@ -28,18 +29,18 @@ const TGridColumn &TDataSetModel::Column(int column) const
 void TDataSetModel::findFields()
 {
     for (std::size_t c = 0; c < m_columns.size(); ++c) {
-        const TField f = m_dataSet.Active() ? m_dataSet.FindField(m_columns[c].field) : TField();
+        const TField f =
+            m_dataSet && m_dataSet->Active() ? m_dataSet->FindField(m_columns[c].field) : TField();
         m_fieldIndex[c] = f.IsValid() ? f.Index() : -1;
     }
 }
 
 QVariant TDataSetModel::ValueAt(int row, int column) const
 {
-    if (m_suspended || column < 0 || column >= columnCount() || row < 0 ||
-        row >= m_dataSet.RecordCount())
+    if (column < 0 || column >= columnCount() || row < 0 || row >= rowCount())
         return QVariant();
     const int field = m_fieldIndex[static_cast<std::size_t>(column)];
-    return field < 0 ? QVariant() : m_dataSet.FieldAt(row, field);
+    return field < 0 ? QVariant() : m_dataSet->FieldAt(row, field);
 }
 
 void TDataSetModel::setCurrent(int row, bool announce)
@@ -52,6 +53,11 @@ void TDataSetModel::setCurrent(int row, bool announce)
     emit CurrentRowChanged(row);
 }
 
+int TDataSetModel::currentOfDataSet() const
+{
+    return m_dataSet ? m_dataSet->RecNo() : -1;
+}
+
 void TDataSetModel::SetCurrentRow(int row)
 {
     setCurrent(row, false);
@@ -61,7 +67,7 @@ bool TDataSetModel::MoveToCurrentRow()
 {
     if (m_current < 0 || m_current >= rowCount())
         return false;
-    m_dataSet.MoveTo(m_current);
+    m_dataSet->MoveTo(m_current);
     return true;
 }
 
@@ -92,7 +98,7 @@ void TDataSetModel::FollowView(QAbstractItemView *view)
 
 int TDataSetModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() || m_suspended ? 0 : m_dataSet.RecordCount();
+    return parent.isValid() || m_suspended || !m_dataSet ? 0 : m_dataSet->RecordCount();
 }
 
 int TDataSetModel::columnCount(const QModelIndex &parent) const
@@ -159,7 +165,7 @@ void TDataSetModel::SetSuspended(bool suspended)
     m_suspended = suspended;
     findFields();
     endResetModel();
-    setCurrent(m_dataSet.RecNo(), true);
+    setCurrent(currentOfDataSet(), true);
 }
 
 // The dataset announces each change before and after it, as the model must to its views.
@@ -179,7 +185,7 @@ void TDataSetModel::DataSetReset(TDataSet &)
     endResetModel();
     m_changing = false;
     // The view lost its selection with the reset; the dataset's row is the grid's again.
-    setCurrent(m_dataSet.RecNo(), true);
+    setCurrent(currentOfDataSet(), true);
 }
 
 void TDataSetModel::RowAboutToBeInserted(TDataSet &, int row)
@@ -213,7 +219,7 @@ void TDataSetModel::RowRemoved(TDataSet &, int)
         return;
     endRemoveRows();
     m_changing = false;
-    setCurrent(m_dataSet.RecNo(), true);
+    setCurrent(currentOfDataSet(), true);
 }
 
 void TDataSetModel::RowChanged(TDataSet &, int row)
@@ -222,4 +228,14 @@ void TDataSetModel::RowChanged(TDataSet &, int row)
         return;
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
     setCurrent(row, false);
+}
+
+void TDataSetModel::DataSetDestroyed(TDataSet &)
+{
+    beginResetModel();
+    m_dataSet = nullptr;
+    findFields();
+    endResetModel();
+    m_changing = false;
+    setCurrent(-1, true);
 }

@@ -3,7 +3,8 @@
 // title, alignments, text, kind). It follows the dataset's row notifications in Qt's order,
 // keeps its columns across the dataset being closed or reopened, and keeps the grid's current
 // row, so that commands act on the row the user selected even after something else moved the
-// dataset's cursor. Main thread only.
+// dataset's cursor. The model may outlive its dataset: from the dataset's end on it shows no
+// rows and never touches it again. Main thread only.
 
 #include "store/dataset.h"
 #include "store/settings.h"
@@ -38,7 +39,8 @@ public:
     TDataSetModel(const TDataSetModel &) = delete;
     TDataSetModel &operator=(const TDataSetModel &) = delete;
 
-    TDataSet &DataSet() const { return m_dataSet; }
+    // Null once the dataset is gone.
+    TDataSet *DataSet() const { return m_dataSet; }
     const TGridColumn &Column(int column) const;
 
     // The field's value of a cell (invalid beyond the rows or for a field the dataset lacks);
@@ -81,6 +83,7 @@ public:
     void RowAboutToBeRemoved(TDataSet &dataSet, int row) override;
     void RowRemoved(TDataSet &dataSet, int row) override;
     void RowChanged(TDataSet &dataSet, int row) override;
+    void DataSetDestroyed(TDataSet &dataSet) override;
 
 signals:
     void CurrentRowChanged(int row);
@@ -89,8 +92,9 @@ private:
     void findFields();
     // Clamped to the rows; announce tells the views even when the row number stays.
     void setCurrent(int row, bool announce);
+    int currentOfDataSet() const; // the dataset's row, -1 once it is gone
 
-    TDataSet &m_dataSet;
+    TDataSet *m_dataSet;
     std::vector<TGridColumn> m_columns;
     std::vector<int> m_fieldIndex; // per column, -1 while the dataset lacks the field
     int m_current = -1;

@@ -2,6 +2,7 @@
 
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
+#include "store/guard.h"
 #include "store/settings.h"
 
 #include <QGroupBox>
@@ -105,20 +106,27 @@ TPickList::TPickList(QWidget *parent)
     all->addWidget(gbnonmember);
     all->addLayout(bottom);
 
-    connect(badd, &QPushButton::clicked, this, &TPickList::baddClick);
-    connect(bremove, &QPushButton::clicked, this, &TPickList::bremoveClick);
-    connect(bremoveall, &QPushButton::clicked, this, &TPickList::bremoveallClick);
-    connect(bclose, &QPushButton::clicked, this, &TPickList::bcloseClick);
-    connect(dbgnonmember, &QTableView::doubleClicked, this, &TPickList::baddClick);
-    connect(dbgmember, &QTableView::doubleClicked, this, &TPickList::bremoveClick);
-    connect(dbgmember->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            [this](int c) { LoadList(m_member, m_memberModel->Column(c).field, true); });
-    connect(dbgnonmember->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            [this](int c) { LoadList(m_nonmember, m_nonmemberModel->Column(c).field, false); });
+    connect(badd, &QPushButton::clicked, this, Guarded(this, &TPickList::baddClick));
+    connect(bremove, &QPushButton::clicked, this, Guarded(this, &TPickList::bremoveClick));
+    connect(bremoveall, &QPushButton::clicked, this, Guarded(this, &TPickList::bremoveallClick));
+    connect(bclose, &QPushButton::clicked, this, Guarded(this, &TPickList::bcloseClick));
+    connect(dbgnonmember, &QTableView::doubleClicked, this, Guarded(this, &TPickList::baddClick));
+    connect(dbgmember, &QTableView::doubleClicked, this, Guarded(this, &TPickList::bremoveClick));
+    connect(dbgmember->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int c) {
+        RunGuarded([&] { LoadList(m_member, m_memberModel->Column(c).field, true); });
+    });
+    connect(dbgnonmember->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int c) {
+        RunGuarded([&] { LoadList(m_nonmember, m_nonmemberModel->Column(c).field, false); });
+    });
 
-    LoadList(m_member, ReadRegString(Setting::PickListMemberSort), true);
-    LoadList(m_nonmember, ReadRegString(Setting::PickListNonmemberSort), false);
-    showCounts();
+    m_memberSort = sortColumnOf(ReadRegString(Setting::PickListMemberSort));
+    m_nonmemberSort = sortColumnOf(ReadRegString(Setting::PickListNonmemberSort));
+    RefreshLists();
+    // The columns as understood; the list opens even when they cannot be stored.
+    RunGuarded([this] {
+        WriteRegString(Setting::PickListMemberSort, m_memberSort);
+        WriteRegString(Setting::PickListNonmemberSort, m_nonmemberSort);
+    });
     LoadFormPlacement(FormPrefix, this);
     LoadGridColumnWidths(MemberGridPrefix, dbgmember);
     LoadGridColumnWidths(NonmemberGridPrefix, dbgnonmember);
@@ -169,7 +177,7 @@ void TPickList::setPicked(TDataSetModel *model, bool picked)
 {
     // The row the user chose, by its own key: two holders may share a card.
     if (model->MoveToCurrentRow()) {
-        const qint64 seq = model->DataSet().FieldByName(QStringLiteral("SEQ")).AsLargeInt();
+        const qint64 seq = model->DataSet()->FieldByName(QStringLiteral("SEQ")).AsLargeInt();
         TDataSet &staff = dsrc->staff;
         if (!staff.Active())
             staff.Open();
@@ -202,9 +210,12 @@ void TPickList::bremoveallClick()
 
 void TPickList::bcloseClick()
 {
-    SaveFormPlacement(FormPrefix, this);
-    SaveGridColumnWidths(MemberGridPrefix, dbgmember);
-    SaveGridColumnWidths(NonmemberGridPrefix, dbgnonmember);
+    // "Close" closes even when the placement cannot be kept.
+    RunGuarded([this] {
+        SaveFormPlacement(FormPrefix, this);
+        SaveGridColumnWidths(MemberGridPrefix, dbgmember);
+        SaveGridColumnWidths(NonmemberGridPrefix, dbgnonmember);
+    });
     accept();
 }
 

@@ -7,12 +7,18 @@
 #include "reports/dlgpersons.h"
 #include "reports/dlgstaffs.h"
 #include "store/clock.h"
+#include "store/picklist.h"
 #include "testsupport/fakereportoutput.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTimer>
 #include <algorithm>
 #include <functional>
 
@@ -37,6 +43,34 @@ const Command commands[] = {
     {"actmemberlist", "Print Cards", false, "Print Member Card", "Print Member Card", "cbpreview"},
     {"actlistmem", "Print Member List", false, "Select Staffs", "Member List", "cbpreview"},
 };
+
+// The open pick list, once its modal loop runs.
+TPickList *openPickList()
+{
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (auto *list = qobject_cast<TPickList *>(top); list && list->isVisible())
+            return list;
+    return nullptr;
+}
+
+// In the open pick list: "Remove All", then each name chosen among the others and added,
+// then "Close".
+void PickOnly(const QStringList &names, bool *picked)
+{
+    TPickList *list = openPickList();
+    if (!list)
+        return;
+    list->bremoveall->click();
+    for (const QString &name : names) {
+        TDataSet &others = list->Nonmembers();
+        if (!others.Locate(QStringLiteral("NAME"), name))
+            return;
+        list->dbgnonmember->selectRow(others.RecNo());
+        list->badd->click();
+    }
+    *picked = list->Members().RecordCount() == names.size();
+    list->bclose->click();
+}
 
 QAction *action(TTimeRec &w, const char *name)
 {
@@ -183,4 +217,57 @@ TEST_F(PrintoutCommandsTest, TheCommandsFollowLoginInTheProtectedOrderAndShowOnT
     ASSERT_NE(cards, nullptr);
     for (const char *name : {"actmemberlist", "actlistmem"})
         EXPECT_TRUE(cards->actions().contains(action(w, name))) << name;
+}
+
+// "List" with two holders picked through "Pick List" prints those two and nobody else, in every
+// printout that offers the choice.
+TEST_F(PrintoutCommandsTest, PickListChoosesWhomListPrints)
+{
+    const int group = AddGroup(QStringLiteral("Office"));
+    const QStringList names{QStringLiteral("Annabel"), QStringLiteral("Bertrand"),
+                            QStringLiteral("Cordelia")};
+    for (int i = 0; i < names.size(); ++i)
+        AddStaff(11 + i, names[i], group);
+    TTimeRec &w = OpenWindow();
+    for (int i = 0; i < names.size(); ++i)
+        AddLog(QDateTime(QDate(2026, 12, 10), QTime(8, i)), 11 + i, 1);
+    w.SetLoggedIn(true);
+    int row = 0;
+    for (const Command &c : commands) {
+        SCOPED_TRACE(c.action);
+        if (QString::fromLatin1(c.action) == QLatin1String("actinout"))
+            continue; // who is in or out has no persons to choose
+        // Another pair each time, so a choice left from the last report cannot pass.
+        const QStringList chosen{names[row % 3], names[(row + 1) % 3]};
+        const QString other = names[(row + 2) % 3];
+        ++row;
+        FakeReportOutput output;
+        bool picked = false;
+        int answers = 0;
+        w.SetDialogRunner([&](QDialog &dialog) {
+            if (++answers > 1)
+                return 2;
+            auto *list = dialog.findChild<QRadioButton *>(QStringLiteral("rbstaff"));
+            auto *pick = dialog.findChild<QPushButton *>(QStringLiteral("bAdd"));
+            EXPECT_TRUE(list && pick);
+            if (!list || !pick)
+                return 2;
+            if (auto *range = dialog.findChild<QRadioButton *>(QStringLiteral("rball")))
+                range->click();
+            list->click();
+            QTimer::singleShot(0, &dialog, [&] { PickOnly(chosen, &picked); });
+            pick->click();
+            dialog.findChild<QPushButton *>(QStringLiteral("Button1"))->click();
+            return dialog.result();
+        });
+        action(w, c.action)->trigger();
+        EXPECT_TRUE(picked);
+        EXPECT_EQ(openPickList(), nullptr);
+        ASSERT_EQ(output.Runs().size(), 1u);
+        const QString text = output.Text(0);
+        for (const QString &name : chosen)
+            EXPECT_TRUE(text.contains(name)) << name.toStdString() << "\n" << text.toStdString();
+        EXPECT_FALSE(text.contains(other)) << other.toStdString() << "\n" << text.toStdString();
+    }
+    EXPECT_EQ(Messages().Count(), 0) << qPrintable(Messages().Texts().join(QLatin1Char('|')));
 }

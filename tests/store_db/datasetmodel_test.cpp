@@ -265,3 +265,40 @@ TEST_F(DataSetModelTest, SuspendedShowsNoRowsAndResumesOnTheDatasetAsItIsThen)
     EXPECT_EQ(cell(2, ColName), QStringLiteral("C"));
     EXPECT_EQ(model->CurrentRow(), 2);
 }
+
+// A dialog frees its datasets before the grid models Qt frees with its children: the model
+// then shows no rows, a view over it still paints and asks, and freeing the model later never
+// touches the dataset again.
+TEST_F(DataSetModelTest, OutlivesItsDatasetShowingNoRows)
+{
+    appendGroup(QStringLiteral("B"));
+    for (const bool open : {true, false}) {
+        SCOPED_TRACE(open ? "dataset open when freed" : "dataset closed when freed");
+        auto query = std::make_unique<TDataSet>(groups().Database(),
+                                                QStringLiteral("select * from gid order by DESCX"));
+        if (open)
+            query->Open();
+        auto own = std::make_unique<TDataSetModel>(*query, groupColumns());
+        ModelContractCheck ownCheck(own.get());
+        QTableView view;
+        view.setModel(own.get());
+        own->FollowView(&view);
+        view.show();
+        ASSERT_EQ(own->rowCount(), open ? 2 : 0);
+        QSignalSpy reset(own.get(), &QAbstractItemModel::modelReset);
+
+        query.reset();
+        EXPECT_EQ(own->DataSet(), nullptr);
+        EXPECT_GE(reset.count(), 1); // the views heard of it
+        EXPECT_EQ(own->rowCount(), 0);
+        EXPECT_EQ(own->CurrentRow(), -1);
+        EXPECT_FALSE(own->MoveToCurrentRow());
+        EXPECT_FALSE(own->ValueAt(0, ColName).isValid());
+        view.repaint();
+        own->SetSuspended(true);
+        own->SetSuspended(false);
+        EXPECT_EQ(own->rowCount(), 0);
+        own.reset();
+    }
+    EXPECT_EQ(model->rowCount(), 2); // the shared dataset's own model is untouched
+}

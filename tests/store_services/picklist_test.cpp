@@ -4,10 +4,12 @@
 #include "store/datasrc.h"
 #include "store/picklist.h"
 #include "testsupport/fakemessages.h"
+#include "testsupport/outsidelock.h"
 #include "testsupport/tempdata.h"
 
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QSettings>
 #include <QTableView>
 #include <gtest/gtest.h>
@@ -132,6 +134,47 @@ TEST_F(PickListTest, SortColumnIsRememberedThroughTheListsColumns)
               QStringLiteral("N00001"));
     EXPECT_EQ(settings.value(QStringLiteral("PL_member")).toString(), QStringLiteral("NAME"));
     EXPECT_EQ(Picked(), 1001);
+}
+
+// Another program holds sysdat.db's write lock: each move shows the database's error, the
+// program goes on, and both lists and the stored marks stay as they were.
+TEST_F(PickListTest, AMoveAgainstALockedDatabaseSaysSoAndKeepsTheLists)
+{
+    const struct
+    {
+        const char *button;
+        const char *row; // chosen first in its list
+        bool members;
+    } cases[] = {{"badd", "Twin A", false}, {"bremove", "Twin B", true}, {"bremoveall", "", true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.button);
+        messages.Clear();
+        TPickList d;
+        if (*c.row)
+            ChooseRow(c.members ? d.dbgmember : d.dbgnonmember,
+                      c.members ? d.Members() : d.Nonmembers(), QString::fromLatin1(c.row));
+        const QString memberTitle = d.gbmember->title();
+        const QString nonmemberTitle = d.gbnonmember->title();
+        {
+            OutsideLock lock(Data().SysdatPath());
+            ASSERT_TRUE(lock.Held());
+            TBusyTimeout quick(m_data->src, 50);
+            d.findChild<QPushButton *>(QString::fromLatin1(c.button))->click();
+        }
+        ASSERT_EQ(messages.Count(), 1);
+        EXPECT_FALSE(messages.Texts().first().isEmpty());
+        EXPECT_EQ(Picked(), 1001);
+        EXPECT_EQ(d.gbmember->title(), memberTitle);
+        EXPECT_EQ(d.gbnonmember->title(), nonmemberTitle);
+        EXPECT_EQ(d.Members().RecordCount(), 1001);
+        EXPECT_EQ(m_data->staff.State(), TDataSetState::Browse); // no edit left pending
+        // Once the lock is gone the same press does its work.
+        d.findChild<QPushButton *>(QString::fromLatin1(c.button))->click();
+        EXPECT_NE(Picked(), 1001);
+        m_data->src.Exec(QStringLiteral("update staffs set PICKED=(CARDNO-1000)%10=0 or "
+                                        "NAME='Twin B'"));
+        EXPECT_EQ(Picked(), 1001);
+    }
 }
 
 } // namespace
