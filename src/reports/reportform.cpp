@@ -135,9 +135,54 @@ struct TextLine
     double height = 0;
 };
 
+// A font's metrics on the measuring device, kept: reports print the same few fonts over and
+// over, and making the metrics costs more than most measurements.
+struct FontMeasure
+{
+    explicit FontMeasure(const QFont &font)
+        : metrics(font, &measureDevice()), heightMm(pxToMm(metrics.height()))
+    {
+        for (char16_t c = 0x20; c < 0x100; ++c)
+            widestMm = std::max(widestMm, pxToMm(metrics.horizontalAdvance(QChar(c))));
+    }
+    QFontMetricsF metrics;
+    double heightMm;     // one line
+    double widestMm = 0; // the widest Latin-1 character's advance
+};
+
+const FontMeasure &measureOf(const QFont &font)
+{
+    // A handful of fonts, the one just used first: most look-ups end at the first entry.
+    static std::vector<std::pair<QFont, std::unique_ptr<const FontMeasure>>> kept;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (kept[i].first == font) {
+            if (i > 0)
+                std::swap(kept[i], kept[i - 1]);
+            return *kept[i > 0 ? i - 1 : 0].second;
+        }
+    }
+    if (kept.size() >= 16)
+        kept.pop_back();
+    kept.emplace(kept.begin(), font, std::make_unique<const FontMeasure>(font));
+    return *kept.front().second;
+}
+
 double textWidth(const QFont &font, const QString &text)
 {
-    return pxToMm(QFontMetricsF(font, &measureDevice()).horizontalAdvance(text));
+    return pxToMm(measureOf(font).metrics.horizontalAdvance(text));
+}
+
+// True when the text fits `width` mm on one line. Most lines are told by their length alone
+// (no Latin-1 character is wider than the widest); the rest are measured.
+bool fitsOneLine(const QFont &font, const QString &text, double width)
+{
+    if (text.contains(QLatin1Char('\n')))
+        return false;
+    const bool latin1 =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
+    if (latin1 && text.size() * measureOf(font).widestMm <= width)
+        return true;
+    return textWidth(font, text) <= width;
 }
 
 // The text broken into lines no wider than `width` mm: at blanks, or inside a word that is
@@ -169,12 +214,16 @@ std::vector<TextLine> wrapText(const QString &text, const QFont &font, double wi
     return lines;
 }
 
-// The font made smaller until the text fits `width` mm on one line.
-QFont fontToFit(QFont font, const QString &text, double width)
+// The font made smaller until the text fits `width` mm on one line. Measured on their own:
+// these sizes are one-offs, not for the kept metrics.
+QFont fontToFit(QFont font, const QString &text, double width, double &lineHeight)
 {
-    for (double need = textWidth(font, text); need > width && font.pointSizeF() > 1;
-         need = textWidth(font, text))
-        font.setPointSizeF(font.pointSizeF() * std::min(width / need, 0.98));
+    auto need = [&] {
+        return pxToMm(QFontMetricsF(font, &measureDevice()).horizontalAdvance(text));
+    };
+    for (double n = need(); n > width && font.pointSizeF() > 1; n = need())
+        font.setPointSizeF(font.pointSizeF() * std::min(width / n, 0.98));
+    lineHeight = pxToMm(QFontMetricsF(font, &measureDevice()).height());
     return font;
 }
 
@@ -185,27 +234,34 @@ void TReportText::renderText(const QString &text, std::vector<TPageItem> &out, d
 {
     QRectF rect = m_rect;
     QFont font = m_font;
-    const double need = textWidth(font, text);
-    if (need > rect.width() && m_autoSize && !m_wordWrap) {
-        // Wider, toward the side the alignment leaves free, as far as the band allows.
-        const double grow = need - rect.width();
-        if (m_alignment & Qt::AlignRight) {
-            rect.setLeft(std::max(0.0, rect.left() - grow));
-        } else if (m_alignment & Qt::AlignHCenter) {
-            const double half = std::min({grow / 2, rect.left(), bandWidth - rect.right()});
-            rect.adjust(-std::max(half, 0.0), 0, std::max(half, 0.0), 0);
-        } else {
-            rect.setRight(std::max(rect.right(), std::min(rect.left() + need, bandWidth)));
+    std::vector<TextLine> lines; // more than one only when the text wraps
+    double lineHeight = 0;
+    if (fitsOneLine(font, text, rect.width())) {
+        lineHeight = measureOf(font).heightMm;
+    } else {
+        if (m_autoSize && !m_wordWrap) {
+            // Wider, toward the side the alignment leaves free, as far as the band allows.
+            const double grow = std::max(textWidth(font, text) - rect.width(), 0.0);
+            if (m_alignment & Qt::AlignRight) {
+                rect.setLeft(std::max(0.0, rect.left() - grow));
+            } else if (m_alignment & Qt::AlignHCenter) {
+                const double half = std::min({grow / 2, rect.left(), bandWidth - rect.right()});
+                rect.adjust(-std::max(half, 0.0), 0, std::max(half, 0.0), 0);
+            } else {
+                rect.setRight(std::max(rect.right(), std::min(rect.right() + grow, bandWidth)));
+            }
         }
+        if (m_shrinkToFit)
+            font = fontToFit(font, text, rect.width(), lineHeight);
+        else
+            lines = wrapText(text, font, rect.width());
     }
-    if (need > rect.width() && m_shrinkToFit)
-        font = fontToFit(font, text, rect.width());
-    std::vector<TextLine> lines;
-    if ((need > rect.width() || text.contains(QLatin1Char('\n'))) && !m_shrinkToFit)
-        lines = wrapText(text, font, rect.width());
-    else
-        lines.push_back({text, 0, pxToMm(QFontMetricsF(font, &measureDevice()).height())});
-    rect.setHeight(std::max(rect.height(), lines.back().top + lines.back().height));
+    if (lines.size() == 1) { // fits after all (auto size widened it)
+        lineHeight = lines.front().height;
+        lines.clear();
+    }
+    rect.setHeight(std::max(rect.height(),
+                            lines.empty() ? lineHeight : lines.back().top + lines.back().height));
     if (!m_transparent && m_color.isValid()) {
         TPageItem fill;
         fill.kind = TPageItem::Kind::Fill;
@@ -213,19 +269,21 @@ void TReportText::renderText(const QString &text, std::vector<TPageItem> &out, d
         fill.color = m_color;
         out.push_back(std::move(fill));
     }
-    for (const TextLine &line : lines) {
+    auto addRun = [&](const QRectF &at, const QString &run) {
         TPageItem item;
         item.kind = TPageItem::Kind::Text;
-        item.rect = lines.size() == 1
-                        ? rect
-                        : QRectF(rect.left(), rect.top() + line.top, rect.width(), line.height);
-        item.text = line.text;
+        item.rect = at;
+        item.text = run;
         item.font = font;
         // Laid out to fit already: a printer measuring a hair wider must not cut it.
         item.flags = int(m_alignment) | int(Qt::TextDontClip);
         item.color = m_fontColor;
         out.push_back(std::move(item));
-    }
+    };
+    if (lines.empty())
+        addRun(rect, text);
+    for (const TextLine &line : lines)
+        addRun(QRectF(rect.left(), rect.top() + line.top, rect.width(), line.height), line.text);
     addFrame(out, rect);
     height = std::max(height, rect.bottom());
 }
