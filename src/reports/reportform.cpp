@@ -216,14 +216,18 @@ std::vector<TextLine> wrapText(const QString &text, const QFont &font, double wi
 
 // The font made smaller until the text fits `width` mm on one line. Measured on their own:
 // these sizes are one-offs, not for the kept metrics.
-QFont fontToFit(QFont font, const QString &text, double width, double &lineHeight)
+// `lower` is how far down the smaller text starts so that it stands on the same baseline.
+QFont fontToFit(QFont font, const QString &text, double width, double &lineHeight, double &lower)
 {
     auto need = [&] {
         return pxToMm(QFontMetricsF(font, &measureDevice()).horizontalAdvance(text));
     };
+    const double ascent = measureOf(font).metrics.ascent();
     for (double n = need(); n > width && font.pointSizeF() > 1; n = need())
         font.setPointSizeF(font.pointSizeF() * std::min(width / n, 0.98));
-    lineHeight = pxToMm(QFontMetricsF(font, &measureDevice()).height());
+    const QFontMetricsF smaller(font, &measureDevice());
+    lineHeight = pxToMm(smaller.height());
+    lower = pxToMm(ascent - smaller.ascent());
     return font;
 }
 
@@ -236,6 +240,7 @@ void TReportText::renderText(const QString &text, std::vector<TPageItem> &out, d
     QFont font = m_font;
     std::vector<TextLine> lines; // more than one only when the text wraps
     double lineHeight = 0;
+    double lower = 0; // a shrunk text keeps the baseline of the full-size one
     if (fitsOneLine(font, text, rect.width())) {
         lineHeight = measureOf(font).heightMm;
     } else {
@@ -252,7 +257,7 @@ void TReportText::renderText(const QString &text, std::vector<TPageItem> &out, d
             }
         }
         if (m_shrinkToFit)
-            font = fontToFit(font, text, rect.width(), lineHeight);
+            font = fontToFit(font, text, rect.width(), lineHeight, lower);
         else
             lines = wrapText(text, font, rect.width());
     }
@@ -281,7 +286,7 @@ void TReportText::renderText(const QString &text, std::vector<TPageItem> &out, d
         out.push_back(std::move(item));
     };
     if (lines.empty())
-        addRun(rect, text);
+        addRun(m_alignment & Qt::AlignTop ? rect.adjusted(0, lower, 0, 0) : rect, text);
     for (const TextLine &line : lines)
         addRun(QRectF(rect.left(), rect.top() + line.top, rect.width(), line.height), line.text);
     addFrame(out, rect);
