@@ -39,6 +39,8 @@ TCardReport::TCardReport(QObject *owner, bool horizontal) : TReportForm(owner), 
     QFont titleFont = ReportFont(QStringLiteral("Arial"), l.TitlePointSize);
     titleFont.setBold(true);
     m_qrTitle->SetFont(titleFont);
+    // A card's texts cannot grow past their places: a long one prints smaller.
+    m_qrTitle->SetShrinkToFit(true);
     if (title.RightAligned)
         m_qrTitle->SetAlignment(Qt::AlignRight | Qt::AlignTop);
     m_xLogo = card->AddImage(placeOf(l.Element(QStringLiteral("xLogo")), 0, 0));
@@ -51,6 +53,7 @@ TCardReport::TCardReport(QObject *owner, bool horizontal) : TReportForm(owner), 
         label->SetCaption(text);
         label->SetFont(ReportFont(QStringLiteral("Arial"), 7));
         label->SetAlignment(Qt::AlignRight | Qt::AlignTop);
+        label->SetShrinkToFit(true);
         return label;
     };
     caption(QStringLiteral("capCardno"), QStringLiteral("Card No.:"));
@@ -62,6 +65,7 @@ TCardReport::TCardReport(QObject *owner, bool horizontal) : TReportForm(owner), 
 
     auto field = [&](TReportText *text) {
         text->SetFont(ReportFont(QStringLiteral("Arial"), 10));
+        text->SetShrinkToFit(true);
         m_fields.push_back(text);
     };
     static const char *const dbFields[][2] = {

@@ -19,6 +19,7 @@
 #include <QPrinterInfo>
 #include <QSaveFile>
 #include <QScopeGuard>
+#include <QTextLayout>
 #include <algorithm>
 #include <optional>
 
@@ -127,28 +128,147 @@ TReportText::TReportText(TReportBand *band, const QRectF &rect)
 {
 }
 
-void TReportText::renderText(const QString &text, std::vector<TPageItem> &out, double &height)
+namespace {
+
+struct TextLine
 {
-    QRectF rect = m_rect;
-    if (m_autoSize) {
-        const QFontMetricsF metrics(m_font, &measureDevice());
-        if (m_wordWrap) {
-            const QRectF need = metrics.boundingRect(QRectF(0, 0, mmToPx(rect.width()), 1e6),
-                                                     Qt::TextWordWrap | int(m_alignment), text);
-            rect.setHeight(std::max(rect.height(), pxToMm(need.height())));
-        } else {
-            const double width = pxToMm(metrics.horizontalAdvance(text));
-            const double grow = width - rect.width();
-            if (grow > 0) {
-                if (m_alignment & Qt::AlignRight)
-                    rect.setLeft(rect.left() - grow);
-                else if (m_alignment & Qt::AlignHCenter)
-                    rect.adjust(-grow / 2, 0, grow / 2, 0);
-                else
-                    rect.setWidth(width);
-            }
+    QString text;
+    double top = 0; // mm from the box's top
+    double height = 0;
+};
+
+// A font's metrics on the measuring device, kept: reports print the same few fonts over and
+// over, and making the metrics costs more than most measurements.
+struct FontMeasure
+{
+    explicit FontMeasure(const QFont &font)
+        : metrics(font, &measureDevice()), heightMm(pxToMm(metrics.height()))
+    {
+        for (char16_t c = 0x20; c < 0x100; ++c)
+            widestMm = std::max(widestMm, pxToMm(metrics.horizontalAdvance(QChar(c))));
+    }
+    QFontMetricsF metrics;
+    double heightMm;     // one line
+    double widestMm = 0; // the widest Latin-1 character's advance
+};
+
+const FontMeasure &measureOf(const QFont &font)
+{
+    // A handful of fonts, the one just used first: most look-ups end at the first entry.
+    static std::vector<std::pair<QFont, std::unique_ptr<const FontMeasure>>> kept;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (kept[i].first == font) {
+            if (i > 0)
+                std::swap(kept[i], kept[i - 1]);
+            return *kept[i > 0 ? i - 1 : 0].second;
         }
     }
+    if (kept.size() >= 16)
+        kept.pop_back();
+    kept.emplace(kept.begin(), font, std::make_unique<const FontMeasure>(font));
+    return *kept.front().second;
+}
+
+double textWidth(const QFont &font, const QString &text)
+{
+    return pxToMm(measureOf(font).metrics.horizontalAdvance(text));
+}
+
+// True when the text fits `width` mm on one line. Most lines are told by their length alone
+// (no Latin-1 character is wider than the widest); the rest are measured.
+bool fitsOneLine(const QFont &font, const QString &text, double width)
+{
+    if (text.contains(QLatin1Char('\n')))
+        return false;
+    const bool latin1 =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
+    if (latin1 && text.size() * measureOf(font).widestMm <= width)
+        return true;
+    return textWidth(font, text) <= width;
+}
+
+// The text broken into lines no wider than `width` mm: at blanks, or inside a word that is
+// longer than a line. A text that fits gives one line.
+std::vector<TextLine> wrapText(const QString &text, const QFont &font, double width)
+{
+    std::vector<TextLine> lines;
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    for (const QString &paragraph : text.split(QLatin1Char('\n'))) {
+        QTextLayout layout(paragraph, font, &measureDevice());
+        layout.setTextOption(option);
+        layout.beginLayout();
+        const size_t first = lines.size();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(mmToPx(width));
+            const double top = lines.empty() ? 0 : lines.back().top + lines.back().height;
+            lines.push_back(
+                {paragraph.mid(line.textStart(), line.textLength()), top, pxToMm(line.height())});
+        }
+        layout.endLayout();
+        // The blanks a line was broken at belong to no line.
+        for (size_t i = first; i + 1 < lines.size(); ++i) {
+            QString &t = lines[i].text;
+            while (t.endsWith(QLatin1Char(' ')))
+                t.chop(1);
+        }
+    }
+    return lines;
+}
+
+// The font made smaller until the text fits `width` mm on one line. Measured on their own:
+// these sizes are one-offs, not for the kept metrics.
+// `lower` is how far down the smaller text starts so that it stands on the same baseline.
+QFont fontToFit(QFont font, const QString &text, double width, double &lineHeight, double &lower)
+{
+    auto need = [&] {
+        return pxToMm(QFontMetricsF(font, &measureDevice()).horizontalAdvance(text));
+    };
+    const double ascent = measureOf(font).metrics.ascent();
+    for (double n = need(); n > width && font.pointSizeF() > 1; n = need())
+        font.setPointSizeF(font.pointSizeF() * std::min(width / n, 0.98));
+    const QFontMetricsF smaller(font, &measureDevice());
+    lineHeight = pxToMm(smaller.height());
+    lower = pxToMm(ascent - smaller.ascent());
+    return font;
+}
+
+} // namespace
+
+void TReportText::renderText(const QString &text, std::vector<TPageItem> &out, double &height,
+                             double bandWidth)
+{
+    QRectF rect = m_rect;
+    QFont font = m_font;
+    std::vector<TextLine> lines; // more than one only when the text wraps
+    double lineHeight = 0;
+    double lower = 0; // a shrunk text keeps the baseline of the full-size one
+    if (fitsOneLine(font, text, rect.width())) {
+        lineHeight = measureOf(font).heightMm;
+    } else {
+        if (m_autoSize && !m_wordWrap) {
+            // Wider, toward the side the alignment leaves free, as far as the band allows.
+            const double grow = std::max(textWidth(font, text) - rect.width(), 0.0);
+            if (m_alignment & Qt::AlignRight) {
+                rect.setLeft(std::max(0.0, rect.left() - grow));
+            } else if (m_alignment & Qt::AlignHCenter) {
+                const double half = std::min({grow / 2, rect.left(), bandWidth - rect.right()});
+                rect.adjust(-std::max(half, 0.0), 0, std::max(half, 0.0), 0);
+            } else {
+                rect.setRight(std::max(rect.right(), std::min(rect.right() + grow, bandWidth)));
+            }
+        }
+        if (m_shrinkToFit)
+            font = fontToFit(font, text, rect.width(), lineHeight, lower);
+        else
+            lines = wrapText(text, font, rect.width());
+    }
+    if (lines.size() == 1) { // fits after all (auto size widened it)
+        lineHeight = lines.front().height;
+        lines.clear();
+    }
+    rect.setHeight(std::max(rect.height(),
+                            lines.empty() ? lineHeight : lines.back().top + lines.back().height));
     if (!m_transparent && m_color.isValid()) {
         TPageItem fill;
         fill.kind = TPageItem::Kind::Fill;
@@ -156,14 +276,21 @@ void TReportText::renderText(const QString &text, std::vector<TPageItem> &out, d
         fill.color = m_color;
         out.push_back(std::move(fill));
     }
-    TPageItem item;
-    item.kind = TPageItem::Kind::Text;
-    item.rect = rect;
-    item.text = text;
-    item.font = m_font;
-    item.flags = int(m_alignment) | (m_wordWrap ? int(Qt::TextWordWrap) : 0);
-    item.color = m_fontColor;
-    out.push_back(std::move(item));
+    auto addRun = [&](const QRectF &at, const QString &run) {
+        TPageItem item;
+        item.kind = TPageItem::Kind::Text;
+        item.rect = at;
+        item.text = run;
+        item.font = font;
+        // Laid out to fit already: a printer measuring a hair wider must not cut it.
+        item.flags = int(m_alignment) | int(Qt::TextDontClip);
+        item.color = m_fontColor;
+        out.push_back(std::move(item));
+    };
+    if (lines.empty())
+        addRun(m_alignment & Qt::AlignTop ? rect.adjusted(0, lower, 0, 0) : rect, text);
+    for (const TextLine &line : lines)
+        addRun(QRectF(rect.left(), rect.top() + line.top, rect.width(), line.height), line.text);
     addFrame(out, rect);
     height = std::max(height, rect.bottom());
 }
@@ -173,14 +300,14 @@ TReportLabel::TReportLabel(TReportBand *band, const QString &name, const QRectF 
 {
 }
 
-void TReportLabel::Render(std::vector<TPageItem> &out, double &height)
+void TReportLabel::Render(std::vector<TPageItem> &out, double &height, double bandWidth)
 {
     QString value = m_caption;
     if (OnPrint)
         OnPrint(value);
     if (g_labelHook)
         g_labelHook(*this, value);
-    renderText(value, out, height);
+    renderText(value, out, height, bandWidth);
 }
 
 TReportDBText::TReportDBText(TReportBand *band, TDataSet *dataSet, const QString &field,
@@ -189,7 +316,7 @@ TReportDBText::TReportDBText(TReportBand *band, TDataSet *dataSet, const QString
 {
 }
 
-void TReportDBText::Render(std::vector<TPageItem> &out, double &height)
+void TReportDBText::Render(std::vector<TPageItem> &out, double &height, double bandWidth)
 {
     QString text;
     if (m_dataSet && m_dataSet->Active() && !m_dataSet->IsEmpty()) {
@@ -197,12 +324,12 @@ void TReportDBText::Render(std::vector<TPageItem> &out, double &height)
         if (field.IsValid())
             text = field.AsString();
     }
-    renderText(text, out, height);
+    renderText(text, out, height, bandWidth);
 }
 
 TReportImage::TReportImage(TReportBand *band, const QRectF &rect) : TReportControl(band, rect) {}
 
-void TReportImage::Render(std::vector<TPageItem> &out, double &height)
+void TReportImage::Render(std::vector<TPageItem> &out, double &height, double)
 {
     if (!m_picture.isNull()) {
         QRectF target = m_rect;
@@ -228,7 +355,7 @@ TReportShape::TReportShape(TReportBand *band, TShapeKind kind, const QRectF &rec
 {
 }
 
-void TReportShape::Render(std::vector<TPageItem> &out, double &height)
+void TReportShape::Render(std::vector<TPageItem> &out, double &height, double)
 {
     auto line = [&](QPointF a, QPointF b) {
         TPageItem item;
@@ -261,7 +388,7 @@ TReportSysData::TReportSysData(TReportBand *band, TSysDataKind kind, const QRect
 {
 }
 
-void TReportSysData::Render(std::vector<TPageItem> &out, double &height)
+void TReportSysData::Render(std::vector<TPageItem> &out, double &height, double bandWidth)
 {
     QString text = m_prefix;
     switch (m_kind) {
@@ -275,11 +402,14 @@ void TReportSysData::Render(std::vector<TPageItem> &out, double &height)
         break; // the page is known only once the band is placed
     }
     const size_t first = out.size();
-    renderText(text, out, height);
+    renderText(text, out, height, bandWidth);
     if (m_kind == TSysDataKind::PageNumber) {
-        for (size_t i = first; i < out.size(); ++i) {
-            if (out[i].kind == TPageItem::Kind::Text)
-                out[i].penWidth = -1; // marks the item for its page number
+        // The number follows the text's last line.
+        for (size_t i = out.size(); i > first; --i) {
+            if (out[i - 1].kind == TPageItem::Kind::Text) {
+                out[i - 1].penWidth = -1; // marks the item for its page number
+                break;
+            }
         }
     }
 }
@@ -353,6 +483,7 @@ struct TReportForm::Composer
     struct Rendered
     {
         std::vector<TPageItem> items;
+        double width = 0;
         double height = 0;
         // Sys-data items that show the page number, with their control.
         std::vector<std::pair<size_t, TReportControl *>> pageNumbered;
@@ -408,7 +539,7 @@ struct TReportForm::Composer
             if (!control->Enabled())
                 continue;
             const size_t first = content.size();
-            control->Render(content, height);
+            control->Render(content, height, width);
             for (size_t i = first; i < content.size(); ++i) {
                 if (content[i].penWidth < 0) {
                     content[i].penWidth = 0.2;
@@ -416,6 +547,7 @@ struct TReportForm::Composer
                 }
             }
         }
+        r.width = width;
         r.height = height;
         size_t shift = 0;
         if (band.Color().isValid()) {
@@ -440,6 +572,7 @@ struct TReportForm::Composer
         for (auto &[index, control] : r.pageNumbered)
             control->Place(r.items[index], pageNumber);
         const QPointF offset(left, top);
+        page.bands.emplace_back(left, top, r.width, r.height);
         for (TPageItem &item : r.items) {
             item.rect.translate(offset);
             page.items.push_back(std::move(item));

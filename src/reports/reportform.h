@@ -39,6 +39,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QMarginsF>
 #include <QObject>
 #include <QRectF>
 #include <QString>
@@ -101,7 +102,7 @@ struct TPageItem
     QRectF rect;
     QString text;
     QFont font;
-    int flags = 0; // Qt::AlignmentFlag | Qt::TextWordWrap for text
+    int flags = 0; // Qt::AlignmentFlag (and Qt::TextDontClip) for text: one line each
     QColor color;  // fill, text or line colour
     QImage image;
     double penWidth = 0.2; // mm
@@ -110,6 +111,7 @@ struct TPageItem
 struct TReportPage
 {
     std::vector<TPageItem> items;
+    std::vector<QRectF> bands; // where each band printed on the page lies, in mm
 };
 
 // Base of the printable controls: a rectangle in mm inside its band.
@@ -130,8 +132,9 @@ public:
     void SetFrame(unsigned sides) { m_frame = sides; }
 
     // Produces this control's items for one print of its band, placed at origin (mm); grows
-    // `height` when its content needs more room than the band was given. Called by the engine.
-    virtual void Render(std::vector<TPageItem> &out, double &height) = 0;
+    // `height` when its content needs more room than the band was given. `bandWidth` is the
+    // width the band prints in. Called by the engine.
+    virtual void Render(std::vector<TPageItem> &out, double &height, double bandWidth) = 0;
     // Page-dependent content is filled in once the page is known (page numbers).
     virtual void Place(TPageItem &, int pageNumber) {}
 
@@ -144,7 +147,10 @@ protected:
     unsigned m_frame = FrameNone;
 };
 
-// Text control base: font, alignment, word wrap, auto size, transparency.
+// Text control base: font, alignment, word wrap, auto size, transparency. A text is never cut:
+// one that is wider than its box first widens it (auto size, up to the band's edge), then wraps
+// at blanks onto more lines (or anywhere inside a word longer than a line), the box and its
+// band growing down to hold them; a control that may not grow shrinks its font instead.
 class TReportText : public TReportControl
 {
 public:
@@ -159,6 +165,10 @@ public:
     void SetAutoSize(bool on) { m_autoSize = on; }
     bool WordWrap() const { return m_wordWrap; }
     void SetWordWrap(bool on) { m_wordWrap = on; }
+    // For a box that cannot grow (a card's field): the font gets smaller until the text fits
+    // on one line.
+    bool ShrinkToFit() const { return m_shrinkToFit; }
+    void SetShrinkToFit(bool on) { m_shrinkToFit = on; }
     bool Transparent() const { return m_transparent; }
     void SetTransparent(bool on) { m_transparent = on; }
     QColor Color() const { return m_color; } // background when not transparent
@@ -167,13 +177,15 @@ public:
     void SetFontColor(const QColor &color) { m_fontColor = color; }
 
 protected:
-    // Adds the text (one run) with its background and frame.
-    void renderText(const QString &text, std::vector<TPageItem> &out, double &height);
+    // Adds the text (one run a line) with its background and frame.
+    void renderText(const QString &text, std::vector<TPageItem> &out, double &height,
+                    double bandWidth);
 
     QFont m_font;
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignTop;
     bool m_autoSize = false;
     bool m_wordWrap = false;
+    bool m_shrinkToFit = false;
     bool m_transparent = true;
     QColor m_color = Qt::white;
     QColor m_fontColor = Qt::black;
@@ -191,7 +203,7 @@ public:
 
     std::function<void(QString &value)> OnPrint;
 
-    void Render(std::vector<TPageItem> &out, double &height) override;
+    void Render(std::vector<TPageItem> &out, double &height, double bandWidth) override;
 
 private:
     QString m_name;
@@ -203,7 +215,7 @@ class TReportDBText : public TReportText
 {
 public:
     TReportDBText(TReportBand *band, TDataSet *dataSet, const QString &field, const QRectF &rect);
-    void Render(std::vector<TPageItem> &out, double &height) override;
+    void Render(std::vector<TPageItem> &out, double &height, double bandWidth) override;
 
 private:
     TDataSet *m_dataSet;
@@ -219,7 +231,7 @@ public:
     void SetPicture(const QImage &picture) { m_picture = picture; }
     bool Stretch() const { return m_stretch; }
     void SetStretch(bool on) { m_stretch = on; }
-    void Render(std::vector<TPageItem> &out, double &height) override;
+    void Render(std::vector<TPageItem> &out, double &height, double bandWidth) override;
 
 private:
     QImage m_picture;
@@ -232,7 +244,7 @@ class TReportShape : public TReportControl
 public:
     TReportShape(TReportBand *band, TShapeKind kind, const QRectF &rect);
     void SetPenWidth(double mm) { m_penWidth = mm; }
-    void Render(std::vector<TPageItem> &out, double &height) override;
+    void Render(std::vector<TPageItem> &out, double &height, double bandWidth) override;
 
 private:
     TShapeKind m_kind;
@@ -246,7 +258,7 @@ public:
     TReportSysData(TReportBand *band, TSysDataKind kind, const QRectF &rect);
     void SetText(const QString &prefix) { m_prefix = prefix; }
     QString Text() const { return m_prefix; }
-    void Render(std::vector<TPageItem> &out, double &height) override;
+    void Render(std::vector<TPageItem> &out, double &height, double bandWidth) override;
     void Place(TPageItem &item, int pageNumber) override;
 
 private:
@@ -333,6 +345,7 @@ public:
     double PageWidth() const { return m_pageWidth; }
     double PageHeight() const { return m_pageHeight; }
     void SetMargins(double left, double top, double right, double bottom);
+    QMarginsF Margins() const { return {m_marginLeft, m_marginTop, m_marginRight, m_marginBottom}; }
     // Sub-detail bands flow down the columns of a page, left to right.
     void SetColumns(int count, double spacing);
     QFont Font() const { return m_font; } // given to each control made after it is set

@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -160,6 +161,146 @@ TEST_F(EngineTest, LinkedBandMovesToTheNextPageWithTheBandItNames)
     PeopleReport unlinked(2, 48);
     ASSERT_TRUE(unlinked.ExportPdf(pdf("unlinked.pdf")));
     EXPECT_TRUE(PdfPages(pdf("unlinked.pdf"))[0].contains(QStringLiteral("Person 002")));
+}
+
+// A text wider than its box is never cut: it wraps, widens or shrinks, and its band grows.
+TEST_F(EngineTest, LongTextWrapsWidensOrShrinksInsideItsBandAndReachesTheHookWhole)
+{
+    const QString words = QStringLiteral("Twenty words of a remark that will not fit on one "
+                                         "line of a narrow box, so they go on below it");
+    struct Case
+    {
+        const char *name;
+        QRectF rect;
+        Qt::Alignment alignment;
+        bool autoSize, shrink;
+        QString text;
+        bool wraps;
+        double left, right; // every word within, in mm on the page
+    } cases[] = {
+        {"wraps in its box", {0, 0, 60, 5}, Qt::AlignLeft, false, false, words, true, 10, 70},
+        {"auto size widens to the band's edge, then wraps",
+         {0, 0, 60, 5},
+         Qt::AlignLeft,
+         true,
+         false,
+         words + QLatin1Char(' ') + words,
+         true,
+         10,
+         200},
+        {"auto size grows left when right-aligned",
+         {130, 0, 60, 5},
+         Qt::AlignRight,
+         true,
+         false,
+         words,
+         false,
+         10,
+         200},
+        {"a word longer than a line breaks inside",
+         {0, 0, 30, 5},
+         Qt::AlignLeft,
+         false,
+         false,
+         QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"),
+         true,
+         10,
+         40},
+        {"shrinks to fit", {0, 0, 60, 5}, Qt::AlignLeft, false, true, words, false, 10, 70},
+    };
+    for (const Case &c : cases) {
+        TReportForm report;
+        auto *band = report.AddSubDetail(5);
+        band->SetPrintIfEmpty(true);
+        int bandPrints = 0;
+        band->BeforePrint = [&](bool &) { ++bandPrints; };
+        auto *label = band->AddLabel(QStringLiteral("long"), c.rect);
+        label->SetCaption(c.text);
+        label->SetAlignment(c.alignment | Qt::AlignTop);
+        label->SetAutoSize(c.autoSize);
+        label->SetShrinkToFit(c.shrink);
+        QStringList hooked;
+        const TLabelTextHook previous =
+            SetLabelTextHook([&](const TReportLabel &, const QString &text) { hooked << text; });
+        const bool written = report.ExportPdf(pdf("long-text.pdf"));
+        SetLabelTextHook(previous);
+        ASSERT_TRUE(written) << c.name;
+        EXPECT_EQ(bandPrints, 1) << c.name;
+        EXPECT_EQ(hooked, QStringList{c.text}) << c.name;
+
+        const TReportPage &page = report.Pages()[0];
+        ASSERT_EQ(page.bands.size(), 1u) << c.name;
+        int runs = 0;
+        for (const TPageItem &item : page.items) {
+            if (item.kind != TPageItem::Kind::Text)
+                continue;
+            ++runs;
+            EXPECT_TRUE(page.bands[0].contains(item.rect)) << c.name;
+            EXPECT_FALSE(item.flags & Qt::TextWordWrap) << c.name << ": one run a line";
+            if (c.shrink)
+                EXPECT_LT(item.font.pointSizeF(), label->Font().pointSizeF()) << c.name;
+        }
+        EXPECT_EQ(runs > 1, c.wraps) << c.name << ": " << runs << " runs";
+        if (c.wraps)
+            EXPECT_GT(page.bands[0].height(), 5) << c.name << ": the band grows with its text";
+
+        const std::vector<PdfWord> read = PdfWords(pdf("long-text.pdf"));
+        QString joined;
+        double leftmost = 1e9, rightmost = 0;
+        for (const PdfWord &w : read) {
+            joined += w.text;
+            leftmost = std::min(leftmost, w.box.left());
+            rightmost = std::max(rightmost, w.box.right());
+        }
+        EXPECT_EQ(joined, QString(c.text).remove(QLatin1Char(' '))) << c.name;
+        EXPECT_GE(leftmost, c.left - 0.05) << c.name;
+        EXPECT_LE(rightmost, c.right + 0.05) << c.name;
+        if (c.autoSize) // wider than the box it was given
+            EXPECT_GT(rightmost - leftmost, c.rect.width()) << c.name;
+        EXPECT_EQ(WordsOutsideTheirBands(report, pdf("long-text.pdf")), QStringList()) << c.name;
+    }
+}
+
+TEST_F(EngineTest, GrownBandsBreakAcrossPagesWholeWithTheirCallbacksOnce)
+{
+    PeopleReport report(2, 60);
+    // Each line wraps onto three or four: far more than a page holds.
+    const auto line = report.lineLabel->OnPrint;
+    report.lineLabel->OnPrint = [&](QString &text) {
+        line(text);
+        text += QStringLiteral(" ends") + QString(QStringLiteral(" filler")).repeated(50);
+    };
+    std::vector<QString> hooked;
+    const TLabelTextHook previous =
+        SetLabelTextHook([&](const TReportLabel &label, const QString &text) {
+            if (label.Name() == QStringLiteral("qrline"))
+                hooked.push_back(text);
+        });
+    const bool written = report.ExportPdf(pdf("grown.pdf"));
+    SetLabelTextHook(previous);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(report.linePrints, 120);
+    EXPECT_EQ(hooked.size(), 120u);
+    ASSERT_GT(report.PageCount(), 3);
+    const double bodyBottom = report.PageHeight() - 10 - 8; // margin and footer
+    for (int p = 0; p < report.PageCount(); ++p) {
+        for (const QRectF &band : report.Pages()[size_t(p)].bands) {
+            if (band.top() < bodyBottom - 1e-6) // the footer sits below
+                EXPECT_LE(band.bottom(), bodyBottom + 1e-6) << "page " << p + 1;
+        }
+    }
+    EXPECT_EQ(WordsOutsideTheirBands(report, pdf("grown.pdf")), QStringList());
+    // Every line's words, first to last, in order across the pages.
+    QStringList read;
+    for (const PdfWord &w : PdfWords(pdf("grown.pdf")))
+        read << w.text;
+    const QString all = read.join(QLatin1Char(' '));
+    qsizetype at = 0;
+    for (const QString &text : hooked) {
+        const qsizetype found = all.indexOf(text.simplified(), at);
+        ASSERT_GE(found, 0) << text.left(12).toStdString() << " missing or out of order";
+        at = found + 1;
+    }
 }
 
 // Printing order: a tree of sub-detail bands, each label telling the hook its band's name.

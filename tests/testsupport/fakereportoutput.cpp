@@ -3,7 +3,9 @@
 #include "reports/reportform.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QTextDocumentFragment>
 
 FakeReportOutput::FakeReportOutput() : m_previous(SetReportOutput(this)) {}
 
@@ -66,4 +68,73 @@ QString PdfTitle(const QString &pdf)
             return line.mid(6).trimmed();
     }
     return QString();
+}
+
+std::vector<PdfWord> PdfWords(const QString &pdf)
+{
+    static const QRegularExpression tag(QStringLiteral(
+        R"re(<page width="([\d.]+)"|<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" )re"
+        R"re(yMax="([\d.]+)">([^<]*)</word>)re"));
+    constexpr double mmPerPoint = 25.4 / 72.0;
+    std::vector<PdfWord> words;
+    int page = -1;
+    const QString xhtml =
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    for (auto it = tag.globalMatch(xhtml); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (m.capturedLength(1) > 0) {
+            ++page;
+            continue;
+        }
+        const auto at = [&](int n) { return m.captured(n).toDouble() * mmPerPoint; };
+        words.push_back({page, QTextDocumentFragment::fromHtml(m.captured(6)).toPlainText(),
+                         QRectF(QPointF(at(2), at(3)), QPointF(at(4), at(5)))});
+    }
+    return words;
+}
+
+QStringList WordsOutsideTheirBands(const TReportForm &report, const QString &pdf)
+{
+    // pdftotext rounds its boxes; a glyph cut in half is far more than this.
+    constexpr double slack = 0.05;
+    const QMarginsF m = report.Margins();
+    const QRectF printable = QRectF(0, 0, report.PageWidth(), report.PageHeight())
+                                 .marginsRemoved(m)
+                                 .adjusted(-slack, -slack, slack, slack);
+    const auto box = [](const PdfWord &w) {
+        return QStringLiteral("p%1 \"%2\" (%3, %4)-(%5, %6) mm")
+            .arg(w.page + 1)
+            .arg(w.text)
+            .arg(w.box.left(), 0, 'f', 2)
+            .arg(w.box.top(), 0, 'f', 2)
+            .arg(w.box.right(), 0, 'f', 2)
+            .arg(w.box.bottom(), 0, 'f', 2);
+    };
+    QStringList outside;
+    const std::vector<PdfWord> words = PdfWords(pdf);
+    if (words.empty())
+        outside << QStringLiteral("no word read from ") + pdf;
+    for (const PdfWord &w : words) {
+        if (w.page >= report.PageCount()) {
+            outside << box(w) + QStringLiteral(": page not composed");
+            continue;
+        }
+        if (!printable.contains(w.box)) {
+            outside << box(w) + QStringLiteral(": outside the printable area");
+            continue;
+        }
+        // The band the word starts in must hold all of it.
+        const QPointF start = w.box.topLeft() + QPointF(slack, slack);
+        bool inside = false;
+        for (const QRectF &band : report.Pages()[size_t(w.page)].bands) {
+            if (band.contains(start) &&
+                band.adjusted(-slack, -slack, slack, slack).contains(w.box)) {
+                inside = true;
+                break;
+            }
+        }
+        if (!inside)
+            outside << box(w) + QStringLiteral(": past its band");
+    }
+    return outside;
 }

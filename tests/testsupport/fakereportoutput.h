@@ -6,9 +6,13 @@
 
 #include "reports/reportoutput.h"
 
+#include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <vector>
+
+class TReportForm;
 
 struct RunReportRecord
 {
@@ -43,3 +47,17 @@ QString PdfText(const QString &pdf);
 QString PdfTitle(const QString &pdf);
 // Pages of the file as pdftotext separates them (form feeds).
 QStringList PdfPages(const QString &pdf);
+
+// One printed word as pdftotext -bbox places it: its page (from 0) and box, in mm from the
+// page's top-left corner. Clipped text still counts whole, so these show what a clip cuts off.
+struct PdfWord
+{
+    int page = 0;
+    QString text;
+    QRectF box;
+};
+std::vector<PdfWord> PdfWords(const QString &pdf);
+
+// The words of the report's PDF that do not lie wholly inside the page's printable area and
+// inside the band printed where they are, each with its box; empty when every word does.
+QStringList WordsOutsideTheirBands(const TReportForm &report, const QString &pdf);
