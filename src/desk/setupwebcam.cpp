@@ -3,6 +3,7 @@
 #include "capture/DXCapture.h"
 #include "store/messages.h"
 #include "store/settings.h"
+#include "store/waitcursor.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -69,7 +70,12 @@ TSetupWebcam::TSetupWebcam(TCapture &capture, QWidget *parent) : QDialog(parent)
 void TSetupWebcam::FormCreate()
 {
     cblist->clear();
-    const QStringList devices = GetVideoDeviceNames(false);
+    QStringList devices;
+    {
+        // Looking for devices takes seconds where there is none; the box comes after it.
+        TWaitCursor wait;
+        devices = GetVideoDeviceNames(false);
+    }
     if (devices.isEmpty()) {
         WriteRegString(Setting::CamSource, QString());
         ShowMsg(MsgKind::Error, QStringLiteral("No webcam device."), MsgButtons::Ok);

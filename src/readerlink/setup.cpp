@@ -59,6 +59,8 @@ const QList<int> OwnWidths = {0, 46, 74, 66, 67, 62, 78, 54, 48, 0};
 // The enabled cell: a stop sign where the row is enabled but that port's reader did not open.
 class EnableDelegate : public TGlyphDelegate
 {
+    Q_OBJECT
+
 public:
     explicit EnableDelegate(QObject *parent) : TGlyphDelegate(Kind::Boolean, parent) {}
 
@@ -180,3 +182,5 @@ void TSetReader::bEnableAllClick()
     if (complete)
         accept();
 }
+
+#include "setup.moc"
