@@ -21,6 +21,8 @@ packages=(
   gstreamer1.0-plugins-good libjpeg62-turbo-dev
   # reports and workbooks
   libxlsxwriter-dev fonts-liberation
+  # names in Chinese, Japanese and Korean script print with this face
+  fonts-wqy-microhei
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
   python3-aiosmtpd poppler-utils python3-openpyxl

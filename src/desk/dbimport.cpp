@@ -134,7 +134,7 @@ void inBatches(TDatabase &target, sqlite3_stmt *source, int rows, const TImportP
 
 void addLine(QString &text, const char *label, int n)
 {
-    text += QLatin1String(label) + QString::number(n) + QStringLiteral(" records\n\r");
+    text += QLatin1String(label) + QString::number(n) + QStringLiteral(" records\n");
 }
 
 } // namespace

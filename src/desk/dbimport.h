@@ -49,6 +49,6 @@ TLogImportCounts ImportLogRecords(TDatabase &target, const QString &sourcePath,
 TStaffImportCounts ImportStaffRecords(TDatabase &target, const QString &sourcePath,
                                       const TImportProgress &progress = {});
 
-// The summary boxes' texts, each line ending with line feed then carriage return.
+// The summary boxes' texts, each line ending with one line feed.
 QString ImportSummary(const TLogImportCounts &counts);
 QString ImportSummary(const TStaffImportCounts &counts);

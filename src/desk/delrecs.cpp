@@ -1,6 +1,7 @@
 #include "desk/delrecs.h"
 
 #include "store/clock.h"
+#include "store/settings.h"
 #include "ui_delrecs.h"
 
 #include <QDateEdit>
@@ -8,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSignalBlocker>
 
 TRecDel::TRecDel(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<Ui::TRecDel>())
@@ -62,10 +62,6 @@ bool TRecDel::eventFilter(QObject *watched, QEvent *event)
 void TRecDel::showEvent(QShowEvent *event)
 {
     // Centred on the screen rather than on the main window.
-    if (QScreen *where = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(where->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
     QDialog::showEvent(event);
 }

@@ -52,6 +52,11 @@ QString MakeSnapshotFileName(int card, const QDateTime &time)
            QLatin1Char('-') + QString::number(card) + QStringLiteral(".jpg");
 }
 
+QString RowSnapshotFileName(int cardNo, const QDateTime &time)
+{
+    return MakeSnapshotFileName(cardNo == ButtonCardNo ? 0 : cardNo, time);
+}
+
 QString CheckedSnapshotFile(const QString &path)
 {
     static const QRegularExpression form(

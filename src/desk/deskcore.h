@@ -33,7 +33,7 @@ public:
     virtual void ShowRecordCount() {}
     // The holder's photo for a card (0: hide it).
     virtual void ShowStaffPhoto(int card) {}
-    // The snapshot of a swipe or exit-button row, named by MakeSnapshotFileName(card, time);
+    // The snapshot of a swipe or exit-button row, named by RowSnapshotFileName(card, time);
     // hidden when that file does not exist.
     virtual void ShowCapturedImage(int card, const QDateTime &time) {}
     // The IN/OUT panel: "IN" in blue or "OUT" in red.
@@ -65,6 +65,10 @@ public:
 
 // photos folder + "/" + "yyMMdd-hhmmss" of the time + "-" + card + ".jpg".
 QString MakeSnapshotFileName(int card, const QDateTime &time);
+// The snapshot of a log row from its CARDNO and SYSTIME. An exit-button or motion row holds
+// CARDNO -1 while its snapshot is written with card 0, the name mails and other readers of
+// the photos folder know.
+QString RowSnapshotFileName(int cardNo, const QDateTime &time);
 // The path of a snapshot the desk may mail: an existing file right in the photos folder (links
 // and ".." resolved) whose name has MakeSnapshotFileName's form. Empty for anything else, so a
 // stored path cannot send some other file out.

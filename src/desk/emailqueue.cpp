@@ -50,6 +50,13 @@ void TEmailQueue::ArmEmailTimer()
         m_timer->stop();
 }
 
+void TEmailQueue::ApplySettings()
+{
+    ArmEmailTimer();
+    if (!m_sending && !ReadRegBool(Setting::EmailEnabled))
+        status(QString());
+}
+
 void TEmailQueue::Stop()
 {
     m_stopped = true;

@@ -34,6 +34,9 @@ public:
 
     // Interval EmailIntervals minutes (one second when 0), enabled while EmailEnabled is set.
     void ArmEmailTimer();
+    // After the e-mail settings were confirmed: re-arms the timer, and with sending switched
+    // off clears the status the last round left (its error means nothing any more).
+    void ApplySettings();
     // One sending round; also what the timer runs. Never throws.
     void emailtimerTimer();
     // Before shut-down: no round starts any more, and a send under way is aborted at once.

@@ -96,7 +96,7 @@ QString LogGridModel::CardText(int card)
 
 void RemoveSnapshotFile(int card, const QDateTime &time)
 {
-    QFile::remove(MakeSnapshotFileName(card, time));
+    QFile::remove(RowSnapshotFileName(card, time));
 }
 
 bool EraseLogRecords(TDataSet &logs, const std::optional<QDate> &before,

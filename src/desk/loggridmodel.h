@@ -61,5 +61,6 @@ bool EraseLogRecords(TDataSet &logs, const std::optional<QDate> &before,
 // step runs after each deleted row; pending window messages are handled before each delete.
 void EraseStaffRecords(TDataSet &staff, const std::function<void()> &step);
 
-// Removes the snapshot of a log row; a missing or undeletable file is no error.
+// Removes the snapshot of a log row (its CARDNO and SYSTIME); a missing or undeletable file
+// is no error.
 void RemoveSnapshotFile(int card, const QDateTime &time);

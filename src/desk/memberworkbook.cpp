@@ -445,7 +445,12 @@ TMemberWorkbookExport::Outcome TMemberWorkbookExport::Run(const QString &path)
     for (master.First(); !master.Eof(); master.Next()) {
         // Swipes are answered between members.
         QCoreApplication::processEvents();
-        OpenStaffLogQuery(master, details, m_param);
+        try {
+            OpenStaffLogQuery(master, details, m_param);
+        } catch (const EDatabaseError &) {
+            // A member whose records cannot be read is left out; the others still go in.
+            continue;
+        }
         TMemberSheet *target = shared.get();
         if (m_param.NewPagePerPerson) {
             const QString name = SpacesToUnderscores(m_param.Name);
@@ -463,10 +468,15 @@ TMemberWorkbookExport::Outcome TMemberWorkbookExport::Run(const QString &path)
         if (m_kind == TWorkbookKind::LateEarly &&
             !loadTimeTable(dsrc->src, m_param.WorkGroup, timeTable))
             continue;
-        const TReadSnapshot snapshot(dsrc->att);
-        if (!target->WriteMember(details, timeTable)) {
-            outcome = Outcome::SheetFull;
-            break;
+        try {
+            const TReadSnapshot snapshot(dsrc->att);
+            if (!target->WriteMember(details, timeTable)) {
+                outcome = Outcome::SheetFull;
+                break;
+            }
+        } catch (const EDatabaseError &) {
+            // Records that fail to read part way: the member's rows so far stay, the next
+            // member follows.
         }
     }
     details.Close();

@@ -2,10 +2,10 @@
 
 #include "desk/login.h"
 #include "store/messages.h"
+#include "store/settings.h"
 #include "ui_passwd.h"
 
 #include <QPushButton>
-#include <QScreen>
 #include <exception>
 
 TPasswordDlg::TPasswordDlg(QWidget *parent)
@@ -46,10 +46,6 @@ void TPasswordDlg::OKBtnClick()
 void TPasswordDlg::showEvent(QShowEvent *event)
 {
     // Centred on the screen rather than on the main window.
-    if (QScreen *where = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(where->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
     QDialog::showEvent(event);
 }

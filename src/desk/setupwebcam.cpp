@@ -4,6 +4,7 @@
 #include "store/guard.h"
 #include "store/messages.h"
 #include "store/settings.h"
+#include "store/waitcursor.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -71,7 +72,12 @@ TSetupWebcam::TSetupWebcam(TCapture &capture, QWidget *parent) : QDialog(parent)
 void TSetupWebcam::FormCreate()
 {
     cblist->clear();
-    const QStringList devices = GetVideoDeviceNames(false);
+    QStringList devices;
+    {
+        // Looking for devices takes seconds where there is none; the box comes after it.
+        TWaitCursor wait;
+        devices = GetVideoDeviceNames(false);
+    }
     if (devices.isEmpty()) {
         // Said even when the choice cannot be cleared.
         RunGuarded([] { WriteRegString(Setting::CamSource, QString()); });

@@ -72,6 +72,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
@@ -181,6 +182,15 @@ TTimeRec::TTimeRec(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique
     grid->installEventFilter(this);
     grid->viewport()->installEventFilter(this);
     m_ui->iopanel->installEventFilter(this);
+    // Scrolled to the newest row, the grid stays there when it shrinks (the door button or the
+    // IN/OUT panel appears) instead of hiding the newest rows below its edge.
+    QScrollBar *rows = grid->verticalScrollBar();
+    connect(rows, &QScrollBar::valueChanged, this,
+            [this, rows](int value) { m_gridAtNewest = value == rows->maximum(); });
+    connect(rows, &QScrollBar::rangeChanged, this, [this, rows](int, int maximum) {
+        if (m_gridAtNewest)
+            rows->setValue(maximum);
+    });
     // A new row (a swipe) becomes the current one, as the log stands on it.
     connect(m_logModel, &QAbstractItemModel::rowsInserted, this, [this] {
         if (dsrc && dsrc->logs.Active()) {
@@ -322,17 +332,17 @@ void TTimeRec::wireCommands()
     on(m_ui->actexpfilo, &TTimeRec::actexpfiloExecute);
     on(m_ui->actAllinout, &TTimeRec::actAllinoutExecute);
     on(m_ui->actAttnPairs, &TTimeRec::actAttnPairsExecute);
-    // The menu has already flipped the check mark; the handler flips it itself.
+    // The menu has already flipped these check marks; their handlers flip them themselves.
     connect(m_ui->actWebReporter, &QAction::triggered, this, [this](bool checked) {
         m_ui->actWebReporter->setChecked(!checked);
         guarded([this] { actWebReporterExecute(); });
     });
+    connect(m_ui->actHideIt, &QAction::triggered, this, [this](bool checked) {
+        m_ui->actHideIt->setChecked(!checked);
+        guarded([this] { actHideItExecute(); });
+    });
     connect(m_ui->actcap, &QAction::triggered, this,
             [this](bool checked) { guarded([this, checked] { actcapExecute(checked); }); });
-    // The menu has already flipped the check mark; store it at once.
-    connect(m_ui->actHideIt, &QAction::triggered, this, [this](bool checked) {
-        guarded([checked] { WriteRegBool(Setting::HideOnStartup, checked); });
-    });
 }
 
 void TTimeRec::hideEmptyMenus()
@@ -603,7 +613,7 @@ void TTimeRec::actemailExecute()
 {
     TSetEmail dialog(this);
     if (runDialog(dialog) == QDialog::Accepted)
-        m_emailQueue->ArmEmailTimer();
+        m_emailQueue->ApplySettings();
 }
 
 void TTimeRec::actcardinfoExecute()
@@ -1393,7 +1403,7 @@ void TTimeRec::ShowStaffPhoto(int card)
 void TTimeRec::ShowCapturedImage(int card, const QDateTime &time)
 {
     if (time.isValid()) {
-        const QString file = MakeSnapshotFileName(card, time);
+        const QString file = RowSnapshotFileName(card, time);
         QImage image;
         if (QFileInfo::exists(file) && image.load(file, "JPEG")) {
             m_ui->imgcapture->setPixmap(QPixmap::fromImage(image));
@@ -1873,7 +1883,7 @@ bool TTimeRec::exportMemberWorkbook(TSetScope &scope, TWorkbookKind kind)
         ShowUpdateFailed();
         break;
     case TMemberWorkbookExport::Outcome::CannotReplace:
-        ShowError(QStringLiteral("Cannot replace file: ") + path);
+        ShowError(QStringLiteral("File is in use by other application: ") + path);
         break;
     case TMemberWorkbookExport::Outcome::CannotOpen:
         ShowError(QStringLiteral("Cannot open file: ") + path);

@@ -81,6 +81,7 @@ public:
     void xexitClick();
     // A click on the IN/OUT panel: with AutoOverride on, the other direction for a few ticks.
     void iopanelClick();
+    // "Hide On Startup": flips its check mark and stores it at once.
     void actHideItExecute();
     void actspeechExecute();
     // "Email": the e-mail settings dialog; on OK the e-mail timer is armed anew.
@@ -347,6 +348,7 @@ private:
     DialogRunner m_dialogRunner;
     // The log grid's widths while none are saved.
     QList<int> m_gridOwnWidths;
+    bool m_gridAtNewest = true; // the log grid is scrolled to its last row
     bool m_terminateRequested = false;
     bool m_startupShow = true;
     bool m_closed = false;

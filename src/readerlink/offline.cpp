@@ -2,6 +2,7 @@
 
 #include "readerlink/reader.h"
 #include "store/guard.h"
+#include "store/settings.h"
 #include "store/utils.h"
 
 #include <QCheckBox>
@@ -49,6 +50,10 @@ TDlgOffline::TDlgOffline(const std::vector<TRfidReader *> &readers, QWidget *par
     setObjectName(QStringLiteral("DlgOffline"));
     setWindowTitle(QStringLiteral("Offline Reader Manager"));
     buildControls();
+    // A fixed window of the design's size, larger only where the desktop's font needs more
+    // room for the controls.
+    layout()->activate();
+    setFixedSize(QSize(600, 318).expandedTo(minimumSizeHint()));
 
     std::vector<TRfidReader *> enabled;
     for (TRfidReader *r : readers)
@@ -242,6 +247,12 @@ void TDlgOffline::reject()
     if (m_session.Busy())
         return;
     QDialog::reject();
+}
+
+void TDlgOffline::showEvent(QShowEvent *event)
+{
+    CentreOnScreen(this);
+    QDialog::showEvent(event);
 }
 
 void TDlgOffline::closeEvent(QCloseEvent *event)

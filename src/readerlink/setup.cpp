@@ -11,11 +11,16 @@
 #include "ui_setup.h"
 
 #include <QAction>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QLayout>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -31,7 +36,8 @@ std::vector<TGridColumn> readerColumns()
         c.field = QString::fromLatin1(field);
         c.title = QString::fromLatin1(title);
         c.alignment = Qt::AlignLeft | Qt::AlignTop;
-        c.titleAlignment = Qt::AlignCenter;
+        // Titles wrap at their blanks rather than being cut in a narrow column.
+        c.titleAlignment = Qt::Alignment::fromInt(int(Qt::AlignCenter) | Qt::TextWordWrap);
         c.kind = kind;
         c.text = std::move(text);
         return c;
@@ -54,12 +60,39 @@ std::vector<TGridColumn> readerColumns()
     };
 }
 
-// The design's widths; 0 takes the default for the column.
-const QList<int> OwnWidths = {0, 46, 74, 66, 67, 62, 78, 54, 48, 0};
+// The design's widths; "Reader On" and "Motion" take what their titles need.
+const QList<int> OwnWidths = {1, 46, 74, 66, 67, 62, 78, 54, 48, 1};
+
+// Every column at least its design width and as wide as the longest word of its title, and
+// the header as tall as the titles wrapped onto their lines, so that no title is cut and the
+// columns still fit the dialog side by side.
+void fitColumnTitles(QTableView *grid, const QList<int> &minimums)
+{
+    QHeaderView *header = grid->horizontalHeader();
+    const QAbstractItemModel *model = grid->model();
+    const QFontMetrics fm = header->fontMetrics();
+    const int margin = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    int lines = 1;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        const QString title = model->headerData(c, Qt::Horizontal).toString();
+        int widest = 0;
+        for (const QString &word : title.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            widest = std::max(widest, fm.horizontalAdvance(word));
+        const int least = std::max(c < minimums.size() ? minimums[c] : 0, widest + margin + 2);
+        const int width = std::max(grid->columnWidth(c), least);
+        grid->setColumnWidth(c, width);
+        const QRect wrapped = fm.boundingRect(QRect(0, 0, width - margin - 2, 1000),
+                                              Qt::AlignCenter | Qt::TextWordWrap, title);
+        lines = std::max(lines, (wrapped.height() + fm.lineSpacing() - 1) / fm.lineSpacing());
+    }
+    header->setMinimumHeight(lines * fm.lineSpacing() + 2 * margin);
+}
 
 // The enabled cell: a stop sign where the row is enabled but that port's reader did not open.
 class EnableDelegate : public TGlyphDelegate
 {
+    Q_OBJECT
+
 public:
     explicit EnableDelegate(QObject *parent) : TGlyphDelegate(Kind::Boolean, parent) {}
 
@@ -112,7 +145,13 @@ TSetReader::TSetReader(QWidget *parent) : QDialog(parent), m_ui(std::make_unique
             Guarded(this, &TSetReader::bEnableAllClick));
 
     LoadFormPlacement(PlacementName, this);
+    // Ten columns in a 640 pixel dialog: no row numbers beside them, titles in the plain font
+    // (a selected row would make them all bold and wider).
+    grid->verticalHeader()->hide();
+    grid->horizontalHeader()->setHighlightSections(false);
+    layout()->setContentsMargins(6, 6, 6, 6);
     LoadGridColumnWidths(ColumnWidthsName, grid, OwnWidths);
+    fitColumnTitles(grid, OwnWidths);
 }
 
 TSetReader::~TSetReader()
@@ -184,3 +223,5 @@ void TSetReader::bEnableAllClick()
     if (complete)
         accept();
 }
+
+#include "setup.moc"

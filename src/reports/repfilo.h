@@ -14,6 +14,8 @@ class QWidget;
 
 class Tqrfilo : public TReportForm
 {
+    Q_OBJECT
+
 public:
     explicit Tqrfilo(QObject *owner = nullptr);
     ~Tqrfilo() override;

@@ -1,5 +1,6 @@
 #include "store/filedialogs.h"
 
+#include "store/paths.h"
 #include "store/settings.h"
 
 #include <QApplication>
@@ -58,6 +59,10 @@ bool selectExportFile(QWidget *owner, const char *filter, const char *suffix, QS
     FileDialogRequest request;
     request.kind = FileDialogKind::Save;
     request.folder = ReadRegString(lastDataPath, QString());
+    // The first export, or the first after a cancelled bare name, goes where the data lives,
+    // not where the program was started (an installed copy's folder is not writable).
+    if (request.folder.isEmpty())
+        request.folder = DataPath;
     request.proposedName = fileName;
     request.filter = QString::fromLatin1(filter);
     request.defaultSuffix = QString::fromLatin1(suffix);

@@ -1,8 +1,10 @@
 #include "store/settings.h"
 
 #include <QAbstractItemModel>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLocale>
+#include <QScreen>
 #include <QSettings>
 #include <QTableView>
 #include <QWidget>
@@ -189,6 +191,16 @@ void LoadFormPlacement(const QString &prefix, QWidget *form)
     form->resize(width, height);
     if (ReadRegBool(prefix + QLatin1String("_MAX"), false))
         form->setWindowState(form->windowState() | Qt::WindowMaximized);
+}
+
+void CentreOnScreen(QWidget *form)
+{
+    QScreen *screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = form->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    form->move(frame.topLeft());
 }
 
 void SaveFormPlacement(const QString &prefix, QWidget *form)

@@ -49,6 +49,9 @@ QDateTime SettingTextToDateTime(const QString &text);
 // Window placement under prefix "_TOP", "_LEFT", "_WIDTH", "_HEIGHT", "_MAX".
 void LoadFormPlacement(const QString &prefix, QWidget *form);
 void SaveFormPlacement(const QString &prefix, QWidget *form);
+// Moves a window, frame included, to the middle of the screen it is on (the primary one
+// before it has any). Its frame is known once it is shown, so a showEvent calls it.
+void CentreOnScreen(QWidget *form);
 
 // Column widths under prefix "_0", "_1", ...; a column with nothing saved takes the grid's own
 // width from ownWidths where that gives one, else the default for the kind of value it shows,

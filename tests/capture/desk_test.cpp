@@ -3,6 +3,7 @@
 
 #include "capture/DXCapture.h"
 #include "desk/deskcamera.h"
+#include "desk/loggridmodel.h"
 #include "desk_window/windowfixture.h"
 #include "readerlink/reader.h"
 #include "store/paths.h"
@@ -14,6 +15,8 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
+#include <functional>
+#include <optional>
 
 namespace {
 
@@ -90,6 +93,46 @@ TEST_F(DeskCameraTest, ExitButtonRowSnapshotIsNamedWithCardZero)
     EXPECT_TRUE(photos[0].endsWith(QStringLiteral("-0.jpg"))) << photos[0].toStdString();
     EXPECT_EQ(dsrc->logs.FieldByName(QStringLiteral("CARDNO")).AsInteger(), -1);
     EXPECT_TRUE(SnapshotShown());
+}
+
+TEST_F(DeskCameraTest, ExitButtonRowShowsItsSnapshotAndTakesItAlongWhenDeleted)
+{
+    CaptureReader(0);
+    CameraOn(QStringLiteral("Test Camera"));
+    AddLog(QDateTime::currentDateTime().addSecs(-60), 4711);
+    TTimeRec &w = OpenWindow();
+    ASSERT_TRUE(w.Capture()->Previewing());
+    struct Case
+    {
+        const char *what;
+        std::function<void()> remove;
+    };
+    const Case cases[] = {
+        {"delete the row",
+         [&] {
+             w.SetCurrentLogRow(1);
+             Messages().QueueAnswer(MsgButton::Ok);
+             w.actDelRecClick();
+         }},
+        {"erase the log", [] { EraseLogRecords(dsrc->logs, std::nullopt, [] {}); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (w.LogModel()->rowCount() == 0)
+            AddLog(QDateTime::currentDateTime().addSecs(-60), 4711);
+        dsrc->logs.Refresh();
+        w.Core()->LogButtonCapture(1);
+        ASSERT_EQ(Photos().size(), 1);
+        ASSERT_EQ(w.LogModel()->rowCount(), 2);
+        w.SetCurrentLogRow(0); // the swipe has no snapshot
+        w.infoCellClick();
+        EXPECT_FALSE(SnapshotShown());
+        w.SetCurrentLogRow(1);
+        w.infoCellClick();
+        EXPECT_TRUE(SnapshotShown());
+        c.remove();
+        EXPECT_EQ(Photos(), QStringList());
+    }
 }
 
 TEST_F(DeskCameraTest, ColumnAtStartUpFollowsCamEnableAndCamSource)

@@ -10,6 +10,8 @@
 #include "testsupport/fakedevicedialogs.h"
 
 #include <QComboBox>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -193,6 +195,34 @@ TEST_F(SetupWebcamTest, NoDeviceEndsTheDialogCancelledAndEmptiesCamSource)
     EXPECT_FALSE(dialog.HasDevices());
     EXPECT_EQ(dialog.exec(), QDialog::Rejected); // returns without waiting
     EXPECT_EQ(ReadRegString(QStringLiteral("CamSource"), QStringLiteral("x")), QString());
+}
+
+// No device at all: the cursor the desk shows while it looks for one.
+class NoDeviceSource final : public ICaptureDeviceSource
+{
+public:
+    QList<CaptureMonikerPtr> Enumerate(CaptureCategory) override
+    {
+        const QCursor *cursor = QGuiApplication::overrideCursor();
+        shapes << (cursor ? cursor->shape() : Qt::ArrowCursor);
+        return {};
+    }
+    QList<Qt::CursorShape> shapes;
+};
+
+TEST_F(SetupWebcamTest, LookingForADeviceShowsTheWaitCursorUntilTheMessage)
+{
+    NoDeviceSource none;
+    ScopedCaptureDeviceSource use(&none);
+    TTimeRec &w = OpenWindow();
+    none.shapes.clear();
+    RunWebcam(w, [](TSetupWebcam &) { return int(QDialog::Rejected); });
+    EXPECT_EQ(m_runs, 0);
+    ASSERT_FALSE(none.shapes.isEmpty());
+    for (Qt::CursorShape shape : none.shapes)
+        EXPECT_EQ(shape, Qt::WaitCursor);
+    EXPECT_EQ(Messages().Texts(), QStringList{QStringLiteral("No webcam device.")});
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(SetupWebcamTest, WebcamIsProtectedAndOnTheSetupMenu)

@@ -58,8 +58,8 @@ TEST_F(ImportTest, LogImportAddsNewRowsCountsDuplicatesAndJunk)
     EXPECT_EQ(m_dialogs.Last().proposedName, Path(QStringLiteral("backup_attend.db")));
     ASSERT_EQ(Messages().Count(), 1);
     EXPECT_EQ(Messages().Last().kind, MsgKind::Plain);
-    EXPECT_EQ(Messages().Last().text, QStringLiteral("Added = 3 records\n\rDuplicated = 3 "
-                                                     "records\n\rError = 5 records\n\r"));
+    EXPECT_EQ(Messages().Last().text, QStringLiteral("Added = 3 records\nDuplicated = 3 "
+                                                     "records\nError = 5 records\n"));
     EXPECT_EQ(ReadRegString(QStringLiteral("LogDbLastIn"), QString()), source);
     EXPECT_EQ(w.LogModel()->rowCount(), 5);
     EXPECT_EQ(LogRows(Data().AttendPath()), QStringLiteral("2026-03-01 08:00:00|10|1|1|0\n"
@@ -74,7 +74,7 @@ TEST_F(ImportTest, LogImportAddsNewRowsCountsDuplicatesAndJunk)
     w.actImportLogExecute();
     EXPECT_EQ(m_dialogs.Last().proposedName, source);
     EXPECT_EQ(Messages().Last().text,
-              QStringLiteral("Added = 0 records\n\rDuplicated = 6 records\n\rError = 5 records\n\r"));
+              QStringLiteral("Added = 0 records\nDuplicated = 6 records\nError = 5 records\n"));
 }
 
 TEST_F(ImportTest, BadSourcesAreRefusedAndImportNothing)
@@ -187,8 +187,8 @@ TEST_F(ImportTest, StaffImportMatchesGroupsByNameAndMakesMissingOnes)
     EXPECT_EQ(m_dialogs.Last().proposedName, Path(QStringLiteral("sys.db")));
     ASSERT_EQ(Messages().Count(), 1);
     EXPECT_EQ(Messages().Last().text,
-              QStringLiteral("Group Added = 1 records\n\rStaff Added = 4 records\n\rDuplicated = "
-                             "1 records\n\rError = 1 records\n\r"));
+              QStringLiteral("Group Added = 1 records\nStaff Added = 4 records\nDuplicated = "
+                             "1 records\nError = 1 records\n"));
     EXPECT_EQ(ReadRegString(QStringLiteral("SysDbLastIn"), QString()), source);
     EXPECT_EQ(Shell(Data().SysdatPath(),
                     QStringLiteral("select s.CARDNO, s.NAME, g.DESCX, s.COM2, ifnull(s.MEMO, '-') "

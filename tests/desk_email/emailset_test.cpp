@@ -266,4 +266,53 @@ TEST_F(EmailCommandTest, OkArmsTheTimerAndCancelLeavesIt)
     EXPECT_EQ(w.StatusPanel(1)->text(), QString());
 }
 
+TEST_F(EmailCommandTest, SwitchingMailOffClearsTheLastRoundsError)
+{
+    struct Case
+    {
+        const char *name;
+        bool enable;
+        bool confirm;
+        QString status;
+    };
+    const Case cases[] = {
+        {"switched off", false, true, QString()},
+        {"left on", true, true, QStringLiteral("Email sent error.")},
+        {"switched off but cancelled", false, false, QStringLiteral("Email sent error.")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        // A round against a server that is not there leaves its error in the status bar.
+        WriteRegBool(QStringLiteral("EmailEnabled"), true);
+        WriteRegInteger(QStringLiteral("EmailIntervals"), 30);
+        TTimeRec &w = OpenWindow();
+        TDataSet &e = dsrc->emails;
+        e.Append();
+        e.FieldByName(QStringLiteral("TITLE")).SetAsString(QStringLiteral("notice"));
+        e.FieldByName(QStringLiteral("MSG")).SetAsString(QStringLiteral("x\r\n"));
+        e.Post();
+        w.EmailQueue()->emailtimerTimer();
+        ASSERT_EQ(w.StatusPanel(1)->text(), QStringLiteral("Email sent error."));
+
+        w.SetDialogRunner([&](QDialog &dialog) {
+            auto *d = dynamic_cast<TSetEmail *>(&dialog);
+            EXPECT_NE(d, nullptr);
+            if (!d)
+                return int(QDialog::Rejected);
+            Child<QCheckBox>(*d, "cbenable")->setChecked(c.enable);
+            Child<QLineEdit>(*d, "esmtp")->setText(QStringLiteral("mail"));
+            Child<QLineEdit>(*d, "erecipant")->setText(QStringLiteral("a@x"));
+            Child<QLineEdit>(*d, "esender")->setText(QStringLiteral("b@x"));
+            if (c.confirm)
+                d->Button1Click();
+            else
+                d->reject();
+            return d->result();
+        });
+        w.actemailExecute();
+        EXPECT_EQ(w.StatusPanel(1)->text(), c.status);
+        CloseWindow();
+    }
+}
+
 } // namespace

@@ -190,6 +190,28 @@ TEST_F(PrintoutCommandsTest, TheCardStyleChoosesTheCardReport)
     EXPECT_EQ(mostInARow(upright[0]), 3);
 }
 
+TEST_F(PrintoutCommandsTest, NamesInChineseJapaneseAndKoreanPrintWhole)
+{
+    const QStringList names = {QStringLiteral("王小明"), QStringLiteral("山田さくら"),
+                               QStringLiteral("김민준")};
+    for (int i = 0; i < names.size(); ++i)
+        AddStaff(30 + i, names[i], 1);
+    TTimeRec &w = OpenWindow();
+    w.SetLoggedIn(true);
+    for (const char *command : {"actlistmem", "actmemberlist"}) {
+        SCOPED_TRACE(command);
+        FakeReportOutput output;
+        int answers = 0;
+        w.SetDialogRunner([&answers](QDialog &) { return ++answers == 1 ? 1 : 2; });
+        action(w, command)->trigger();
+        ASSERT_EQ(output.Runs().size(), 1u);
+        // pdftotext finds the characters only where a face drew their glyphs.
+        const QString text = output.Text(0);
+        for (const QString &name : names)
+            EXPECT_TRUE(text.contains(name)) << name.toStdString() << "\n" << text.toStdString();
+    }
+}
+
 TEST_F(PrintoutCommandsTest, TheCommandsFollowLoginInTheProtectedOrderAndShowOnTheirMenus)
 {
     TTimeRec &w = OpenWindow();

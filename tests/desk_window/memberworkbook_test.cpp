@@ -13,12 +13,15 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDateEdit>
 #include <QDir>
 #include <QLocale>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace {
 
@@ -411,6 +414,85 @@ TEST_F(MemberWorkbookTest, AFullSheetKeepsItsRowsAndEndsTheExport)
         run(TWorkbookKind::InOutPairs, TMemberWorkbookExport::Outcome::SheetFull, 3);
     ASSERT_EQ(sheets.size(), 1);
     EXPECT_EQ(sheets[0].rows.size(), 3);
+}
+
+// The log refuses the next read of the attendance records once armed, as a damaged or
+// unreadable log does for one member's query.
+struct RefuseNextLogRead
+{
+    explicit RefuseNextLogRead(TDatabase &db) : m_db(db.Handle())
+    {
+        sqlite3_set_authorizer(m_db, &RefuseNextLogRead::decide, this);
+    }
+    ~RefuseNextLogRead() { sqlite3_set_authorizer(m_db, nullptr, nullptr); }
+    static int decide(void *self, int action, const char *table, const char *, const char *,
+                      const char *)
+    {
+        auto *me = static_cast<RefuseNextLogRead *>(self);
+        if (action != SQLITE_READ || !me->armed || !table || std::strcmp(table, "recorder") != 0)
+            return SQLITE_OK;
+        me->armed = false;
+        ++me->refused;
+        return SQLITE_DENY;
+    }
+    sqlite3 *m_db;
+    bool armed = false;
+    int refused = 0;
+};
+
+TEST_F(MemberWorkbookTest, AMemberWhoseRecordsCannotBeReadIsSkipped)
+{
+    struct Case
+    {
+        const char *what;
+        bool sheetPerMember;
+        QStringList sheets;
+        QList<QStringList> firstSheet;
+    };
+    const Case cases[] = {
+        {"one sheet for all",
+         false,
+         texts({"all_records"}),
+         {texts({"s:NAME", "s:GROUP", "s:DATE", "s:IN1", "s:OUT1", "s:STATUS"}),
+          texts({"s:Ann", "s:DEFAULT", "d:2026-06-01", "s:08:00:00", "s:17:00:00", "s:OK"}),
+          texts({"s:Cy", "s:DEFAULT", "d:2026-06-03", "s:09:00:00", "s:18:00:00", "s:OK"})}},
+        {"a sheet each: none for the member skipped", true, texts({"Ann", "Cy"}), {}},
+    };
+    addStaff(1, QStringLiteral("Ann"));
+    addStaff(2, QStringLiteral("Bob"));
+    addStaff(3, QStringLiteral("Cy"));
+    addLog(1, {{1, "08:00:00", 1}, {1, "17:00:00", 2}});
+    addLog(2, {{2, "08:00:00", 1}, {2, "17:00:00", 2}});
+    addLog(3, {{3, "09:00:00", 1}, {3, "18:00:00", 2}});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        m_form.newPage->setChecked(c.sheetPerMember);
+        m_messages.Clear();
+        const QString path = QDir(m_out.path()).filePath(QStringLiteral("skip.xlsx"));
+        RefuseNextLogRead refuse(dsrc->att);
+        QStringList stepped;
+        TMemberWorkbookExport exporter(TWorkbookKind::InOutPairs, &m_form);
+        // Members go by name: Bob's query is the one refused. Armed once Ann's rows are
+        // written, as the event loop turns before the next member.
+        exporter.SetOnMember([&](const QString &name) {
+            stepped << name;
+            if (name == QStringLiteral("Ann"))
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(), [&refuse] { refuse.armed = true; },
+                    Qt::QueuedConnection);
+        });
+        EXPECT_EQ(exporter.Run(path), TMemberWorkbookExport::Outcome::Completed);
+        EXPECT_EQ(refuse.refused, 1);
+        EXPECT_EQ(stepped, texts({"Ann", "Cy"}));
+        EXPECT_EQ(m_messages.Texts(), QStringList());
+        const QList<TSheetRows> sheets = ReadWorkbook(path);
+        QStringList names;
+        for (const TSheetRows &sheet : sheets)
+            names << sheet.name;
+        EXPECT_EQ(names, c.sheets);
+        if (!c.firstSheet.isEmpty() && !sheets.isEmpty())
+            EXPECT_EQ(shown(sheets[0].rows), shown(c.firstSheet));
+    }
 }
 
 // A swipe answered while the export runs is written on the log's connection: it must be

@@ -10,8 +10,10 @@
 #include "testsupport/readersim.h"
 #include "testsupport/spin.h"
 
+#include <QDialog>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -122,6 +124,47 @@ TEST_F(PanelsTest, ClickedDirectionHoldsFiveTicksThenTheScheduleDecides)
     // A right-button click is no click on the panel.
     QTest::mouseClick(panel, Qt::RightButton);
     EXPECT_EQ(panel->text(), QStringLiteral("OUT"));
+}
+
+TEST_F(PanelsTest, TheNewestRowStaysInViewWhenAPanelAppears)
+{
+    struct Case
+    {
+        const char *what;
+        const char *setting;
+        void (TTimeRec::*command)();
+    };
+    const Case cases[] = {
+        {"door button", "DoorOpenEnable", &TTimeRec::actDoorOpenExecute},
+        {"IN/OUT panel", "AutoInOut", &TTimeRec::actautoioExecute},
+    };
+    for (int i = 0; i < 80; ++i)
+        AddLog(Morning.addSecs(i), 100 + i);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteRegBool(QStringLiteral("DoorOpenEnable"), false);
+        WriteRegBool(QStringLiteral("AutoInOut"), false);
+        TTimeRec &w = OpenShown();
+        auto *grid = w.findChild<QTableView *>(QStringLiteral("info"));
+        ASSERT_NE(grid, nullptr);
+        const auto newestShown = [grid] {
+            const QModelIndex newest = grid->model()->index(grid->model()->rowCount() - 1, 0);
+            return grid->viewport()->rect().contains(grid->visualRect(newest));
+        };
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(newestShown());
+        const int heightBefore = grid->viewport()->height();
+        // The command's dialog switches the panel on.
+        w.SetDialogRunner([&c](QDialog &) {
+            WriteRegBool(QString::fromLatin1(c.setting), true);
+            return int(QDialog::Accepted);
+        });
+        (w.*c.command)();
+        QCoreApplication::processEvents();
+        ASSERT_LT(grid->viewport()->height(), heightBefore) << "the grid gave room to the panel";
+        EXPECT_TRUE(newestShown());
+        CloseWindow();
+    }
 }
 
 TEST_F(PanelsTest, StatusBarsLastPanelShowsTheEmailStateInFull)

@@ -246,7 +246,8 @@ TEST_F(SpreadsheetTest, WhatTheOperatorSeesWhenAnExportCannotGoAhead)
          0},
         {"scope cancelled", false, false, file(QStringLiteral("a.xlsx")), QString(), 1, 0},
         {"save dialog cancelled", false, true, QString(), QString(), 1, 1},
-        {"onto a folder", false, true, folder, QStringLiteral("Cannot replace file: %1"), 1, 1},
+        {"onto a folder", false, true, folder,
+         QStringLiteral("File is in use by other application: %1"), 1, 1},
         {"in a missing folder", false, true, missing, QStringLiteral("Cannot open file: %1"), 1, 1},
     };
     AddStaff(1, QStringLiteral("Ann"), 1);

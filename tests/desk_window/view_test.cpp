@@ -5,6 +5,7 @@
 #include "desk/loggridmodel.h"
 #include "windowfixture.h"
 
+#include <algorithm>
 #include <QBuffer>
 #include <QFile>
 #include <QGroupBox>
@@ -65,8 +66,10 @@ TEST_F(ViewTest, SelectedRowShowsItsPhotoAndSnapshot)
     const Row rows[] = {{10, true, true}, {20, false, false}, {99, true, false}, {-1, true, false}};
     for (int i = 0; i < int(std::size(rows)); ++i) {
         AddLog(t.addSecs(i), rows[i].card);
+        // The desk names an exit-button row's (CARDNO -1) snapshot with card 0.
         if (rows[i].snapshot)
-            writeFile(MakeSnapshotFileName(rows[i].card, t.addSecs(i)), jpeg(160, 120));
+            writeFile(MakeSnapshotFileName(std::max(rows[i].card, 0), t.addSecs(i)),
+                      jpeg(160, 120));
     }
     TTimeRec &w = OpenWindow();
     // At start-up the last row's images show.

@@ -12,10 +12,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPainter>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionHeader>
 #include <QStyleOptionViewItem>
 #include <QTableView>
 
@@ -416,6 +420,42 @@ TEST_F(SetupTest, GridShowsTheTableAndAStopSignForAPortThatDidNotOpen)
     EXPECT_EQ(PaintCell(setup, RowOfPort(setup, 4), TSetReader::ColEnable), stop);
     EXPECT_EQ(PaintCell(setup, RowOfPort(setup, 2), TSetReader::ColEnable), check);
     EXPECT_EQ(PaintCell(setup, RowOfPort(setup, 1), TSetReader::ColEnable), uncheck);
+}
+
+TEST_F(SetupTest, GridTitlesShowWholeAndEveryColumnFitsTheDialog)
+{
+    // The design's widths, each a minimum.
+    const int designWidths[] = {0, 46, 74, 66, 67, 62, 78, 54, 48, 0};
+    StartCore();
+    TSetReader setup;
+    setup.show();
+    ASSERT_EQ(setup.width(), 640);
+    QTableView *grid = setup.findChild<QTableView *>(QStringLiteral("ports"));
+    ASSERT_NE(grid, nullptr);
+    QHeaderView *header = grid->horizontalHeader();
+    const QFontMetrics fm = header->fontMetrics();
+    for (int c = 0; c < TSetReader::ColumnCount; ++c) {
+        const QString title = grid->model()->headerData(c, Qt::Horizontal).toString();
+        SCOPED_TRACE(title.toStdString());
+        EXPECT_GE(header->sectionSize(c), designWidths[c]);
+        // The title as the header draws it, wrapped at its blanks inside its section.
+        const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+        QStyleOptionHeader option;
+        option.initFrom(header);
+        option.rect = QRect(0, 0, header->sectionSize(c), header->height());
+        option.section = c;
+        option.text = title;
+        const QRect room = header->style()->subElementRect(QStyle::SE_HeaderLabel, &option, header);
+        const QRect needed = fm.boundingRect(QRect(0, 0, room.width(), 1000), flags, title);
+        EXPECT_LE(needed.width(), room.width());
+        EXPECT_LE(needed.height(), room.height());
+        EXPECT_EQ(header->model()->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole).toInt() &
+                      Qt::TextWordWrap,
+                  Qt::TextWordWrap);
+    }
+    // "Motion" too without scrolling sideways.
+    EXPECT_LE(header->length(), grid->viewport()->width());
+    EXPECT_FALSE(grid->horizontalScrollBar()->isVisible());
 }
 
 TEST_F(SetupTest, GridOutlivesTheReaderTableClosingUnderIt)

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
 
@@ -148,6 +149,25 @@ TEST_F(OfflineDialogTest, MasterPinModeReadsThePinAndCloseKeepsTheLoadedPage)
     EXPECT_EQ(ReadRegInteger(QStringLiteral("OL_MODE_2"), -1), 0);
     EXPECT_EQ(ReadRegString(QStringLiteral("OL_TIME_2"), QString()), QStringLiteral("00:00:00"));
     EXPECT_EQ(ReadRegInteger(QStringLiteral("OL_DEF_PORT"), -1), 0);
+}
+
+TEST_F(OfflineDialogTest, ManagerWindowIsFixedAtItsSizeAndCentredOnTheScreen)
+{
+    TDlgOffline dialog(Readers());
+    dialog.show();
+    QCoreApplication::processEvents();
+    // The design's size, or larger where the desktop's font needs more for the controls.
+    EXPECT_EQ(dialog.size(), QSize(600, 318).expandedTo(dialog.minimumSizeHint()));
+    // Fixed: the border cannot make it larger or smaller.
+    EXPECT_EQ(dialog.minimumSize(), dialog.size());
+    EXPECT_EQ(dialog.maximumSize(), dialog.size());
+    // Its controls fit the window whole.
+    EXPECT_LE(dialog.minimumSizeHint().width(), dialog.width());
+    EXPECT_LE(dialog.minimumSizeHint().height(), dialog.height());
+    const QPoint middle = dialog.screen()->availableGeometry().center();
+    const QPoint centre = dialog.frameGeometry().center();
+    EXPECT_LE((centre - middle).manhattanLength(), 2)
+        << centre.x() << "," << centre.y() << " against " << middle.x() << "," << middle.y();
 }
 
 TEST_F(OfflineDialogTest, MasterPinWindowShowsEachOfItsControlsWhole)

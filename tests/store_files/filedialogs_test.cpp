@@ -1,6 +1,7 @@
 // The file choosers through the dialog seam, and the real dialog's set-up.
 
 #include "store/filedialogs.h"
+#include "store/paths.h"
 #include "store/settings.h"
 #include "testsupport/fakefiledialogs.h"
 #include "testsupport/tempsettings.h"
@@ -150,6 +151,38 @@ TEST_F(ExportChooser, AsksInTheLastFolderAndRemembersTheChosenOne)
         EXPECT_EQ(ReadRegString(QStringLiteral("LastDataPath"), QStringLiteral("?")),
                   QStringLiteral("/home/desk/march/"));
     }
+}
+
+TEST_F(ExportChooser, FirstExportStartsInTheDataFolder)
+{
+    // The program's folder may be a system one nobody can write to; the data folder is not.
+    QTemporaryDir data;
+    const QString previousData = DataPath;
+    DataPath = data.path();
+    struct Row
+    {
+        const char *name;
+        bool (*select)(QWidget *, QString &);
+        const char *proposed;
+    } rows[] = {
+        {"workbook", SelectExcelFile, "Time Logs"},
+        {"text", SelectTextFile, "log"},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.name);
+        WriteRegString(QStringLiteral("LastDataPath"), QString());
+        FakeFileDialogs dialogs;
+        dialogs.QueueCancel();
+        QString fileName = QString::fromLatin1(r.proposed);
+        EXPECT_FALSE(r.select(nullptr, fileName));
+        const FileDialogRequest asked = dialogs.Last();
+        EXPECT_EQ(asked.folder, data.path());
+        // The real dialog opens there, with the bare name proposed.
+        QFileDialog real;
+        PrepareFileDialog(real, asked);
+        EXPECT_EQ(real.directory().absolutePath(), QDir(data.path()).absolutePath());
+    }
+    DataPath = previousData;
 }
 
 TEST_F(ExportChooser, CancelKeepsTheNameAndRemembersTheProposedFolder)
