@@ -178,8 +178,9 @@ bool fitsOneLine(const QFont &font, const QString &text, double width)
 {
     if (text.contains(QLatin1Char('\n')))
         return false;
-    const bool latin1 =
-        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
+    const bool latin1 = std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() >= 0x20 && c.unicode() < 0x100; // tabs and the like are measured
+    });
     if (latin1 && text.size() * measureOf(font).widestMm <= width)
         return true;
     return textWidth(font, text) <= width;
@@ -214,9 +215,9 @@ std::vector<TextLine> wrapText(const QString &text, const QFont &font, double wi
     return lines;
 }
 
-// The font made smaller until the text fits `width` mm on one line. Measured on their own:
-// these sizes are one-offs, not for the kept metrics.
-// `lower` is how far down the smaller text starts so that it stands on the same baseline.
+// The font made smaller until the text fits `width` mm on one line; `lower` is how far down
+// the smaller text starts to stand on the same baseline. Measured on their own: these sizes
+// are one-offs, not for the kept metrics.
 QFont fontToFit(QFont font, const QString &text, double width, double &lineHeight, double &lower)
 {
     auto need = [&] {
@@ -265,8 +266,8 @@ void TReportText::renderText(const QString &text, std::vector<TPageItem> &out, d
         lineHeight = lines.front().height;
         lines.clear();
     }
-    rect.setHeight(std::max(rect.height(),
-                            lines.empty() ? lineHeight : lines.back().top + lines.back().height));
+    rect.setHeight(std::max(rect.height(), lines.empty() ? lower + lineHeight
+                                                         : lines.back().top + lines.back().height));
     if (!m_transparent && m_color.isValid()) {
         TPageItem fill;
         fill.kind = TPageItem::Kind::Fill;
