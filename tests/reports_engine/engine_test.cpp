@@ -303,6 +303,46 @@ TEST_F(EngineTest, GrownBandsBreakAcrossPagesWholeWithTheirCallbacksOnce)
     }
 }
 
+TEST_F(EngineTest, ABandTallerThanAPageGoesOnOverTheNextPagesCutBetweenItsLines)
+{
+    PeopleReport report(1, 1);
+    report.detail->SetColor(Qt::yellow);
+    report.detail->SetFrame(FrameAll);
+    QStringList numbered;
+    for (int i = 1; i <= 1800; ++i)
+        numbered << QStringLiteral("w%1").arg(i, 4, 10, QChar(u'0'));
+    const auto line = report.lineLabel->OnPrint;
+    report.lineLabel->OnPrint = [&](QString &text) {
+        line(text);
+        text = numbered.join(QLatin1Char(' ')); // some 110 lines of 3.6 mm
+    };
+    int hooked = 0;
+    const TLabelTextHook previous =
+        SetLabelTextHook([&](const TReportLabel &label, const QString &) {
+            hooked += label.Name() == QStringLiteral("qrline");
+        });
+    const bool written = report.ExportPdf(pdf("tall.pdf"));
+    SetLabelTextHook(previous);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(report.linePrints, 1);
+    EXPECT_EQ(hooked, 1);
+    ASSERT_GE(report.PageCount(), 2);
+    EXPECT_EQ(WordsOutsideTheirBands(report, pdf("tall.pdf")), QStringList());
+    const double bodyBottom = report.PageHeight() - 10 - 8;
+    for (int p = 0; p < report.PageCount(); ++p) {
+        for (const TPageItem &item : report.Pages()[size_t(p)].items) {
+            if (item.kind != TPageItem::Kind::Text || !item.text.startsWith(QLatin1String("P.")))
+                EXPECT_LE(std::max(item.rect.top(), item.rect.bottom()), bodyBottom + 1e-6)
+                    << "page " << p + 1;
+        }
+    }
+    QStringList read;
+    for (const PdfWord &w : PdfWords(pdf("tall.pdf")))
+        if (w.text.startsWith(QLatin1Char('w')))
+            read << w.text;
+    EXPECT_EQ(read, numbered);
+}
+
 // Printing order: a tree of sub-detail bands, each label telling the hook its band's name.
 TEST_F(EngineTest, SubDetailBandsPrintInTheirOrderWithChildrenAfterEachPrintOfTheirMaster)
 {
