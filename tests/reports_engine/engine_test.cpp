@@ -237,12 +237,14 @@ TEST_F(EngineTest, LongTextWrapsWidensOrShrinksInsideItsBandAndReachesTheHookWho
             ++runs;
             EXPECT_TRUE(page.bands[0].contains(item.rect)) << c.name;
             EXPECT_FALSE(item.flags & Qt::TextWordWrap) << c.name << ": one run a line";
-            if (c.shrink)
+            if (c.shrink) {
                 EXPECT_LT(item.font.pointSizeF(), label->Font().pointSizeF()) << c.name;
+            }
         }
         EXPECT_EQ(runs > 1, c.wraps) << c.name << ": " << runs << " runs";
-        if (c.wraps)
+        if (c.wraps) {
             EXPECT_GT(page.bands[0].height(), 5) << c.name << ": the band grows with its text";
+        }
 
         const std::vector<PdfWord> read = PdfWords(pdf("long-text.pdf"));
         QString joined;
@@ -255,8 +257,9 @@ TEST_F(EngineTest, LongTextWrapsWidensOrShrinksInsideItsBandAndReachesTheHookWho
         EXPECT_EQ(joined, QString(c.text).remove(QLatin1Char(' '))) << c.name;
         EXPECT_GE(leftmost, c.left - 0.05) << c.name;
         EXPECT_LE(rightmost, c.right + 0.05) << c.name;
-        if (c.autoSize) // wider than the box it was given
+        if (c.autoSize) { // wider than the box it was given
             EXPECT_GT(rightmost - leftmost, c.rect.width()) << c.name;
+        }
         EXPECT_EQ(WordsOutsideTheirBands(report, pdf("long-text.pdf")), QStringList()) << c.name;
     }
 }
@@ -285,8 +288,9 @@ TEST_F(EngineTest, GrownBandsBreakAcrossPagesWholeWithTheirCallbacksOnce)
     const double bodyBottom = report.PageHeight() - 10 - 8; // margin and footer
     for (int p = 0; p < report.PageCount(); ++p) {
         for (const QRectF &band : report.Pages()[size_t(p)].bands) {
-            if (band.top() < bodyBottom - 1e-6) // the footer sits below
+            if (band.top() < bodyBottom - 1e-6) { // the footer sits below
                 EXPECT_LE(band.bottom(), bodyBottom + 1e-6) << "page " << p + 1;
+            }
         }
     }
     EXPECT_EQ(WordsOutsideTheirBands(report, pdf("grown.pdf")), QStringList());
@@ -331,9 +335,10 @@ TEST_F(EngineTest, ABandTallerThanAPageGoesOnOverTheNextPagesCutBetweenItsLines)
     const double bodyBottom = report.PageHeight() - 10 - 8;
     for (int p = 0; p < report.PageCount(); ++p) {
         for (const TPageItem &item : report.Pages()[size_t(p)].items) {
-            if (item.kind != TPageItem::Kind::Text || !item.text.startsWith(QLatin1String("P.")))
+            if (item.kind != TPageItem::Kind::Text || !item.text.startsWith(QLatin1String("P."))) {
                 EXPECT_LE(std::max(item.rect.top(), item.rect.bottom()), bodyBottom + 1e-6)
                     << "page " << p + 1;
+            }
         }
     }
     QStringList read;
