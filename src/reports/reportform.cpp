@@ -180,8 +180,9 @@ bool fitsOneLine(const QFont &font, const QString &text, double width)
 {
     if (text.contains(QLatin1Char('\n')))
         return false;
-    const bool latin1 =
-        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
+    const bool latin1 = std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() >= 0x20 && c.unicode() < 0x100; // tabs and the like are measured
+    });
     if (latin1 && text.size() * measureOf(font).widestMm <= width)
         return true;
     return textWidth(font, text) <= width;
@@ -216,9 +217,9 @@ std::vector<TextLine> wrapText(const QString &text, const QFont &font, double wi
     return lines;
 }
 
-// The font made smaller until the text fits `width` mm on one line. Measured on their own:
-// these sizes are one-offs, not for the kept metrics.
-// `lower` is how far down the smaller text starts so that it stands on the same baseline.
+// The font made smaller until the text fits `width` mm on one line; `lower` is how far down
+// the smaller text starts to stand on the same baseline. Measured on their own: these sizes
+// are one-offs, not for the kept metrics.
 QFont fontToFit(QFont font, const QString &text, double width, double &lineHeight, double &lower)
 {
     auto need = [&] {
@@ -267,8 +268,8 @@ void TReportText::renderText(const QString &text, std::vector<TPageItem> &out, d
         lineHeight = lines.front().height;
         lines.clear();
     }
-    rect.setHeight(std::max(rect.height(),
-                            lines.empty() ? lineHeight : lines.back().top + lines.back().height));
+    rect.setHeight(std::max(rect.height(), lines.empty() ? lower + lineHeight
+                                                         : lines.back().top + lines.back().height));
     if (!m_transparent && m_color.isValid()) {
         TPageItem fill;
         fill.kind = TPageItem::Kind::Fill;
@@ -647,10 +648,80 @@ struct TReportForm::Composer
         } else if (bodyOnPage && y + need > bodyBottom() + 1e-9) {
             nextColumnOrPage();
         }
+        // A band taller than a whole page goes on over the next pages, cut between its lines.
+        while (r->height > bodyBottom() - y + 1e-9 && bodyBottom() - y > MinSliceMm) {
+            Rendered head = splitOff(*r, bodyBottom() - y);
+            place(head, columnLeft(), y);
+            nextColumnOrPage();
+        }
         place(*r, columnLeft(), y);
         y += r->height;
         bodyOnPage = true;
         return true;
+    }
+
+    // Below this much room a page takes no slice of a band (a header filling the page).
+    static constexpr double MinSliceMm = 1;
+
+    // Takes off the top of a rendered band, at most `room` mm high and cut where no text or
+    // picture is crossed; the rest moves up to start at 0. Fills and upright lines that cross
+    // the cut are cut in two.
+    static Rendered splitOff(Rendered &r, double room)
+    {
+        constexpr double eps = 1e-9;
+        auto crosses = [&](const TPageItem &item, double at) {
+            return (item.kind == TPageItem::Kind::Text || item.kind == TPageItem::Kind::Image) &&
+                   item.rect.top() < at - eps && item.rect.bottom() > at + eps;
+        };
+        double cut = room;
+        for (bool moved = true; moved;) {
+            moved = false;
+            for (const TPageItem &item : r.items) {
+                if (crosses(item, cut)) {
+                    cut = item.rect.top();
+                    moved = true;
+                }
+            }
+        }
+        if (cut <= eps)
+            cut = room; // one line taller than a page: it cannot be kept whole
+        Rendered head;
+        head.width = r.width;
+        head.height = cut;
+        Rendered rest;
+        rest.width = r.width;
+        rest.height = r.height - cut;
+        std::vector<int> headIndex(r.items.size(), -1), restIndex(r.items.size(), -1);
+        for (size_t i = 0; i < r.items.size(); ++i) {
+            TPageItem &item = r.items[i];
+            if (item.kind == TPageItem::Kind::Line && item.rect.top() > item.rect.bottom())
+                item.rect = QRectF(item.rect.bottomRight(), item.rect.topLeft()); // downward
+            const bool above = item.rect.bottom() <= cut + eps || crosses(item, cut);
+            const bool below = item.rect.top() >= cut - eps;
+            if (above || !below) {
+                TPageItem top = item;
+                if (!above)
+                    top.rect.setBottom(cut);
+                headIndex[i] = int(head.items.size());
+                head.items.push_back(std::move(top));
+            }
+            if (!above) {
+                TPageItem bottom = std::move(item);
+                if (!below)
+                    bottom.rect.setTop(cut);
+                bottom.rect.translate(0, -cut);
+                restIndex[i] = int(rest.items.size());
+                rest.items.push_back(std::move(bottom));
+            }
+        }
+        for (const auto &[index, control] : r.pageNumbered) {
+            if (headIndex[index] >= 0)
+                head.pageNumbered.emplace_back(size_t(headIndex[index]), control);
+            if (restIndex[index] >= 0)
+                rest.pageNumbered.emplace_back(size_t(restIndex[index]), control);
+        }
+        r = std::move(rest);
+        return head;
     }
 
     void runChildren(TReportSubDetail *master)

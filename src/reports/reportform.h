@@ -35,6 +35,8 @@
 // Page header and footer print on every page (see `FirstPageHeader`, `LastPageFooter`); the
 // footer sits at the page bottom. `ForceNewPage` starts a page before the band, except when
 // nothing is on the current page yet. `LinkBand` keeps a band on the page of the band it names.
+// A band grows to hold what its controls print; one taller than a page goes on over the next
+// pages, cut between its lines.
 
 #include <QColor>
 #include <QFont>

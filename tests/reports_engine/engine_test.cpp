@@ -237,12 +237,14 @@ TEST_F(EngineTest, LongTextWrapsWidensOrShrinksInsideItsBandAndReachesTheHookWho
             ++runs;
             EXPECT_TRUE(page.bands[0].contains(item.rect)) << c.name;
             EXPECT_FALSE(item.flags & Qt::TextWordWrap) << c.name << ": one run a line";
-            if (c.shrink)
+            if (c.shrink) {
                 EXPECT_LT(item.font.pointSizeF(), label->Font().pointSizeF()) << c.name;
+            }
         }
         EXPECT_EQ(runs > 1, c.wraps) << c.name << ": " << runs << " runs";
-        if (c.wraps)
+        if (c.wraps) {
             EXPECT_GT(page.bands[0].height(), 5) << c.name << ": the band grows with its text";
+        }
 
         const std::vector<PdfWord> read = PdfWords(pdf("long-text.pdf"));
         QString joined;
@@ -255,8 +257,9 @@ TEST_F(EngineTest, LongTextWrapsWidensOrShrinksInsideItsBandAndReachesTheHookWho
         EXPECT_EQ(joined, QString(c.text).remove(QLatin1Char(' '))) << c.name;
         EXPECT_GE(leftmost, c.left - 0.05) << c.name;
         EXPECT_LE(rightmost, c.right + 0.05) << c.name;
-        if (c.autoSize) // wider than the box it was given
+        if (c.autoSize) { // wider than the box it was given
             EXPECT_GT(rightmost - leftmost, c.rect.width()) << c.name;
+        }
         EXPECT_EQ(WordsOutsideTheirBands(report, pdf("long-text.pdf")), QStringList()) << c.name;
     }
 }
@@ -285,8 +288,9 @@ TEST_F(EngineTest, GrownBandsBreakAcrossPagesWholeWithTheirCallbacksOnce)
     const double bodyBottom = report.PageHeight() - 10 - 8; // margin and footer
     for (int p = 0; p < report.PageCount(); ++p) {
         for (const QRectF &band : report.Pages()[size_t(p)].bands) {
-            if (band.top() < bodyBottom - 1e-6) // the footer sits below
+            if (band.top() < bodyBottom - 1e-6) { // the footer sits below
                 EXPECT_LE(band.bottom(), bodyBottom + 1e-6) << "page " << p + 1;
+            }
         }
     }
     EXPECT_EQ(WordsOutsideTheirBands(report, pdf("grown.pdf")), QStringList());
@@ -301,6 +305,47 @@ TEST_F(EngineTest, GrownBandsBreakAcrossPagesWholeWithTheirCallbacksOnce)
         ASSERT_GE(found, 0) << text.left(12).toStdString() << " missing or out of order";
         at = found + 1;
     }
+}
+
+TEST_F(EngineTest, ABandTallerThanAPageGoesOnOverTheNextPagesCutBetweenItsLines)
+{
+    PeopleReport report(1, 1);
+    report.detail->SetColor(Qt::yellow);
+    report.detail->SetFrame(FrameAll);
+    QStringList numbered;
+    for (int i = 1; i <= 1800; ++i)
+        numbered << QStringLiteral("w%1").arg(i, 4, 10, QChar(u'0'));
+    const auto line = report.lineLabel->OnPrint;
+    report.lineLabel->OnPrint = [&](QString &text) {
+        line(text);
+        text = numbered.join(QLatin1Char(' ')); // some 110 lines of 3.6 mm
+    };
+    int hooked = 0;
+    const TLabelTextHook previous =
+        SetLabelTextHook([&](const TReportLabel &label, const QString &) {
+            hooked += label.Name() == QStringLiteral("qrline");
+        });
+    const bool written = report.ExportPdf(pdf("tall.pdf"));
+    SetLabelTextHook(previous);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(report.linePrints, 1);
+    EXPECT_EQ(hooked, 1);
+    ASSERT_GE(report.PageCount(), 2);
+    EXPECT_EQ(WordsOutsideTheirBands(report, pdf("tall.pdf")), QStringList());
+    const double bodyBottom = report.PageHeight() - 10 - 8;
+    for (int p = 0; p < report.PageCount(); ++p) {
+        for (const TPageItem &item : report.Pages()[size_t(p)].items) {
+            if (item.kind != TPageItem::Kind::Text || !item.text.startsWith(QLatin1String("P."))) {
+                EXPECT_LE(std::max(item.rect.top(), item.rect.bottom()), bodyBottom + 1e-6)
+                    << "page " << p + 1;
+            }
+        }
+    }
+    QStringList read;
+    for (const PdfWord &w : PdfWords(pdf("tall.pdf")))
+        if (w.text.startsWith(QLatin1Char('w')))
+            read << w.text;
+    EXPECT_EQ(read, numbered);
 }
 
 // Printing order: a tree of sub-detail bands, each label telling the hook its band's name.

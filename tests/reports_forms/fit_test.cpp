@@ -34,11 +34,7 @@ protected:
         FormsTest::SetUp();
         AddFourPeople();
         // Ann: five records on Monday 7 December, the heading's line of five.
-        AddLog("2026-12-07 08:00:00", 11, 1);
-        AddLog("2026-12-07 12:00:00", 11, 2);
-        AddLog("2026-12-07 13:00:00", 11, 1);
-        AddLog("2026-12-07 17:00:00", 11, 2);
-        AddLog("2026-12-07 17:30:00", 11, 0);
+        AddAnnsMonday();
         AddStaff(Eve, QStringLiteral("Eve"), m_office,
                  QStringLiteral("Keys to the north gate and the store room too\r\nFloor 3"));
         for (const char *t : {"07:01:00", "08:02:00", "09:03:00", "10:04:00", "13:05:00",

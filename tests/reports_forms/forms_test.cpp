@@ -55,11 +55,7 @@ protected:
         // Ann: a full Monday and a Tuesday morning; Bob: a CLOCK swipe at the stroke of
         // Tuesday and one on Wednesday; Cy: Tuesday IN; Dee nothing. An unknown card, the exit
         // button and a swipe after the week's end never show.
-        AddLog("2026-12-07 08:00:00", 11, 1);
-        AddLog("2026-12-07 12:00:00", 11, 2);
-        AddLog("2026-12-07 13:00:00", 11, 1);
-        AddLog("2026-12-07 17:00:00", 11, 2);
-        AddLog("2026-12-07 17:30:00", 11, 0);
+        AddAnnsMonday();
         AddLog("2026-12-08 09:00:00", 11, 1);
         AddLog("2026-12-11 00:00:00", 11, 1);
         AddLog("2026-12-08 00:00:00", 12, 0);

@@ -77,6 +77,16 @@ protected:
         AddStaff(14, QStringLiteral("Dee"), 1);
     }
 
+    // Ann's Monday 7 December: IN, OUT, IN, OUT and a CLOCK swipe at half past five.
+    static void AddAnnsMonday()
+    {
+        AddLog("2026-12-07 08:00:00", 11, 1);
+        AddLog("2026-12-07 12:00:00", 11, 2);
+        AddLog("2026-12-07 13:00:00", 11, 1);
+        AddLog("2026-12-07 17:00:00", 11, 2);
+        AddLog("2026-12-07 17:30:00", 11, 0);
+    }
+
     // The printed texts of the labels of that name, in order.
     QStringList Printed(const QString &name) const
     {
