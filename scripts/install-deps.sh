@@ -24,7 +24,7 @@ packages=(
   # names in Chinese, Japanese and Korean script print with this face
   fonts-wqy-microhei
   # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+  googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth libxcb1-dev
   python3-aiosmtpd poppler-utils python3-openpyxl
 )
 

@@ -100,15 +100,6 @@ bool TTrayIcon::ModifyIcon()
     return m_iconShown && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-void TTrayIcon::TaskbarCreated()
-{
-    if (!m_iconVisible)
-        return;
-    // Take the icon away and add it again, so the new notification area gets it.
-    m_tray->hide();
-    ShowIcon();
-}
-
 QString TTrayIcon::tipText() const
 {
     return m_showHint ? m_hint.left(MaxTipLength) : QString();

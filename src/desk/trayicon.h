@@ -2,7 +2,8 @@
 // TTrayIcon: the desk's animated icon in the notification area (over QSystemTrayIcon). It
 // cycles the icon's images, turns activity on the icon into events, opens the tray menu, hides
 // the main window into the tray and brings it back, and asks at start-up whether the window is
-// shown at all. Main thread only.
+// shown at all. A restarted notification area gets the icon back from QSystemTrayIcon itself.
+// Main thread only.
 
 #include "store/lighttimer.h"
 
@@ -91,9 +92,6 @@ public:
     bool ShowIcon();
     bool HideIcon();
     bool ModifyIcon();
-    // The notification area came back (a restarted panel): adds the icon again when it is
-    // meant to be visible.
-    void TaskbarCreated();
     // Whether the icon has been added (and not removed since).
     bool IconShown() const { return m_iconShown; }
 

@@ -58,8 +58,8 @@ bool RunFileDialog(QWidget *owner, const FileDialogRequest &request, QString &fi
 QString ExtractFilePath(const QString &fileName);
 
 // Save dialogs for exports, starting in the folder of setting LastDataPath (DataPath while it
-// is empty) and proposing fileName. Afterwards LastDataPath holds the folder of the chosen file, or on Cancel the
-// folder of the proposed name (empty when it had none).
+// is empty) and proposing fileName. Afterwards LastDataPath holds the folder of the chosen file, or
+// on Cancel the folder of the proposed name (empty when it had none).
 bool SelectExcelFile(QWidget *owner, QString &fileName); // .xlsx workbooks
 bool SelectTextFile(QWidget *owner, QString &fileName);  // .txt files
 

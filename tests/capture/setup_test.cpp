@@ -11,9 +11,9 @@
 
 #include <QComboBox>
 #include <QCursor>
-#include <QGuiApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>

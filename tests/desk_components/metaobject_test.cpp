@@ -30,14 +30,14 @@
 #include "store/radiogroup.h"
 
 #include <QAbstractTableModel>
+#include <QDialog>
 #include <QDirIterator>
 #include <QFile>
+#include <QGroupBox>
+#include <QMainWindow>
 #include <QMap>
 #include <QRegularExpression>
 #include <QSet>
-#include <QDialog>
-#include <QGroupBox>
-#include <QMainWindow>
 #include <QStyledItemDelegate>
 #include <QWidget>
 #include <functional>
@@ -106,14 +106,22 @@ TEST(MetaObjects, EachQObjectClassHasItsOwn)
 // The Qt classes the program derives from, by whether they are QObjects. A Qt base that is in
 // neither list fails the scan, so a new one is classified once instead of slipping through.
 const QSet<QString> QtObjectBases = {
-    QStringLiteral("QObject"),          QStringLiteral("QWidget"),
-    QStringLiteral("QDialog"),          QStringLiteral("QMainWindow"),
-    QStringLiteral("QGroupBox"),        QStringLiteral("QAbstractTableModel"),
-    QStringLiteral("QAbstractItemModel"), QStringLiteral("QStyledItemDelegate"),
-    QStringLiteral("QThread"),          QStringLiteral("QTimer"),
-    QStringLiteral("QLabel"),           QStringLiteral("QFrame"),
-    QStringLiteral("QTableView"),       QStringLiteral("QSystemTrayIcon"),
-    QStringLiteral("QIODevice"),        QStringLiteral("QTcpServer"),
+    QStringLiteral("QObject"),
+    QStringLiteral("QWidget"),
+    QStringLiteral("QDialog"),
+    QStringLiteral("QMainWindow"),
+    QStringLiteral("QGroupBox"),
+    QStringLiteral("QAbstractTableModel"),
+    QStringLiteral("QAbstractItemModel"),
+    QStringLiteral("QStyledItemDelegate"),
+    QStringLiteral("QThread"),
+    QStringLiteral("QTimer"),
+    QStringLiteral("QLabel"),
+    QStringLiteral("QFrame"),
+    QStringLiteral("QTableView"),
+    QStringLiteral("QSystemTrayIcon"),
+    QStringLiteral("QIODevice"),
+    QStringLiteral("QTcpServer"),
 };
 const QSet<QString> QtPlainBases = {
     QStringLiteral("QSharedData"),
@@ -168,7 +176,8 @@ QMap<QString, ScannedClass> scanSources(const QString &root)
 {
     static const QRegularExpression head(QStringLiteral(
         "\\b(?:class|struct)\\s+(\\w+(?:::\\w+)*)(?:\\s+final)?\\s*:(?!:)\\s*([^{;()]+)\\{"));
-    static const QRegularExpression access(QStringLiteral("\\b(public|protected|private|virtual)\\b"));
+    static const QRegularExpression access(
+        QStringLiteral("\\b(public|protected|private|virtual)\\b"));
     QMap<QString, ScannedClass> classes;
     QDirIterator files(root, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
                        QDirIterator::Subdirectories);

@@ -1,5 +1,5 @@
 // The tray icon as an object: clicks against the double-click time, the mapping of tray
-// activity to events, icon cycling, start-up hidden in the tray and back, hint and re-adding.
+// activity to events, icon cycling, start-up hidden in the tray and back, and the hint.
 // The offscreen platform has no notification area; the logic must work all the same.
 
 #include "desk/trayicon.h"
@@ -278,21 +278,6 @@ TEST_F(TrayIconTest, HintIsCutToTheTipLengthAndHiddenWithShowHintOff)
     tray->SetShowHint(true);
     tray->SetHint(QStringLiteral("Tallyclock"));
     EXPECT_EQ(tray->SystemTrayIcon()->toolTip(), QStringLiteral("Tallyclock"));
-}
-
-TEST_F(TrayIconTest, ARestartedTrayGetsTheIconBackOnlyWhenItIsMeantToShow)
-{
-    tray->SetIconVisible(true);
-    tray->Loaded();
-    tray->SystemTrayIcon()->hide(); // the old notification area went away with it
-    tray->TaskbarCreated();
-    EXPECT_TRUE(tray->SystemTrayIcon()->isVisible());
-
-    tray->HideIcon();
-    EXPECT_FALSE(tray->IconVisible());
-    tray->TaskbarCreated();
-    EXPECT_FALSE(tray->SystemTrayIcon()->isVisible());
-    EXPECT_FALSE(tray->IconShown());
 }
 
 TEST_F(TrayIconTest, EnterOnFirstMoveAndExitOnceTheCursorLeaves)

@@ -200,6 +200,32 @@ TEST_F(SetEmailTest, HintsAreShown)
 
 class EmailCommandTest : public WindowTest
 {
+protected:
+    // The next "Email Settings" dialog is filled in with sending on or off ("Each record"
+    // chosen when asked) and confirmed or cancelled; shown counts the dialogs.
+    static void AnswerEmail(TTimeRec &w, bool enable, bool eachRecord, bool confirm,
+                            bool *shown = nullptr)
+    {
+        w.SetDialogRunner([=](QDialog &dialog) {
+            auto *d = dynamic_cast<TSetEmail *>(&dialog);
+            EXPECT_NE(d, nullptr);
+            if (shown)
+                *shown = d != nullptr;
+            if (!d)
+                return int(QDialog::Rejected);
+            Child<QCheckBox>(*d, "cbenable")->setChecked(enable);
+            if (eachRecord)
+                Child<QRadioButton>(*d, "cbeach")->click();
+            Child<QLineEdit>(*d, "esmtp")->setText(QStringLiteral("mail"));
+            Child<QLineEdit>(*d, "erecipant")->setText(QStringLiteral("a@x"));
+            Child<QLineEdit>(*d, "esender")->setText(QStringLiteral("b@x"));
+            if (confirm)
+                d->Button1Click();
+            else
+                d->reject();
+            return d->result();
+        });
+    }
 };
 
 TEST_F(EmailCommandTest, IsOnTheSetupMenuAndProtected)
@@ -241,23 +267,7 @@ TEST_F(EmailCommandTest, OkArmsTheTimerAndCancelLeavesIt)
     for (const Case &c : {Case{"cancel", false, false}, Case{"confirm", true, true}}) {
         SCOPED_TRACE(c.name);
         bool shown = false;
-        w.SetDialogRunner([&](QDialog &dialog) {
-            auto *d = dynamic_cast<TSetEmail *>(&dialog);
-            EXPECT_NE(d, nullptr);
-            shown = d != nullptr;
-            if (!d)
-                return int(QDialog::Rejected);
-            Child<QCheckBox>(*d, "cbenable")->setChecked(true);
-            Child<QRadioButton>(*d, "cbeach")->click();
-            Child<QLineEdit>(*d, "esmtp")->setText(QStringLiteral("mail"));
-            Child<QLineEdit>(*d, "erecipant")->setText(QStringLiteral("a@x"));
-            Child<QLineEdit>(*d, "esender")->setText(QStringLiteral("b@x"));
-            if (c.confirm)
-                d->Button1Click();
-            else
-                d->reject();
-            return d->result();
-        });
+        AnswerEmail(w, true, true, c.confirm, &shown);
         w.actemailExecute();
         EXPECT_TRUE(shown);
         EXPECT_EQ(w.EmailQueue()->emailtimer()->isActive(), c.active);
@@ -294,21 +304,7 @@ TEST_F(EmailCommandTest, SwitchingMailOffClearsTheLastRoundsError)
         w.EmailQueue()->emailtimerTimer();
         ASSERT_EQ(w.StatusPanel(1)->text(), QStringLiteral("Email sent error."));
 
-        w.SetDialogRunner([&](QDialog &dialog) {
-            auto *d = dynamic_cast<TSetEmail *>(&dialog);
-            EXPECT_NE(d, nullptr);
-            if (!d)
-                return int(QDialog::Rejected);
-            Child<QCheckBox>(*d, "cbenable")->setChecked(c.enable);
-            Child<QLineEdit>(*d, "esmtp")->setText(QStringLiteral("mail"));
-            Child<QLineEdit>(*d, "erecipant")->setText(QStringLiteral("a@x"));
-            Child<QLineEdit>(*d, "esender")->setText(QStringLiteral("b@x"));
-            if (c.confirm)
-                d->Button1Click();
-            else
-                d->reject();
-            return d->result();
-        });
+        AnswerEmail(w, c.enable, false, c.confirm);
         w.actemailExecute();
         EXPECT_EQ(w.StatusPanel(1)->text(), c.status);
         CloseWindow();

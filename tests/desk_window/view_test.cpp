@@ -5,13 +5,13 @@
 #include "desk/loggridmodel.h"
 #include "windowfixture.h"
 
-#include <algorithm>
 #include <QBuffer>
 #include <QFile>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QTableView>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
