@@ -180,11 +180,20 @@ TEST_F(SwipingDeskTest, BoxesOfBackupRestoreAndFormatComeWithTheDoorsServed)
     const Case cases[] = {
         {"log restore of a bad file", "actRstLogs", bad, false, {"Invalid Database"}},
         {"system restore of a bad file", "actRstSys", bad, false, {"Invalid Database"}},
-        {"backup into a folder that does not exist", "actBupLogs",
-         Path(QStringLiteral("nowhere/b.db")), false, {"Operation failed. Please retry!"}},
-        {"backup into a folder", "actBupSys", Path(QStringLiteral("afolder.db")), false,
+        {"backup into a folder that does not exist",
+         "actBupLogs",
+         Path(QStringLiteral("nowhere/b.db")),
+         false,
          {"Operation failed. Please retry!"}},
-        {"format without the log's template", "actdelete", QString(), true,
+        {"backup into a folder",
+         "actBupSys",
+         Path(QStringLiteral("afolder.db")),
+         false,
+         {"Operation failed. Please retry!"}},
+        {"format without the log's template",
+         "actdelete",
+         QString(),
+         true,
          {"This action will erase all attendance records. The associated card information and "
           "all readers' settings will also be lost. Are you sure?",
           "Attendance database locked. It cannot be formatted.", "Database formatted."}},
@@ -214,7 +223,8 @@ TEST_F(SwipingDeskTest, BoxesOfBackupRestoreAndFormatComeWithTheDoorsServed)
             expected << QString::fromLatin1(box);
         EXPECT_EQ(sink.m_shown, expected);
         for (int i = 0; i < sink.m_waitMs.size(); ++i) {
-            EXPECT_GE(sink.m_waitMs[i], 0) << "no answer while showing " << expected.value(i).toStdString();
+            EXPECT_GE(sink.m_waitMs[i], 0)
+                << "no answer while showing " << expected.value(i).toStdString();
             EXPECT_LT(sink.m_waitMs[i], 1000) << expected.value(i).toStdString();
         }
     }
@@ -243,8 +253,8 @@ TEST_F(SwipingDeskTest, EverySwipeThroughBackupRestoreAndFormatOfAMillionRowLogI
         const char *name;
         const char *action;
         QString file;
-        bool backup;          // nothing closes: each swipe answered in the usual time
-        QString copy;         // the backup made, which holds every swipe answered before it
+        bool backup;  // nothing closes: each swipe answered in the usual time
+        QString copy; // the backup made, which holds every swipe answered before it
         bool ownTemplates;
         const char *box;
     };
@@ -334,10 +344,14 @@ TEST_F(SwipingDeskTest, RestoreSystemDatabaseRunsToTheEndAndSetsTheReadersUpFrom
         bool doorServed;
     };
     const Case cases[] = {
-        {"a good file", "UPDATE reader SET DESC='Front door' WHERE PORTNO=1;", {"Completed."},
+        {"a good file",
+         "UPDATE reader SET DESC='Front door' WHERE PORTNO=1;",
+         {"Completed."},
          true},
-        {"a reader table without 8 rows", "DELETE FROM reader WHERE PORTNO=8;",
-         {"Database error. Please re-format the database.", "Completed."}, false},
+        {"a reader table without 8 rows",
+         "DELETE FROM reader WHERE PORTNO=8;",
+         {"Database error. Please re-format the database.", "Completed."},
+         false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -345,7 +359,8 @@ TEST_F(SwipingDeskTest, RestoreSystemDatabaseRunsToTheEndAndSetsTheReadersUpFrom
         dsrc->src.Exec(QStringLiteral("DELETE FROM staffs"));
         AddStaff(4711, QStringLiteral("Alice"), 1);
         const QString copy = Path(QStringLiteral("sys %1.db").arg(int(c.boxes.size())));
-        ASSERT_EQ(Shell(Data().SysdatPath(), QStringLiteral("VACUUM INTO '%1'").arg(copy)), QString());
+        ASSERT_EQ(Shell(Data().SysdatPath(), QStringLiteral("VACUUM INTO '%1'").arg(copy)),
+                  QString());
         ASSERT_EQ(Shell(copy, QString::fromLatin1(c.change)), QString());
         dsrc->src.Exec(QStringLiteral("DELETE FROM staffs"));
         dsrc->src.Exec(QStringLiteral("UPDATE reader SET DESC='Old' WHERE PORTNO=1"));
@@ -364,8 +379,9 @@ TEST_F(SwipingDeskTest, RestoreSystemDatabaseRunsToTheEndAndSetsTheReadersUpFrom
         // The door's swipe is logged in the restored file, or no reader is set up to take it.
         const int rows = RowsOfCard(4711);
         m_sim->SendCard(4711);
-        EXPECT_EQ(SpinUntil([&] { return RowsOfCard(4711) == rows + 1; }, c.doorServed ? 3000 : 500),
-                  c.doorServed);
+        EXPECT_EQ(
+            SpinUntil([&] { return RowsOfCard(4711) == rows + 1; }, c.doorServed ? 3000 : 500),
+            c.doorServed);
         if (c.doorServed)
             EXPECT_EQ(Readers[1]->Desc(), QStringLiteral("Front door"));
     }
