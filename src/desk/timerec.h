@@ -14,8 +14,8 @@
 #include <QList>
 #include <QMainWindow>
 #include <functional>
-#include <vector>
 #include <memory>
+#include <vector>
 
 class DeskCamera;
 class LogGridModel;

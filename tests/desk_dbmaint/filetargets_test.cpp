@@ -76,7 +76,7 @@ TEST_F(FileTargetTest, EveryCommandThatWritesAChosenFileRefusesTheProgramsOwn)
         Path(QStringLiteral("sub/./../sysdat.db-shm")),
         QDir(AppPath).filePath(AttendTemplateName()),
         QDir(AppPath).filePath(SysdatTemplateName()),
-        Path(QStringLiteral("sub/log.xlsx")),   // a link to the live log
+        Path(QStringLiteral("sub/log.xlsx")),  // a link to the live log
         Path(QStringLiteral("sub/later.txt")), // a link to a journal not made yet
     };
     m_data->CloseDatabases();
@@ -146,8 +146,8 @@ TEST_F(FileTargetTest, RestoreAndImportsRefuseAFileWithASchemaOfItsOwn)
         SCOPED_TRACE(c.name);
         const QString file = Path(QStringLiteral("other.db"));
         QFile::remove(file);
-        ASSERT_TRUE(QFile::copy(c.kind == DbKind::Sysdat ? Data().SysdatPath() : Data().AttendPath(),
-                                file));
+        ASSERT_TRUE(QFile::copy(
+            c.kind == DbKind::Sysdat ? Data().SysdatPath() : Data().AttendPath(), file));
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         ASSERT_EQ(Shell(file, QStringLiteral("PRAGMA journal_mode=DELETE; ") +
                                   QString::fromLatin1(c.sql)),

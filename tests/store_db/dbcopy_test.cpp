@@ -14,9 +14,9 @@
 #include <sqlite3.h>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -164,13 +164,14 @@ TEST_F(DbCopyTest, ProgramFilesAreRecognisedUnderAnyOfTheirNames)
     };
     QFile::remove(Data().AttendPath() + QStringLiteral("-journal"));
     ASSERT_TRUE(QFile::link(Data().AttendPath(), path(QStringLiteral("sub/log.txt"))));
-    ASSERT_TRUE(QFile::link(path(QStringLiteral("attend.db-journal")),
-                            path(QStringLiteral("sub/w.xlsx"))));
+    ASSERT_TRUE(
+        QFile::link(path(QStringLiteral("attend.db-journal")), path(QStringLiteral("sub/w.xlsx"))));
     ASSERT_TRUE(QFile::link(QDir(AppPath).filePath(AttendTemplateName()),
                             path(QStringLiteral("sub/t1.db"))));
     ASSERT_TRUE(QFile::link(path(QStringLiteral("sub/t1.db")), path(QStringLiteral("sub/t2.db"))));
     ASSERT_TRUE(QFile::link(m_data->Dir(), path(QStringLiteral("linked"))));
-    ASSERT_TRUE(QFile::link(path(QStringLiteral("backup_attend.db")), path(QStringLiteral("sub/b.db"))));
+    ASSERT_TRUE(
+        QFile::link(path(QStringLiteral("backup_attend.db")), path(QStringLiteral("sub/b.db"))));
     for (const Case &c : cases)
         EXPECT_EQ(IsProgramDatabaseFile(c.file), c.own) << c.name;
 }
@@ -225,7 +226,7 @@ QString alteredCopy(const QString &file, DbKind kind, const QString &sql)
 {
     QFile::remove(file);
     EXPECT_TRUE(QFile::copy(QDir(AppPath).filePath(kind == DbKind::Sysdat ? SysdatTemplateName()
-                                                                           : AttendTemplateName()),
+                                                                          : AttendTemplateName()),
                             file));
     QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (!sql.isEmpty()) {
@@ -289,8 +290,8 @@ TEST_F(DbCopyTest, OnlyTheTemplatesSchemaPassesTheSchemaCheck)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const QString file = alteredCopy(path(QStringLiteral("f.db")), c.kind,
-                                         QString::fromLatin1(c.sql));
+        const QString file =
+            alteredCopy(path(QStringLiteral("f.db")), c.kind, QString::fromLatin1(c.sql));
         QString error;
         EXPECT_EQ(HasTemplateSchema(file, c.kind, &error), c.accepted) << error.toStdString();
         EXPECT_EQ(error.isEmpty(), c.accepted);
@@ -321,7 +322,8 @@ TEST_F(DbCopyTest, RestoreKilledInItsCommitLeavesAFileThatOpensWithItsOldContent
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the copy ended before it was stopped";
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the copy ended before it was stopped";
     ASSERT_TRUE(QFileInfo::exists(target + QStringLiteral("-journal")));
     const QByteArray header = readFile(target).left(100);
     const auto *h = reinterpret_cast<const unsigned char *>(header.constData());
