@@ -116,11 +116,16 @@ const char *const NoResponse = "No response from the reader.";
 INSTANTIATE_TEST_SUITE_P(
     LateReply, ReplyFaultTest,
     ::testing::Values(
+        // A reader that takes 20 ms a record, so the late reply lands among the next fetches.
         FaultCase{"FetchAnsweredAfterItsWait",
-                  [](ReaderSim &s) { s.SpoilReplies(CmdFetchRecord, 5, Late(700)); }, AllAdded,
-                  Records, true},
+                  [](ReaderSim &s) {
+                      s.SetCommandDelay(CmdFetchRecord, 20);
+                      s.SpoilReplies(CmdFetchRecord, 5, Late(700));
+                  },
+                  AllAdded, Records, true},
         FaultCase{"TwoFetchesAnsweredAfterTheirWaits",
                   [](ReaderSim &s) {
+                      s.SetCommandDelay(CmdFetchRecord, 20);
                       s.SpoilReplies(CmdFetchRecord, 3, Late(650));
                       s.SpoilReplies(CmdFetchRecord, 17, Late(900));
                   },
