@@ -211,3 +211,34 @@ TEST_F(OfflineTest, StampsInTheHoursOfBothDaylightSavingChangesAreStoredAsCounte
 }
 
 } // namespace
+
+namespace {
+// A setting read late is not taken for the one read after it: each field of the page holds
+// what the reader keeps for it.
+TEST_F(OfflineTest, LateSettingReplyIsNotReadAsTheNextSetting)
+{
+    auto text = [](const char *s) {
+        ReaderSim::Bytes b(s, s + 16);
+        return b;
+    };
+    sim.SetSetting(SettingLine1, text("FIRST LINE......"));
+    sim.SetSetting(SettingLine2, text("SECOND LINE....."));
+    sim.SetSetting(SettingPin, {0x39, 0x30});
+    sim.SetSetting(SettingOptions, {0x05, 0x00});
+    // 100 ms a setting: line 1 comes again at 600 ms, line 2 at 700, the PIN at 800 and the
+    // options at 900; the late line 1 at 850 lands inside the wait for the options.
+    sim.SetCommandDelay(CmdGetSetting, 100);
+    sim.SpoilReplies(CmdGetSetting, -1, Late(750));
+
+    TOfflineSettings page;
+    ASSERT_TRUE(session.GetSettings(page));
+
+    EXPECT_EQ(page.Line1, QStringLiteral("FIRST LINE......"));
+    EXPECT_EQ(page.Line2, QStringLiteral("SECOND LINE....."));
+    EXPECT_EQ(page.Pin, 0x3039);
+    EXPECT_EQ(page.Options, 0x05);
+    for (int i = 0; i < ReaderTimetableSlots; ++i)
+        EXPECT_EQ(page.RowMode[i], 0) << i;
+    EXPECT_EQ(messages.Texts(), Strs({"Settings are loaded successfully."}));
+}
+} // namespace
