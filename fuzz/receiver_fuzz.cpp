@@ -42,6 +42,9 @@ void checkFrame(const TFrameReceiver &rx)
     }
     check((sum & 0xFF) == 0);
     check(rx.idle()); // ready for the next frame at once
+    // Nothing of an earlier frame is left past this one's end.
+    for (std::size_t i = std::size_t(rx.frameSize()); i < TFrameReceiver::BufferSize; ++i)
+        check(b[i] == 0 && rx.at(i) == 0);
 }
 
 } // namespace

@@ -725,6 +725,15 @@ void TTimeRec::runOfflineManager(bool masterPinOnly)
     ShowLogGrid(false);
     {
         TDlgOffline dialog(std::vector<TRfidReader *>(Readers.begin() + 1, Readers.end()), this);
+        // A session writes downloaded rows into the log between its waits: the commands that
+        // close or replace the databases wait for it, as for the other long work.
+        std::optional<TLongWorkScope> work;
+        connect(&dialog, &TDlgOffline::SessionBusyChanged, this, [this, &work](bool busy) {
+            if (busy)
+                work.emplace(*this);
+            else
+                work.reset();
+        });
         if (dialog.PortCount() == 0) {
             ShowError(QStringLiteral("No communication port enabled."));
         } else {

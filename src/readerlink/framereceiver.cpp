@@ -1,5 +1,7 @@
 #include "readerlink/framereceiver.h"
 
+#include <cstring>
+
 void TFrameReceiver::Reset()
 {
     m_state = State::WaitStart;
@@ -9,8 +11,11 @@ void TFrameReceiver::Reset()
 void TFrameReceiver::store(std::uint8_t byte)
 {
     // The longest frame needs 265 bytes; the bound keeps any future length from writing past.
-    if (m_index < BufferSize)
+    if (m_index < BufferSize) {
         m_buffer[m_index] = byte;
+        if (m_index >= m_written)
+            m_written = static_cast<std::uint16_t>(m_index + 1);
+    }
     ++m_index;
     m_sum = static_cast<std::uint8_t>(m_sum + byte);
 }
@@ -35,6 +40,8 @@ TFrameReceiver::Result TFrameReceiver::Push(std::uint8_t byte, bool replyAwaited
                 m_kind = FrameKind::Reply;
                 m_length = byte;
                 m_buffer[0] = byte;
+                if (m_written < 1)
+                    m_written = 1;
                 m_remaining = static_cast<std::uint16_t>(byte - 1);
                 m_index = 1;
                 m_sum = byte;
@@ -72,7 +79,16 @@ TFrameReceiver::Result TFrameReceiver::Push(std::uint8_t byte, bool replyAwaited
     case State::WaitEnd: {
         const bool good = byte == EndByte;
         Reset();
-        return good ? Result::Complete : Result::Dropped;
+        if (!good)
+            return Result::Dropped;
+        // What an earlier, longer frame left behind goes, so no reader of this frame can take
+        // those bytes for its own.
+        const std::uint16_t end = m_index < BufferSize ? m_index : BufferSize;
+        if (m_written > end)
+            std::memset(m_buffer + end, 0, m_written - end);
+        m_written = end;
+        m_size = end;
+        return Result::Complete;
     }
     }
     Reset();

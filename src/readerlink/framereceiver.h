@@ -38,7 +38,8 @@ public:
     // Feeds one byte; replyAwaited picks the rule for a length byte. After Complete the
     // receiver is already waiting for the next start byte, so bytes fed while the frame is
     // being handled start a new frame instead of corrupting the state; the buffer keeps the
-    // frame until the next frame's bytes overwrite it.
+    // frame until the next frame's bytes overwrite it. Nothing of an earlier, longer frame is
+    // kept past the end of a shorter one.
     Result Push(std::uint8_t byte, bool replyAwaited);
     void Reset();
 
@@ -47,8 +48,12 @@ public:
     // Valid after Complete: the rule and, for an unsolicited frame, N (2, 6 or 11).
     FrameKind frameKind() const { return m_kind; }
     int frameLength() const { return m_length; }
+    // Bytes of the last whole frame in the buffer (a reply: LEN; a long reply: 265; an
+    // unsolicited frame: N), check byte included; 0 before the first.
+    int frameSize() const { return m_size; }
     const std::uint8_t *buffer() const { return m_buffer; }
-    std::uint8_t at(std::size_t i) const { return i < BufferSize ? m_buffer[i] : 0; }
+    // Byte i of the last whole frame; 0 past its end.
+    std::uint8_t at(std::size_t i) const { return i < std::size_t(m_size) ? m_buffer[i] : 0; }
 
 private:
     void store(std::uint8_t byte);
@@ -59,5 +64,7 @@ private:
     std::uint16_t m_index = 0;
     std::uint8_t m_sum = 0;
     int m_length = 0;
+    int m_size = 0;
+    std::uint16_t m_written = 0; // bytes from 0 that may hold something other than 0
     std::uint8_t m_buffer[BufferSize] = {};
 };

@@ -240,6 +240,7 @@ void TDlgOffline::setBusy(bool busy)
         w->setEnabled(!busy);
     if (!busy && m_focusBeforeSession && m_focusBeforeSession->isVisible())
         m_focusBeforeSession->setFocus();
+    emit SessionBusyChanged(busy);
 }
 
 void TDlgOffline::reject()

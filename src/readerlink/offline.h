@@ -53,6 +53,10 @@ public:
 
     void reject() override;
 
+signals:
+    // A session with the reader started (true) or ended (false).
+    void SessionBusyChanged(bool busy);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;

@@ -241,6 +241,21 @@ bool TOfflineSession::step(const QString &text, const QByteArray &payload)
     return SendWithRetry(payload);
 }
 
+bool TOfflineSession::readCapacity(const QString &text, int &capacity, int &count)
+{
+    // An empty text: the status box keeps the step before.
+    const QByteArray query = CapacityPayload(m_reader->ID(), TableLogs);
+    const bool answered = text.isEmpty() ? SendWithRetry(query) : step(text, query);
+    if (!answered)
+        return false;
+    if (m_reader->DecodeCapacityReply(capacity, count))
+        return true;
+    // The reader takes only whole capacity replies; should another ever get through, no count
+    // is made up from it.
+    FailStep();
+    return false;
+}
+
 bool TOfflineSession::unlockAndTell(const QString &text, bool error)
 {
     if (!UnlockReader())
@@ -285,11 +300,11 @@ bool TOfflineSession::ClearRecord()
             MsgKind::Information,
             QStringLiteral("The attendance logs cannot be restored after clearing. Are you sure?")))
         return false;
+    int count = 0;
+    int capacity = 0;
     if (!LockReader() ||
-        !step(QStringLiteral("Get Capacity"), CapacityPayload(m_reader->ID(), TableLogs)))
+        !readCapacity(QStringLiteral("Get Capacity"), capacity, count))
         return false;
-    const int count = m_reader->GetPktWord(6);
-    const int capacity = m_reader->GetPktWord(4);
     if (count == 0)
         return unlockAndTell(QStringLiteral("No record to clear."));
     if (!ClearLogs(capacity))
@@ -302,15 +317,10 @@ bool TOfflineSession::Download(bool clearAfter, TDownloadCounts *counts)
     if (!m_reader || m_busy)
         return false;
     Running running(*this);
-    const QByteArray capacityQuery = CapacityPayload(m_reader->ID(), TableLogs);
-    if (!LockReader() || !step(QStringLiteral("Get Capacity"), capacityQuery))
+    int count1 = 0, capacity1 = 0, count = 0, capacity = 0;
+    if (!LockReader() || !readCapacity(QStringLiteral("Get Capacity"), capacity1, count1) ||
+        !readCapacity(QString(), capacity, count))
         return false;
-    const int count1 = m_reader->GetPktWord(6);
-    const int capacity1 = m_reader->GetPktWord(4);
-    if (!SendWithRetry(capacityQuery))
-        return false;
-    const int count = m_reader->GetPktWord(6);
-    const int capacity = m_reader->GetPktWord(4);
     if (count1 != count || capacity1 != capacity)
         return unlockAndTell(QStringLiteral("The data link is not reliable, please try later."),
                              true);
@@ -466,11 +476,8 @@ bool TOfflineSession::GetSettings(TOfflineSettings &page)
     page.Line2 = m_reader->GetPktText(4);
     if (!step(QStringLiteral("Get Clock"), GetClockPayload(id)))
         return false;
-    quint8 clock[10];
-    for (int i = 0; i < 10; ++i)
-        clock[i] = m_reader->GetPktByte(i);
     // A clock that makes no date shows as none rather than as a made-up one.
-    page.Clock = DecodeClockReply(clock);
+    page.Clock = m_reader->DecodeClockReply();
     if (!step(QStringLiteral("Get PIN"), GetSettingPayload(id, SettingPin)))
         return false;
     page.Pin = m_reader->GetPktWord(4);

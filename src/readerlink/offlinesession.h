@@ -131,6 +131,8 @@ private:
     void status(const QString &text);
     void hideStatus();
     bool step(const QString &text, const QByteArray &payload);
+    // The logs' capacity and record count, as one step.
+    bool readCapacity(const QString &text, int &capacity, int &count);
     bool unlockAndTell(const QString &text, bool error = false);
 
     TRfidReader *m_reader = nullptr;

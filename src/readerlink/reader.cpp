@@ -6,6 +6,8 @@
 
 #include <QApplication>
 
+#include <cstring>
+
 TRfidReader::TRfidReader(QObject *owner) : TCustomSerialPort(owner)
 {
     FlowControl()->SetControlRTS(rtsDisable);
@@ -78,8 +80,9 @@ void TRfidReader::transmit(const QByteArray &frame)
     }
 }
 
-void TRfidReader::startReplyWait(int ms)
+void TRfidReader::startReplyWait(int ms, TReplyShape shape)
 {
+    m_awaited = std::move(shape);
     // Armed after the bytes are out: the wait counts from the end of the transmission, and a
     // failed write leaves no wait behind that nothing would end.
     m_pktMode = true;
@@ -101,7 +104,7 @@ void TRfidReader::SendPacketTimeout(const QByteArray &payload, int ms)
     m_responsed = false;
     transmit(BuildCommandFrame(payload));
     if (ms > 0)
-        startReplyWait(ms);
+        startReplyWait(ms, ReplyShapeOf(payload));
 }
 
 void TRfidReader::SendData(const quint8 *bytes, int count)
@@ -110,7 +113,7 @@ void TRfidReader::SendData(const quint8 *bytes, int count)
         return;
     m_responsed = false;
     transmit(BuildDataFrame(bytes, count));
-    startReplyWait(ReaderReplyWait);
+    startReplyWait(ReaderReplyWait, DataReplyShape(m_id));
 }
 
 void TRfidReader::SendData(const QByteArray &bytes)
@@ -170,7 +173,7 @@ void TRfidReader::SendAddCard(int code)
 
 quint8 TRfidReader::GetPktByte(int i) const
 {
-    return i >= 0 ? m_receiver.at(static_cast<std::size_t>(i)) : 0;
+    return i >= 0 && i < m_replySize ? m_reply[i] : 0;
 }
 
 int TRfidReader::GetPktWord(int i) const
@@ -200,12 +203,22 @@ QTime TRfidReader::GetPktTime(int i) const
 
 bool TRfidReader::DecodeLogRecord(TReaderLogRecord &record) const
 {
-    return ::DecodeLogRecord(m_receiver.buffer(), record);
+    return ::DecodeLogRecord(m_reply, m_replySize, record);
 }
 
 bool TRfidReader::DecodeAccessRecord(TReaderAccessRecord &record) const
 {
-    return ::DecodeAccessRecord(m_receiver.buffer(), record);
+    return ::DecodeAccessRecord(m_reply, m_replySize, record);
+}
+
+bool TRfidReader::DecodeCapacityReply(int &capacity, int &count) const
+{
+    return ::DecodeCapacityReply(m_reply, m_replySize, capacity, count);
+}
+
+QDateTime TRfidReader::DecodeClockReply() const
+{
+    return ::DecodeClockReply(m_reply, m_replySize);
 }
 
 // --- receiving -------------------------------------------------------------------------
@@ -282,6 +295,16 @@ void TRfidReader::ProcessPacket()
     if (m_receiver.frameKind() != TFrameReceiver::FrameKind::Unsolicited) {
         if (!m_pktMode)
             return;
+        // A late reply to an earlier try or step, or a frame cut short, is not this reply:
+        // taken, it would be read as this command's answer. The wait goes on.
+        const int size = m_receiver.frameSize();
+        if (!ReplyFits(m_awaited, m_receiver.buffer(), size,
+                       m_receiver.frameKind() == TFrameReceiver::FrameKind::LongReply))
+            return;
+        std::memcpy(m_reply, m_receiver.buffer(), std::size_t(size));
+        if (m_replySize > size)
+            std::memset(m_reply + size, 0, std::size_t(m_replySize - size));
+        m_replySize = size;
         m_replyTimer->Stop(true);
         m_pktGood = true;
         m_pktMode = false;

@@ -100,7 +100,9 @@ public:
     void SendData(const QByteArray &bytes);
     void SendText(const QByteArray &command);
 
-    // Reply access by index into the receive buffer (0 outside it).
+    // Reply access by index into the last reply taken (0 outside it). A reply is taken only
+    // for the frame it answers and at that answer's length (ReplyShapeOf); any other frame
+    // that arrives meanwhile is dropped and the wait goes on.
     quint8 GetPktByte(int i) const;
     int GetPktWord(int i) const;
     QString GetPktText(int i) const;
@@ -116,9 +118,13 @@ public:
     void SendClearCards();
     void SendAddCard(int code);
 
-    // Records of a reply to CmdFetchRecord in the receive buffer.
+    // Bytes of the last reply taken (LEN, or 265 for a long reply); 0 before the first.
+    int PktSize() const { return m_replySize; }
+    // The last reply taken, read as the reply to the command named.
     bool DecodeLogRecord(TReaderLogRecord &record) const;
     bool DecodeAccessRecord(TReaderAccessRecord &record) const;
+    bool DecodeCapacityReply(int &capacity, int &count) const;
+    QDateTime DecodeClockReply() const;
 
     void ResetParser();
 
@@ -140,7 +146,7 @@ private:
     void ParserTimerTick();
     void ReplyTimerTick();
     void transmit(const QByteArray &frame);
-    void startReplyWait(int ms);
+    void startReplyWait(int ms, TReplyShape shape);
 
     bool m_enable = false;
     bool m_checked = false;
@@ -166,6 +172,11 @@ private:
     bool m_pktTimeout = false;
 
     TFrameReceiver m_receiver;
+    TReplyShape m_awaited;
+    // The reply taken, copied out of the receiver: a frame that follows it on the line must
+    // not change what its caller reads.
+    quint8 m_reply[TFrameReceiver::BufferSize] = {};
+    int m_replySize = 0;
     std::unique_ptr<TLightTimer> m_parserTimer;
     std::unique_ptr<TLightTimer> m_replyTimer;
     QByteArray m_readBuffer;

@@ -5,6 +5,8 @@
 
 #include <QDate>
 
+#include <cstring>
+
 namespace {
 quint8 checkByte(int sum)
 {
@@ -103,7 +105,7 @@ QDateTime DecodeReaderTime(qint32 value)
     const QDate date(year, month, day);
     if (!date.isValid())
         return {};
-    return QDateTime(date, QTime(hour, minute, second));
+    return QDateTime(date, QTime(hour, minute, second), Qt::UTC);
 }
 
 QByteArray LockPayload(quint8 id, bool lock)
@@ -226,13 +228,144 @@ QByteArray ActionPayload(quint8 id, quint8 action)
     return p;
 }
 
-QDateTime DecodeClockReply(const quint8 *reply)
+namespace {
+// Length bytes of the replies the reader gives: LEN counts the length byte, the echo, the data
+// and the check byte.
+constexpr int LenEcho2 = 4;             // address, command
+constexpr int LenEcho3 = 5;             // address, command, first argument
+constexpr int LenClock = 11;            // + seven clock bytes
+constexpr int LenCapacity = 9;          // + capacity, count
+constexpr int LenLogRecord = 15;        // + table, record number, the 8-byte record
+constexpr int LenAccessRecord = 29;     // + table, record number, the 22-byte entry
+constexpr int LenWritePage = 7;         // + 01, page number
+constexpr int LenLineSetting = 5 + 16;  // + setting number, 16 characters
+constexpr int LenWordSetting = 5 + 2;   // + setting number, 16-bit value
+constexpr int LenByteSetting = 5 + 1;   // + setting number, one byte
+constexpr int LenTimetable = 5 + 3 * ReaderTimetableSlots;
+
+quint8 arg(const QByteArray &payload, int i)
 {
+    return i + 2 < payload.size() ? static_cast<quint8>(payload[i + 2]) : 0;
+}
+
+int settingReplyLength(quint8 setting)
+{
+    switch (setting) {
+    case SettingLine1:
+    case SettingLine2:
+        return LenLineSetting;
+    case SettingOptions:
+    case SettingPin:
+    case SettingMasterPin:
+        return LenWordSetting;
+    case SettingMode:
+    case SettingLockTime:
+        return LenByteSetting;
+    case SettingTimetable:
+        return LenTimetable;
+    default:
+        return TReplyShape::AnyLength;
+    }
+}
+
+bool fits(const quint8 *reply, int size, ReaderCommand cmd, int length)
+{
+    return size == length && reply[0] == length && reply[2] == cmd;
+}
+} // namespace
+
+TReplyShape ReplyShapeOf(const QByteArray &payload)
+{
+    TReplyShape shape;
+    if (payload.size() < 2)
+        return shape;
+    const auto cmd = static_cast<quint8>(payload[1]);
+    auto echo = [&](int args) { shape.Echo = payload.left(2 + args); };
+    switch (cmd) {
+    case CmdLock:
+        echo(1);
+        shape.Length = LenEcho3;
+        break;
+    case CmdGetClock:
+        echo(0);
+        shape.Length = LenClock;
+        break;
+    case CmdSetClock:
+    case CmdClearLogs:
+        echo(0);
+        shape.Length = LenEcho2;
+        break;
+    case CmdCapacity:
+        echo(1);
+        shape.Length = LenCapacity;
+        break;
+    case CmdFetchRecord:
+        echo(3);
+        shape.Length = arg(payload, 0) == TableLogs ? LenLogRecord : LenAccessRecord;
+        break;
+    case CmdGetSetting:
+        echo(1);
+        shape.Length = settingReplyLength(arg(payload, 0));
+        break;
+    case CmdSetSetting:
+        echo(1);
+        shape.Length = LenEcho3;
+        break;
+    case CmdWritePage:
+        echo(3);
+        shape.Length = LenWritePage;
+        break;
+    case CmdReadPage:
+        shape.Length = TReplyShape::LongReply;
+        break;
+    default:
+        echo(0);
+        break;
+    }
+    return shape;
+}
+
+TReplyShape DataReplyShape(quint8 id)
+{
+    TReplyShape shape;
+    shape.Echo.append(static_cast<char>(id));
+    shape.Echo.append(static_cast<char>(CmdWritePage));
+    shape.Length = LenEcho3;
+    return shape;
+}
+
+bool ReplyFits(const TReplyShape &shape, const quint8 *frame, int size, bool longReply)
+{
+    if (shape.Length == TReplyShape::LongReply)
+        return longReply && size == ReaderPageSize + 1;
+    if (longReply || size < 1 || frame[0] != size)
+        return false;
+    if (shape.Length != TReplyShape::AnyLength && size != shape.Length)
+        return false;
+    // The echo and at least the check byte after it.
+    if (size < shape.Echo.size() + 2)
+        return false;
+    return std::memcmp(frame + 1, shape.Echo.constData(), std::size_t(shape.Echo.size())) == 0;
+}
+
+QDateTime DecodeClockReply(const quint8 *reply, int size)
+{
+    if (!fits(reply, size, CmdGetClock, LenClock))
+        return {};
     const QDate date(2000 + BcdToByte(reply[9]), BcdToByte(reply[8]), BcdToByte(reply[7]));
     const QTime time(BcdToByte(reply[5]), BcdToByte(reply[4]), BcdToByte(reply[3]));
     if (!date.isValid() || !time.isValid())
         return {};
     return QDateTime(date, time);
+}
+
+bool DecodeCapacityReply(const quint8 *reply, int size, int &capacity, int &count)
+{
+    if (!fits(reply, size, CmdCapacity, LenCapacity))
+        return false;
+    capacity = reply[4] | (reply[5] << 8);
+    count = reply[6] | (reply[7] << 8);
+    return true;
 }
 
 bool DecodeLogBytes(const quint8 *bytes, TReaderLogRecord &record)
@@ -265,13 +398,17 @@ void DecodeAccessBytes(const quint8 *bytes, TReaderAccessRecord &record)
     record.Name = QString::fromLatin1(reinterpret_cast<const char *>(bytes + 6), ReaderNameWidth);
 }
 
-bool DecodeLogRecord(const quint8 *reply, TReaderLogRecord &record)
+bool DecodeLogRecord(const quint8 *reply, int size, TReaderLogRecord &record)
 {
+    if (!fits(reply, size, CmdFetchRecord, LenLogRecord) || reply[3] != TableLogs)
+        return false;
     return DecodeLogBytes(reply + 6, record);
 }
 
-bool DecodeAccessRecord(const quint8 *reply, TReaderAccessRecord &record)
+bool DecodeAccessRecord(const quint8 *reply, int size, TReaderAccessRecord &record)
 {
+    if (!fits(reply, size, CmdFetchRecord, LenAccessRecord) || reply[3] != TableAccess)
+        return false;
     DecodeAccessBytes(reply + 6, record);
     return true;
 }

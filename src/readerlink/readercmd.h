@@ -112,8 +112,10 @@ QByteArray BuildTextFrame(const QByteArray &command);
 // --- packed reader time ---
 
 // The reader's packed time: ((((year-2000)*13 + month)*32 + day)*24 + hour)*60 + minute)*60 +
-// second. Returns a null date-time when the value does not make a date (month or day 0, a day
-// past the month's end, a negative value).
+// second. The result is a wall-clock time (Qt::UTC as its carrier, as the log keeps its times),
+// so a time in an hour the local clocks skip stays what the reader stored. Returns a null
+// date-time when the value does not make a date (month or day 0, a day past the month's end,
+// a negative value).
 QDateTime DecodeReaderTime(qint32 value);
 
 // --- binary command payloads ---
@@ -142,13 +144,35 @@ QByteArray ActionPayload(quint8 id, quint8 action);
 
 // --- replies (buffer as the reader's receive buffer: index 0 is the length byte) ---
 
-// Reply to CmdGetClock; a null date-time when its fields make no date.
-QDateTime DecodeClockReply(const quint8 *reply);
-// Reply to CmdFetchRecord on the logs: false (record invalid, Kind untouched) when its time
-// does not decode.
-bool DecodeLogRecord(const quint8 *reply, TReaderLogRecord &record);
-// Reply to CmdFetchRecord on the access table. Always succeeds.
-bool DecodeAccessRecord(const quint8 *reply, TReaderAccessRecord &record);
+// What the reply to one frame of the host must be: the bytes it echoes from index 1 (address,
+// command and, where the reader echoes them, the arguments) and its length byte. A frame that
+// differs in either answers some other frame, or came short, and is not this one's reply.
+struct TReplyShape
+{
+    static constexpr int AnyLength = -1;
+    static constexpr int LongReply = 0; // the 264-byte long reply, which echoes nothing
+    QByteArray Echo;
+    int Length = AnyLength;
+};
+
+// The reply to a command frame with this payload.
+TReplyShape ReplyShapeOf(const QByteArray &payload);
+// The reply to the raw data frame that follows CmdWritePage.
+TReplyShape DataReplyShape(quint8 id);
+// Whether a whole frame of `size` bytes (as TFrameReceiver::frameSize counts them; a long
+// reply is 265) is the reply of that shape.
+bool ReplyFits(const TReplyShape &shape, const quint8 *frame, int size, bool longReply);
+
+// Reply to CmdGetClock; a null date-time when it is not a clock reply or its fields make no
+// date.
+QDateTime DecodeClockReply(const quint8 *reply, int size);
+// Reply to CmdCapacity: false when it is not a capacity reply.
+bool DecodeCapacityReply(const quint8 *reply, int size, int &capacity, int &count);
+// Reply to CmdFetchRecord on the logs: false (record invalid, Kind untouched) when it is not
+// a log record reply or its time does not decode.
+bool DecodeLogRecord(const quint8 *reply, int size, TReaderLogRecord &record);
+// Reply to CmdFetchRecord on the access table: false when it is not an access record reply.
+bool DecodeAccessRecord(const quint8 *reply, int size, TReaderAccessRecord &record);
 
 // --- stored layouts ---
 

@@ -5,11 +5,13 @@
 
 #include "readerlink/offline.h"
 #include "testsupport/readersim.h"
+#include "testsupport/spin.h"
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QMenu>
 #include <QSpinBox>
+#include <QTimer>
 
 namespace {
 QAction *Named(TTimeRec &w, const char *name)
@@ -138,4 +140,65 @@ TEST_F(OfflineCommandTest, SetMasterPinOpensTheReducedWindowWithThePinRead)
     EXPECT_EQ(pin, 42);
     EXPECT_TRUE(Messages().Texts().isEmpty());
     EXPECT_TRUE(Grid(w)->isVisible());
+}
+
+// A download writes into the log between its waits: while it runs, Exit waits for its end and
+// the commands that close or replace the databases are refused, as for the other long work.
+TEST_F(OfflineCommandTest, DownloadHoldsTheLongWorkSoExitAndTheDatabaseCommandsWait)
+{
+    EnableReader();
+    for (int n = 0; n < 5; ++n)
+        m_sim.AddLog(0x00, 100 + n, ReaderSim::PackTime({2026, 1, 6, 8, n, 0}));
+    m_sim.SetCommandDelay(CmdFetchRecord, 60);
+    TTimeRec &w = OpenShown();
+    w.SetLoggedIn(true);
+    const char *const names[] = {"actdelete",   "actRstLogs",   "actRstSys",
+                                 "actImportLog", "actImportSys", "xdelete"};
+    bool seen = false;
+    bool refused = true;
+    bool openDuring = true;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (!w.LongWorkRunning())
+            return;
+        openDuring = openDuring && dsrc->att.IsOpen() && dsrc->logs.Active();
+        if (seen)
+            return;
+        seen = true;
+        for (const char *name : names)
+            refused = refused && !Named(w, name)->isEnabled();
+        // Called all the same: no dialog, no box (either would show in the messages).
+        w.actdeleteExecute();
+        w.actRstLogsExecute();
+        w.actRstSysExecute();
+        w.actImportLogExecute();
+        w.actImportSysExecute();
+        w.xexitClick();
+    });
+    int rowsAfter = -1;
+    bool openAfter = false;
+    w.SetDialogRunner([&](QDialog &d) {
+        auto &dialog = static_cast<TDlgOffline &>(d);
+        Messages().Clear();
+        watcher.start(5);
+        dialog.bdownloadClick();
+        watcher.stop();
+        openAfter = dsrc->att.IsOpen();
+        if (openAfter)
+            rowsAfter = Count(dsrc->att, QStringLiteral("recorder"));
+        return int(QDialog::Rejected);
+    });
+
+    Named(w, "actofflinemgr")->trigger();
+
+    ASSERT_TRUE(seen) << "the download was not held as long work";
+    EXPECT_TRUE(refused);
+    EXPECT_TRUE(openDuring);
+    EXPECT_TRUE(openAfter);
+    EXPECT_EQ(rowsAfter, 2 + 5);
+    EXPECT_EQ(Messages().Texts(),
+              QStringList{QStringLiteral("Added = 5, Duplicated = 0, Invalid = 0")});
+    EXPECT_TRUE(m_sim.Logs().empty());
+    // The Exit asked for meanwhile happens once the download is over.
+    EXPECT_TRUE(SpinUntil([] { return !dsrc->att.IsOpen(); }, 3000));
 }

@@ -3,6 +3,8 @@
 #include "readerlink/readercmd.h"
 
 #include "store/clock.h"
+#include "store/db/sqlitedb.h"
+#include "testsupport/zonescope.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,23 @@ namespace {
 QByteArray H(const char *hex)
 {
     return QByteArray::fromHex(hex);
+}
+
+// A reply as the receive buffer holds it: LEN, the payload, the check byte.
+QByteArray Reply(const QByteArray &payload)
+{
+    QByteArray r(1, char(payload.size() + 2));
+    r += payload;
+    int sum = 0;
+    for (char c : r)
+        sum += quint8(c);
+    r += char((256 - (sum & 0xFF)) & 0xFF);
+    return r;
+}
+
+const quint8 *U(const QByteArray &b)
+{
+    return reinterpret_cast<const quint8 *>(b.constData());
 }
 
 struct PayloadCase
@@ -112,6 +131,35 @@ TEST(DecodeReaderTime, ValidAndInvalidValues)
     }
 }
 
+// A reader's time is its wall clock: the hour the local clocks skip in spring and the one they
+// repeat in autumn decode, and are stored, as the reader counted them.
+TEST(DecodeReaderTime, WallClockThroughBothDaylightSavingChanges)
+{
+    ZoneScope zone("Europe/London");
+    auto pack = [](int y, int mo, int d, int h, int mi, int s) {
+        return qint32((((((y - 2000) * 13 + mo) * 32 + d) * 24 + h) * 60 + mi) * 60 + s);
+    };
+    struct Row
+    {
+        const char *text;
+        qint32 value;
+    } rows[] = {
+        {"2026-03-29 00:59:59", pack(2026, 3, 29, 0, 59, 59)},
+        {"2026-03-29 01:00:00", pack(2026, 3, 29, 1, 0, 0)},
+        {"2026-03-29 01:30:00", pack(2026, 3, 29, 1, 30, 0)},
+        {"2026-03-29 01:59:59", pack(2026, 3, 29, 1, 59, 59)},
+        {"2026-03-29 02:00:00", pack(2026, 3, 29, 2, 0, 0)},
+        {"2026-10-25 01:30:00", pack(2026, 10, 25, 1, 30, 0)},
+        {"2026-10-25 02:00:00", pack(2026, 10, 25, 2, 0, 0)},
+    };
+    for (const Row &row : rows) {
+        const QDateTime t = DecodeReaderTime(row.value);
+        ASSERT_TRUE(t.isValid()) << row.text;
+        EXPECT_EQ(t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), QString::fromLatin1(row.text));
+        EXPECT_EQ(DateTimeToDbText(t), QString::fromLatin1(row.text));
+    }
+}
+
 TEST(LogRecord, ModeBitsAndValidity)
 {
     struct Row
@@ -120,20 +168,119 @@ TEST(LogRecord, ModeBitsAndValidity)
         quint8 kind;
     } rows[] = {{0x00, 1}, {0x3F, 1}, {0x40, 2}, {0x7F, 2}, {0x80, 0}, {0xC0, 0}, {0xFF, 0}};
     for (const Row &row : rows) {
-        // a reply to 04h: LEN, address, command, table, record number, then the record
+        // a reply to 04h: LEN, address, command, table, record number, the record, check byte
         const QByteArray reply =
-            H("0d0004000000") + QByteArray(1, char(row.first)) + H("123456") + H("bf4d812d");
+            Reply(H("0004000000") + QByteArray(1, char(row.first)) + H("123456") + H("bf4d812d"));
         TReaderLogRecord rec;
-        ASSERT_TRUE(DecodeLogRecord(reinterpret_cast<const quint8 *>(reply.constData()), rec));
+        ASSERT_TRUE(DecodeLogRecord(U(reply), int(reply.size()), rec));
         EXPECT_EQ(rec.Kind, row.kind) << int(row.first);
         EXPECT_EQ(rec.Card, 0x123456);
         EXPECT_EQ(rec.Stamp, QDateTime(QDate(2021, 3, 4), QTime(5, 6, 7)));
     }
-    const QByteArray zeroTime = H("0d0004000000") + H("40123456") + H("00000000");
+    const QByteArray zeroTime = Reply(H("0004000000") + H("40123456") + H("00000000"));
     TReaderLogRecord rec;
     rec.Kind = 9;
-    EXPECT_FALSE(DecodeLogRecord(reinterpret_cast<const quint8 *>(zeroTime.constData()), rec));
+    EXPECT_FALSE(DecodeLogRecord(U(zeroTime), int(zeroTime.size()), rec));
     EXPECT_EQ(rec.Kind, 9);
+}
+
+// Each decoder reads only a whole reply to its own command; nothing past the frame's end.
+TEST(ReplyDecoders, ReadOnlyAWholeReplyToTheirCommand)
+{
+    const QByteArray record = Reply(H("0004000100") + H("40123456") + H("bf4d812d"));
+    const QByteArray capacity = Reply(H("000300d0070500"));
+    const QByteArray clock = Reply(H("0001") + H("10090802140731"));
+    struct Row
+    {
+        const char *name;
+        QByteArray reply;
+        bool record, capacity, clock;
+    } rows[] = {
+        {"record", record, true, false, false},
+        {"capacity", capacity, false, true, false},
+        {"clock", clock, false, false, true},
+        {"record cut short", Reply(record.mid(1, 5)), false, false, false},
+        {"capacity cut short", Reply(capacity.mid(1, 5)), false, false, false},
+        {"clock cut short", Reply(clock.mid(1, 7)), false, false, false},
+        {"record one byte long", Reply(record.mid(1, 13) + H("00")), false, false, false},
+        {"access entry for a log record", Reply(H("0004010100") + QByteArray(22, 'x')), false,
+         false, false},
+        {"unlock echo", Reply(H("000000")), false, false, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        // Bytes of an earlier, longer reply left after this one must not be read.
+        QByteArray buffer = row.reply + record.mid(row.reply.size());
+        const int size = int(row.reply.size());
+        TReaderLogRecord rec;
+        EXPECT_EQ(DecodeLogRecord(U(buffer), size, rec), row.record);
+        int cap = -1, count = -1;
+        EXPECT_EQ(DecodeCapacityReply(U(buffer), size, cap, count), row.capacity);
+        if (row.capacity) {
+            EXPECT_EQ(cap, 2000);
+            EXPECT_EQ(count, 5);
+        }
+        EXPECT_EQ(DecodeClockReply(U(buffer), size).isValid(), row.clock);
+    }
+    TReaderAccessRecord entry;
+    const QByteArray access = Reply(H("0004010100") + H("01123456ffff") + QByteArray(16, 'N'));
+    EXPECT_TRUE(DecodeAccessRecord(U(access), int(access.size()), entry));
+    EXPECT_FALSE(DecodeAccessRecord(U(record), int(record.size()), entry));
+}
+
+// A reply is taken for a frame only when it echoes that frame and comes at its length.
+TEST(ReplyShape, EchoAndLengthOfEachCommand)
+{
+    const QByteArray fetch5 = FetchRecordPayload(0, TableLogs, 5);
+    struct Row
+    {
+        const char *name;
+        TReplyShape shape;
+        QByteArray reply;
+        bool fits;
+    } rows[] = {
+        {"fetch answered", ReplyShapeOf(fetch5), Reply(fetch5 + QByteArray(8, '\1')), true},
+        {"fetch answered for another record", ReplyShapeOf(fetch5),
+         Reply(FetchRecordPayload(0, TableLogs, 4) + QByteArray(8, '\1')), false},
+        {"fetch answered from the other table", ReplyShapeOf(fetch5),
+         Reply(FetchRecordPayload(0, TableAccess, 5) + QByteArray(8, '\1')), false},
+        {"fetch answered short", ReplyShapeOf(fetch5), Reply(fetch5), false},
+        {"fetch answered by the unlock echo", ReplyShapeOf(fetch5), Reply(LockPayload(0, false)),
+         false},
+        {"lock answered", ReplyShapeOf(LockPayload(0, true)), Reply(LockPayload(0, true)), true},
+        {"lock answered by the unlock echo", ReplyShapeOf(LockPayload(0, true)),
+         Reply(LockPayload(0, false)), false},
+        {"capacity answered", ReplyShapeOf(CapacityPayload(0, TableLogs)),
+         Reply(H("000300d0070500")), true},
+        {"capacity answered short", ReplyShapeOf(CapacityPayload(0, TableLogs)),
+         Reply(H("000300d007")), false},
+        {"clear answered", ReplyShapeOf(ClearLogsPayload(0, 2000)), Reply(H("0005")), true},
+        {"clear answered by a fetch", ReplyShapeOf(ClearLogsPayload(0, 2000)),
+         Reply(fetch5 + QByteArray(8, '\1')), false},
+        {"clock answered", ReplyShapeOf(GetClockPayload(0)), Reply(H("0001") + H("10090802140731")),
+         true},
+        {"clock answered short", ReplyShapeOf(GetClockPayload(0)), Reply(H("0001100908")), false},
+        {"line 2 answered by line 1", ReplyShapeOf(GetSettingPayload(0, SettingLine2)),
+         Reply(H("000700") + QByteArray(16, ' ')), false},
+        {"master PIN answered", ReplyShapeOf(GetSettingPayload(0, SettingMasterPin)),
+         Reply(H("0007093412")), true},
+        {"master PIN put answered", ReplyShapeOf(SetWordSettingPayload(0, SettingMasterPin, 7)),
+         Reply(H("000809")), true},
+        {"page command answered", ReplyShapeOf(WritePagePayload(0, 2)), Reply(H("0009010200")),
+         true},
+        {"page command answered for another page", ReplyShapeOf(WritePagePayload(0, 2)),
+         Reply(H("0009010100")), false},
+        {"page data answered", DataReplyShape(0), Reply(H("000900")), true},
+        {"page data answered by the page command's echo", DataReplyShape(0),
+         Reply(H("0009010200")), false},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(ReplyFits(row.shape, U(row.reply), int(row.reply.size()), false), row.fits)
+            << row.name;
+    const QByteArray page(ReaderPageSize + 1, '\0');
+    EXPECT_TRUE(ReplyFits(ReplyShapeOf(ReadPagePayload(0, TableLogs, 1)), U(page),
+                          int(page.size()), true));
+    EXPECT_FALSE(ReplyFits(ReplyShapeOf(fetch5), U(page), int(page.size()), true));
 }
 
 TEST(AccessEntry, LayoutInAPage)

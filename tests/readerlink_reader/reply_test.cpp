@@ -4,6 +4,7 @@
 
 #include "store/clock.h"
 #include "store/utils.h"
+#include "testsupport/zonescope.h"
 
 #include <QElapsedTimer>
 
@@ -19,10 +20,7 @@ TEST_F(ReplyTest, ClockReplyIsReadByIndex)
     EXPECT_EQ(reader.GetPktByte(2), CmdGetClock);
     EXPECT_EQ(BcdToByte(reader.GetPktByte(5)), 8);
     EXPECT_EQ(BcdToByte(reader.GetPktByte(9)), 31);
-    quint8 reply[10];
-    for (int i = 0; i < 10; ++i)
-        reply[i] = reader.GetPktByte(i);
-    const QDateTime t = DecodeClockReply(reply);
+    const QDateTime t = reader.DecodeClockReply();
     EXPECT_EQ(t.date(), QDate(2031, 7, 14));
     EXPECT_EQ(t.time().hour(), 8);
     EXPECT_EQ(t.time().minute(), 9);
@@ -70,15 +68,57 @@ TEST_F(ReplyTest, CardFrameDuringReplyWaitIsDroppedAndReplyStillComes)
     EXPECT_TRUE(cards.empty());
 }
 
-TEST_F(ReplyTest, AnyGoodFrameCountsAsTheReply)
+// Only the reply to the command sent ends the wait: a good frame that echoes another command,
+// or this one's cut short, is dropped, and the reply after it within the same wait is taken.
+TEST_F(ReplyTest, OnlyAWholeReplyToTheCommandSentIsTaken)
 {
+    struct Row
+    {
+        const char *name;
+        ReaderSim::Bytes before;
+    } rows[] = {
+        {"another command's echo", Hex({0xF5, 0x04, 0x00, 0x01, 0xFB, 0xFA})},
+        {"the unlock echo", Hex({0xF5, 0x05, 0x00, 0x00, 0x00, 0xFB, 0xFA})},
+        {"the capacity reply cut short", Hex({0xF5, 0x07, 0x00, 0x03, 0x00, 0xD0, 0x07, 0x1F, 0xFA})},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        sim.SetLogCapacity(2000);
+        sim.SetReplyDelay(150);
+        reader.SendPacket(CapacityPayload(0, TableLogs));
+        sim.SendRaw(row.before);
+        SpinFor(50);
+        EXPECT_TRUE(reader.PktMode());
+        ASSERT_TRUE(SpinUntil([&] { return !reader.PktMode(); }, 2000));
+        EXPECT_TRUE(reader.PktGood());
+        EXPECT_EQ(reader.PktSize(), 9);
+        EXPECT_EQ(reader.GetPktWord(4), 2000);
+        int capacity = 0, count = -1;
+        EXPECT_TRUE(reader.DecodeCapacityReply(capacity, count));
+        EXPECT_EQ(count, 0);
+    }
+
+    // None but the wrong frame: the wait runs out as if nothing had come.
     sim.SetSilent(true);
     reader.SendPacket(LockPayload(0, true));
-    // a reply that echoes another command
-    sim.SendRaw(Hex({0xF5, 0x04, 0x00, 0x01, 0xFB, 0xFA}));
+    sim.SendRaw(Hex({0xF5, 0x05, 0x00, 0x00, 0x00, 0xFB, 0xFA}));
     ASSERT_TRUE(SpinUntil([&] { return !reader.PktMode(); }, 2000));
-    EXPECT_TRUE(reader.PktGood());
-    EXPECT_EQ(reader.GetPktByte(2), 0x01);
+    EXPECT_TRUE(reader.PktTimeout());
+    EXPECT_FALSE(reader.PktGood());
+}
+
+// A frame that follows the reply on the line does not change what the caller reads of it.
+TEST_F(ReplyTest, ReplyReadIsTheFrameTakenNotWhatCameAfter)
+{
+    sim.AddLog(0x40, 0x010203, ReaderSim::PackTime({2025, 1, 2, 3, 4, 5}));
+    ASSERT_TRUE(Exchange(FetchRecordPayload(0, TableLogs, 0)));
+    sim.SendStoredCard(0x0A0B0C, true, 1, {2025, 6, 7, 8, 9, 10});
+    ASSERT_TRUE(SpinUntil([&] { return !cards.empty(); }, 2000));
+    TReaderLogRecord rec;
+    ASSERT_TRUE(reader.DecodeLogRecord(rec));
+    EXPECT_EQ(rec.Card, 0x010203);
+    EXPECT_EQ(reader.PktSize(), 15);
+    EXPECT_EQ(reader.GetPktByte(15), 0); // past the reply's check byte
 }
 
 TEST_F(ReplyTest, CorruptedReplyIsDroppedAndTimesOut)
@@ -151,7 +191,9 @@ TEST_F(ReplyTest, SettingsWriteAndReadBack)
 
 TEST_F(ReplyTest, PktTimeReadsOutOfRangeFieldsAsZero)
 {
-    sim.SetSetting(SettingTimetable, Hex({1, 0x24, 0x60, 1, 0x12, 0x75}));
+    ReaderSim::Bytes table = Hex({1, 0x24, 0x60, 1, 0x12, 0x75});
+    table.resize(3 * ReaderTimetableSlots, 0);
+    sim.SetSetting(SettingTimetable, table);
     ASSERT_TRUE(Exchange(GetSettingPayload(0, SettingTimetable)));
     EXPECT_EQ(reader.GetPktTime(5), QTime(0, 0));
     EXPECT_EQ(reader.GetPktTime(8), QTime(12, 0));
@@ -266,6 +308,24 @@ TEST_F(ReplyTest, PlainTextCommandsOnTheWire)
 }
 
 // --- unsolicited frames -------------------------------------------------------------------
+
+// A card frame carrying the reader's time passes it on as the wall clock the reader counted,
+// also inside the hour the local clocks skip or repeat.
+TEST_F(ReplyTest, StoredCardStampKeepsTheReadersClockThroughDaylightSaving)
+{
+    ZoneScope zone("Europe/London");
+    const ReaderSim::Time times[] = {{2026, 3, 29, 1, 30, 0}, {2026, 10, 25, 1, 30, 0}};
+    for (const ReaderSim::Time &t : times)
+        sim.SendStoredCard(0x000102, true, 1, t);
+    ASSERT_TRUE(SpinUntil([&] { return cards.size() >= 2; }, 2000));
+    for (std::size_t i = 0; i < 2; ++i) {
+        const ReaderSim::Time &t = times[i];
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(cards[i].stamp.isValid());
+        EXPECT_EQ(cards[i].stamp.date(), QDate(t.year, t.month, t.day));
+        EXPECT_EQ(cards[i].stamp.time(), QTime(t.hour, t.minute, t.second));
+    }
+}
 
 TEST_F(ReplyTest, PowerUpSetsTheClockBeforeTheEvent)
 {

@@ -3,6 +3,7 @@
 #include "reports/reportrecords.h"
 #include "reports/wholines.h"
 #include "testsupport/tempdata.h"
+#include "testsupport/zonescope.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -18,28 +19,6 @@ void insert(TDatabase &db, const char *stamp, int card, int mode)
     st.Bind(3, mode);
     st.Step();
 }
-
-// The process runs in the zone for the test's length.
-class ZoneScope
-{
-public:
-    explicit ZoneScope(const char *zone) : m_old(qgetenv("TZ"))
-    {
-        qputenv("TZ", zone);
-        tzset();
-    }
-    ~ZoneScope()
-    {
-        if (m_old.isEmpty())
-            qunsetenv("TZ");
-        else
-            qputenv("TZ", m_old);
-        tzset();
-    }
-
-private:
-    QByteArray m_old;
-};
 
 } // namespace
 

@@ -287,8 +287,27 @@ void ReaderSim::SendRaw(const Bytes &bytes)
     writeNow(bytes);
 }
 
-void ReaderSim::reply(const Bytes &payload)
+void ReaderSim::reply(const Bytes &whole)
 {
+    Bytes payload = whole;
+    if (m_spoiling) {
+        m_spoiling = false;
+        switch (m_spoil.kind) {
+        case Spoil::Late: {
+            std::lock_guard lock(m_mutex);
+            m_nextDelay = (m_nextDelay >= 0 ? m_nextDelay : m_replyDelay) + m_spoil.ms;
+            break;
+        }
+        case Spoil::Cut:
+            payload.resize(std::min(payload.size(), m_spoil.keep));
+            break;
+        case Spoil::Other:
+            reply(m_spoil.other);
+            if (!m_spoil.thenReal)
+                return;
+            break;
+        }
+    }
     // F5, LEN, payload, CHK, FA with LEN + payload + CHK = 0 modulo 256.
     Bytes f;
     const auto len = static_cast<std::uint8_t>(payload.size() + 2);
@@ -398,6 +417,12 @@ void ReaderSim::SetCommandDelay(std::uint8_t command, int ms)
         m_commandDelays.erase(command);
     else
         m_commandDelays[command] = ms;
+}
+
+void ReaderSim::SpoilReplies(std::uint8_t command, int record, const Spoil &spoil, int times)
+{
+    std::lock_guard lock(m_mutex);
+    m_spoils.push_back({command, record, spoil, times});
 }
 
 void ReaderSim::AddLog(std::uint8_t firstByte, int card, std::uint32_t packed)
@@ -565,6 +590,7 @@ void ReaderSim::finishFrame(Frame f)
         std::lock_guard lock(m_mutex);
         m_frames.push_back(std::move(f));
         m_nextDelay = -1;
+        m_spoiling = false;
         if (m_answerBudget == 0)
             answer = false;
         else if (m_answerBudget > 0)
@@ -716,6 +742,19 @@ void ReaderSim::handleCommand(const Bytes &p)
     auto arg = [&](std::size_t i) -> std::uint8_t { return i + 2 < p.size() ? p[i + 2] : 0; };
     auto word = [&](std::size_t i) -> int { return arg(i) | (arg(i + 1) << 8); };
     Bytes r = {address, cmd};
+    {
+        std::lock_guard lock(m_mutex);
+        const bool logFetch = cmd == 0x04 && arg(0) == 0x00;
+        for (auto it = m_spoils.begin(); it != m_spoils.end(); ++it) {
+            if (it->command != cmd || (it->record >= 0 && (!logFetch || it->record != word(1))))
+                continue;
+            m_spoil = it->spoil;
+            m_spoiling = true;
+            if (--it->times <= 0)
+                m_spoils.erase(it);
+            break;
+        }
+    }
 
     switch (cmd) {
     case 0x00: // lock for host access

@@ -43,6 +43,22 @@ public:
         SteadyTime at;     // when its last byte came in
     };
 
+    // How one reply goes wrong, for tests of what the host takes for a reply.
+    struct Spoil
+    {
+        enum Kind
+        {
+            Late,  // the reply comes `ms` later than it would
+            Cut,   // only the first `keep` bytes of its payload go out, framed whole
+            Other, // a reply with the payload `other` goes out in its place...
+        };
+        Kind kind = Late;
+        int ms = 0;
+        std::size_t keep = 0;
+        Bytes other;
+        bool thenReal = false; // ...or, when set, before it
+    };
+
     // A broken-down reader time.
     struct Time
     {
@@ -96,6 +112,10 @@ public:
     // The reply to one command comes that late (over SetReplyDelay); a negative ms removes it.
     void SetCommandDelay(std::uint8_t command, int ms);
 
+    // Spoils the next `times` replies to `command`; for a fetch (04h) of the logs only those
+    // to record `record` (-1: any record, and any table).
+    void SpoilReplies(std::uint8_t command, int record, const Spoil &spoil, int times = 1);
+
     // Access-table text commands: the next n of them ("~@", "~CC", "~A") get no answer at
     // all, as from a reader that missed them; the ones after are answered as usual.
     void SkipTextReplies(int n);
@@ -127,6 +147,14 @@ public:
     bool WaitForFrames(std::size_t count, int timeoutMs) const;
 
 private:
+    struct SpoilRule
+    {
+        std::uint8_t command;
+        int record;
+        Spoil spoil;
+        int times;
+    };
+
     struct Pending
     {
         SteadyTime due;
@@ -172,6 +200,9 @@ private:
     std::map<int, int> m_badFetches;
     std::map<int, int> m_commandDelays;
     int m_nextDelay = -1; // sim thread: the delay of the reply being made
+    std::vector<SpoilRule> m_spoils;
+    bool m_spoiling = false; // sim thread: m_spoil applies to the reply being made
+    Spoil m_spoil;
     int m_textRepliesToSkip = 0;
     int m_modelQueriesToSkip = 0;
     int m_addsToRefuse = 0;

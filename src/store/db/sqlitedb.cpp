@@ -22,7 +22,10 @@ QString DateTimeToDbText(const QDateTime &value)
 {
     if (!value.isValid())
         return QString();
-    return value.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    // A wall-clock time (Qt::UTC as its carrier) is stored as its clock reads, also in an hour
+    // the local clocks skip or repeat; any other value as the local time it stands for.
+    const QDateTime clock = value.timeSpec() == Qt::UTC ? value : value.toLocalTime();
+    return clock.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 QString DateToDbText(const QDate &value)

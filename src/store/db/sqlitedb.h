@@ -193,7 +193,8 @@ private:
     bool m_active = false;
 };
 
-// The text form of date-time values in the databases (local time, whole seconds).
+// The text form of date-time values in the databases (local time, whole seconds; a wall-clock
+// value carried as Qt::UTC is written as its clock reads).
 QString DateTimeToDbText(const QDateTime &value);
 QString DateToDbText(const QDate &value);
 QString TimeToDbText(const QTime &value);
