@@ -302,8 +302,7 @@ bool TOfflineSession::ClearRecord()
         return false;
     int count = 0;
     int capacity = 0;
-    if (!LockReader() ||
-        !readCapacity(QStringLiteral("Get Capacity"), capacity, count))
+    if (!LockReader() || !readCapacity(QStringLiteral("Get Capacity"), capacity, count))
         return false;
     if (count == 0)
         return unlockAndTell(QStringLiteral("No record to clear."));

@@ -231,16 +231,16 @@ QByteArray ActionPayload(quint8 id, quint8 action)
 namespace {
 // Length bytes of the replies the reader gives: LEN counts the length byte, the echo, the data
 // and the check byte.
-constexpr int LenEcho2 = 4;             // address, command
-constexpr int LenEcho3 = 5;             // address, command, first argument
-constexpr int LenClock = 11;            // + seven clock bytes
-constexpr int LenCapacity = 9;          // + capacity, count
-constexpr int LenLogRecord = 15;        // + table, record number, the 8-byte record
-constexpr int LenAccessRecord = 29;     // + table, record number, the 22-byte entry
-constexpr int LenWritePage = 7;         // + 01, page number
-constexpr int LenLineSetting = 5 + 16;  // + setting number, 16 characters
-constexpr int LenWordSetting = 5 + 2;   // + setting number, 16-bit value
-constexpr int LenByteSetting = 5 + 1;   // + setting number, one byte
+constexpr int LenEcho2 = 4;            // address, command
+constexpr int LenEcho3 = 5;            // address, command, first argument
+constexpr int LenClock = 11;           // + seven clock bytes
+constexpr int LenCapacity = 9;         // + capacity, count
+constexpr int LenLogRecord = 15;       // + table, record number, the 8-byte record
+constexpr int LenAccessRecord = 29;    // + table, record number, the 22-byte entry
+constexpr int LenWritePage = 7;        // + 01, page number
+constexpr int LenLineSetting = 5 + 16; // + setting number, 16 characters
+constexpr int LenWordSetting = 5 + 2;  // + setting number, 16-bit value
+constexpr int LenByteSetting = 5 + 1;  // + setting number, one byte
 constexpr int LenTimetable = 5 + 3 * ReaderTimetableSlots;
 
 quint8 arg(const QByteArray &payload, int i)

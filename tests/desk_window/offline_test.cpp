@@ -152,7 +152,7 @@ TEST_F(OfflineCommandTest, DownloadHoldsTheLongWorkSoExitAndTheDatabaseCommandsW
     m_sim.SetCommandDelay(CmdFetchRecord, 60);
     TTimeRec &w = OpenShown();
     w.SetLoggedIn(true);
-    const char *const names[] = {"actdelete",   "actRstLogs",   "actRstSys",
+    const char *const names[] = {"actdelete",    "actRstLogs",   "actRstSys",
                                  "actImportLog", "actImportSys", "xdelete"};
     bool seen = false;
     bool refused = true;

@@ -134,8 +134,8 @@ INSTANTIATE_TEST_SUITE_P(
                   [](ReaderSim &s) { s.SpoilReplies(CmdFetchRecord, Records - 1, Late(700)); },
                   AllAdded, Records, true},
         FaultCase{"LockAnsweredDuringTheCapacityQuery",
-                  [](ReaderSim &s) { s.SpoilReplies(CmdLock, -1, Late(650)); }, AllAdded,
-                  Records, true}),
+                  [](ReaderSim &s) { s.SpoilReplies(CmdLock, -1, Late(650)); }, AllAdded, Records,
+                  true}),
     [](const ::testing::TestParamInfo<FaultCase> &info) { return std::string(info.param.name); });
 
 // A well-formed frame that is not the whole reply to the command sent is never decoded as it.
@@ -151,14 +151,13 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"FetchAnsweredWithoutItsLastByte",
                   [](ReaderSim &s) { s.SpoilReplies(CmdFetchRecord, 5, Cut(12)); }, AllAdded,
                   Records, true},
-        FaultCase{"AnotherRecordsReplyBeforeTheFetchsOwn",
-                  [](ReaderSim &s) {
-                      s.SpoilReplies(CmdFetchRecord, 5, Other(FetchReply(4), true));
-                  },
-                  AllAdded, Records, true},
+        FaultCase{
+            "AnotherRecordsReplyBeforeTheFetchsOwn",
+            [](ReaderSim &s) { s.SpoilReplies(CmdFetchRecord, 5, Other(FetchReply(4), true)); },
+            AllAdded, Records, true},
         FaultCase{"CapacityAnsweredShort",
-                  [](ReaderSim &s) { s.SpoilReplies(CmdCapacity, -1, Cut(5)); }, AllAdded,
-                  Records, true},
+                  [](ReaderSim &s) { s.SpoilReplies(CmdCapacity, -1, Cut(5)); }, AllAdded, Records,
+                  true},
         FaultCase{"SecondCapacityAnsweredByTheLockEcho",
                   [](ReaderSim &s) {
                       s.SpoilReplies(CmdCapacity, -1, Late(0));
@@ -172,8 +171,8 @@ INSTANTIATE_TEST_SUITE_P(
                   AllAdded, Records, true},
         // No whole reply at all: the download stops before it could clear anything unread.
         FaultCase{"EveryFetchOfOneRecordAnsweredShort",
-                  [](ReaderSim &s) { s.SpoilReplies(CmdFetchRecord, 5, Cut(5), 3); }, NoResponse,
-                  5, false}),
+                  [](ReaderSim &s) { s.SpoilReplies(CmdFetchRecord, 5, Cut(5), 3); }, NoResponse, 5,
+                  false}),
     [](const ::testing::TestParamInfo<FaultCase> &info) { return std::string(info.param.name); });
 
 // Stored times are the reader's wall clock: the hour skipped in spring and the hour repeated in

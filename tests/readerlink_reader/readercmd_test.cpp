@@ -271,15 +271,15 @@ TEST(ReplyShape, EchoAndLengthOfEachCommand)
         {"page command answered for another page", ReplyShapeOf(WritePagePayload(0, 2)),
          Reply(H("0009010100")), false},
         {"page data answered", DataReplyShape(0), Reply(H("000900")), true},
-        {"page data answered by the page command's echo", DataReplyShape(0),
-         Reply(H("0009010200")), false},
+        {"page data answered by the page command's echo", DataReplyShape(0), Reply(H("0009010200")),
+         false},
     };
     for (const Row &row : rows)
         EXPECT_EQ(ReplyFits(row.shape, U(row.reply), int(row.reply.size()), false), row.fits)
             << row.name;
     const QByteArray page(ReaderPageSize + 1, '\0');
-    EXPECT_TRUE(ReplyFits(ReplyShapeOf(ReadPagePayload(0, TableLogs, 1)), U(page),
-                          int(page.size()), true));
+    EXPECT_TRUE(
+        ReplyFits(ReplyShapeOf(ReadPagePayload(0, TableLogs, 1)), U(page), int(page.size()), true));
     EXPECT_FALSE(ReplyFits(ReplyShapeOf(fetch5), U(page), int(page.size()), true));
 }
 
