@@ -319,7 +319,9 @@ TEST_F(SwipingDeskTest, EverySwipeThroughBackupRestoreAndFormatOfAMillionRowLogI
         }
         if (c.backup) {
             EXPECT_EQ(holdSeen, Clock::time_point::max()) << "a backup holds nothing";
-            EXPECT_LT(longest, 1000) << "longest answer " << longest << " ms";
+            // The idle desk answers in a few ms; closing the ports for the copy took 300 ms and
+            // more here.
+            EXPECT_LT(longest, 250) << "longest answer " << longest << " ms";
         } else {
             EXPECT_GT(heldRows, 0) << "no swipe came while the files were replaced";
         }
