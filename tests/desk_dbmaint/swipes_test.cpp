@@ -5,7 +5,9 @@
 #include "dbmaintfixture.h"
 
 #include "readerlink/reader.h"
+#include "store/dbcopy.h"
 #include "store/settings.h"
+#include "testsupport/diewrite.h"
 #include "testsupport/readersim.h"
 #include "testsupport/simports.h"
 #include "testsupport/spin.h"
@@ -13,6 +15,8 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <atomic>
@@ -319,7 +323,9 @@ TEST_F(SwipingDeskTest, EverySwipeThroughBackupRestoreAndFormatOfAMillionRowLogI
         }
         if (c.backup) {
             EXPECT_EQ(holdSeen, Clock::time_point::max()) << "a backup holds nothing";
-            EXPECT_LT(longest, 1000) << "longest answer " << longest << " ms";
+            // The idle desk answers in a few ms; closing the ports for the copy took 300 ms and
+            // more here.
+            EXPECT_LT(longest, 250) << "longest answer " << longest << " ms";
         } else {
             EXPECT_GT(heldRows, 0) << "no swipe came while the files were replaced";
         }
@@ -385,6 +391,53 @@ TEST_F(SwipingDeskTest, RestoreSystemDatabaseRunsToTheEndAndSetsTheReadersUpFrom
         if (c.doorServed)
             EXPECT_EQ(Readers[1]->Desc(), QStringLiteral("Front door"));
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SwipingDeskTest, ARestoreKilledInItsCommitLeavesADeskThatStartsOnTheOldLogAndServesASwipe)
+{
+    FillLog(300);
+    const QString big = Path(QStringLiteral("big.db"));
+    {
+        FillLog(200000);
+        ASSERT_EQ(Shell(Data().AttendPath(), QStringLiteral("VACUUM INTO '%1'").arg(big)),
+                  QString());
+        dsrc->att.Exec(QStringLiteral("DELETE FROM recorder WHERE rowid > 300"));
+        // Small again, so that the new header counts pages the file cannot hold yet.
+        dsrc->att.Exec(QStringLiteral("VACUUM"));
+    }
+    const QString before = LogRows(Data().AttendPath());
+    m_data->CloseDatabases();
+    // The live log is replaced by a child that dies once the new first page is written.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        DieAfterFirstPageWrite::Install("/attend.db");
+        RestoreDatabaseFile(big, DbKind::Attend, Data().AttendPath());
+        _exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(QFileInfo::exists(Data().AttendPath() + QStringLiteral("-journal")));
+    const QByteArray header = ReadBytes(Data().AttendPath()).left(100);
+    const auto *h = reinterpret_cast<const unsigned char *>(header.constData());
+    ASSERT_GT(((qint64(h[28]) << 24) | (h[29] << 16) | (h[30] << 8) | h[31]) * 4096,
+              QFileInfo(Data().AttendPath()).size());
+
+    m_data->ReopenDatabases();
+    TTimeRec &w = OpenServing();
+    EXPECT_TRUE(Messages().Texts().isEmpty())
+        << Messages().Texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(w.LogModel()->rowCount(), 300);
+    m_sim->SendCard(4242);
+    EXPECT_TRUE(SpinUntil([] { return RowsOfCard(4242) == 1; }, 3000));
+    EXPECT_TRUE(SpinUntil([this] { return !Answers().empty(); }, 3000));
+    CloseWindow();
+    EXPECT_TRUE(LogRows(Data().AttendPath()).startsWith(before));
 }
 
 } // namespace

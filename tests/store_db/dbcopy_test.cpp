@@ -4,14 +4,13 @@
 #include "store/dbcopy.h"
 #include "store/dbfile.h"
 #include "store/paths.h"
+#include "testsupport/diewrite.h"
 #include "testsupport/tempdata.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
-
-#include <sqlite3.h>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -175,51 +174,6 @@ TEST_F(DbCopyTest, ProgramFilesAreRecognisedUnderAnyOfTheirNames)
     for (const Case &c : cases)
         EXPECT_EQ(IsProgramDatabaseFile(c.file), c.own) << c.name;
 }
-
-// A file layer over the system's that ends the process right after the first page of a main
-// database file of that name has been written. For a child process only.
-class DieAfterFirstPageWrite
-{
-public:
-    static void Install(const char *nameEnd)
-    {
-        s_nameEnd = nameEnd;
-        sqlite3_vfs *real = sqlite3_vfs_find(nullptr);
-        s_vfs = *real;
-        s_vfs.zName = "die-after-first-page";
-        s_vfs.pAppData = real;
-        s_vfs.xOpen = &open;
-        sqlite3_vfs_register(&s_vfs, 1);
-    }
-
-private:
-    static int open(sqlite3_vfs *vfs, sqlite3_filename name, sqlite3_file *file, int flags,
-                    int *outFlags)
-    {
-        auto *real = static_cast<sqlite3_vfs *>(vfs->pAppData);
-        const int rc = real->xOpen(real, name, file, flags, outFlags);
-        if (rc == SQLITE_OK && (flags & SQLITE_OPEN_MAIN_DB) && name && file->pMethods &&
-            QByteArray(name).endsWith(s_nameEnd)) {
-            s_realMethods = file->pMethods;
-            s_methods = *file->pMethods;
-            s_methods.xWrite = &write;
-            file->pMethods = &s_methods;
-        }
-        return rc;
-    }
-    static int write(sqlite3_file *file, const void *data, int n, sqlite3_int64 offset)
-    {
-        const int rc = s_realMethods->xWrite(file, data, n, offset);
-        if (offset == 0)
-            _exit(0);
-        return rc;
-    }
-
-    static inline const char *s_nameEnd = nullptr;
-    static inline sqlite3_vfs s_vfs{};
-    static inline const sqlite3_io_methods *s_realMethods = nullptr;
-    static inline sqlite3_io_methods s_methods{};
-};
 
 // A copy of the template with the statements run on it (through a connection of its own).
 QString alteredCopy(const QString &file, DbKind kind, const QString &sql)
