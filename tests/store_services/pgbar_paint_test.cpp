@@ -9,6 +9,26 @@
 
 namespace {
 
+// The gauge's value at its last paint.
+class LastPaintedValue final : public QObject
+{
+public:
+    explicit LastPaintedValue(QProgressBar *gauge) : m_gauge(gauge)
+    {
+        gauge->installEventFilter(this);
+    }
+    int value = -1;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            value = m_gauge->value();
+        return false;
+    }
+
+private:
+    QProgressBar *m_gauge;
+};
+
 TEST(ProgressForm, PaintsOnlyWhenTheFilledPartGrows)
 {
     struct Row
@@ -34,6 +54,36 @@ TEST(ProgressForm, PaintsOnlyWhenTheFilledPartGrows)
         EXPECT_GE(counter.paints, std::min(r.maximum, width) / 4);
         // ...but no more than once for each position it can show, plus Qt's own.
         EXPECT_LE(counter.paints, 2 * std::min(r.maximum, width) + 2);
+    }
+}
+
+// A paint costs about as much as thousands of rows exported: a long loop paints the gauge once
+// every few pixels it grows, and the full gauge at the end, however it steps.
+TEST(ProgressForm, ALongLoopPaintsOnceEveryFewPixels)
+{
+    struct Row
+    {
+        const char *name;
+        int maximum;
+        int stepBy;
+    } rows[] = {
+        {"a step a row", 20000, 1},
+        {"a batch of rows at a time", 1000000, 2000},
+        {"a step a member", 500, 1},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.name);
+        Tpbar bar(nullptr, QStringLiteral("Export to text file"), r.maximum);
+        SpinFor(100); // shown and exposed
+        PaintCounter counter;
+        LastPaintedValue last(bar.Gauge());
+        bar.Gauge()->installEventFilter(&counter);
+        for (int done = 0; done < r.maximum; done += r.stepBy)
+            bar.StepBy(r.stepBy);
+        const int width = bar.Gauge()->width();
+        EXPECT_LE(counter.paints, width / 2);
+        EXPECT_GE(counter.paints, width / 8);
+        EXPECT_EQ(last.value, r.maximum) << "the full gauge was never painted";
     }
 }
 
