@@ -7,10 +7,8 @@
 
 #include "desk/deskcore.h"
 #include "desk/logexport.h"
-#include "readerlink/reader.h"
 #include "store/datasrc.h"
 #include "store/pgbar.h"
-#include "store/settings.h"
 #include "testsupport/benchsupport.h"
 #include "testsupport/readersim.h"
 #include "testsupport/swipeswhile.h"
@@ -42,17 +40,9 @@ int main(int argc, char **argv)
     EnableDeskReaders(1);
 
     ReaderSim sim;
-    if (!sim.Start()) {
-        std::fprintf(stderr, "the simulated reader did not start\n");
-        return 1;
-    }
-    WriteRegString(QStringLiteral("COM1Device"), QString::fromStdString(sim.DevicePath()));
     TDeskCore core;
-    core.SetupAllReaders();
-    if (!core.Reader(1)->Connected()) {
-        std::fprintf(stderr, "the desk's reader did not connect\n");
+    if (!ConnectSwipingReader(sim, core))
         return 1;
-    }
     SwipeLatenciesUs(sim, 20, StaffRows);
 
     const QString path = QDir(data.Dir()).filePath(QStringLiteral("log.xlsx"));

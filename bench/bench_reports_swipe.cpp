@@ -84,17 +84,9 @@ int main(int argc, char **argv)
     SettleDeskDatabases();
 
     ReaderSim sim;
-    if (!sim.Start()) {
-        std::fprintf(stderr, "the simulated reader did not start\n");
-        return 1;
-    }
-    WriteRegString(QStringLiteral("COM1Device"), QString::fromStdString(sim.DevicePath()));
     TDeskCore core;
-    core.SetupAllReaders();
-    if (!core.Reader(1)->Connected()) {
-        std::fprintf(stderr, "the desk's reader did not connect\n");
+    if (!ConnectSwipingReader(sim, core))
         return 1;
-    }
     // Warm: the desk's first swipes and the report's first run.
     SwipeLatenciesUs(sim, 20, Staff);
 

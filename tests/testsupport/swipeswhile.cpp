@@ -1,5 +1,8 @@
 #include "testsupport/swipeswhile.h"
 
+#include "desk/deskcore.h"
+#include "readerlink/reader.h"
+#include "store/settings.h"
 #include "testsupport/benchsupport.h"
 #include "testsupport/readersim.h"
 
@@ -28,6 +31,21 @@ enum class Phase
 };
 
 } // namespace
+
+bool ConnectSwipingReader(ReaderSim &sim, TDeskCore &core)
+{
+    if (!sim.Start()) {
+        std::fprintf(stderr, "the simulated reader did not start\n");
+        return false;
+    }
+    WriteRegString(QStringLiteral("COM1Device"), QString::fromStdString(sim.DevicePath()));
+    core.SetupAllReaders();
+    if (!core.Reader(1)->Connected()) {
+        std::fprintf(stderr, "the desk's reader did not connect\n");
+        return false;
+    }
+    return true;
+}
 
 SwipeFigures SwipesWhile(ReaderSim &sim, int cards, int rounds, const std::function<void()> &work)
 {

@@ -9,6 +9,11 @@
 #include <vector>
 
 class ReaderSim;
+class TDeskCore;
+
+// Starts the simulated reader and connects the desk's reader on port 1 (enabled beforehand)
+// to it; false, and said on stderr, when either failed.
+bool ConnectSwipingReader(ReaderSim &sim, TDeskCore &core);
 
 struct SwipeFigures
 {
