@@ -22,8 +22,9 @@ public:
         RowRefused,     // a sheet row could not be stored: the rows before it were kept
     };
 
-    // Rows between two turns of the event loop.
-    static constexpr int BatchRows = 2000;
+    // Rows between two turns of the event loop: a few milliseconds of workbook rows, so a
+    // swipe meanwhile waits no longer than that.
+    static constexpr int BatchRows = 500;
 
     TLogExport(TDatabase &att, TDatabase &sys);
 

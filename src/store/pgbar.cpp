@@ -2,16 +2,19 @@
 
 #include "ui_pgbar.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 
 Tpbar::Tpbar(QWidget *owner, const QString &caption, int maximum)
     : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_ui(std::make_unique<Ui::pbar>())
 {
     m_ui->setupUi(this);
+    m_ui->ProgressBar1->installEventFilter(this);
     setWindowTitle(caption);
     setFixedSize(418, 22);
     SetMaximum(maximum);
@@ -63,14 +66,31 @@ void Tpbar::showPosition()
     QProgressBar *gauge = m_ui->ProgressBar1;
     const int value =
         m_maximum == 0 ? (m_position > 0 ? 1 : 0) : std::min(m_position, m_maximum);
+    // QProgressBar paints by itself when it thinks the change is worth it; that paint is
+    // noted by the event filter.
     gauge->setValue(value);
-    // The loop that steps the gauge does not let the event loop turn, so paint now; but only
-    // when the filled part grows on screen: a loop of a million steps would otherwise spend
-    // most of its time painting the same gauge.
-    const int drawn = int(qint64(value) * gauge->width() / gauge->maximum());
-    if (drawn == m_drawnWidth)
+    // The loop that steps the gauge may not let the event loop turn, so paint now; but only
+    // once the filled part has grown by a few pixels since it was last painted (or is full):
+    // each paint costs about as much as thousands of rows exported, and a gauge of a few
+    // hundred pixels needs no more paints than that to move smoothly.
+    const int drawn = drawnWidth(value);
+    if (drawn == m_drawnWidth ||
+        (std::abs(drawn - m_drawnWidth) < PaintStepPixels && value != gauge->maximum() &&
+         m_drawnWidth >= 0))
         return;
-    m_drawnWidth = drawn;
     if (gauge->isVisible())
         gauge->repaint();
+}
+
+int Tpbar::drawnWidth(int value) const
+{
+    const QProgressBar *gauge = m_ui->ProgressBar1;
+    return int(qint64(value) * gauge->width() / gauge->maximum());
+}
+
+bool Tpbar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_ui->ProgressBar1 && event->type() == QEvent::Paint)
+        m_drawnWidth = drawnWidth(m_ui->ProgressBar1->value());
+    return QWidget::eventFilter(watched, event);
 }

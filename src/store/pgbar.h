@@ -31,11 +31,18 @@ public:
     int Position() const { return m_position; }
     QProgressBar *Gauge() const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // Growth of the filled part, in pixels, that is worth a paint of its own.
+    static constexpr int PaintStepPixels = 3;
+
     void showPosition();
+    int drawnWidth(int value) const;
 
     std::unique_ptr<Ui::pbar> m_ui;
     int m_maximum = 0;
     int m_position = 0;
-    int m_drawnWidth = -1; // pixels of the gauge filled when it was last painted
+    int m_drawnWidth = -1; // pixels of the gauge filled when it was last painted (-1: not yet)
 };

@@ -27,11 +27,16 @@ lxw_error closeOffThread(lxw_workbook *book)
     std::atomic<bool> done{false};
     lxw_error rc = LXW_NO_ERROR;
     QObject waiter; // the worker's wake-up lands on this thread; outlives the worker
-    std::jthread worker([&] {
-        rc = workbook_close(book);
-        done = true;
-        WakeWaiter(&waiter);
-    });
+    std::jthread worker;
+    try {
+        worker = std::jthread([&] {
+            rc = workbook_close(book);
+            done = true;
+            WakeWaiter(&waiter);
+        });
+    } catch (const std::system_error &) {
+        return workbook_close(book); // no thread to be had: written here, as before
+    }
     if (QCoreApplication::instance())
         WaitOnEvents([&done] { return done.load(); });
     worker.join();

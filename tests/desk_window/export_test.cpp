@@ -5,6 +5,7 @@
 
 #include "desk/logexport.h"
 #include "store/db/sqlitedb.h"
+#include "store/pgbar.h"
 #include "testsupport/fakefiledialogs.h"
 #include "testsupport/spin.h"
 #include "testsupport/workbookreader.h"
@@ -238,6 +239,57 @@ TEST_F(ExportTest, DatabaseCommandsAndCloseWaitWhileTheLogIsExported)
         dsrc->att.Exec(QStringLiteral("DELETE FROM recorder"));
         clear.Commit();
     }
+}
+
+// Writing out the workbook after its last row takes long for a large log: swipes are still
+// answered meanwhile, the database commands stay refused, a close of the window waits, and the
+// file appears under its name only once it is whole.
+TEST_F(ExportTest, TheWorkbookIsWrittenOutWithTheEventLoopTurning)
+{
+    // Not a whole number of batches: no turn comes with the last rows' step.
+    const int rows = 40 * TLogExport::BatchRows + 7;
+    dsrc->att.Exec(
+        QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+            "INSERT INTO recorder (SYSTIME, CARDNO, MODE, READER, LOCK) "
+            "SELECT datetime('2026-01-01', '+' || i || ' minutes'), 1001, 1, 1, 1 FROM n")
+            .arg(rows));
+    TTimeRec &w = OpenWindow();
+    Messages().Clear();
+    const QString path = file(QStringLiteral("log.xlsx"));
+    bool writingOut = false, targetThere = true, refused = false, stillOpen = false;
+    int logged = 0;
+    QTimer watch;
+    watch.setInterval(1);
+    QObject::connect(&watch, &QTimer::timeout, &w, [&] {
+        const Tpbar *bar = w.findChild<Tpbar *>();
+        if (writingOut || !w.LongWorkRunning() || !bar || bar->Position() < bar->Maximum())
+            return;
+        // Every row is on the sheet: this is the workbook being written out.
+        writingOut = true;
+        targetThere = QFileInfo::exists(path);
+        refused = !command("actexcel")->isEnabled() && !command("actdelete")->isEnabled();
+        AddLog(QDateTime(QDate(2026, 6, 15), QTime(9, 0, 0)), 1002);
+        logged = Count(dsrc->att, QStringLiteral("recorder"));
+        w.close();
+        stillOpen = dsrc->att.IsOpen();
+    });
+    watch.start();
+    run("actexcel", path);
+    watch.stop();
+    ASSERT_TRUE(writingOut) << "the workbook was written out with the event loop standing";
+    EXPECT_FALSE(targetThere);
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(logged, rows + 1);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(Messages().Texts(), QStringList{QStringLiteral("Completed.")});
+    const QList<TSheetRows> sheets = ReadWorkbook(path);
+    ASSERT_EQ(sheets.size(), 1);
+    EXPECT_EQ(sheets[0].rows.size(), rows + 1);
+    EXPECT_EQ(written(), QStringList{QStringLiteral("log.xlsx")});
+    // The close asked for meanwhile happens once the export is over.
+    EXPECT_TRUE(SpinUntil([] { return !dsrc->att.IsOpen(); }, 3000));
+    CloseWindow();
 }
 
 // A sheet that is full keeps the rows it took, and the export says it failed.
