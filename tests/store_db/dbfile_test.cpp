@@ -282,6 +282,15 @@ TEST_F(DbFileTest, LooksAtALiveFileKeepItsConnectionsLocks)
          [&] { EXPECT_FALSE(CheckDatabaseFile(live, DbKind::Sysdat)); }},
         {"another file opened and closed",
          [&] { EXPECT_TRUE(CheckDatabaseFile(other, DbKind::Sysdat)); }},
+        // What any other code may do (a file dialog reading the start of a file for its type).
+        {"file, log and index read through a descriptor of their own",
+         [&] {
+             for (const char *suffix : {"", "-wal", "-shm"}) {
+                 QFile file(live + QLatin1String(suffix));
+                 ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << suffix;
+                 EXPECT_FALSE(file.read(16).isEmpty()) << suffix;
+             }
+         }},
     };
     TDatabase desk;
     desk.Open(live, DbKind::Attend);

@@ -1,6 +1,7 @@
 #include "store/db/sqlitedb.h"
 
 #include "store/dataset.h"
+#include "store/db/filelocks.h"
 #include "store/dbfile.h"
 
 #include <QDateTime>
@@ -426,6 +427,21 @@ private:
     int m_errno = 0;
 };
 
+// Before SQLite's first use, so before any file of this process is opened through it (also by
+// code that calls SQLite directly): without allocation statistics its allocations take no
+// process-wide lock, so the web report's connections do not queue behind each other and the
+// desk's own; and its locks are held where closing a foreign descriptor cannot drop them.
+bool prepareSqlite()
+{
+    static const bool prepared = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        InstallDescriptionLocks();
+        return true;
+    }();
+    return prepared;
+}
+[[maybe_unused]] const bool preparedAtStart = prepareSqlite();
+
 // What the file's header says, read before SQLite opens a connection on it.
 struct FileHeader
 {
@@ -524,14 +540,7 @@ TDatabase::~TDatabase()
 
 void TDatabase::Open(const QString &path, DbKind kind, OpenMode mode)
 {
-    // Before SQLite's first use: without allocation statistics its allocations take no
-    // process-wide lock, so the web report's connections do not queue behind each other and
-    // the desk's own.
-    static const bool configured = [] {
-        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
-        return true;
-    }();
-    (void)configured;
+    prepareSqlite();
     Close();
     if (kind == DbKind::None)
         throw EDatabaseError(QStringLiteral("No database kind given for %1").arg(path),
