@@ -1,6 +1,7 @@
 // Program body: one running copy, the paths and data folder, the data module, the main window.
 
 #include "desk/instancelock.h"
+#include "desk/signalclose.h"
 #include "desk/timerec.h"
 #include "readerlink/serialerror.h"
 #include "store/datasrc.h"
@@ -38,6 +39,11 @@ int main(int argc, char **argv)
     int rc = 1;
     {
         TTimeRec window;
+        // A signal to end closes the desk as "Exit" does, on the event loop.
+        TSignalClose signalClose;
+        QObject::connect(&signalClose, &TSignalClose::Requested, &window, [&window] {
+            window.close();
+        });
         if (!window.TerminateRequested()) {
             if (window.StartupShowMainForm())
                 window.show();

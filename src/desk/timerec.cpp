@@ -446,7 +446,7 @@ void TTimeRec::FormCreate()
     actLogoutExecute();
     m_ui->iopanel->setVisible(ReadRegBool(Setting::AutoInOut));
 
-    if (!QDir(PhotoPath).exists() && !QDir().mkdir(PhotoPath)) {
+    if (!QDir(PhotoPath).exists() && !QDir().mkdir(PhotoPath, OwnerOnlyFolder)) {
         // The rest of the creation does not run; the desk still records swipes.
         ShowError(QStringLiteral("Cannot create directory: ") + PhotoPath);
         return;

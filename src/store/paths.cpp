@@ -29,10 +29,15 @@ void InitPaths(const QString &appPath)
 
 bool PrepareDataFolder(const QString &appPath, const QString &dataPath, QString *error)
 {
+    // The databases hold every holder, card and right, and the password: a folder the program
+    // makes for them is its user's alone. One the user made is left as it is.
+    const bool made = !QFileInfo::exists(dataPath);
     if (!QDir().mkpath(dataPath)) {
         *error = QStringLiteral("Cannot create the data folder ") + dataPath;
         return false;
     }
+    if (made)
+        QFile::setPermissions(dataPath, OwnerOnlyFolder);
     static const char *const pairs[][2] = {{"attend-b.db", "attend.db"},
                                            {"sysdat-b.db", "sysdat.db"}};
     for (const auto &p : pairs) {
@@ -49,9 +54,9 @@ bool PrepareDataFolder(const QString &appPath, const QString &dataPath, QString 
             *error = QStringLiteral("Cannot copy ") + tmpl + QStringLiteral(" to ") + live;
             return false;
         }
-        // An installed template is read-only; its live copy must be writable.
-        QFile::setPermissions(part, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                        QFile::ReadOther);
+        // An installed template is read-only; its live copy must be writable, and by its user
+        // alone (SQLite gives the file's log and index the same mode).
+        QFile::setPermissions(part, OwnerOnlyFile);
         if (!QFile::rename(part, live)) {
             QFile::remove(part);
             *error = QStringLiteral("Cannot create ") + live;

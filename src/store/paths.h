@@ -2,6 +2,7 @@
 // Where the program and its data live. Set once at start-up on the main thread; read
 // from anywhere afterwards.
 
+#include <QFileDevice>
 #include <QString>
 
 // Folder of the executable: templates and locale/ (read-only resources).
@@ -18,7 +19,13 @@ QString ResolveDataPath(const QString &appPath);
 // Sets AppPath, DataPath and PhotoPath from the executable's folder.
 void InitPaths(const QString &appPath);
 
-// Makes the data folder and puts a live copy of each template into it when the live file
-// is missing. Returns false with a reason when the folder or a copy cannot be made;
+// The modes of what the program makes in the data folder: its user's alone.
+inline constexpr QFileDevice::Permissions OwnerOnlyFile = QFileDevice::ReadOwner |
+                                                          QFileDevice::WriteOwner;
+inline constexpr QFileDevice::Permissions OwnerOnlyFolder =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+
+// Makes the data folder (its user's alone when it is made here) and puts a live copy of each
+// template into it (its user's alone) when the live file is missing. Returns false with a reason when the folder or a copy cannot be made;
 // an existing live file is never touched.
 bool PrepareDataFolder(const QString &appPath, const QString &dataPath, QString *error);
