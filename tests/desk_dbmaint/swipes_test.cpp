@@ -4,10 +4,12 @@
 
 #include "dbmaintfixture.h"
 
+#include "desk/signalclose.h"
 #include "readerlink/reader.h"
 #include "store/dbcopy.h"
 #include "store/settings.h"
 #include "testsupport/diewrite.h"
+#include "testsupport/outsidelock.h"
 #include "testsupport/readersim.h"
 #include "testsupport/simports.h"
 #include "testsupport/spin.h"
@@ -16,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <csignal>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -438,6 +441,46 @@ TEST_F(SwipingDeskTest, ARestoreKilledInItsCommitLeavesADeskThatStartsOnTheOldLo
     EXPECT_TRUE(SpinUntil([this] { return !Answers().empty(); }, 3000));
     CloseWindow();
     EXPECT_TRUE(LogRows(Data().AttendPath()).startsWith(before));
+}
+
+} // namespace
+
+namespace {
+
+// A signal to end while swipes wait in memory for a log another program holds locked: the
+// desk closes as "Exit" does, and the waiting swipes are written once the lock is let go
+// during its closing try; none is lost.
+TEST_F(SwipingDeskTest, ASignalDuringALockedLogWaitWritesTheWaitingSwipesAndCloses)
+{
+    for (const int number : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(number);
+        TTimeRec &w = OpenServing();
+        TSignalClose signalClose;
+        ASSERT_TRUE(signalClose.Installed());
+        QObject::connect(&signalClose, &TSignalClose::Requested, &w, [&w] { w.close(); });
+        const int card = 7000 + number;
+        auto lock = std::make_unique<OutsideLock>(Data().AttendPath());
+        ASSERT_TRUE(lock->Held());
+        m_sim->SendCard(card);
+        SpinFor(500); // the swipe waits in memory for the lock
+        ASSERT_EQ(Shell(Data().AttendPath(),
+                        QStringLiteral("SELECT count(*) FROM recorder WHERE CARDNO = %1").arg(card)),
+                  QStringLiteral("0"));
+        // The other program lets go a moment after the signal, while the desk closes.
+        std::thread release([&lock] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            lock->Release();
+        });
+        ::raise(number);
+        const bool closed = SpinUntil([] { return !dsrc->att.IsOpen(); }, 10000);
+        release.join();
+        lock.reset();
+        ASSERT_TRUE(closed);
+        CloseWindow();
+        EXPECT_EQ(Shell(Data().AttendPath(),
+                        QStringLiteral("SELECT count(*) FROM recorder WHERE CARDNO = %1").arg(card)),
+                  QStringLiteral("1"));
+    }
 }
 
 } // namespace

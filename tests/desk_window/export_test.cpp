@@ -1,6 +1,7 @@
 // "Export to Text File" and "Export to Excel File": the whole log in time order, written to a
 // file the operator chose, read back byte for byte and through openpyxl.
 
+#include "desk/signalclose.h"
 #include "exportfixture.h"
 
 #include "desk/logexport.h"
@@ -18,6 +19,8 @@
 #include <QLocale>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -290,6 +293,55 @@ TEST_F(ExportTest, TheWorkbookIsWrittenOutWithTheEventLoopTurning)
     // The close asked for meanwhile happens once the export is over.
     EXPECT_TRUE(SpinUntil([] { return !dsrc->att.IsOpen(); }, 3000));
     CloseWindow();
+}
+
+// A signal to end, sent while a large export writes its workbook, closes the desk as "Exit"
+// does: once the workbook is whole and in place, its temporary gone, the databases closed.
+TEST_F(ExportTest, ASignalDuringAnExportClosesOnceTheWorkbookIsWritten)
+{
+    const int rows = 20 * TLogExport::BatchRows + 3;
+    dsrc->att.Exec(
+        QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+            "INSERT INTO recorder (SYSTIME, CARDNO, MODE, READER, LOCK) "
+            "SELECT datetime('2026-01-01', '+' || i || ' minutes'), 1001, 1, 1, 1 FROM n")
+            .arg(rows));
+    for (const int number : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(number);
+        TTimeRec &w = OpenWindow();
+        TSignalClose signalClose;
+        ASSERT_TRUE(signalClose.Installed());
+        QObject::connect(&signalClose, &TSignalClose::Requested, &w, [&w] { w.close(); });
+        Messages().Clear();
+        const QString name = QStringLiteral("log%1.xlsx").arg(number);
+        const QString path = file(name);
+        bool sent = false, stillOpen = false;
+        QTimer watch;
+        watch.setInterval(1);
+        QObject::connect(&watch, &QTimer::timeout, &w, [&] {
+            const Tpbar *bar = w.findChild<Tpbar *>();
+            if (sent || !w.LongWorkRunning() || !bar || bar->Position() < bar->Maximum() / 2)
+                return;
+            sent = true;
+            ::raise(number);
+            QCoreApplication::processEvents(); // the signal is read on the event loop
+            stillOpen = dsrc->att.IsOpen();
+        });
+        watch.start();
+        run("actexcel", path);
+        watch.stop();
+        ASSERT_TRUE(sent);
+        EXPECT_TRUE(stillOpen);
+        EXPECT_EQ(Messages().Texts(), QStringList{QStringLiteral("Completed.")});
+        const QList<TSheetRows> sheets = ReadWorkbook(path);
+        ASSERT_EQ(sheets.size(), 1);
+        EXPECT_EQ(sheets[0].rows.size(), rows + 1);
+        EXPECT_TRUE(written().contains(name));
+        for (const QString &f : written())
+            EXPECT_FALSE(f.startsWith(QLatin1Char('.'))) << "left behind: " << f.toStdString();
+        EXPECT_TRUE(SpinUntil([] { return !dsrc->att.IsOpen(); }, 3000));
+        CloseWindow();
+    }
 }
 
 // A sheet that is full keeps the rows it took, and the export says it failed.
