@@ -6,6 +6,7 @@
 #include "store/images.h"
 #include "testsupport/fakefiledialogs.h"
 #include "testsupport/largejpeg.h"
+#include "testsupport/residentmemory.h"
 
 #include <QFile>
 #include <QTimer>
@@ -21,16 +22,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long long residentBytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stoll(line.substr(6)) * 1024;
-    return 0;
-}
 
 class LargePhotoTest : public DeskCoreTest
 {
@@ -65,15 +56,8 @@ TEST_F(LargePhotoTest, TwentyThousandPixelsSquareLoadWhileTheDoorsWork)
         file.write(LargeJpeg(20000, 20000));
     }
     m_files.QueueName(fileName);
-    const long long idle = residentBytes();
-    std::atomic<long long> peak{idle};
-    std::atomic<bool> stop{false};
-    std::thread sampler([&] {
-        while (!stop) {
-            peak = std::max(peak.load(), residentBytes());
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    });
+    const long long idle = ResidentBytes();
+    PeakSampler sampler;
 
     // The swipe goes out as soon as the event loop turns after the load began.
     ReaderSim::SteadyTime sent{};
@@ -82,8 +66,7 @@ TEST_F(LargePhotoTest, TwentyThousandPixelsSquareLoadWhileTheDoorsWork)
     QImage photo;
     const bool loaded = LoadImageFromFile(nullptr, photo, 0, 0);
     const auto returned = Clock::now();
-    stop = true;
-    sampler.join();
+    const long long peak = sampler.Stop();
 
     ASSERT_TRUE(loaded);
     EXPECT_EQ(photo.size(), QSize(2500, 2500));

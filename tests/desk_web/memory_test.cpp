@@ -4,6 +4,7 @@
 #include "../desk_core/deskfixture.h"
 #include "loopback.h"
 #include "desk/webreport.h"
+#include "testsupport/residentmemory.h"
 
 #include <httplib.h>
 
@@ -32,44 +33,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int LogRows = 40000;
 constexpr long long Limit = 100LL * 1024 * 1024;
-
-long long residentBytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stoll(line.substr(6)) * 1024;
-    return 0;
-}
-
-// The highest resident figure while it lives, read every few milliseconds.
-class PeakSampler
-{
-public:
-    PeakSampler()
-        : m_thread([this] {
-              while (!m_stop) {
-                  m_peak = std::max(m_peak.load(), residentBytes());
-                  std::this_thread::sleep_for(2ms);
-              }
-          })
-    {
-    }
-    ~PeakSampler() { stop(); }
-    long long stop()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        return std::max(m_peak.load(), residentBytes());
-    }
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::atomic<long long> m_peak{0};
-    std::thread m_thread;
-};
 
 class WebMemoryTest : public DeskCoreTest
 {
@@ -199,15 +162,15 @@ TEST_F(WebMemoryTest, GreedyRequestsLeaveMemoryBoundedAndTheDoorsWorking)
         httplib::Client client("127.0.0.1", m_web->Port());
         ASSERT_TRUE(client.Get("/logs"));
     }
-    const long long idle = residentBytes();
+    const long long idle = ResidentBytes();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         PeakSampler sampler;
         swipeThroughout([&] { c.attack(m_web->Port()); });
-        const long long peak = sampler.stop();
+        const long long peak = sampler.Stop();
         EXPECT_LT(peak - idle, Limit)
             << "peak " << peak / 1048576 << " MB, idle " << idle / 1048576 << " MB";
-        EXPECT_LT(residentBytes() - idle, Limit);
+        EXPECT_LT(ResidentBytes() - idle, Limit);
     }
 }
 

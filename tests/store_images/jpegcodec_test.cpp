@@ -2,6 +2,7 @@
 
 #include "pictures.h"
 #include "store/jpegcodec.h"
+#include "testsupport/residentmemory.h"
 
 #include <gtest/gtest.h>
 
@@ -88,42 +89,6 @@ TEST(JpegCodec, SizeComesFromTheHeader)
 
 namespace {
 
-long long residentBytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stoll(line.substr(6)) * 1024;
-    return 0;
-}
-
-// The peak resident figure while it lives, read every few milliseconds.
-class PeakSampler
-{
-public:
-    PeakSampler()
-        : m_thread([this] {
-              while (!m_stop) {
-                  m_peak = std::max(m_peak.load(), residentBytes());
-                  std::this_thread::sleep_for(std::chrono::milliseconds(2));
-              }
-          })
-    {
-    }
-    long long Stop()
-    {
-        m_stop = true;
-        m_thread.join();
-        return std::max(m_peak.load(), residentBytes());
-    }
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::atomic<long long> m_peak{0};
-    std::thread m_thread;
-};
-
 // A picture is decoded at the smallest eighth that still covers the size asked for, whole
 // when none is asked, and never above the bound however large the file says it is.
 TEST(JpegCodec, DecodesAtTheSmallestScaleThatCoversTheWantedSize)
@@ -158,7 +123,7 @@ TEST(JpegCodec, DecodesAtTheSmallestScaleThatCoversTheWantedSize)
 TEST(JpegCodec, HugePicturesTakeBoundedMemory)
 {
     QByteArray huge = LargeJpeg(20000, 20000);
-    const long long idle = residentBytes();
+    const long long idle = ResidentBytes();
     PeakSampler sampler;
     const QImage photo = DecodeJpeg(huge, QSize(240, 320));
     const QImage whole = DecodeJpeg(huge);
