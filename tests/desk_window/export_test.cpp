@@ -244,6 +244,17 @@ TEST_F(ExportTest, DatabaseCommandsAndCloseWaitWhileTheLogIsExported)
     }
 }
 
+// rows log rows of card 1001, a minute apart from the start of 2026.
+void addMinuteLog(int rows)
+{
+    dsrc->att.Exec(
+        QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+            "INSERT INTO recorder (SYSTIME, CARDNO, MODE, READER, LOCK) "
+            "SELECT datetime('2026-01-01', '+' || i || ' minutes'), 1001, 1, 1, 1 FROM n")
+            .arg(rows));
+}
+
 // Writing out the workbook after its last row takes long for a large log: swipes are still
 // answered meanwhile, the database commands stay refused, a close of the window waits, and the
 // file appears under its name only once it is whole.
@@ -251,12 +262,7 @@ TEST_F(ExportTest, TheWorkbookIsWrittenOutWithTheEventLoopTurning)
 {
     // Not a whole number of batches: no turn comes with the last rows' step.
     const int rows = 40 * TLogExport::BatchRows + 7;
-    dsrc->att.Exec(
-        QStringLiteral(
-            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-            "INSERT INTO recorder (SYSTIME, CARDNO, MODE, READER, LOCK) "
-            "SELECT datetime('2026-01-01', '+' || i || ' minutes'), 1001, 1, 1, 1 FROM n")
-            .arg(rows));
+    addMinuteLog(rows);
     TTimeRec &w = OpenWindow();
     Messages().Clear();
     const QString path = file(QStringLiteral("log.xlsx"));
@@ -300,12 +306,7 @@ TEST_F(ExportTest, TheWorkbookIsWrittenOutWithTheEventLoopTurning)
 TEST_F(ExportTest, ASignalDuringAnExportClosesOnceTheWorkbookIsWritten)
 {
     const int rows = 20 * TLogExport::BatchRows + 3;
-    dsrc->att.Exec(
-        QStringLiteral(
-            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-            "INSERT INTO recorder (SYSTIME, CARDNO, MODE, READER, LOCK) "
-            "SELECT datetime('2026-01-01', '+' || i || ' minutes'), 1001, 1, 1, 1 FROM n")
-            .arg(rows));
+    addMinuteLog(rows);
     for (const int number : {SIGTERM, SIGHUP, SIGINT}) {
         SCOPED_TRACE(number);
         TTimeRec &w = OpenWindow();
