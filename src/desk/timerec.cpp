@@ -7,6 +7,7 @@
 #include "desk/autoio.h"
 #include "desk/cardinfo.h"
 #include "desk/clock.h"
+#include "desk/commandcontext.h"
 #include "desk/dbimport.h"
 #include "desk/deskcamera.h"
 #include "desk/delrecs.h"
@@ -618,28 +619,22 @@ void TTimeRec::actemailExecute()
 
 void TTimeRec::actcardinfoExecute()
 {
-    ShowLogGrid(false);
+    TLogGridScope grid(*this);
     hideImages();
-    try {
-        TCardInfo dialog(this, [this](QDialog &editor) { return runDialog(editor); });
-        dialog.FormCreate();
-        if (runDialog(dialog) == TCardInfo::ChangedResult) {
-            // The editor wrote through the shared staff dataset; reopen it on the new rows.
-            dsrc->staff.Close();
-            dsrc->staff.Open();
-        }
-    } catch (...) {
-        ShowLogGrid(true);
-        throw;
+    TCardInfo dialog(this, m_dialogs.HandDown());
+    dialog.FormCreate();
+    if (runDialog(dialog) == TCardInfo::ChangedResult) {
+        // The editor wrote through the shared staff dataset; reopen it on the new rows.
+        dsrc->staff.Close();
+        dsrc->staff.Open();
     }
-    ShowLogGrid(true);
 }
 
 void TTimeRec::actgrpdefExecute()
 {
     TDlgGrpList dialog(this);
     // The group editor it opens is answered as every other dialog of the window.
-    dialog.SetDialogRunner([this](QDialog &editor) { return runDialog(editor); });
+    dialog.SetDialogRunner(m_dialogs.HandDown());
     runDialog(dialog);
 }
 
@@ -722,7 +717,7 @@ void TTimeRec::actmasterpinExecute()
 
 void TTimeRec::runOfflineManager(bool masterPinOnly)
 {
-    ShowLogGrid(false);
+    TLogGridScope grid(*this);
     {
         TDlgOffline dialog(std::vector<TRfidReader *>(Readers.begin() + 1, Readers.end()), this);
         // A session writes downloaded rows into the log between its waits: the commands that
@@ -744,7 +739,6 @@ void TTimeRec::runOfflineManager(bool masterPinOnly)
             runDialog(dialog);
         }
     }
-    ShowLogGrid(true);
 }
 
 // ---- Database maintenance ------------------------------------------------------------------
@@ -967,7 +961,7 @@ void TTimeRec::runImport(const TImportCommand &command,
         return;
     WriteRegString(command.lastFile, file);
     TLongWorkScope work(*this);
-    ShowLogGrid(false);
+    TLogGridScope grid(*this);
     QString summary;
     try {
         TWaitCursor wait;
@@ -990,7 +984,7 @@ void TTimeRec::runImport(const TImportCommand &command,
             }
         }
     }
-    ShowLogGrid(true);
+    grid.ShowAgain();
     ShowPlain(summary.isEmpty() ? QLatin1String(command.openError) + file : summary);
 }
 
@@ -1176,12 +1170,17 @@ void TTimeRec::xaboutClick()
 
 void TTimeRec::SetDialogRunner(DialogRunner runner)
 {
-    m_dialogRunner = std::move(runner);
+    m_dialogs.Set(std::move(runner));
 }
 
 int TTimeRec::runDialog(QDialog &dialog)
 {
-    return m_dialogRunner ? m_dialogRunner(dialog) : dialog.exec();
+    return m_dialogs.Run(dialog);
+}
+
+TCommandContext TTimeRec::commandContext()
+{
+    return TCommandContext(*this, m_dialogs);
 }
 
 QLabel *TTimeRec::StatusPanel(int index) const
@@ -1271,15 +1270,10 @@ void TTimeRec::infoDblClick()
     if (CheckLogEmpty())
         return;
     const int card = m_logModel->CardAt(CurrentLogRow());
-    try {
-        TCardInfo editor(this, [this](QDialog &dialog) { return runDialog(dialog); });
-        editor.EditCard(card);
-        ShowStaffPhoto(card);
-    } catch (...) {
-        ShowLogGrid(true);
-        throw;
-    }
-    ShowLogGrid(true);
+    TLogGridScope grid(*this, TLogGridScope::During::Shown);
+    TCardInfo editor(this, m_dialogs.HandDown());
+    editor.EditCard(card);
+    ShowStaffPhoto(card);
 }
 
 bool TTimeRec::CheckLogEmpty()
@@ -1328,16 +1322,11 @@ void TTimeRec::xdeleteClick()
     TDataSet &logs = dsrc->logs;
     bool kept = false;
     TLongWorkScope work(*this);
+    TLogGridScope grid(*this);
     {
         Tpbar bar(this, QStringLiteral("Erasing Attendance Record"), logs.RecordCount());
-        ShowLogGrid(false);
         hideImages();
-        try {
-            kept = EraseLogRecords(logs, before, [&bar] { bar.StepIt(); });
-        } catch (...) {
-            ShowLogGrid(true);
-            throw;
-        }
+        kept = EraseLogRecords(logs, before, [&bar] { bar.StepIt(); });
         ShowRecordCount();
         if (kept) {
             const int card = logs.FieldByName(QStringLiteral("CARDNO")).AsInteger();
@@ -1345,7 +1334,6 @@ void TTimeRec::xdeleteClick()
             ShowCapturedImage(card, logs.FieldByName(QStringLiteral("SYSTIME")).AsDateTime());
         }
     }
-    ShowLogGrid(true);
 }
 
 void TTimeRec::actxerasestaffsExecute()
@@ -1357,18 +1345,12 @@ void TTimeRec::actxerasestaffsExecute()
                       "This action will erase all card associated information. Are you sure?")))
         return;
     TLongWorkScope work(*this);
-    ShowLogGrid(false);
+    TLogGridScope grid(*this);
     hideImages();
     {
         Tpbar bar(this, QStringLiteral("Erasing Database"), dsrc->staff.RecordCount());
-        try {
-            EraseStaffRecords(dsrc->staff, [&bar] { bar.StepIt(); });
-        } catch (...) {
-            ShowLogGrid(true);
-            throw;
-        }
+        EraseStaffRecords(dsrc->staff, [&bar] { bar.StepIt(); });
     }
-    ShowLogGrid(true);
 }
 
 bool TTimeRec::eventFilter(QObject *watched, QEvent *event)

@@ -8,6 +8,7 @@
 #include "desk/deskcore.h"
 #include "desk/dbimport.h"
 #include "store/db/sqlitedb.h"
+#include "store/dialogrunner.h"
 #include "store/settingkeys.h"
 
 #include <QDateTime>
@@ -25,6 +26,7 @@ class QDialog;
 class QLabel;
 class QMenu;
 class TClock;
+class TCommandContext;
 class TEmailQueue;
 class TSetScope;
 class TTrayIcon;
@@ -42,7 +44,7 @@ class TTimeRec final : public QMainWindow, public IDeskView
 
 public:
     // Shows a modal dialog and answers its result; tests replace it to answer the dialog.
-    using DialogRunner = std::function<int(QDialog &dialog)>;
+    using DialogRunner = TDialogRunner::Function;
 
     // Builds the window and runs its whole start-up (TrayIcon1Startup, then FormCreate). The
     // data module `dsrc` must exist and the paths be set.
@@ -207,6 +209,8 @@ public:
         TTimeRec &m_window;
     };
     bool LongWorkRunning() const { return m_longWork > 0; }
+    // A close of the window waits until the long work under way has ended.
+    bool ClosePending() const { return m_closePending; }
     // The commands refused while long work runs.
     QList<QAction *> DatabaseCommands() const;
 
@@ -321,6 +325,8 @@ private:
     void showRowImages(int row);
     void hideImages();
     int runDialog(QDialog &dialog);
+    // What the commands whose bodies live in units of their own work with.
+    TCommandContext commandContext();
     // The report commands' loop: "No record." on an empty log; else a `Dialog` captioned as the
     // command and changed by `prepare(dialog)` comes back after each report until it is
     // cancelled. Each Confirm, `makeReport(dialog)` creates the report (a unique_ptr), applies
@@ -345,7 +351,7 @@ private:
     std::unique_ptr<TClock> m_clock;
     std::unique_ptr<TEmailQueue> m_emailQueue;
     std::unique_ptr<TWebReporter> m_web;
-    DialogRunner m_dialogRunner;
+    TDialogRunner m_dialogs;
     // The log grid's widths while none are saved.
     QList<int> m_gridOwnWidths;
     bool m_gridAtNewest = true; // the log grid is scrolled to its last row
