@@ -161,6 +161,9 @@ public:
     // ---- Log grid ----------------------------------------------------------------------------
     void ShowRecordCount() override;
     void ShowLogGrid(bool show);
+    // The photo and the snapshot of a grid row, and neither.
+    void ShowRowImages(int row);
+    void HideImages();
     // Cell click, key release and mouse release on the grid: photo and snapshot of the row.
     void infoCellClick();
     void infoDblClick();
@@ -288,42 +291,8 @@ private:
     void runWorkbookCommand(const TWorkbookCommand &command,
                             const std::function<bool(TSetScope &scope)> &driver);
     bool exportMemberWorkbook(TSetScope &scope, TWorkbookKind kind);
-    // Backup and restore of one of the two files, as the commands of either kind run them.
-    void backupDatabase(DbKind kind);
-    void restoreDatabase(DbKind kind);
-    // A live file to replace with the content of source, and how that went.
-    struct TReplacement
-    {
-        QString source;
-        DbKind kind;
-        bool replaced = false;
-        QString reason;
-    };
-    // Closes the databases only for the replacement of the files: the readers stay open and
-    // their swipes are held, then logged in the new files and answered once they are open
-    // again; the readers are set up again from a new reader table. A gauge with that title
-    // (none when empty); the snapshots deleted too for a format. Shows nothing itself.
-    void replaceLiveFiles(std::vector<TReplacement> &files, const QString &gaugeTitle,
-                          bool deleteSnapshots);
-    // What tells the two imports apart but their work.
-    struct TImportCommand
-    {
-        DbKind kind;
-        const TStringSetting &lastFile;
-        const char *defaultName; // in DataPath, while lastFile is empty
-        const char *title;
-        const char *caption;
-        const char *openError;
-    };
-    // Asks for the file, verifies it and runs the import with the gauge and the grid hidden,
-    // the database commands refused; then the summary, or the opening error when it threw.
-    void runImport(const TImportCommand &command,
-                   const std::function<QString(const QString &file,
-                                               const TImportProgress &progress)> &import);
     // A close that had to wait for work under way happens now.
     void closeIfPending();
-    void showRowImages(int row);
-    void hideImages();
     int runDialog(QDialog &dialog);
     // What the commands whose bodies live in units of their own work with.
     TCommandContext commandContext();
@@ -335,7 +304,6 @@ private:
     // freed. Defined in timerec.cpp, where the commands use it.
     template <class Dialog, class Prepare, class MakeReport>
     void runScopeReports(QAction *command, Prepare prepare, MakeReport makeReport);
-    void runOfflineManager(bool masterPinOnly);
     // Runs a command handler; whatever it throws is shown instead of escaping into Qt.
     void guarded(const std::function<void()> &handler);
 
