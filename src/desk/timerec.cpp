@@ -29,9 +29,7 @@
 #include "desk/webreport.h"
 #include "readerlink/dlgdoor.h"
 #include "readerlink/reader.h"
-#include "readerlink/setup.h"
 #include "readerlink/upload.h"
-#include "readerlink/offline.h"
 #include "reports/dlgpersons.h"
 #include "reports/dlgstaffs.h"
 #include "reports/latescope.h"
@@ -46,7 +44,6 @@
 #include "store/datasrc.h"
 #include "store/dbcopy.h"
 #include "store/email.h"
-#include "store/filedialogs.h"
 #include "store/dbfile.h"
 #include "store/guard.h"
 #include "store/filedialogs.h"
@@ -84,7 +81,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
-#include <optional>
 
 TTimeRec *TimeRec = nullptr;
 

@@ -1,12 +1,11 @@
 #pragma once
 // TTimeRec: the desk's main window. It starts the desk in two stages (the tray icon's start-up
 // event, then FormCreate), opens the databases, shows the attendance log grid, the clock, the
-// holder's photo and the last snapshot, lives in the tray when hidden, runs the log's delete and
-// erase commands, and saves its placement on close. What happens on a swipe and on each tick is
-// TDeskCore's; the window only shows it (IDeskView). Main thread only.
+// holder's photo and the last snapshot, lives in the tray when hidden, hands its commands to
+// the units that run them, and saves its placement on close. What happens on a swipe and on
+// each tick is TDeskCore's; the window only shows it (IDeskView). Main thread only.
 
 #include "desk/deskcore.h"
-#include "desk/dbimport.h"
 #include "store/db/sqlitedb.h"
 #include "store/dialogrunner.h"
 #include "store/settingkeys.h"
@@ -16,7 +15,6 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
-#include <vector>
 
 class DeskCamera;
 class LogGridModel;
