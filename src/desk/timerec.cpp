@@ -46,6 +46,7 @@
 #include "store/email.h"
 #include "store/filedialogs.h"
 #include "store/dbfile.h"
+#include "store/formplacement.h"
 #include "store/guard.h"
 #include "store/filedialogs.h"
 #include "store/messages.h"

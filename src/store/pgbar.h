@@ -3,6 +3,8 @@
 // shown (non-modal) as soon as it is made; the loop steps it and destroys it when done, also
 // on error (keep it in a unique_ptr or on the stack). Main thread only.
 
+#include "store/dbcopy.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -46,3 +48,7 @@ private:
     int m_position = 0;
     int m_drawnWidth = -1; // pixels of the gauge filled when it was last painted (-1: not yet)
 };
+
+// The pages copied shown on the gauge (one step to each new position, so it repaints once a
+// batch at most), the event loop turning between batches. Main thread only.
+TCopyProgress CopyProgressOnGauge(Tpbar &bar);
