@@ -24,7 +24,7 @@
 #include "desk/speech.h"
 #include "desk/timetbl.h"
 #include "desk/trayicon.h"
-#include "desk/webreport.h"
+#include "desk/web/webreport.h"
 #include "readerlink/dlgdoor.h"
 #include "readerlink/reader.h"
 #include "readerlink/setup.h"
