@@ -4,8 +4,8 @@
 // loaded from files by their extension. Working pictures are 24-bit images in
 // QImage::Format_RGB888 (three bytes a pixel, rows through scan lines); every routine that
 // touches pixels first puts its images into that form. LoadImageFromFile shows a dialog or a
-// box: main thread only. The blob routines run on the thread of
-// the field's dataset; the rest on any thread.
+// box: main thread only. The blob routines run on the thread of the field's dataset; the rest
+// on any thread.
 
 #include <QByteArray>
 #include <QImage>

@@ -1,7 +1,8 @@
 #pragma once
 // `Tpbar`: the small tool window with one gauge that shows how far a long loop has got. It is
 // shown (non-modal) as soon as it is made; the loop steps it and destroys it when done, also
-// on error (keep it in a unique_ptr or on the stack). Main thread only.
+// on error (keep it in a unique_ptr or on the stack). CopyProgressOnGauge shows a database
+// copy on it. Main thread only.
 
 #include "store/dbcopy.h"
 

@@ -24,7 +24,9 @@ protected:
         g_heard.clear();
         m_previous = SetBeepHook(&recordBeep);
         reader.OnCardCode = [](bool offline, int, int code, const QDateTime &, qint8) {
-            g_heard << QStringLiteral("%1 %2").arg(QLatin1String(offline ? "stored" : "card")).arg(code);
+            g_heard << QStringLiteral("%1 %2")
+                           .arg(QLatin1String(offline ? "stored" : "card"))
+                           .arg(code);
         };
         reader.OnBypass = [](int, int) { g_heard << QStringLiteral("exit"); };
     }
@@ -40,7 +42,12 @@ protected:
 
 TEST_F(ReaderBeepTest, ACardBeepsAfterItIsReportedOnlyWhenTheReaderBeepsByItself)
 {
-    enum class Send { Live, Stored, ExitButton };
+    enum class Send
+    {
+        Live,
+        Stored,
+        ExitButton
+    };
     const struct Row
     {
         const char *name;

@@ -13,8 +13,8 @@ TEST(RotateBitmap90Progress, BeginsWithTheRowsToTurnAndStepsOncePerRow)
     {
         const char *name;
         QSize size;
-        int begun;    // calls of begin
-        int rows;     // the rows begin was given
+        int begun; // calls of begin
+        int rows;  // the rows begin was given
         int steps;
     } rows[] = {
         {"3 x 2", QSize(3, 2), 1, 2, 2},
