@@ -2,9 +2,13 @@
 # logic. tallyclock_forbid_widgets(<target>) makes that a build error in two ways: once every
 # target is known, the target's whole link closure is searched for Qt6::Widgets; and before the
 # target compiles, its sources are searched for an include of a Qt Widgets header (in any
-# spelling, <QWidget> or <QtWidgets/QWidget>) or of a form made by uic.
+# spelling, <QWidget> or <QtWidgets/QWidget>), of a form made by uic, or of one of the program's
+# own headers that is not part of a library without widgets (a header that only declares a
+# widget function would otherwise compile, and the static link would not tell).
 
 set(TALLYCLOCK_WIDGET_CHECK_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/CheckNoWidgetIncludes.cmake)
+# The program's headers the widget-free libraries may include, written once all are known.
+set(TALLYCLOCK_WIDGET_FREE_HEADERS ${CMAKE_BINARY_DIR}/widget_free_headers.txt)
 
 # The names of the Qt Widgets headers on this machine, one regex alternative each.
 function(tallyclock_widget_header_pattern out)
@@ -43,8 +47,11 @@ function(tallyclock_forbid_widgets target)
   set(stamp ${CMAKE_CURRENT_BINARY_DIR}/${target}_no_widgets.stamp)
   add_custom_command(OUTPUT ${stamp}
     COMMAND ${CMAKE_COMMAND} -DTARGET=${target} -DSOURCES_FILE=${list_file}
-            -DPATTERN_FILE=${pattern_file} -DSTAMP=${stamp} -P ${TALLYCLOCK_WIDGET_CHECK_SCRIPT}
-    DEPENDS ${files} ${list_file} ${pattern_file} ${TALLYCLOCK_WIDGET_CHECK_SCRIPT}
+            -DPATTERN_FILE=${pattern_file} -DOWN_ROOT=${CMAKE_SOURCE_DIR}/src
+            -DALLOWED_FILE=${TALLYCLOCK_WIDGET_FREE_HEADERS} -DSTAMP=${stamp}
+            -P ${TALLYCLOCK_WIDGET_CHECK_SCRIPT}
+    DEPENDS ${files} ${list_file} ${pattern_file} ${TALLYCLOCK_WIDGET_FREE_HEADERS}
+            ${TALLYCLOCK_WIDGET_CHECK_SCRIPT}
     COMMENT "Checking that ${target} includes no Qt Widgets header"
     VERBATIM)
   add_custom_target(${target}_no_widgets DEPENDS ${stamp})
@@ -89,6 +96,21 @@ endfunction()
 
 function(tallyclock_check_widget_free_links)
   get_property(targets GLOBAL PROPERTY TALLYCLOCK_WIDGET_FREE_TARGETS)
+  set(headers)
+  foreach(target ${targets})
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(source_dir ${target} SOURCE_DIR)
+    foreach(source ${sources})
+      cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${source_dir})
+      if(source MATCHES "\\.h$")
+        cmake_path(RELATIVE_PATH source BASE_DIRECTORY ${CMAKE_SOURCE_DIR}/src)
+        list(APPEND headers ${source})
+      endif()
+    endforeach()
+  endforeach()
+  list(SORT headers)
+  # Rewritten only when it changes, so a new configure does not rerun every check.
+  file(CONFIGURE OUTPUT ${TALLYCLOCK_WIDGET_FREE_HEADERS} CONTENT "${headers}")
   foreach(target ${targets})
     tallyclock_link_closure(${target} closure)
     foreach(lib ${closure})
