@@ -15,7 +15,7 @@
 //        [google benchmark flags]
 
 #include "desk/deskcore.h"
-#include "desk/webreport.h"
+#include "desk/web/webreport.h"
 #include "readerlink/reader.h"
 #include "store/datasrc.h"
 #include "store/settings.h"

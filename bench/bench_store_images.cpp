@@ -9,6 +9,7 @@
 // Usage: bench_store_images [rounds]   (default 5)
 
 #include "store/filecopy.h"
+#include "store/imagerotate.h"
 #include "store/images.h"
 #include "store/jpegcodec.h"
 #include "testsupport/benchsupport.h"

@@ -6,7 +6,7 @@
 // Usage: bench_web [--seconds=N] (load phase length, default 5; at most 60)
 
 #include "desk/deskcore.h"
-#include "desk/webreport.h"
+#include "desk/web/webreport.h"
 #include "readerlink/reader.h"
 #include "store/datasrc.h"
 #include "store/dbfile.h"

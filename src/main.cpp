@@ -7,12 +7,14 @@
 #include "store/datasrc.h"
 #include "store/messages.h"
 #include "store/paths.h"
+#include "store/widgetdefaults.h"
 
 #include <QApplication>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    InstallWidgetDefaults();
     QApplication::setApplicationName(QStringLiteral("Tallyclock"));
     QApplication::setOrganizationName(QStringLiteral("ZUVI"));
     // The desk lives in the tray: closing a message box while the window is hidden must not

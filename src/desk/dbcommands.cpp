@@ -1,7 +1,7 @@
 #include "desk/dbcommands.h"
 
 #include "desk/deskcore.h"
-#include "desk/webreport.h"
+#include "desk/web/webreport.h"
 #include "store/datasrc.h"
 #include "store/dbcopy.h"
 #include "store/filedialogs.h"

@@ -1,6 +1,7 @@
 #include "desk/delrecs.h"
 
 #include "store/clock.h"
+#include "store/formplacement.h"
 #include "store/settings.h"
 #include "ui_delrecs.h"
 

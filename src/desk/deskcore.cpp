@@ -3,6 +3,7 @@
 #include "desk/accessdecision.h"
 #include "desk/speechengine.h"
 #include "readerlink/reader.h"
+#include "store/beep.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/db/sqlitedb.h"
@@ -13,7 +14,6 @@
 #include "store/settings.h"
 #include "store/utils.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -385,7 +385,7 @@ void TDeskCore::logAndAnswer(TRfidReader &r, TSwipe &s)
         capture().TakeSnapshot(100);
     }
     s.lockPort = r.Lock();
-    QApplication::beep();
+    Beep();
 
     TAccessQuery query;
     query.Port = s.port;

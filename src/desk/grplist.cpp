@@ -3,6 +3,7 @@
 #include "desk/grpdef.h"
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
+#include "store/formplacement.h"
 #include "store/glyphs.h"
 #include "store/guard.h"
 #include "store/messages.h"

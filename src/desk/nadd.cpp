@@ -2,6 +2,7 @@
 
 #include "desk/readers.h"
 #include "store/datasrc.h"
+#include "store/imagerotate.h"
 #include "store/images.h"
 #include "store/jpegcodec.h"
 #include "store/messages.h"

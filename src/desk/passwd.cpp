@@ -1,6 +1,7 @@
 #include "desk/passwd.h"
 
 #include "desk/login.h"
+#include "store/formplacement.h"
 #include "store/messages.h"
 #include "store/settings.h"
 #include "ui_passwd.h"

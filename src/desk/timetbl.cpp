@@ -1,5 +1,6 @@
 #include "desk/timetbl.h"
 
+#include "store/combofill.h"
 #include "store/utils.h"
 #include "ui_timetbl.h"
 

@@ -2,6 +2,7 @@
 
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
+#include "store/formplacement.h"
 #include "store/guard.h"
 #include "store/messages.h"
 #include "store/settings.h"

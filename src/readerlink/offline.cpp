@@ -1,6 +1,7 @@
 #include "readerlink/offline.h"
 
 #include "readerlink/reader.h"
+#include "store/formplacement.h"
 #include "store/guard.h"
 #include "store/settings.h"
 #include "store/utils.h"

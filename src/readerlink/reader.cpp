@@ -1,10 +1,9 @@
 #include "readerlink/reader.h"
 
+#include "store/beep.h"
 #include "store/clock.h"
 #include "store/lighttimer.h"
 #include "store/utils.h"
-
-#include <QApplication>
 
 #include <cstring>
 
@@ -361,7 +360,7 @@ void TRfidReader::ProcessPacket()
         if (code > 0 && OnCardCode)
             OnCardCode(false, port, code, ClearMilliseconds(Now()), -1);
         if (m_autoBeep)
-            QApplication::beep();
+            Beep();
         break;
     }
 
@@ -374,7 +373,7 @@ void TRfidReader::ProcessPacket()
         if (code > 0 && OnCardCode)
             OnCardCode(offline, port, code, DecodeReaderTime(static_cast<qint32>(packed)), cmode);
         if (m_autoBeep)
-            QApplication::beep();
+            Beep();
         break;
     }
 

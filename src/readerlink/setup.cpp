@@ -4,6 +4,7 @@
 #include "readerlink/reader.h"
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
+#include "store/formplacement.h"
 #include "store/glyphs.h"
 #include "store/guard.h"
 #include "store/settings.h"

@@ -3,6 +3,7 @@
 #include "readerlink/accessupload.h"
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
+#include "store/formplacement.h"
 #include "store/guard.h"
 #include "store/messages.h"
 #include "store/settings.h"

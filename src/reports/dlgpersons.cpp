@@ -1,6 +1,7 @@
 #include "reports/dlgpersons.h"
 
 #include "reports/scopeparts.h"
+#include "store/imagerotate.h"
 #include "store/images.h"
 #include "store/messages.h"
 #include "store/paths.h"

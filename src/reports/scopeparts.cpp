@@ -1,6 +1,7 @@
 #include "reports/scopeparts.h"
 
 #include "store/clock.h"
+#include "store/combofill.h"
 #include "store/guard.h"
 #include "store/messages.h"
 #include "store/picklist.h"

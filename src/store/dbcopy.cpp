@@ -3,7 +3,6 @@
 #include "store/dbfile.h"
 #include "store/messages.h"
 #include "store/paths.h"
-#include "store/pgbar.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -365,15 +364,4 @@ void DeleteFilesByMask(const QString &folder, const QString &mask)
         QFile::remove(dir.filePath(name));
         QCoreApplication::processEvents();
     }
-}
-
-TCopyProgress CopyProgressOnGauge(Tpbar &bar)
-{
-    return [&bar](int done, int total) {
-        if (bar.Maximum() != total)
-            bar.SetMaximum(total);
-        if (bar.Position() < done)
-            bar.StepBy(done - bar.Position());
-        QCoreApplication::processEvents();
-    };
 }

@@ -14,11 +14,6 @@
 // Called after each batch of pages with the pages copied so far and the total.
 using TCopyProgress = std::function<void(int done, int total)>;
 
-class Tpbar;
-// The pages copied shown on the gauge (one step to each new position, so it repaints once a
-// batch at most), the event loop turning between batches. Main thread only.
-TCopyProgress CopyProgressOnGauge(Tpbar &bar);
-
 // Copies the database of that kind at source into a new file at target, replacing an existing
 // target only once the copy is complete. False with the reason in *error: source refused,
 // target a folder or in a folder that does not exist, or a write that failed (a full disk).

@@ -3,43 +3,27 @@
 #include "store/paths.h"
 #include "store/settings.h"
 
-#include <QApplication>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QThread>
+#include <QtDebug>
 
 namespace {
 
-class QtFileDialogs final : public FileDialogs
+// Until the program puts its file dialog in place there are no widgets to ask with: that is a
+// Cancel.
+class NoFileDialogs final : public FileDialogs
 {
 public:
-    bool Ask(QWidget *owner, const FileDialogRequest &request, QString &fileName) override
+    bool Ask(QWidget *, const FileDialogRequest &request, QString &) override
     {
-        auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
-        // Without widgets, or off the main thread, there is nobody to ask: that is a Cancel.
-        if (!app || QThread::currentThread() != app->thread()) {
-            qWarning("file dialog \"%s\" not shown", qUtf8Printable(request.title));
-            return false;
-        }
-        if (!owner)
-            owner = QApplication::activeModalWidget();
-        if (!owner)
-            owner = QApplication::activeWindow();
-        QFileDialog dialog(owner);
-        PrepareFileDialog(dialog, request);
-        if (dialog.exec() != QDialog::Accepted)
-            return false;
-        const QStringList chosen = dialog.selectedFiles();
-        if (chosen.isEmpty() || chosen.first().isEmpty())
-            return false;
-        fileName = chosen.first();
-        return true;
+        qWarning("file dialog \"%s\" not shown", qUtf8Printable(request.title));
+        return false;
     }
 };
 
-QtFileDialogs g_qtDialogs;
-FileDialogs *g_dialogs = nullptr; // nullptr: the real ones
+NoFileDialogs g_noDialogs;
+FileDialogs *g_realDialogs = nullptr; // nullptr: none yet
+FileDialogs *g_dialogs = nullptr;     // nullptr: the real ones
 
 // "Images (*.jpg,*.jpeg)" -> "Images": Qt reads the patterns from the parentheses, so they are
 // written there afresh.
@@ -92,7 +76,14 @@ bool selectDatabaseFile(QWidget *owner, FileDialogKind kind, const QString &titl
 
 FileDialogs *CurrentFileDialogs()
 {
-    return g_dialogs ? g_dialogs : &g_qtDialogs;
+    if (g_dialogs)
+        return g_dialogs;
+    return g_realDialogs ? g_realDialogs : &g_noDialogs;
+}
+
+void SetRealFileDialogs(FileDialogs *dialogs)
+{
+    g_realDialogs = dialogs;
 }
 
 FileDialogs *SetFileDialogs(FileDialogs *dialogs)
@@ -126,31 +117,6 @@ QStringList QtNameFilters(const QString &filter)
                        QLatin1Char(')');
     }
     return filters;
-}
-
-void PrepareFileDialog(QFileDialog &dialog, const FileDialogRequest &request)
-{
-    const bool save = request.kind == FileDialogKind::Save;
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    if (!request.title.isEmpty())
-        dialog.setWindowTitle(request.title);
-    const QStringList filters = QtNameFilters(request.filter);
-    if (!filters.isEmpty()) {
-        dialog.setNameFilters(filters);
-        dialog.selectNameFilter(filters.first());
-    }
-    dialog.setDefaultSuffix(request.defaultSuffix);
-    if (!request.folder.isEmpty())
-        dialog.setDirectory(request.folder);
-    if (!request.proposedName.isEmpty()) {
-        const QFileInfo proposed(request.proposedName);
-        // A bare name stays in the folder asked for; one with a folder of its own goes there.
-        if (!ExtractFilePath(request.proposedName).isEmpty())
-            dialog.setDirectory(proposed.absolutePath());
-        dialog.selectFile(proposed.fileName());
-    }
 }
 
 bool RunFileDialog(QWidget *owner, const FileDialogRequest &request, QString &fileName)

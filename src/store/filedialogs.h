@@ -1,13 +1,13 @@
 #pragma once
 // File dialogs. Every open and save dialog of the program goes through the current FileDialogs:
-// by default a modal QFileDialog; tests install their own to answer with queued names or
-// Cancel and read what was asked. The export, backup and import choosers sit on top of it.
+// by default a modal QFileDialog (put in place with the program's widgets, filedialogbox.h;
+// before that every dialog is a Cancel); tests install their own to answer with queued names
+// or Cancel and read what was asked. The export, backup and import choosers sit on top of it.
 // User-interface thread only.
 
 #include <QString>
 #include <QStringList>
 
-class QFileDialog;
 class QWidget;
 
 enum class FileDialogKind
@@ -41,13 +41,13 @@ FileDialogs *CurrentFileDialogs();
 // Installs the dialogs (nullptr: the real ones) and returns those they replace, nullptr when
 // that was the real ones.
 FileDialogs *SetFileDialogs(FileDialogs *dialogs);
+// Sets the real dialogs the current ones fall back on, once there are widgets to show them.
+void SetRealFileDialogs(FileDialogs *dialogs);
 
 // The filter as Qt name filters: "Text File (*.txt *.TXT)", "All File (*)". Every pattern is
 // also offered in upper case, because file names are case-sensitive here and cameras write
 // IMG0001.JPG; "*.*" means every file, as users of the filter texts expect.
 QStringList QtNameFilters(const QString &filter);
-// Sets up a QFileDialog for the request (what the real dialog shows, before it runs).
-void PrepareFileDialog(QFileDialog &dialog, const FileDialogRequest &request);
 
 // Asks through the current dialogs. A saved name without a suffix gets the default one; so does
 // an opened name that does not exist as typed when the suffixed one does. True with fileName

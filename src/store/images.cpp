@@ -5,7 +5,6 @@
 #include "store/filedialogs.h"
 #include "store/jpegcodec.h"
 #include "store/messages.h"
-#include "store/pgbar.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -200,7 +199,7 @@ void StretchBitmapBilinear(const QImage &sourceImage, QImage &destination)
     }
 }
 
-void RotateBitmap90(QWidget *owner, QImage &bitmap)
+void RotateBitmap90(QImage &bitmap, const TRowProgress &progress)
 {
     if (isEmpty(bitmap))
         return;
@@ -209,7 +208,8 @@ void RotateBitmap90(QWidget *owner, QImage &bitmap)
     QImage result(h, w, workingFormat);
     if (result.isNull())
         return;
-    Tpbar bar(owner, QStringLiteral("Rotating"), h - 1);
+    if (progress.begin)
+        progress.begin(h);
     // Source row y becomes result column y, read bottom to top. A band of rows at a time, so
     // the writes into each result row stay side by side in memory.
     constexpr int band = 32;
@@ -228,8 +228,9 @@ void RotateBitmap90(QWidget *owner, QImage &bitmap)
                 out += bytesPerPixel;
             }
         }
-        for (int i = 0; i < rows; ++i)
-            bar.StepIt();
+        if (progress.step)
+            for (int i = 0; i < rows; ++i)
+                progress.step();
     }
     bitmap = result;
 }

@@ -3,13 +3,14 @@
 // fields, the bilinear resampler every resize goes through, the quarter turn, and pictures
 // loaded from files by their extension. Working pictures are 24-bit images in
 // QImage::Format_RGB888 (three bytes a pixel, rows through scan lines); every routine that
-// touches pixels first puts its images into that form. RotateBitmap90 and LoadImageFromFile
-// show a window, a dialog or a box: main thread only. The blob routines run on the thread of
-// the field's dataset; the rest on any thread.
+// touches pixels first puts its images into that form. LoadImageFromFile shows a dialog or a
+// box: main thread only. The blob routines run on the thread of the field's dataset; the rest
+// on any thread.
 
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <functional>
 #include <stdexcept>
 
 class QWidget;
@@ -55,8 +56,16 @@ void ResizeBitmap(QImage &bitmap, int width, int height);
 // Resamples the source into the destination's size: bilinear, in 16.16 fixed point on scan
 // lines. Equal sizes copy the source; an empty source or destination does nothing.
 void StretchBitmapBilinear(const QImage &source, QImage &destination);
-// Turns the bitmap a quarter turn anticlockwise, showing the progress form "Rotating".
-void RotateBitmap90(QWidget *owner, QImage &bitmap);
+// How far a turn has got: begin(rows) once, before the first of the rows it will turn (not at
+// all for an empty picture), then step() after each row.
+struct TRowProgress
+{
+    std::function<void(int rows)> begin;
+    std::function<void()> step;
+};
+// Turns the bitmap a quarter turn anticlockwise. The turn with its progress form "Rotating" is
+// in imagerotate.h.
+void RotateBitmap90(QImage &bitmap, const TRowProgress &progress);
 
 // ---- Files ---------------------------------------------------------------------------------
 

@@ -1,14 +1,28 @@
 #include "store/messages.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QThread>
-#include <QWidget>
+#include <QtDebug>
 
 namespace {
 
-// What a box answers when it is closed without a button.
-MsgButton escapeAnswer(MsgButtons buttons)
+// Until the program puts its message box in place there are no widgets to show one with: the
+// text goes to the log and the safe answer is taken.
+class LogSink final : public MessageSink
+{
+public:
+    MsgButton Show(MsgKind, const QString &text, MsgButtons buttons, const QString &) override
+    {
+        qWarning("%s", qUtf8Printable(text));
+        return EscapeAnswer(buttons);
+    }
+};
+
+LogSink g_logSink;
+MessageSink *g_defaultSink = nullptr; // nullptr: the log
+MessageSink *g_sink = nullptr;        // nullptr: the default
+
+} // namespace
+
+MsgButton EscapeAnswer(MsgButtons buttons)
 {
     switch (buttons) {
     case MsgButtons::Ok:
@@ -22,87 +36,16 @@ MsgButton escapeAnswer(MsgButtons buttons)
     return MsgButton::Cancel;
 }
 
-class BoxSink final : public MessageSink
-{
-public:
-    MsgButton Show(MsgKind kind, const QString &text, MsgButtons buttons,
-                   const QString &caption) override
-    {
-        auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
-        // No widgets to show a box with, or a call from a worker thread: say it in the log
-        // and take the safe answer rather than crash or hang.
-        if (!app || QThread::currentThread() != app->thread()) {
-            qWarning("%s", qUtf8Printable(text));
-            return escapeAnswer(buttons);
-        }
-
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        switch (kind) {
-        case MsgKind::Plain:
-            break;
-        case MsgKind::Information:
-            icon = QMessageBox::Information;
-            break;
-        case MsgKind::Warning:
-            icon = QMessageBox::Warning;
-            break;
-        case MsgKind::Error:
-            icon = QMessageBox::Critical;
-            break;
-        case MsgKind::Confirmation:
-            icon = QMessageBox::Question;
-            break;
-        }
-        QMessageBox::StandardButtons set = QMessageBox::Ok;
-        QMessageBox::StandardButton escape = QMessageBox::Ok;
-        switch (buttons) {
-        case MsgButtons::Ok:
-            break;
-        case MsgButtons::OkCancel:
-            set = QMessageBox::Ok | QMessageBox::Cancel;
-            escape = QMessageBox::Cancel;
-            break;
-        case MsgButtons::YesNo:
-            set = QMessageBox::Yes | QMessageBox::No;
-            escape = QMessageBox::No;
-            break;
-        case MsgButtons::YesNoCancel:
-            set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-            escape = QMessageBox::Cancel;
-            break;
-        }
-
-        QWidget *owner = QApplication::activeModalWidget();
-        if (!owner)
-            owner = QApplication::activeWindow();
-        const QString title =
-            caption.isEmpty() ? QGuiApplication::applicationDisplayName() : caption;
-        QMessageBox box(icon, title, text, set, owner);
-        box.setWindowModality(Qt::ApplicationModal);
-        box.setEscapeButton(escape);
-        switch (box.exec()) {
-        case QMessageBox::Ok:
-            return MsgButton::Ok;
-        case QMessageBox::Cancel:
-            return MsgButton::Cancel;
-        case QMessageBox::Yes:
-            return MsgButton::Yes;
-        case QMessageBox::No:
-            return MsgButton::No;
-        default:
-            return escapeAnswer(buttons);
-        }
-    }
-};
-
-BoxSink g_boxSink;
-MessageSink *g_sink = nullptr; // nullptr: the box
-
-} // namespace
-
 MessageSink *CurrentMessageSink()
 {
-    return g_sink ? g_sink : &g_boxSink;
+    if (g_sink)
+        return g_sink;
+    return g_defaultSink ? g_defaultSink : &g_logSink;
+}
+
+void SetDefaultMessageSink(MessageSink *sink)
+{
+    g_defaultSink = sink;
 }
 
 MessageSink *SetMessageSink(MessageSink *sink)

@@ -1,8 +1,9 @@
 #pragma once
 // Message boxes. Every message box of the program goes through the current MessageSink: by
-// default a modal QMessageBox captioned with the application's name; tests install their own
-// to queue answers and read what was shown. The standard messages sit on top of it.
-// User-interface thread only.
+// default a modal QMessageBox captioned with the application's name (put in place with the
+// program's widgets, messagebox.h; before that the text goes to the log and the safe answer
+// is taken); tests install their own to queue answers and read what was shown. The standard
+// messages sit on top of it. User-interface thread only.
 
 #include <QString>
 
@@ -48,6 +49,11 @@ MessageSink *CurrentMessageSink();
 // Installs the sink (nullptr: the default box) and returns the one it replaces, nullptr when
 // that was the default.
 MessageSink *SetMessageSink(MessageSink *sink);
+// Sets the default the sink falls back on: the message box, once there are widgets to show it.
+void SetDefaultMessageSink(MessageSink *sink);
+
+// What a box answers when it is closed without a button.
+MsgButton EscapeAnswer(MsgButtons buttons);
 
 // Whether the button is one of the set.
 bool HasButton(MsgButtons buttons, MsgButton button);

@@ -5,10 +5,7 @@
 #include "store/logrow.h"
 #include "store/utils.h"
 
-#include <QDateTimeEdit>
-#include <QRadioButton>
 #include <QStringList>
-#include <QWidget>
 
 QDateTime WallClock(const QDateTime &value)
 {
@@ -45,78 +42,6 @@ QDateTime WallClockFromDbText(QStringView text)
     if (!date.isValid() || !time.isValid())
         return QDateTime();
     return QDateTime(date, time, Qt::UTC);
-}
-
-// ---- Scope dates --------------------------------------------------------------------------
-
-namespace {
-
-bool radioChecked(QWidget *form, const char *name)
-{
-    const auto *button =
-        form ? form->findChild<QRadioButton *>(QString::fromLatin1(name)) : nullptr;
-    return button && button->isChecked();
-}
-
-QDateTime pickerValue(QWidget *form, const char *name)
-{
-    const auto *picker =
-        form ? form->findChild<QDateTimeEdit *>(QString::fromLatin1(name)) : nullptr;
-    return picker ? WallClock(picker->dateTime()) : QDateTime();
-}
-
-QDateTime midnight(const QDate &date)
-{
-    return QDateTime(date, QTime(0, 0), Qt::UTC);
-}
-
-QDate weekStart(const QDate &date)
-{
-    return date.addDays(1 - date.dayOfWeek()); // Monday is day 1
-}
-
-QDate monthStart(const QDate &date)
-{
-    return QDate(date.year(), date.month(), 1);
-}
-
-} // namespace
-
-void GetScopeDateRange(QWidget *scopeForm, TDataSet &query, TReptParam &param)
-{
-    param.AllDates = radioChecked(scopeForm, "rball");
-    const QDate today = Now().date();
-    if (param.AllDates) {
-        // The two ends through the time index, never by reading the whole log: each end in a
-        // query of its own, as min and max side by side would scan the whole index.
-        query.Close();
-        query.ClearBindings();
-        query.SetSQL(QStringLiteral("select (select min(SYSTIME) from recorder) as FIRSTTIME, "
-                                    "(select max(SYSTIME) from recorder) as LASTTIME"));
-        query.Open();
-        param.FromDate =
-            WallClockFromDbText(query.FieldByName(QStringLiteral("FIRSTTIME")).AsString());
-        param.ToDate =
-            WallClockFromDbText(query.FieldByName(QStringLiteral("LASTTIME")).AsString());
-        query.Close();
-    } else if (radioChecked(scopeForm, "rbthisweek")) {
-        param.ToDate = midnight(today);
-        param.FromDate = midnight(weekStart(today));
-    } else if (radioChecked(scopeForm, "rblastweek")) {
-        const QDate lastSunday = weekStart(today).addDays(-1);
-        param.ToDate = midnight(lastSunday);
-        param.FromDate = midnight(weekStart(lastSunday));
-    } else if (radioChecked(scopeForm, "rbthismonth")) {
-        param.ToDate = midnight(today);
-        param.FromDate = midnight(monthStart(today));
-    } else if (radioChecked(scopeForm, "rblastmonth")) {
-        const QDate lastDay = monthStart(today).addDays(-1);
-        param.ToDate = midnight(lastDay);
-        param.FromDate = midnight(monthStart(lastDay));
-    } else if (radioChecked(scopeForm, "rbrange")) {
-        param.FromDate = pickerValue(scopeForm, "dpfrom");
-        param.ToDate = pickerValue(scopeForm, "dpto");
-    }
 }
 
 bool OpenStaffLogQuery(TDataSet &staff, TDataSet &query, TReptParam &param)

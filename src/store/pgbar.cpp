@@ -2,6 +2,7 @@
 
 #include "ui_pgbar.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -93,4 +94,15 @@ bool Tpbar::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_ui->ProgressBar1 && event->type() == QEvent::Paint)
         m_drawnWidth = drawnWidth(m_ui->ProgressBar1->value());
     return QWidget::eventFilter(watched, event);
+}
+
+TCopyProgress CopyProgressOnGauge(Tpbar &bar)
+{
+    return [&bar](int done, int total) {
+        if (bar.Maximum() != total)
+            bar.SetMaximum(total);
+        if (bar.Position() < done)
+            bar.StepBy(done - bar.Position());
+        QCoreApplication::processEvents();
+    };
 }

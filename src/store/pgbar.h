@@ -1,7 +1,10 @@
 #pragma once
 // `Tpbar`: the small tool window with one gauge that shows how far a long loop has got. It is
 // shown (non-modal) as soon as it is made; the loop steps it and destroys it when done, also
-// on error (keep it in a unique_ptr or on the stack). Main thread only.
+// on error (keep it in a unique_ptr or on the stack). CopyProgressOnGauge shows a database
+// copy on it. Main thread only.
+
+#include "store/dbcopy.h"
 
 #include <QWidget>
 #include <memory>
@@ -46,3 +49,7 @@ private:
     int m_position = 0;
     int m_drawnWidth = -1; // pixels of the gauge filled when it was last painted (-1: not yet)
 };
+
+// The pages copied shown on the gauge (one step to each new position, so it repaints once a
+// batch at most), the event loop turning between batches. Main thread only.
+TCopyProgress CopyProgressOnGauge(Tpbar &bar);

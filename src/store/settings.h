@@ -9,9 +9,6 @@
 #include <QString>
 #include <stdexcept>
 
-class QWidget;
-class QTableView;
-
 // A write that the settings store refused.
 class ERegistryError : public std::runtime_error
 {
@@ -45,20 +42,6 @@ void WriteRegDateTime(const TTimeSetting &setting, const QDateTime &value);
 // text does not convert).
 QString DateTimeToSettingText(const QDateTime &value);
 QDateTime SettingTextToDateTime(const QString &text);
-
-// Window placement under prefix "_TOP", "_LEFT", "_WIDTH", "_HEIGHT", "_MAX".
-void LoadFormPlacement(const QString &prefix, QWidget *form);
-void SaveFormPlacement(const QString &prefix, QWidget *form);
-// Moves a window, frame included, to the middle of the screen it is on (the primary one
-// before it has any). Its frame is known once it is shown, so a showEvent calls it.
-void CentreOnScreen(QWidget *form);
-
-// Column widths under prefix "_0", "_1", ...; a column with nothing saved takes the grid's own
-// width from ownWidths where that gives one, else the default for the kind of value it shows,
-// reported by the model as ColumnKindRole on the header.
-void LoadGridColumnWidths(const QString &prefix, QTableView *grid,
-                          const QList<int> &ownWidths = {});
-void SaveGridColumnWidths(const QString &prefix, QTableView *grid);
 
 // What a grid column holds, for its default width. A model reports it through
 // headerData(section, Qt::Horizontal, ColumnKindRole) as an int.

@@ -9,7 +9,6 @@
 #include <QString>
 #include <QTime>
 
-class QComboBox;
 class QLocale;
 class QVariant;
 class QWidget;
@@ -40,14 +39,6 @@ int FindCardByName(const QString &name);
 void GetGroupName(int id, QString &text);
 // Id of the gid row with exactly that name, or 0.
 int GetGroupId(const QString &name);
-
-// Fills the combo with displayField of every row the SQL gives (run on dsrc's system
-// connection). key > 0 selects the (last) row whose keyField equals key; key 0 selects the
-// first item; otherwise, or when no row matches, nothing is selected.
-void FillComboFromQuery(QComboBox *combo, const QString &displayField, int key,
-                        const QString &keyField, const QString &sql);
-// The work groups by name, selecting the one with that id.
-void FillGroupCombo(QComboBox *combo, int id);
 
 // Description of the reader port from dsrc's reader table, else GetPortName(port).
 QString GetReaderDesc(int port);

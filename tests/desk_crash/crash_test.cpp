@@ -5,7 +5,7 @@
 // only runs when the parent hands it a data folder.
 
 #include "desk/deskcore.h"
-#include "desk/webreport.h"
+#include "desk/web/webreport.h"
 #include "store/datasrc.h"
 #include "store/dbfile.h"
 #include "store/paths.h"

@@ -3,7 +3,7 @@
 
 #include "dbmaintfixture.h"
 
-#include "desk/webreport.h"
+#include "desk/web/webreport.h"
 #include "store/settings.h"
 #include "testsupport/spin.h"
 

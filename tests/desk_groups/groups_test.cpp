@@ -6,6 +6,7 @@
 #include "desk/grplist.h"
 #include "desk_window/windowfixture.h"
 #include "store/clock.h"
+#include "store/combofill.h"
 #include "store/datasetmodel.h"
 #include "store/glyphs.h"
 #include "store/settings.h"

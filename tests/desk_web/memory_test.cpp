@@ -3,7 +3,7 @@
 
 #include "../desk_core/deskfixture.h"
 #include "loopback.h"
-#include "desk/webreport.h"
+#include "desk/web/webreport.h"
 #include "testsupport/residentmemory.h"
 
 #include <httplib.h>

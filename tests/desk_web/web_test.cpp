@@ -3,8 +3,8 @@
 
 #include "loopback.h"
 
-#include "desk/webreport.h"
-#include "desk/webserver.h"
+#include "desk/web/webreport.h"
+#include "desk/web/webserver.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/settings.h"

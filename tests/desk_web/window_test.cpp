@@ -1,7 +1,7 @@
 // The main window's "Web Reporter" command and the server's start-up from WebEnabled.
 
 #include "../desk_window/windowfixture.h"
-#include "desk/webreport.h"
+#include "desk/web/webreport.h"
 #include "store/settings.h"
 
 #include <httplib.h>

@@ -1,3 +1,4 @@
+#include "store/formplacement.h"
 #include "store/settings.h"
 #include "testsupport/tempsettings.h"
 

@@ -1,5 +1,6 @@
 // The file choosers through the dialog seam, and the real dialog's set-up.
 
+#include "store/filedialogbox.h"
 #include "store/filedialogs.h"
 #include "store/paths.h"
 #include "store/settings.h"

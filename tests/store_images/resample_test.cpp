@@ -1,5 +1,6 @@
 // The bilinear resampler and the quarter turn, on small pictures with exact pixel values.
 
+#include "store/imagerotate.h"
 #include "store/images.h"
 
 #include <QApplication>

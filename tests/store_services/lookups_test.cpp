@@ -1,3 +1,4 @@
+#include "store/combofill.h"
 #include "store/datasrc.h"
 #include "store/dbfile.h"
 #include "store/passwd.h"

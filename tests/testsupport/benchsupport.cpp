@@ -1,6 +1,7 @@
 #include "testsupport/benchsupport.h"
 
 #include "store/datasrc.h"
+#include "store/widgetdefaults.h"
 #include "testsupport/isolatedsettings.h"
 #include "testsupport/readersim.h"
 #include "testsupport/scopestandin.h"
@@ -59,6 +60,7 @@ BenchApplication::BenchApplication(int &argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     IsolateSettings(m_settings);
     m_app = std::make_unique<QApplication>(argc, argv);
+    InstallWidgetDefaults();
     SetMessageSink(&m_messages);
 }
 

@@ -4,6 +4,7 @@
 #include "testsupport/isolatedsettings.h"
 #include "store/filedialogs.h"
 #include "store/messages.h"
+#include "store/widgetdefaults.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -48,6 +49,7 @@ int main(int argc, char **argv)
     QTemporaryDir settingsDir;
     IsolateSettings(settingsDir);
     QApplication app(argc, argv);
+    InstallWidgetDefaults();
     UnexpectedMessages unexpected;
     SetMessageSink(&unexpected);
     UnexpectedFileDialogs unexpectedDialogs;

@@ -1,6 +1,6 @@
-#include "desk/webreport.h"
+#include "desk/web/webreport.h"
 
-#include "desk/webserver.h"
+#include "desk/web/webserver.h"
 
 #include "store/clock.h"
 #include "store/dbfile.h"

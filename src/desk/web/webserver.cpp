@@ -1,4 +1,4 @@
-#include "desk/webserver.h"
+#include "desk/web/webserver.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
