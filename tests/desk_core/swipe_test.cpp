@@ -5,6 +5,7 @@
 
 #include "desk/speechengine.h"
 #include "testsupport/fakespeechengine.h"
+#include "testsupport/paramname.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -117,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
             "LockZeroRefusesEveryone", Row(1, 0), false, true, {1}, false, true, {"~N"}, {}, 1, 0},
         LiveCase{
             "LockOutOfRangeRefuses", Row(1, 9), false, true, {1}, false, true, {"~N"}, {}, 1, 0}),
-    [](const ::testing::TestParamInfo<LiveCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 // ---- anti-passback -------------------------------------------------------------------------
 
@@ -316,7 +317,7 @@ INSTANTIATE_TEST_SUITE_P(
                    QStringLiteral("March 5, 2026 Thursday  PM02:07:09"), QStringLiteral("IN"),
                    QStringLiteral("Front door"), QStringLiteral("Front door")}},
         EmailCase{"UnknownCardStaffOnly", false, true, 1, false, {}, {}}),
-    [](const ::testing::TestParamInfo<EmailCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST_F(DeskCoreTest, NoNoticeWhenEmailIsOff)
 {

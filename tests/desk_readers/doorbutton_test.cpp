@@ -7,6 +7,7 @@
 #include "readerlink/reader.h"
 #include "readerlink/setup.h"
 #include "store/settings.h"
+#include "testsupport/paramname.h"
 #include "testsupport/readersim.h"
 #include "testsupport/simports.h"
 #include "testsupport/spin.h"
@@ -124,9 +125,7 @@ TEST_P(DoorButtonPress, ReleasesTheChosenRelayAndWritesNoRow)
 INSTANTIATE_TEST_SUITE_P(Door, DoorButtonPress,
                          ::testing::Values(DoorCase{"ChosenPort", 3, 3},
                                            DoorCase{"DamagedSettingCountsAsPortOne", 12, 1}),
-                         [](const ::testing::TestParamInfo<DoorCase> &info) {
-                             return std::string(info.param.name);
-                         });
+                         ParamName());
 
 TEST_F(ReaderCommandTest, DoorButtonOnAClosedPortSendsNothing)
 {

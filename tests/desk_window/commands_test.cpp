@@ -8,6 +8,7 @@
 #include "desk/emailqueue.h"
 #include "store/clock.h"
 #include "store/settings.h"
+#include "testsupport/paramname.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -208,9 +209,6 @@ TEST_P(WindowCommand, OpensItsDialogAndAppliesTheAnswer)
     c.check(w);
 }
 
-INSTANTIATE_TEST_SUITE_P(Settings, WindowCommand, ::testing::ValuesIn(CommandCases),
-                         [](const ::testing::TestParamInfo<CommandCase> &info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Settings, WindowCommand, ::testing::ValuesIn(CommandCases), ParamName());
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "readerlink/accessupload.h"
 #include "readerlink/upload.h"
+#include "testsupport/paramname.h"
 
 #include <QGroupBox>
 #include <QTimer>
@@ -189,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 [](ReaderSim &s) { s.SetTextAnswersGood(false); },
                                 {"~@", "~CC", "~CC", "~CC", "~CC", "~CC"},
                                 "Cannot upload access table to COM2."}),
-    [](const ::testing::TestParamInfo<RetryCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST_F(UploadTest, UnansweredQueryIsAwaitedAWholeSecondARefusedAddIsNot)
 {

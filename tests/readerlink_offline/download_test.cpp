@@ -3,6 +3,7 @@
 #include "offlinefixture.h"
 
 #include "store/logrow.h"
+#include "testsupport/paramname.h"
 
 #include <QTimer>
 
@@ -141,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   [](ReaderSim &s) { s.SetCommandDelay(CmdCapacity, 2500); },
                                   "No response from the reader.",
                                   {LockFrame, CapacityFrame, CapacityFrame, CapacityFrame}}),
-    [](const ::testing::TestParamInfo<FailureCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST_F(OfflineTest, PortClosedMidSessionFailsTheStepInsteadOfTakingTheLockReply)
 {
