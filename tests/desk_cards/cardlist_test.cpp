@@ -154,8 +154,8 @@ TEST_F(CardListTest, EditReloadsTheListOnTheEditedCard)
     EXPECT_EQ(Listed(list), (QList<int>{200, 100, 300}));
     SelectCard(list, 100);
     Steps().Add([](QDialog &d) {
-        EXPECT_EQ(child<QLineEdit>(d, "xcode")->text(), QStringLiteral("100"));
-        child<QComboBox>(d, "cbxgroup")->setCurrentText(QStringLiteral("Day"));
+        EXPECT_EQ(Child<QLineEdit>(d, "xcode")->text(), QStringLiteral("100"));
+        Child<QComboBox>(d, "cbxgroup")->setCurrentText(QStringLiteral("Day"));
         press(d, "xconfirm");
     });
     press(list, "bedit");
@@ -212,8 +212,8 @@ TEST_F(CardListTest, MemberDeletedWhileTheListIsOpen)
     SelectCard(list, 200);
     dsrc->src.Exec(QStringLiteral("delete from staffs where CARDNO=200"));
     Steps().Add([](QDialog &d) {
-        EXPECT_TRUE(child<QLineEdit>(d, "xname")->text().isEmpty());
-        EXPECT_FALSE(child<QLineEdit>(d, "xname")->isReadOnly());
+        EXPECT_TRUE(Child<QLineEdit>(d, "xname")->text().isEmpty());
+        EXPECT_FALSE(Child<QLineEdit>(d, "xname")->isReadOnly());
         press(d, "xcancel");
     });
     press(list, "bedit");
@@ -223,7 +223,7 @@ TEST_F(CardListTest, MemberDeletedWhileTheListIsOpen)
 
     SelectCard(list, 300);
     Steps().Add([](QDialog &d) {
-        child<QPlainTextEdit>(d, "memo")->setPlainText(QStringLiteral("still here"));
+        Child<QPlainTextEdit>(d, "memo")->setPlainText(QStringLiteral("still here"));
         press(d, "xconfirm");
     });
     press(list, "bedit");

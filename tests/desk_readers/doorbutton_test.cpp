@@ -7,6 +7,7 @@
 #include "readerlink/reader.h"
 #include "readerlink/setup.h"
 #include "store/settings.h"
+#include "testsupport/commandlookup.h"
 #include "testsupport/paramname.h"
 #include "testsupport/readersim.h"
 #include "testsupport/simports.h"
@@ -66,12 +67,6 @@ protected:
         return Texts(sim);
     }
 
-    static QAction *Command(TTimeRec &w, const char *name)
-    {
-        auto *action = w.findChild<QAction *>(QString::fromLatin1(name));
-        EXPECT_NE(action, nullptr) << name;
-        return action;
-    }
     static QPushButton *DoorButton(TTimeRec &w)
     {
         return w.findChild<QPushButton *>(QStringLiteral("bDoorOpen"));

@@ -2,12 +2,13 @@
 // its caption on its menu, run through its dialog with the answer a user would give, and checked
 // for what it left changed.
 
-#include "menucommands.h"
+#include "testsupport/commandlookup.h"
 #include "windowfixture.h"
 
 #include "desk/emailqueue.h"
 #include "store/clock.h"
 #include "store/settings.h"
+#include "testsupport/childlookup.h"
 #include "testsupport/paramname.h"
 
 #include <QAbstractItemView>
@@ -29,8 +30,6 @@
 
 namespace {
 
-using namespace menucommands;
-
 // ---- The settings and dialog commands: OK and Cancel roads -----------------------------------
 
 struct CommandCase
@@ -48,13 +47,6 @@ struct CommandCase
 void PrintTo(const CommandCase &c, std::ostream *os)
 {
     *os << c.name;
-}
-
-template <typename T> T *Child(QDialog &d, const char *name)
-{
-    T *child = d.findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(child, nullptr) << name;
-    return child;
 }
 
 QLabel *IoPanel(TTimeRec &w)
