@@ -9,6 +9,7 @@
 #include "store/settings.h"
 #include "testsupport/childlookup.h"
 #include "testsupport/fakemessages.h"
+#include "testsupport/rows.h"
 #include "testsupport/tempdata.h"
 
 #include <QCheckBox>
@@ -77,15 +78,6 @@ QStringList gridTexts(QTableView *grid)
         rows << model->index(r, 0).data().toString() + QStringLiteral(" | ") +
                     model->index(r, 1).data().toString();
     return rows;
-}
-
-int addGroup(const QString &name)
-{
-    TDataSet &groups = dsrc->gidtbl;
-    groups.Append();
-    groups.FieldByName(QStringLiteral("DESCX")).SetAsString(name);
-    groups.Post();
-    return groups.FieldByName(QStringLiteral("ID")).AsInteger();
 }
 
 class TimeWindowsTest : public TempDataTest
@@ -376,8 +368,8 @@ TEST_F(TimeWindowsTest, ARefusedWriteSaysSoAndKeepsTheRows)
 
 TEST_F(TimeWindowsTest, TimeTableKeepsEachGroupsWindowsApart)
 {
-    const int day = addGroup(QStringLiteral("DAY"));
-    const int night = addGroup(QStringLiteral("NIGHT"));
+    const int day = AddGroup(QStringLiteral("DAY"));
+    const int night = AddGroup(QStringLiteral("NIGHT"));
     dsrc->src.Exec(QStringLiteral("INSERT INTO timetbl VALUES (%1, '22:00:00', '23:30:00'), "
                                   "(%1, '18:00:00', '21:00:00'), (1, '10:00:00', '11:00:00')")
                        .arg(night));

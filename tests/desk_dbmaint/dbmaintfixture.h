@@ -58,12 +58,6 @@ protected:
         return Shell(file, QStringLiteral("select SYSTIME, CARDNO, MODE, READER, LOCK from "
                                           "recorder order by SYSTIME, CARDNO"));
     }
-    TTimeRec &OpenLoggedIn()
-    {
-        TTimeRec &w = OpenWindow();
-        w.SetLoggedIn(true);
-        return w;
-    }
 
     FakeFileDialogs m_dialogs;
 };
