@@ -60,7 +60,7 @@ TEST_F(CardsDialogTest, ShowsTheCardWithItsCaptionsAndHints)
         EXPECT_EQ(Child<QLabel>(d, "xphoto")->toolTip(),
                   QStringLiteral("Photo associated with the card number."));
         EXPECT_EQ(Child<QLabel>(d, "xphoto")->size(), QSize(120, 160));
-        press(d, "xcancel");
+        Press(d, "xcancel");
         EXPECT_EQ(d.result(), Tnadd::CancelResult);
     });
     EXPECT_FALSE(list.EditCard(42));
@@ -81,7 +81,7 @@ TEST_F(CardsDialogTest, AccessBoxesAreCaptionedWithTheReadersDescriptions)
         EXPECT_EQ(Child<QCheckBox>(d, "cbcom3")->text(), QStringLiteral("Front door"));
         EXPECT_EQ(Child<QCheckBox>(d, "cbcom8")->text(), QStringLiteral("Store room"));
         EXPECT_EQ(Child<QCheckBox>(d, "cbcom1")->text(), QStringLiteral("COM1"));
-        press(d, "xcancel");
+        Press(d, "xcancel");
     });
     EXPECT_FALSE(list.EditCard(7));
 }
@@ -124,11 +124,11 @@ TEST_F(CardsDialogTest, ConfirmChecksTheNameAndScalesThePhoto)
             if (!name->isReadOnly())
                 QTest::keyClicks(name, QString::fromLatin1(c.typed));
             Child<QComboBox>(d, "cbxgroup")->setFocus();
-            press(d, "xconfirm");
+            Press(d, "xconfirm");
             photo = asCard(d).Photo().size();
             focusOnName = d.focusWidget() == name;
             if (d.isVisible())
-                press(d, "xcancel");
+                Press(d, "xcancel");
         });
         const bool saved = list.EditCard(c.card);
         const bool accepted = QString::fromLatin1(c.message).isEmpty();
@@ -168,13 +168,13 @@ TEST_F(CardsDialogTest, LoadedAndRotatedPhotoIsStoredAsA240By320Jpeg)
                 auto *photo = Child<QLabel>(d, "xphoto");
                 QTest::mouseClick(photo, Qt::LeftButton);
             } else {
-                press(d, "xload");
+                Press(d, "xload");
             }
             EXPECT_EQ(asCard(d).Photo().size(), QSize(400, 300));
-            press(d, "bRotate");
+            Press(d, "bRotate");
             EXPECT_EQ(asCard(d).Photo().size(), QSize(300, 400));
             QTest::keyClicks(Child<QLineEdit>(d, "xname"), QStringLiteral("Holder %1").arg(card));
-            press(d, "xconfirm");
+            Press(d, "xconfirm");
         });
         EXPECT_TRUE(list.EditCard(card));
         EXPECT_EQ(Files().Last().filter, QString::fromLatin1(ImageFileFilter));
@@ -195,8 +195,8 @@ TEST_F(CardsDialogTest, ClearedPhotoIsStoredWhite)
     TCardInfo list(nullptr, Steps().Runner());
     Steps().Add([](QDialog &d) {
         EXPECT_EQ(asCard(d).Photo().size(), QSize(240, 320));
-        press(d, "bClear");
-        press(d, "xconfirm");
+        Press(d, "bClear");
+        Press(d, "xconfirm");
     });
     EXPECT_TRUE(list.EditCard(9));
     const QImage stored = StoredPhoto(9);
@@ -244,8 +244,8 @@ TEST_F(CardsDialogTest, UntouchedPhotoKeepsItsBytesOverManySaves)
         TCardInfo list(nullptr, Steps().Runner());
         Steps().Add([&](QDialog &d) {
             if (c.button)
-                press(d, c.button);
-            press(d, "xconfirm");
+                Press(d, c.button);
+            Press(d, "xconfirm");
         });
         ASSERT_TRUE(list.EditCard(7));
         const QByteArray first = StoredJpeg(7);
@@ -254,7 +254,7 @@ TEST_F(CardsDialogTest, UntouchedPhotoKeepsItsBytesOverManySaves)
         for (int save = 2; save <= 10; ++save) {
             Steps().Add([](QDialog &d) {
                 EXPECT_EQ(asCard(d).Photo().size(), QSize(240, 320));
-                press(d, "xconfirm");
+                Press(d, "xconfirm");
             });
             ASSERT_TRUE(list.EditCard(7));
             ASSERT_EQ(StoredJpeg(7), first) << "save " << save;
@@ -303,13 +303,13 @@ TEST_F(CardsDialogTest, BadAndOddPictureFiles)
         TCardInfo list(nullptr, Steps().Runner());
         Steps().Add([&](QDialog &d) {
             const QImage shown = asCard(d).Photo();
-            press(d, "xload");
+            Press(d, "xload");
             if (QString::fromLatin1(c.message).isEmpty()) {
                 EXPECT_EQ(asCard(d).Photo().size(), c.loaded);
-                press(d, "xconfirm");
+                Press(d, "xconfirm");
             } else {
                 EXPECT_EQ(asCard(d).Photo(), shown);
-                press(d, "xcancel");
+                Press(d, "xcancel");
             }
         });
         const bool loaded = QString::fromLatin1(c.message).isEmpty();
@@ -339,7 +339,7 @@ TEST_F(CardsDialogTest, RemarkLinesAreStoredWithNewlines)
         auto *memo = Child<QPlainTextEdit>(d, "memo");
         EXPECT_EQ(memo->toPlainText(), QStringLiteral("one\ntwo\nthree\nfour"));
         memo->appendPlainText(QStringLiteral("five"));
-        press(d, "xconfirm");
+        Press(d, "xconfirm");
     });
     EXPECT_TRUE(list.EditCard(5));
     EXPECT_EQ(StoredText(5, "MEMO"), QStringLiteral("one\ntwo\nthree\nfour\nfive"));
@@ -361,7 +361,7 @@ TEST_F(CardsDialogTest, AccessBoxesAndGroupAreStoredAndOtherColumnsKept)
         Child<QCheckBox>(d, "cbcom2")->setChecked(false);
         Child<QCheckBox>(d, "cbcom5")->setChecked(true);
         Child<QComboBox>(d, "cbxgroup")->setCurrentText(QStringLiteral("Night"));
-        press(d, "xconfirm");
+        Press(d, "xconfirm");
     });
     EXPECT_TRUE(list.EditCard(8));
     TStatement st = dsrc->src.Prepare(QStringLiteral(
@@ -396,7 +396,7 @@ TEST_F(CardsDialogTest, EachCardStartsFromAFreshDialog)
         groups = Child<QComboBox>(d, "cbxgroup")->count();
         EXPECT_EQ(Child<QLineEdit>(d, "xname")->text(), QStringLiteral("Gus"));
         EXPECT_NE(asCard(d).Photo().pixel(0, 0), blank.pixel(0, 0));
-        press(d, "xcancel");
+        Press(d, "xcancel");
     });
     Steps().Add([&](QDialog &d) {
         EXPECT_EQ(&d, first);
@@ -412,7 +412,7 @@ TEST_F(CardsDialogTest, EachCardStartsFromAFreshDialog)
         EXPECT_EQ(asCard(d).Photo(), blank);
         EXPECT_TRUE(asCard(d).UnchangedJpeg().isEmpty());
         Child<QLineEdit>(d, "xname")->setText(QStringLiteral("Ivy"));
-        press(d, "xconfirm");
+        Press(d, "xconfirm");
     });
     EXPECT_FALSE(list.EditCard(8));
     EXPECT_TRUE(list.EditCard(99));
@@ -447,10 +447,10 @@ TEST_F(CardsDialogTest, DeleteAsksAndRemovesOnlyAnExistingRow)
         TCardInfo list(nullptr, Steps().Runner());
         bool openAfterDelete = false;
         Steps().Add([&](QDialog &d) {
-            press(d, "xdelete");
+            Press(d, "xdelete");
             openAfterDelete = d.isVisible();
             if (openAfterDelete)
-                press(d, "xcancel");
+                Press(d, "xcancel");
         });
         EXPECT_EQ(list.EditCard(c.card), c.result);
         EXPECT_EQ(openAfterDelete, c.answer != MsgButton::Ok);
@@ -472,7 +472,7 @@ TEST_F(CardsDialogTest, RefusedWritesAreReported)
     TCardInfo list(nullptr, Steps().Runner());
     Steps().Add([](QDialog &d) {
         Child<QCheckBox>(d, "cbcom1")->setChecked(true);
-        press(d, "xconfirm");
+        Press(d, "xconfirm");
     });
     EXPECT_FALSE(list.EditCard(13));
     ASSERT_EQ(Messages().Count(), 1);
@@ -485,7 +485,7 @@ TEST_F(CardsDialogTest, RefusedWritesAreReported)
     Messages().Clear();
     Steps().Add([](QDialog &d) {
         QTest::keyClicks(Child<QLineEdit>(d, "xname"), QStringLiteral("Jo"));
-        press(d, "xconfirm");
+        Press(d, "xconfirm");
         // Someone else registers the name before the card is saved.
         AddStaff(99, QStringLiteral("Jo"), 1);
     });

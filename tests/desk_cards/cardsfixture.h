@@ -56,12 +56,6 @@ private:
     int m_run = 0;
 };
 
-inline void press(QDialog &dialog, const char *name)
-{
-    if (auto *button = Child<QPushButton>(dialog, name))
-        button->click();
-}
-
 inline Tnadd &asCard(QDialog &dialog)
 {
     auto *card = dynamic_cast<Tnadd *>(&dialog);

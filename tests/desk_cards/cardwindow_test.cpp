@@ -65,13 +65,13 @@ TEST_F(CardWindowTest, EditCardInformationSavesThroughTheListAndShowsTheGridAgai
     Steps().Add([&](QDialog &d) {
         EXPECT_EQ(d.windowTitle(), QStringLiteral("Card Information List"));
         gridHidden = !LogGrid(w)->isVisible();
-        press(d, "bedit");
-        press(d, "Button2");
+        Press(d, "bedit");
+        Press(d, "Button2");
     });
     Steps().Add([](QDialog &d) {
         EXPECT_EQ(Child<QLineEdit>(d, "xname")->text(), QStringLiteral("Kim"));
         Child<QPlainTextEdit>(d, "memo")->setPlainText(QStringLiteral("keys to the store"));
-        press(d, "xconfirm");
+        Press(d, "xconfirm");
     });
     CommandAt(w, QStringLiteral("Card Manager"), QStringLiteral("Edit Card Information"))
         ->trigger();
@@ -104,7 +104,7 @@ TEST_F(CardWindowTest, DoubleClickOnALogRowRegistersItsCard)
         EXPECT_FALSE(name->isReadOnly());
         QTest::keyClicks(name, QStringLiteral("Zoe"));
         Child<QComboBox>(d, "cbxgroup")->setCurrentText(QStringLiteral("Visitors"));
-        press(d, "xconfirm");
+        Press(d, "xconfirm");
     });
     DoubleClickRow(w, 1);
     EXPECT_EQ(Steps().Pending(), 0);
