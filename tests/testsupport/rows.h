@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <initializer_list>
 #include <vector>
 
 // One holder. Unset fields keep the table's defaults (the default group, no reader, no remark).
@@ -20,6 +21,8 @@ struct StaffRow
 // Appends the holder through the shared staff dataset, which then stands on the new row.
 void AddStaff(const StaffRow &row);
 void AddStaff(int card, const QString &name, int group = 1, const QString &memo = {});
+// Readers go in a StaffRow's ports; a braced list here would silently become the group.
+void AddStaff(int card, const QString &name, std::initializer_list<int> ports) = delete;
 
 // Appends a work group of that name through the shared group table; answers its ID.
 int AddGroup(const QString &name);
