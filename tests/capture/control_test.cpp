@@ -2,6 +2,7 @@
 
 #include "capture/DXCapture.h"
 #include "testsupport/fakemessages.h"
+#include "testsupport/paramname.h"
 #include "testsupport/spin.h"
 
 #include <QCoreApplication>
@@ -126,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(AudioCase{"AllRejected", 22000, 3, 12, 8000, 1, 8, 1, 8000},
                       AudioCase{"Cd", 44100, 2, 16, 44100, 2, 16, 4, 176400},
                       AudioCase{"Constructor", 22000, 1, 16, 8000, 1, 16, 2, 16000}),
-    [](const ::testing::TestParamInfo<AudioCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST(CapturePreview, TestCameraRunsAtTheControlsSizeWhateverItsOwn)
 {

@@ -1,6 +1,7 @@
 // Frames into pictures, and pictures into JPEG files.
 
 #include "capture/snapshot.h"
+#include "testsupport/paramname.h"
 
 #include <QDir>
 #include <QImage>
@@ -59,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FrameCase{"RoundsDownToThreeBytes", 57600 + 100, 24},
                       FrameCase{"HundredBytes", 100, 0}, FrameCase{"FiveBytesPerPixel", 96000, 0},
                       FrameCase{"Empty", 0, 0}),
-    [](const ::testing::TestParamInfo<FrameCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST(FrameToBitmap, NoBufferGivesNoPicture)
 {

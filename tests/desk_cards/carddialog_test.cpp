@@ -24,16 +24,16 @@ TEST_F(CardsDialogTest, ShowsTheCardWithItsCaptionsAndHints)
     TCardInfo list(nullptr, Steps().Runner());
     Steps().Add([](QDialog &d) {
         EXPECT_EQ(d.windowTitle(), QStringLiteral("Card Information"));
-        EXPECT_EQ(child<QLineEdit>(d, "xcode")->text(), QStringLiteral("42"));
-        EXPECT_TRUE(child<QLineEdit>(d, "xcode")->isReadOnly());
-        auto *name = child<QLineEdit>(d, "xname");
+        EXPECT_EQ(Child<QLineEdit>(d, "xcode")->text(), QStringLiteral("42"));
+        EXPECT_TRUE(Child<QLineEdit>(d, "xcode")->isReadOnly());
+        auto *name = Child<QLineEdit>(d, "xname");
         EXPECT_EQ(name->text(), QStringLiteral("Ann"));
         EXPECT_TRUE(name->isReadOnly());
         EXPECT_EQ(name->maxLength(), 16);
-        EXPECT_EQ(child<QComboBox>(d, "cbxgroup")->currentText(), QStringLiteral("Night shift"));
-        EXPECT_FALSE(child<QCheckBox>(d, "cboffline")->isVisible());
+        EXPECT_EQ(Child<QComboBox>(d, "cbxgroup")->currentText(), QStringLiteral("Night shift"));
+        EXPECT_FALSE(Child<QCheckBox>(d, "cboffline")->isVisible());
         for (int port = 1; port <= 8; ++port) {
-            auto *box = child<QCheckBox>(d, ("cbcom" + std::to_string(port)).c_str());
+            auto *box = Child<QCheckBox>(d, ("cbcom" + std::to_string(port)).c_str());
             EXPECT_EQ(box->text(), QStringLiteral("COM%1").arg(port));
             EXPECT_EQ(box->toolTip(), QStringLiteral("Allow access control when the card is "
                                                      "read on that communication port."));
@@ -52,15 +52,15 @@ TEST_F(CardsDialogTest, ShowsTheCardWithItsCaptionsAndHints)
             {"xcancel", "Cancel", "Cancel all changes and exit."},
         };
         for (const auto &b : buttons) {
-            auto *button = child<QPushButton>(d, b.name);
+            auto *button = Child<QPushButton>(d, b.name);
             EXPECT_EQ(button->text(), QLatin1String(b.text)) << b.name;
             EXPECT_EQ(button->toolTip(), QLatin1String(b.hint)) << b.name;
         }
         EXPECT_EQ(name->toolTip(), QStringLiteral("Assoicate the card number with a name."));
-        EXPECT_EQ(child<QLabel>(d, "xphoto")->toolTip(),
+        EXPECT_EQ(Child<QLabel>(d, "xphoto")->toolTip(),
                   QStringLiteral("Photo associated with the card number."));
-        EXPECT_EQ(child<QLabel>(d, "xphoto")->size(), QSize(120, 160));
-        press(d, "xcancel");
+        EXPECT_EQ(Child<QLabel>(d, "xphoto")->size(), QSize(120, 160));
+        Press(d, "xcancel");
         EXPECT_EQ(d.result(), Tnadd::CancelResult);
     });
     EXPECT_FALSE(list.EditCard(42));
@@ -78,10 +78,10 @@ TEST_F(CardsDialogTest, AccessBoxesAreCaptionedWithTheReadersDescriptions)
     OpenWindow();
     TCardInfo list(nullptr, Steps().Runner());
     Steps().Add([](QDialog &d) {
-        EXPECT_EQ(child<QCheckBox>(d, "cbcom3")->text(), QStringLiteral("Front door"));
-        EXPECT_EQ(child<QCheckBox>(d, "cbcom8")->text(), QStringLiteral("Store room"));
-        EXPECT_EQ(child<QCheckBox>(d, "cbcom1")->text(), QStringLiteral("COM1"));
-        press(d, "xcancel");
+        EXPECT_EQ(Child<QCheckBox>(d, "cbcom3")->text(), QStringLiteral("Front door"));
+        EXPECT_EQ(Child<QCheckBox>(d, "cbcom8")->text(), QStringLiteral("Store room"));
+        EXPECT_EQ(Child<QCheckBox>(d, "cbcom1")->text(), QStringLiteral("COM1"));
+        Press(d, "xcancel");
     });
     EXPECT_FALSE(list.EditCard(7));
 }
@@ -120,15 +120,15 @@ TEST_F(CardsDialogTest, ConfirmChecksTheNameAndScalesThePhoto)
         QSize photo;
         bool focusOnName = false;
         Steps().Add([&](QDialog &d) {
-            auto *name = child<QLineEdit>(d, "xname");
+            auto *name = Child<QLineEdit>(d, "xname");
             if (!name->isReadOnly())
                 QTest::keyClicks(name, QString::fromLatin1(c.typed));
-            child<QComboBox>(d, "cbxgroup")->setFocus();
-            press(d, "xconfirm");
+            Child<QComboBox>(d, "cbxgroup")->setFocus();
+            Press(d, "xconfirm");
             photo = asCard(d).Photo().size();
             focusOnName = d.focusWidget() == name;
             if (d.isVisible())
-                press(d, "xcancel");
+                Press(d, "xcancel");
         });
         const bool saved = list.EditCard(c.card);
         const bool accepted = QString::fromLatin1(c.message).isEmpty();
@@ -165,16 +165,16 @@ TEST_F(CardsDialogTest, LoadedAndRotatedPhotoIsStoredAsA240By320Jpeg)
         TCardInfo list(nullptr, Steps().Runner());
         Steps().Add([&](QDialog &d) {
             if (byClick) {
-                auto *photo = child<QLabel>(d, "xphoto");
+                auto *photo = Child<QLabel>(d, "xphoto");
                 QTest::mouseClick(photo, Qt::LeftButton);
             } else {
-                press(d, "xload");
+                Press(d, "xload");
             }
             EXPECT_EQ(asCard(d).Photo().size(), QSize(400, 300));
-            press(d, "bRotate");
+            Press(d, "bRotate");
             EXPECT_EQ(asCard(d).Photo().size(), QSize(300, 400));
-            QTest::keyClicks(child<QLineEdit>(d, "xname"), QStringLiteral("Holder %1").arg(card));
-            press(d, "xconfirm");
+            QTest::keyClicks(Child<QLineEdit>(d, "xname"), QStringLiteral("Holder %1").arg(card));
+            Press(d, "xconfirm");
         });
         EXPECT_TRUE(list.EditCard(card));
         EXPECT_EQ(Files().Last().filter, QString::fromLatin1(ImageFileFilter));
@@ -195,8 +195,8 @@ TEST_F(CardsDialogTest, ClearedPhotoIsStoredWhite)
     TCardInfo list(nullptr, Steps().Runner());
     Steps().Add([](QDialog &d) {
         EXPECT_EQ(asCard(d).Photo().size(), QSize(240, 320));
-        press(d, "bClear");
-        press(d, "xconfirm");
+        Press(d, "bClear");
+        Press(d, "xconfirm");
     });
     EXPECT_TRUE(list.EditCard(9));
     const QImage stored = StoredPhoto(9);
@@ -244,8 +244,8 @@ TEST_F(CardsDialogTest, UntouchedPhotoKeepsItsBytesOverManySaves)
         TCardInfo list(nullptr, Steps().Runner());
         Steps().Add([&](QDialog &d) {
             if (c.button)
-                press(d, c.button);
-            press(d, "xconfirm");
+                Press(d, c.button);
+            Press(d, "xconfirm");
         });
         ASSERT_TRUE(list.EditCard(7));
         const QByteArray first = StoredJpeg(7);
@@ -254,7 +254,7 @@ TEST_F(CardsDialogTest, UntouchedPhotoKeepsItsBytesOverManySaves)
         for (int save = 2; save <= 10; ++save) {
             Steps().Add([](QDialog &d) {
                 EXPECT_EQ(asCard(d).Photo().size(), QSize(240, 320));
-                press(d, "xconfirm");
+                Press(d, "xconfirm");
             });
             ASSERT_TRUE(list.EditCard(7));
             ASSERT_EQ(StoredJpeg(7), first) << "save " << save;
@@ -303,13 +303,13 @@ TEST_F(CardsDialogTest, BadAndOddPictureFiles)
         TCardInfo list(nullptr, Steps().Runner());
         Steps().Add([&](QDialog &d) {
             const QImage shown = asCard(d).Photo();
-            press(d, "xload");
+            Press(d, "xload");
             if (QString::fromLatin1(c.message).isEmpty()) {
                 EXPECT_EQ(asCard(d).Photo().size(), c.loaded);
-                press(d, "xconfirm");
+                Press(d, "xconfirm");
             } else {
                 EXPECT_EQ(asCard(d).Photo(), shown);
-                press(d, "xcancel");
+                Press(d, "xcancel");
             }
         });
         const bool loaded = QString::fromLatin1(c.message).isEmpty();
@@ -336,10 +336,10 @@ TEST_F(CardsDialogTest, RemarkLinesAreStoredWithNewlines)
     dsrc->staff.Refresh();
     TCardInfo list(nullptr, Steps().Runner());
     Steps().Add([](QDialog &d) {
-        auto *memo = child<QPlainTextEdit>(d, "memo");
+        auto *memo = Child<QPlainTextEdit>(d, "memo");
         EXPECT_EQ(memo->toPlainText(), QStringLiteral("one\ntwo\nthree\nfour"));
         memo->appendPlainText(QStringLiteral("five"));
-        press(d, "xconfirm");
+        Press(d, "xconfirm");
     });
     EXPECT_TRUE(list.EditCard(5));
     EXPECT_EQ(StoredText(5, "MEMO"), QStringLiteral("one\ntwo\nthree\nfour\nfive"));
@@ -356,12 +356,12 @@ TEST_F(CardsDialogTest, AccessBoxesAndGroupAreStoredAndOtherColumnsKept)
     dsrc->staff.Refresh();
     TCardInfo list(nullptr, Steps().Runner());
     Steps().Add([](QDialog &d) {
-        EXPECT_TRUE(child<QCheckBox>(d, "cbcom2")->isChecked());
-        EXPECT_TRUE(child<QCheckBox>(d, "cboffline")->isChecked());
-        child<QCheckBox>(d, "cbcom2")->setChecked(false);
-        child<QCheckBox>(d, "cbcom5")->setChecked(true);
-        child<QComboBox>(d, "cbxgroup")->setCurrentText(QStringLiteral("Night"));
-        press(d, "xconfirm");
+        EXPECT_TRUE(Child<QCheckBox>(d, "cbcom2")->isChecked());
+        EXPECT_TRUE(Child<QCheckBox>(d, "cboffline")->isChecked());
+        Child<QCheckBox>(d, "cbcom2")->setChecked(false);
+        Child<QCheckBox>(d, "cbcom5")->setChecked(true);
+        Child<QComboBox>(d, "cbxgroup")->setCurrentText(QStringLiteral("Night"));
+        Press(d, "xconfirm");
     });
     EXPECT_TRUE(list.EditCard(8));
     TStatement st = dsrc->src.Prepare(QStringLiteral(
@@ -393,27 +393,26 @@ TEST_F(CardsDialogTest, EachCardStartsFromAFreshDialog)
     int groups = 0;
     Steps().Add([&](QDialog &d) {
         first = &d;
-        groups = child<QComboBox>(d, "cbxgroup")->count();
-        EXPECT_EQ(child<QLineEdit>(d, "xname")->text(), QStringLiteral("Gus"));
+        groups = Child<QComboBox>(d, "cbxgroup")->count();
+        EXPECT_EQ(Child<QLineEdit>(d, "xname")->text(), QStringLiteral("Gus"));
         EXPECT_NE(asCard(d).Photo().pixel(0, 0), blank.pixel(0, 0));
-        press(d, "xcancel");
+        Press(d, "xcancel");
     });
     Steps().Add([&](QDialog &d) {
         EXPECT_EQ(&d, first);
-        EXPECT_EQ(child<QLineEdit>(d, "xcode")->text(), QStringLiteral("99"));
-        EXPECT_EQ(child<QLineEdit>(d, "xname")->text(), QString());
-        EXPECT_FALSE(child<QLineEdit>(d, "xname")->isReadOnly());
+        EXPECT_EQ(Child<QLineEdit>(d, "xcode")->text(), QStringLiteral("99"));
+        EXPECT_EQ(Child<QLineEdit>(d, "xname")->text(), QString());
+        EXPECT_FALSE(Child<QLineEdit>(d, "xname")->isReadOnly());
         for (int port = 1; port <= 8; ++port)
-            EXPECT_FALSE(child<QCheckBox>(d, ("cbcom" + std::to_string(port)).c_str())
-                             ->isChecked())
+            EXPECT_FALSE(Child<QCheckBox>(d, ("cbcom" + std::to_string(port)).c_str())->isChecked())
                 << port;
-        EXPECT_FALSE(child<QCheckBox>(d, "cboffline")->isChecked());
-        EXPECT_EQ(child<QPlainTextEdit>(d, "memo")->toPlainText(), QString());
-        EXPECT_EQ(child<QComboBox>(d, "cbxgroup")->count(), groups);
+        EXPECT_FALSE(Child<QCheckBox>(d, "cboffline")->isChecked());
+        EXPECT_EQ(Child<QPlainTextEdit>(d, "memo")->toPlainText(), QString());
+        EXPECT_EQ(Child<QComboBox>(d, "cbxgroup")->count(), groups);
         EXPECT_EQ(asCard(d).Photo(), blank);
         EXPECT_TRUE(asCard(d).UnchangedJpeg().isEmpty());
-        child<QLineEdit>(d, "xname")->setText(QStringLiteral("Ivy"));
-        press(d, "xconfirm");
+        Child<QLineEdit>(d, "xname")->setText(QStringLiteral("Ivy"));
+        Press(d, "xconfirm");
     });
     EXPECT_FALSE(list.EditCard(8));
     EXPECT_TRUE(list.EditCard(99));
@@ -448,10 +447,10 @@ TEST_F(CardsDialogTest, DeleteAsksAndRemovesOnlyAnExistingRow)
         TCardInfo list(nullptr, Steps().Runner());
         bool openAfterDelete = false;
         Steps().Add([&](QDialog &d) {
-            press(d, "xdelete");
+            Press(d, "xdelete");
             openAfterDelete = d.isVisible();
             if (openAfterDelete)
-                press(d, "xcancel");
+                Press(d, "xcancel");
         });
         EXPECT_EQ(list.EditCard(c.card), c.result);
         EXPECT_EQ(openAfterDelete, c.answer != MsgButton::Ok);
@@ -472,8 +471,8 @@ TEST_F(CardsDialogTest, RefusedWritesAreReported)
                                   "begin select raise(abort, 'refused'); end"));
     TCardInfo list(nullptr, Steps().Runner());
     Steps().Add([](QDialog &d) {
-        child<QCheckBox>(d, "cbcom1")->setChecked(true);
-        press(d, "xconfirm");
+        Child<QCheckBox>(d, "cbcom1")->setChecked(true);
+        Press(d, "xconfirm");
     });
     EXPECT_FALSE(list.EditCard(13));
     ASSERT_EQ(Messages().Count(), 1);
@@ -485,8 +484,8 @@ TEST_F(CardsDialogTest, RefusedWritesAreReported)
 
     Messages().Clear();
     Steps().Add([](QDialog &d) {
-        QTest::keyClicks(child<QLineEdit>(d, "xname"), QStringLiteral("Jo"));
-        press(d, "xconfirm");
+        QTest::keyClicks(Child<QLineEdit>(d, "xname"), QStringLiteral("Jo"));
+        Press(d, "xconfirm");
         // Someone else registers the name before the card is saved.
         AddStaff(99, QStringLiteral("Jo"), 1);
     });

@@ -154,11 +154,11 @@ TEST_F(CardListTest, EditReloadsTheListOnTheEditedCard)
     EXPECT_EQ(Listed(list), (QList<int>{200, 100, 300}));
     SelectCard(list, 100);
     Steps().Add([](QDialog &d) {
-        EXPECT_EQ(child<QLineEdit>(d, "xcode")->text(), QStringLiteral("100"));
-        child<QComboBox>(d, "cbxgroup")->setCurrentText(QStringLiteral("Day"));
-        press(d, "xconfirm");
+        EXPECT_EQ(Child<QLineEdit>(d, "xcode")->text(), QStringLiteral("100"));
+        Child<QComboBox>(d, "cbxgroup")->setCurrentText(QStringLiteral("Day"));
+        Press(d, "xconfirm");
     });
-    press(list, "bedit");
+    Press(list, "bedit");
     EXPECT_EQ(Steps().Pending(), 0);
     EXPECT_EQ(Listed(list), (QList<int>{100, 200, 300}));
     EXPECT_EQ(list.CurrentCard(), 100);
@@ -168,13 +168,13 @@ TEST_F(CardListTest, EditReloadsTheListOnTheEditedCard)
     // A member deleted from its dialog leaves the list, which goes to its first row.
     SelectCard(list, 300);
     Messages().QueueAnswer(MsgButton::Ok);
-    Steps().Add([](QDialog &d) { press(d, "xdelete"); });
+    Steps().Add([](QDialog &d) { Press(d, "xdelete"); });
     Grid(list)->doubleClicked(Grid(list)->currentIndex());
     EXPECT_EQ(Listed(list), (QList<int>{100, 200}));
     EXPECT_EQ(Caption(list), QStringLiteral("Used (2 cards)"));
     EXPECT_EQ(list.CurrentCard(), 100);
 
-    press(list, "Button2");
+    Press(list, "Button2");
     EXPECT_EQ(list.result(), TCardInfo::ChangedResult);
     QSettings settings(QStringLiteral("ZUVI"), QStringLiteral("Tallyclock"));
     EXPECT_TRUE(settings.contains(QStringLiteral("CardInfoForm_WIDTH")));
@@ -182,8 +182,8 @@ TEST_F(CardListTest, EditReloadsTheListOnTheEditedCard)
 
     TCardInfo unchanged(nullptr, Steps().Runner());
     unchanged.FormCreate();
-    Steps().Add([](QDialog &d) { press(d, "xcancel"); });
-    press(unchanged, "bedit");
+    Steps().Add([](QDialog &d) { Press(d, "xcancel"); });
+    Press(unchanged, "bedit");
     EXPECT_EQ(Steps().Pending(), 0);
     // Closing the window is Close.
     unchanged.show();
@@ -197,7 +197,7 @@ TEST_F(CardListTest, EditOnAnEmptyListSaysNoRecord)
     TCardInfo list(nullptr, Steps().Runner());
     list.FormCreate();
     EXPECT_EQ(Caption(list), QStringLiteral("Used (0 cards)"));
-    press(list, "bedit");
+    Press(list, "bedit");
     ASSERT_EQ(Messages().Count(), 1);
     EXPECT_EQ(Messages().Last().text, QStringLiteral("No record."));
     EXPECT_EQ(Steps().Run(), 0);
@@ -212,21 +212,21 @@ TEST_F(CardListTest, MemberDeletedWhileTheListIsOpen)
     SelectCard(list, 200);
     dsrc->src.Exec(QStringLiteral("delete from staffs where CARDNO=200"));
     Steps().Add([](QDialog &d) {
-        EXPECT_TRUE(child<QLineEdit>(d, "xname")->text().isEmpty());
-        EXPECT_FALSE(child<QLineEdit>(d, "xname")->isReadOnly());
-        press(d, "xcancel");
+        EXPECT_TRUE(Child<QLineEdit>(d, "xname")->text().isEmpty());
+        EXPECT_FALSE(Child<QLineEdit>(d, "xname")->isReadOnly());
+        Press(d, "xcancel");
     });
-    press(list, "bedit");
+    Press(list, "bedit");
     EXPECT_EQ(Listed(list), (QList<int>{100, 300}));
     EXPECT_EQ(Caption(list), QStringLiteral("Used (2 cards)"));
     EXPECT_EQ(Messages().Count(), 0);
 
     SelectCard(list, 300);
     Steps().Add([](QDialog &d) {
-        child<QPlainTextEdit>(d, "memo")->setPlainText(QStringLiteral("still here"));
-        press(d, "xconfirm");
+        Child<QPlainTextEdit>(d, "memo")->setPlainText(QStringLiteral("still here"));
+        Press(d, "xconfirm");
     });
-    press(list, "bedit");
+    Press(list, "bedit");
     EXPECT_EQ(StoredText(300, "MEMO"), QStringLiteral("still here"));
     EXPECT_EQ(list.CurrentCard(), 300);
 }

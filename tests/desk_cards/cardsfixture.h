@@ -7,6 +7,7 @@
 #include "desk/nadd.h"
 #include "desk_window/windowfixture.h"
 #include "store/jpegcodec.h"
+#include "testsupport/childlookup.h"
 #include "testsupport/fakefiledialogs.h"
 
 #include <QCheckBox>
@@ -54,19 +55,6 @@ private:
     QQueue<Step> m_steps;
     int m_run = 0;
 };
-
-template <typename T> T *child(QDialog &dialog, const char *name)
-{
-    T *widget = dialog.findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-}
-
-inline void press(QDialog &dialog, const char *name)
-{
-    if (auto *button = child<QPushButton>(dialog, name))
-        button->click();
-}
 
 inline Tnadd &asCard(QDialog &dialog)
 {

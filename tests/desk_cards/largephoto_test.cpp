@@ -31,7 +31,7 @@ protected:
         DeskCoreTest::SetUp();
         m_sim = &AttachSim(1);
         ConfigureReader(1, ReaderRow{});
-        AddStaff(Card, QStringLiteral("Ann"), {1});
+        AddStaff({.card = Card, .name = QStringLiteral("Ann"), .ports = {1}});
         StartCore();
         ASSERT_TRUE(core->Reader(1)->Connected());
         SetFileDialogs(&m_files);

@@ -2,6 +2,7 @@
 
 #include "desk/clock.h"
 #include "store/clock.h"
+#include "testsupport/paramname.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -38,9 +39,7 @@ INSTANTIATE_TEST_SUITE_P(Quarters, ClockPointAt,
                                            PointCase{"HalfPastSeven", 450, {30, 170}},
                                            PointCase{"NineOClock", 540, {0, 100}},
                                            PointCase{"HalfPastTen", 630, {30, 30}}),
-                         [](const ::testing::TestParamInfo<PointCase> &info) {
-                             return info.param.name;
-                         });
+                         ParamName());
 
 TEST(ClockAngles, WrapAroundTheFullTurn)
 {

@@ -4,6 +4,7 @@
 #include "desk/speech.h"
 #include "store/clock.h"
 #include "store/settings.h"
+#include "testsupport/childlookup.h"
 #include "testsupport/tempsettings.h"
 
 #include <QCheckBox>
@@ -20,13 +21,6 @@
 
 namespace {
 
-template <typename T> T *child(QWidget &dialog, const char *name)
-{
-    T *found = dialog.findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
-
 QString storedSpeechEnable()
 {
     QSettings s(QStringLiteral("ZUVI"), QStringLiteral("Tallyclock"));
@@ -41,11 +35,11 @@ TEST_F(DlgSpeechTest, ShowsItsTexts)
 {
     TDlgSpeech dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Speech Options"));
-    EXPECT_EQ(child<QGroupBox>(dialog, "GroupBox1")->title(), QStringLiteral("Speech Options"));
-    EXPECT_EQ(child<QCheckBox>(dialog, "cbenable")->text(),
+    EXPECT_EQ(Child<QGroupBox>(dialog, "GroupBox1")->title(), QStringLiteral("Speech Options"));
+    EXPECT_EQ(Child<QCheckBox>(dialog, "cbenable")->text(),
               QStringLiteral("Enable Speech Feedback"));
-    EXPECT_TRUE(child<QPushButton>(dialog, "OKBtn")->isDefault());
-    EXPECT_EQ(child<QPushButton>(dialog, "CancelBtn")->text(), QStringLiteral("Cancel"));
+    EXPECT_TRUE(Child<QPushButton>(dialog, "OKBtn")->isDefault());
+    EXPECT_EQ(Child<QPushButton>(dialog, "CancelBtn")->text(), QStringLiteral("Cancel"));
 }
 
 TEST_F(DlgSpeechTest, OpensWithTheStoredSwitchOffByDefault)
@@ -57,7 +51,7 @@ TEST_F(DlgSpeechTest, OpensWithTheStoredSwitchOffByDefault)
         if (stored)
             WriteRegString(QStringLiteral("SpeechEnable"), QString::fromLatin1(stored));
         TDlgSpeech dialog;
-        EXPECT_EQ(child<QCheckBox>(dialog, "cbenable")->isChecked(), checked)
+        EXPECT_EQ(Child<QCheckBox>(dialog, "cbenable")->isChecked(), checked)
             << (stored ? stored : "(missing)");
     }
 }
@@ -67,16 +61,16 @@ TEST_F(DlgSpeechTest, OkStoresTheCheckBoxAndCancelChangesNothing)
     for (const bool on : {true, false}) {
         WriteRegBool(QStringLiteral("SpeechEnable"), !on);
         TDlgSpeech dialog;
-        child<QCheckBox>(dialog, "cbenable")->setChecked(on);
-        child<QPushButton>(dialog, "OKBtn")->click();
+        Child<QCheckBox>(dialog, "cbenable")->setChecked(on);
+        Child<QPushButton>(dialog, "OKBtn")->click();
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
         EXPECT_EQ(storedSpeechEnable(), on ? QStringLiteral("1") : QStringLiteral("0"));
     }
 
     WriteRegBool(QStringLiteral("SpeechEnable"), true);
     TDlgSpeech dialog;
-    child<QCheckBox>(dialog, "cbenable")->setChecked(false);
-    child<QPushButton>(dialog, "CancelBtn")->click();
+    Child<QCheckBox>(dialog, "cbenable")->setChecked(false);
+    Child<QPushButton>(dialog, "CancelBtn")->click();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_EQ(storedSpeechEnable(), QStringLiteral("1"));
 }
@@ -92,17 +86,17 @@ TEST_F(RecDelTest, OpensOnAllRecordsWithTodaysDate)
 {
     TRecDel dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Erase Attendance Records"));
-    EXPECT_EQ(child<QGroupBox>(dialog, "GroupBox1")->title(), QStringLiteral("Scope"));
-    auto *all = child<QRadioButton>(dialog, "rball");
-    auto *before = child<QRadioButton>(dialog, "rbdate");
-    auto *picker = child<QDateEdit>(dialog, "dpfrom");
+    EXPECT_EQ(Child<QGroupBox>(dialog, "GroupBox1")->title(), QStringLiteral("Scope"));
+    auto *all = Child<QRadioButton>(dialog, "rball");
+    auto *before = Child<QRadioButton>(dialog, "rbdate");
+    auto *picker = Child<QDateEdit>(dialog, "dpfrom");
     EXPECT_EQ(all->text(), QStringLiteral("All Attendance Records"));
     EXPECT_EQ(all->toolTip(), QStringLiteral("Erase all attendance records."));
     EXPECT_EQ(before->text(), QStringLiteral("Before the date"));
     EXPECT_EQ(before->toolTip(), QStringLiteral("Erase the attendance records before the date."));
     EXPECT_EQ(picker->displayFormat(), QStringLiteral("MMMM d, yyyy dddd"));
-    EXPECT_EQ(child<QPushButton>(dialog, "Button1")->text(), QStringLiteral("Confirm"));
-    EXPECT_EQ(child<QPushButton>(dialog, "Button2")->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(Child<QPushButton>(dialog, "Button1")->text(), QStringLiteral("Confirm"));
+    EXPECT_EQ(Child<QPushButton>(dialog, "Button2")->text(), QStringLiteral("Cancel"));
 
     EXPECT_TRUE(dialog.EraseAll());
     EXPECT_FALSE(dialog.EraseBeforeDate());
@@ -120,13 +114,13 @@ TEST_F(RecDelTest, PresettingTheDateKeepsAllRecords)
 TEST_F(RecDelTest, PickingADateChoosesBeforeTheDateUntilAllIsChosenAgain)
 {
     TRecDel dialog;
-    auto *picker = child<QDateEdit>(dialog, "dpfrom");
+    auto *picker = Child<QDateEdit>(dialog, "dpfrom");
     picker->setDate(QDate(2026, 4, 1));
     EXPECT_TRUE(dialog.EraseBeforeDate());
     EXPECT_FALSE(dialog.EraseAll());
 
-    child<QRadioButton>(dialog, "rball")->click();
-    child<QPushButton>(dialog, "Button1")->click();
+    Child<QRadioButton>(dialog, "rball")->click();
+    Child<QPushButton>(dialog, "Button1")->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_TRUE(dialog.EraseAll());
     EXPECT_FALSE(dialog.EraseBeforeDate());
@@ -136,7 +130,7 @@ TEST_F(RecDelTest, PickingADateChoosesBeforeTheDateUntilAllIsChosenAgain)
 TEST_F(RecDelTest, ClickingThePickerChoosesBeforeTheDate)
 {
     TRecDel dialog;
-    auto *picker = child<QDateEdit>(dialog, "dpfrom");
+    auto *picker = Child<QDateEdit>(dialog, "dpfrom");
     QWidget *target = picker->findChild<QLineEdit *>();
     ASSERT_NE(target, nullptr);
     const QPointF at(5, 5);
@@ -150,7 +144,7 @@ TEST_F(RecDelTest, ClickingThePickerChoosesBeforeTheDate)
 TEST_F(RecDelTest, CancelClosesWithCancel)
 {
     TRecDel dialog;
-    child<QPushButton>(dialog, "Button2")->click();
+    Child<QPushButton>(dialog, "Button2")->click();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
 }
 

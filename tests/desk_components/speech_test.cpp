@@ -3,6 +3,7 @@
 
 #include "desk/speechengine.h"
 #include "testsupport/fakespeechengine.h"
+#include "testsupport/paramname.h"
 #include "testsupport/spin.h"
 
 #include <QCoreApplication>
@@ -43,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
                       GreetingCase{"LastEveningHour", 20, 59, "Good Evening"},
                       GreetingCase{"NightStarts", 21, 0, "Good Night"},
                       GreetingCase{"LastMinuteOfDay", 23, 59, "Good Night"}),
-    [](const ::testing::TestParamInfo<GreetingCase> &info) { return info.param.name; });
+    ParamName());
 
 TEST(SwipeGreeting, UnknownCardIsOnlyNoRegistration)
 {

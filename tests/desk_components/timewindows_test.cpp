@@ -7,7 +7,9 @@
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
 #include "store/settings.h"
+#include "testsupport/childlookup.h"
 #include "testsupport/fakemessages.h"
+#include "testsupport/rows.h"
 #include "testsupport/tempdata.h"
 
 #include <QCheckBox>
@@ -27,13 +29,6 @@
 #include <vector>
 
 namespace {
-
-template <typename T> T *child(QWidget &dialog, const char *name)
-{
-    T *found = dialog.findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
 
 QStringList texts(const std::vector<const char *> &list)
 {
@@ -85,15 +80,6 @@ QStringList gridTexts(QTableView *grid)
     return rows;
 }
 
-int addGroup(const QString &name)
-{
-    TDataSet &groups = dsrc->gidtbl;
-    groups.Append();
-    groups.FieldByName(QStringLiteral("DESCX")).SetAsString(name);
-    groups.Post();
-    return groups.FieldByName(QStringLiteral("ID")).AsInteger();
-}
-
 class TimeWindowsTest : public TempDataTest
 {
 protected:
@@ -111,15 +97,15 @@ protected:
     // Types the window into the editors, with the focus elsewhere, and presses "Add".
     static void add(QDialog &dialog, const char *from, const char *to)
     {
-        child<QTimeEdit>(dialog, "dtpFrom")->setTime(hm(from));
-        child<QTimeEdit>(dialog, "dtpTo")->setTime(hm(to));
-        child<QPushButton>(dialog, "xcancel")->setFocus();
-        child<QPushButton>(dialog, "Button1")->click();
+        Child<QTimeEdit>(dialog, "dtpFrom")->setTime(hm(from));
+        Child<QTimeEdit>(dialog, "dtpTo")->setTime(hm(to));
+        Child<QPushButton>(dialog, "xcancel")->setFocus();
+        Child<QPushButton>(dialog, "Button1")->click();
     }
     // A click on the row of the grid.
     static void clickRow(QDialog &dialog, int row)
     {
-        auto *grid = child<QTableView>(dialog, "dbgList");
+        auto *grid = Child<QTableView>(dialog, "dbgList");
         const QRect cell = grid->visualRect(grid->model()->index(row, 0));
         ASSERT_TRUE(cell.isValid()) << "row " << row;
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
@@ -172,15 +158,15 @@ TEST_F(TimeWindowsTest, BothDialogsShowTheirTextsAndStartAtNineAndTwo)
         SCOPED_TRACE(d.title);
         EXPECT_EQ(dialog.windowTitle(), QString::fromLatin1(d.title));
         for (const TextCase &c : d.buttons)
-            EXPECT_EQ(child<QPushButton>(dialog, c.name)->text(), QString::fromLatin1(c.text))
+            EXPECT_EQ(Child<QPushButton>(dialog, c.name)->text(), QString::fromLatin1(c.text))
                 << c.name;
         for (const auto &[name, hint] : hints)
-            EXPECT_EQ(child<QPushButton>(dialog, name)->toolTip(), QString::fromLatin1(hint));
+            EXPECT_EQ(Child<QPushButton>(dialog, name)->toolTip(), QString::fromLatin1(hint));
         for (const TextCase &c : d.labels)
-            EXPECT_EQ(child<QLabel>(dialog, c.name)->text(), QString::fromLatin1(c.text));
+            EXPECT_EQ(Child<QLabel>(dialog, c.name)->text(), QString::fromLatin1(c.text));
         for (const TextCase &c : d.groups)
-            EXPECT_EQ(child<QGroupBox>(dialog, c.name)->title(), QString::fromLatin1(c.text));
-        auto *grid = child<QTableView>(dialog, "dbgList");
+            EXPECT_EQ(Child<QGroupBox>(dialog, c.name)->title(), QString::fromLatin1(c.text));
+        auto *grid = Child<QTableView>(dialog, "dbgList");
         for (int column = 0; column < 2; ++column) {
             EXPECT_EQ(grid->model()->headerData(column, Qt::Horizontal).toString(),
                       QString::fromLatin1(d.columns[column]));
@@ -194,15 +180,15 @@ TEST_F(TimeWindowsTest, BothDialogsShowTheirTextsAndStartAtNineAndTwo)
         const std::pair<const char *, const char *> editors[] = {{"dtpFrom", "09:00"},
                                                                  {"dtpTo", "14:00"}};
         for (const auto &[name, start] : editors) {
-            auto *edit = child<QTimeEdit>(dialog, name);
+            auto *edit = Child<QTimeEdit>(dialog, name);
             EXPECT_EQ(edit->displayFormat(), QStringLiteral("HH:mm"));
             EXPECT_EQ(edit->time(), hm(start));
         }
     }
-    EXPECT_EQ(child<QCheckBox>(autoio, "cbenable")->text(), QStringLiteral("Enable Auto IN/OUT"));
-    EXPECT_EQ(child<QCheckBox>(autoio, "cbenable")->toolTip(),
+    EXPECT_EQ(Child<QCheckBox>(autoio, "cbenable")->text(), QStringLiteral("Enable Auto IN/OUT"));
+    EXPECT_EQ(Child<QCheckBox>(autoio, "cbenable")->toolTip(),
               QStringLiteral("Enable the Auto IN/OUT feature."));
-    EXPECT_EQ(child<QCheckBox>(autoio, "cbOverride")->text(),
+    EXPECT_EQ(Child<QCheckBox>(autoio, "cbOverride")->text(),
               QStringLiteral("Allow User Override"));
     EXPECT_EQ(autoio.findChild<QComboBox *>(), nullptr);
 }
@@ -265,7 +251,7 @@ TEST_F(TimeWindowsTest, AddsOverlapsAndDeletesLeaveTheRowsExpected)
     TAutoIO dialog;
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-    auto *grid = child<QTableView>(dialog, "dbgList");
+    auto *grid = Child<QTableView>(dialog, "dbgList");
     for (const Step &s : Sequence) {
         SCOPED_TRACE(s.name);
         m_messages->Clear();
@@ -274,7 +260,7 @@ TEST_F(TimeWindowsTest, AddsOverlapsAndDeletesLeaveTheRowsExpected)
         } else {
             clickRow(dialog, s.row);
             m_messages->QueueAnswer(s.act == Act::DeleteRow ? MsgButton::Ok : MsgButton::Cancel);
-            child<QPushButton>(dialog, "xdelete")->click();
+            Child<QPushButton>(dialog, "xdelete")->click();
         }
         if (s.message) {
             ASSERT_EQ(m_messages->Count(), 1);
@@ -282,7 +268,7 @@ TEST_F(TimeWindowsTest, AddsOverlapsAndDeletesLeaveTheRowsExpected)
             EXPECT_EQ(m_messages->Last().kind,
                       s.act == Act::Add ? MsgKind::Error : MsgKind::Confirmation);
             if (s.act == Act::Add) { // the window to correct
-                EXPECT_EQ(focused(dialog), child<QTimeEdit>(dialog, "dtpFrom"));
+                EXPECT_EQ(focused(dialog), Child<QTimeEdit>(dialog, "dtpFrom"));
             }
         } else {
             EXPECT_EQ(m_messages->Count(), 0) << m_messages->Texts().join(u'|').toStdString();
@@ -301,7 +287,7 @@ TEST_F(TimeWindowsTest, GridShowsHalfDayTimesAndAClickCopiesTheRowIntoTheEditors
     TAutoIO dialog;
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-    auto *grid = child<QTableView>(dialog, "dbgList");
+    auto *grid = Child<QTableView>(dialog, "dbgList");
     EXPECT_EQ(gridTexts(grid), (QStringList{QStringLiteral("AM 12:15 | AM 09:00"),
                                             QStringLiteral("PM 12:00 | PM 12:30"),
                                             QStringLiteral("PM 01:30 | PM 05:05")}));
@@ -309,8 +295,8 @@ TEST_F(TimeWindowsTest, GridShowsHalfDayTimesAndAClickCopiesTheRowIntoTheEditors
         {2, {"13:30", "17:05"}}, {0, {"00:15", "09:00"}}};
     for (const auto &[row, times] : clicks) {
         clickRow(dialog, row);
-        EXPECT_EQ(child<QTimeEdit>(dialog, "dtpFrom")->time(), hm(times.first)) << row;
-        EXPECT_EQ(child<QTimeEdit>(dialog, "dtpTo")->time(), hm(times.second)) << row;
+        EXPECT_EQ(Child<QTimeEdit>(dialog, "dtpFrom")->time(), hm(times.first)) << row;
+        EXPECT_EQ(Child<QTimeEdit>(dialog, "dtpTo")->time(), hm(times.second)) << row;
     }
     EXPECT_EQ(m_messages->Count(), 0);
 }
@@ -319,14 +305,14 @@ TEST_F(TimeWindowsTest, DeleteOnAnEmptyListSaysSoAndAsksNothing)
 {
     dsrc->src.Exec(QStringLiteral("DELETE FROM iotime"));
     TAutoIO autoio;
-    child<QPushButton>(autoio, "xdelete")->click();
+    Child<QPushButton>(autoio, "xdelete")->click();
     ASSERT_EQ(m_messages->Count(), 1);
     EXPECT_EQ(m_messages->Last().text, QStringLiteral("No data record."));
     EXPECT_EQ(m_messages->Last().kind, MsgKind::Error);
 
     m_messages->Clear();
     TFmTimeTbl table; // the first group has no windows
-    child<QPushButton>(table, "xdelete")->click();
+    Child<QPushButton>(table, "xdelete")->click();
     EXPECT_EQ(m_messages->Texts(), QStringList{QStringLiteral("No data record.")});
 }
 
@@ -337,7 +323,7 @@ TEST_F(TimeWindowsTest, ARefusedWriteSaysSoAndKeepsTheRows)
     TAutoIO dialog;
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-    auto *grid = child<QTableView>(dialog, "dbgList");
+    auto *grid = Child<QTableView>(dialog, "dbgList");
     const QStringList before = gridTexts(grid);
 
     const struct
@@ -362,7 +348,7 @@ TEST_F(TimeWindowsTest, ARefusedWriteSaysSoAndKeepsTheRows)
         } else {
             clickRow(dialog, 0);
             m_messages->QueueAnswer(MsgButton::Ok);
-            child<QPushButton>(dialog, "xdelete")->click();
+            Child<QPushButton>(dialog, "xdelete")->click();
         }
         EXPECT_EQ(m_messages->Last().text,
                   QStringLiteral("Fail to update the database record. Please retry."));
@@ -382,16 +368,16 @@ TEST_F(TimeWindowsTest, ARefusedWriteSaysSoAndKeepsTheRows)
 
 TEST_F(TimeWindowsTest, TimeTableKeepsEachGroupsWindowsApart)
 {
-    const int day = addGroup(QStringLiteral("DAY"));
-    const int night = addGroup(QStringLiteral("NIGHT"));
+    const int day = AddGroup(QStringLiteral("DAY"));
+    const int night = AddGroup(QStringLiteral("NIGHT"));
     dsrc->src.Exec(QStringLiteral("INSERT INTO timetbl VALUES (%1, '22:00:00', '23:30:00'), "
                                   "(%1, '18:00:00', '21:00:00'), (1, '10:00:00', '11:00:00')")
                        .arg(night));
     TFmTimeTbl dialog;
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-    auto *groups = child<QComboBox>(dialog, "cbglist");
-    auto *grid = child<QTableView>(dialog, "dbgList");
+    auto *groups = Child<QComboBox>(dialog, "cbglist");
+    auto *grid = Child<QTableView>(dialog, "dbgList");
     ASSERT_EQ(groups->count(), 3);
     EXPECT_EQ(groups->currentText(), QStringLiteral("DAY")); // the first by name
     EXPECT_EQ(grid->model()->rowCount(), 0);
@@ -425,7 +411,7 @@ TEST_F(TimeWindowsTest, TimeTableKeepsEachGroupsWindowsApart)
     EXPECT_EQ(m_messages->Texts(), QStringList{QStringLiteral("Time overlapped.")});
     clickRow(dialog, 1);
     m_messages->QueueAnswer(MsgButton::Ok);
-    child<QPushButton>(dialog, "xdelete")->click();
+    Child<QPushButton>(dialog, "xdelete")->click();
     EXPECT_EQ(storedTimeTable(night),
               (QStringList{QStringLiteral("09:00-10:00"), QStringLiteral("22:00-23:30")}));
     EXPECT_EQ(storedTimeTable(day),
@@ -448,7 +434,7 @@ TEST_F(TimeWindowsTest, EachSwitchIsStoredAtItsClick)
         TAutoIO dialog;
         dialog.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-        auto *box = child<QCheckBox>(dialog, s.box);
+        auto *box = Child<QCheckBox>(dialog, s.box);
         EXPECT_FALSE(box->isChecked()); // off while nothing is stored
         box->click();
         EXPECT_EQ(storedSetting(s.setting), QStringLiteral("1")); // before the dialog closes
@@ -458,10 +444,10 @@ TEST_F(TimeWindowsTest, EachSwitchIsStoredAtItsClick)
         dialog.reject(); // closing does not store them again
         WriteRegBool(QString::fromLatin1(s.setting), false);
         TAutoIO again;
-        EXPECT_FALSE(child<QCheckBox>(again, s.box)->isChecked());
+        EXPECT_FALSE(Child<QCheckBox>(again, s.box)->isChecked());
         WriteRegBool(QString::fromLatin1(s.setting), true);
         TAutoIO stored;
-        EXPECT_TRUE(child<QCheckBox>(stored, s.box)->isChecked());
+        EXPECT_TRUE(Child<QCheckBox>(stored, s.box)->isChecked());
     }
     EXPECT_EQ(m_messages->Count(), 0);
 }
@@ -475,7 +461,7 @@ TEST_F(TimeWindowsTest, ASwitchTheSettingsRefuseSaysSoAndShowsWhatIsStored)
     const QString file = QSettings(QStringLiteral("ZUVI"), QStringLiteral("Tallyclock")).fileName();
     QFile::remove(file);
     ASSERT_TRUE(QDir().mkpath(file));
-    auto *box = child<QCheckBox>(dialog, "cbenable");
+    auto *box = Child<QCheckBox>(dialog, "cbenable");
     box->click();
     QDir(file).removeRecursively();
     EXPECT_EQ(m_messages->Texts(), QStringList{QStringLiteral("Settings cannot be saved.")});
@@ -501,10 +487,10 @@ TEST_F(TimeWindowsTest, CloseSavesPlacementAndWidthsUnderEachDialogsNames)
             dialog = std::make_unique<TAutoIO>();
         dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
-        auto *grid = child<QTableView>(*dialog, "dbgList");
+        auto *grid = Child<QTableView>(*dialog, "dbgList");
         grid->setColumnWidth(1, 93);
         dialog->resize(401, 377);
-        child<QPushButton>(*dialog, "xcancel")->click();
+        Child<QPushButton>(*dialog, "xcancel")->click();
         EXPECT_FALSE(dialog->isVisible());
         EXPECT_EQ(dialog->result(), QDialog::Rejected);
         const QString placement = QString::fromLatin1(c.placement);
@@ -518,7 +504,7 @@ TEST_F(TimeWindowsTest, CloseSavesPlacementAndWidthsUnderEachDialogsNames)
         else
             next = std::make_unique<TAutoIO>();
         EXPECT_EQ(next->width(), 401);
-        EXPECT_EQ(child<QTableView>(*next, "dbgList")->columnWidth(1), 93);
+        EXPECT_EQ(Child<QTableView>(*next, "dbgList")->columnWidth(1), 93);
     }
 }
 

@@ -3,6 +3,7 @@
 // The offscreen platform has no notification area; the logic must work all the same.
 
 #include "desk/trayicon.h"
+#include "testsupport/paramname.h"
 #include "testsupport/spin.h"
 
 #include <QAction>
@@ -137,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   "balloon timeout"},
                       MessageCase{"BalloonClicked", TTrayIcon::MsgBalloonClick, "balloon click"},
                       MessageCase{"UnknownIgnored", 0x999, ""}),
-    [](const ::testing::TestParamInfo<MessageCase> &info) { return info.param.name; });
+    ParamName());
 
 TEST_F(TrayIconTest, TrayActivationsBecomeButtonPairs)
 {

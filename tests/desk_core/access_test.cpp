@@ -2,6 +2,7 @@
 // swiping port and of the lock port, and when anti-passback still has to be asked.
 
 #include "desk/accessdecision.h"
+#include "testsupport/paramname.h"
 
 #include <gtest/gtest.h>
 
@@ -81,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         AccessCase{"AntiPassbackNotAskedWhenRefused",
                                                 1,  2, true,  false, true,  true,  {1},     1, false, false, false, false, false, true},
         AccessCase{"AntiPassbackOff",           2,  1, false, false, true,  true,  {1},     2, false, false, false, true,  false, true}),
-    [](const ::testing::TestParamInfo<AccessCase> &info) { return std::string(info.param.name); });
+    ParamName());
 // clang-format on
 
 TEST(SwipeDirection, AStoredSwipeKeepsItsOwnDirectionAndIsNoClockReader)

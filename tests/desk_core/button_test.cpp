@@ -2,6 +2,7 @@
 // repeat with what stops it.
 
 #include "deskfixture.h"
+#include "testsupport/paramname.h"
 
 namespace {
 
@@ -68,9 +69,7 @@ INSTANTIATE_TEST_SUITE_P(Button, ExitButton,
                          ::testing::Values(ButtonCase{"MotionOff", -1, 0, false},
                                            ButtonCase{"MotionOnce", 0, 1, false},
                                            ButtonCase{"MotionEveryFiveSeconds", 5, 1, true}),
-                         [](const ::testing::TestParamInfo<ButtonCase> &info) {
-                             return std::string(info.param.name);
-                         });
+                         ParamName());
 
 TEST_F(DeskCoreTest, BypassOnAnotherReaderSignalsHereAndOpensThere)
 {

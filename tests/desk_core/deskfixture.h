@@ -11,6 +11,7 @@
 #include "store/settings.h"
 #include "testsupport/fakemessages.h"
 #include "testsupport/readersim.h"
+#include "testsupport/rows.h"
 #include "testsupport/simports.h"
 #include "testsupport/spin.h"
 #include "testsupport/tempdata.h"
@@ -138,23 +139,6 @@ protected:
     }
 
     // A staff member with the right to pass the given ports.
-    static void AddStaff(int card, const QString &name, std::initializer_list<int> ports,
-                         int group = 1)
-    {
-        QString cols, vals;
-        for (int p : ports) {
-            cols += QStringLiteral(", COM%1").arg(p);
-            vals += QStringLiteral(", 1");
-        }
-        Exec(QStringLiteral("INSERT INTO staffs (CARDNO, NAME, WORKGRP%1) VALUES (%2, '%3', %4%5)")
-                 .arg(cols)
-                 .arg(card)
-                 .arg(name)
-                 .arg(group)
-                 .arg(vals));
-        dsrc->staff.Refresh();
-    }
-
     void StartCore()
     {
         core = std::make_unique<TDeskCore>(&view, &camera);

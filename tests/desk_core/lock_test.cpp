@@ -36,7 +36,7 @@ protected:
         ConfigureReader(1, r1);
         ConfigureReader(2, Row(2, 2, 4));
         for (int card = 101; card <= 104; ++card)
-            AddStaff(card, QStringLiteral("Staff %1").arg(card), {1, 2});
+            AddStaff({.card = card, .name = QStringLiteral("Staff %1").arg(card), .ports = {1, 2}});
     }
 
     // Swipes and answers how long the reader waited for its answer (-1: none came).
@@ -179,7 +179,7 @@ TEST_F(LockedDatabase, AStoppedLineCostsOnlyItsOwnDoorAndTheRowSaysNoDoor)
     ConfigureReader(2, Row(2, 1));
     ReaderSim &c = AttachSim(3);
     ConfigureReader(3, Row(1, 3, 5));
-    AddStaff(105, QStringLiteral("Staff 105"), {1, 2, 3});
+    AddStaff({.card = 105, .name = QStringLiteral("Staff 105"), .ports = {1, 2, 3}});
     StartCore();
     const int line = ::open(a->DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(line, 0);

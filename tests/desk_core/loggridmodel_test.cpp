@@ -63,7 +63,7 @@ TEST_F(LogGridContract, FollowsTheSwipeRoadInAndOutOfTimeOrder)
     FillLog(Afternoon.addSecs(-3 * 3600), 3, 100); // 11:07, 11:08, 11:09
     ReaderSim &sim = AttachSim(1);
     ConfigureReader(1, ReaderRow());
-    AddStaff(Card, QStringLiteral("Alice"), {1});
+    AddStaff({.card = Card, .name = QStringLiteral("Alice"), .ports = {1}});
     StartCore();
     ASSERT_EQ(model->rowCount(), 3);
     const QPersistentModelIndex second(model->index(1, LogGridModel::ColCardNo));

@@ -4,6 +4,7 @@
 #include "deskfixture.h"
 
 #include "store/utils.h"
+#include "testsupport/paramname.h"
 
 namespace {
 
@@ -100,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TableCase{"SevenRows", "DELETE FROM reader WHERE PORTNO=8"},
                       TableCase{"NineRows", "INSERT INTO reader (PORTNO, ENABLE) VALUES (9, 1)"},
                       TableCase{"Empty", "DELETE FROM reader"}),
-    [](const ::testing::TestParamInfo<TableCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 struct DoorCase
 {
@@ -132,13 +133,14 @@ TEST_P(DoorCaption, NamesTheDoorButtonsReader)
     EXPECT_EQ(core->DoorButtonCaption(true), desc + QStringLiteral(" -> OPEN"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Setup, DoorCaption,
-    ::testing::Values(DoorCase{"Default", false, 0, 1}, DoorCase{"Port6", true, 6, 6},
-                      DoorCase{"Port8", true, 8, 8}, DoorCase{"ZeroFallsBackToPort1", true, 0, 1},
-                      DoorCase{"NegativeFallsBackToPort1", true, -3, 1},
-                      DoorCase{"NineFallsBackToPort1", true, 9, 1}),
-    [](const ::testing::TestParamInfo<DoorCase> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Setup, DoorCaption,
+                         ::testing::Values(DoorCase{"Default", false, 0, 1},
+                                           DoorCase{"Port6", true, 6, 6},
+                                           DoorCase{"Port8", true, 8, 8},
+                                           DoorCase{"ZeroFallsBackToPort1", true, 0, 1},
+                                           DoorCase{"NegativeFallsBackToPort1", true, -3, 1},
+                                           DoorCase{"NineFallsBackToPort1", true, 9, 1}),
+                         ParamName());
 
 class ReconnectTest : public DeskCoreTest
 {

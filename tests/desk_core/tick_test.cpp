@@ -1,6 +1,7 @@
 // The one-second tick: status clock, automatic IN/OUT by schedule, the panel's override.
 
 #include "deskfixture.h"
+#include "testsupport/paramname.h"
 
 namespace {
 
@@ -70,9 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ScheduleCase{"Evening", true, QTime(23, 59), false},
                       ScheduleCase{"EmptyMorning", false, QTime(9, 0), false},
                       ScheduleCase{"EmptyNoon", false, QTime(12, 0), false}),
-    [](const ::testing::TestParamInfo<ScheduleCase> &info) {
-        return std::string(info.param.name);
-    });
+    ParamName());
 
 TEST_F(AutoInOutTest, ThePanelChangesAtTheFirstTickOfTheNewMinute)
 {

@@ -7,6 +7,7 @@
 
 #include "store/dbfile.h"
 #include "store/paths.h"
+#include "testsupport/commandlookup.h"
 #include "testsupport/fakefiledialogs.h"
 
 #include <QAction>
@@ -56,16 +57,6 @@ protected:
     {
         return Shell(file, QStringLiteral("select SYSTIME, CARDNO, MODE, READER, LOCK from "
                                           "recorder order by SYSTIME, CARDNO"));
-    }
-    TTimeRec &OpenLoggedIn()
-    {
-        TTimeRec &w = OpenWindow();
-        w.SetLoggedIn(true);
-        return w;
-    }
-    static QAction *Command(TTimeRec &w, const char *name)
-    {
-        return w.findChild<QAction *>(QString::fromLatin1(name));
     }
 
     FakeFileDialogs m_dialogs;

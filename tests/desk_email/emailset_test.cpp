@@ -4,6 +4,7 @@
 #include "desk/emailset.h"
 #include "desk_window/windowfixture.h"
 #include "store/settings.h"
+#include "testsupport/childlookup.h"
 #include "testsupport/fakemessages.h"
 #include "testsupport/tempsettings.h"
 
@@ -19,13 +20,6 @@
 #include <QTimer>
 
 namespace {
-
-template <typename T> T *Child(QWidget &w, const char *name)
-{
-    T *child = w.findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-}
 
 bool Stored(const char *name)
 {

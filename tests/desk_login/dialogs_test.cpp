@@ -1,21 +1,15 @@
 // The password dialog, the new-password dialog and the about box on their own.
 
 #include "loginfixture.h"
+#include "testsupport/childlookup.h"
 
 #include <QRegularExpression>
 
 namespace {
 
-template <typename T> T *child(QWidget &dialog, const char *name)
-{
-    T *found = dialog.findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
-
 void expectPasswordField(QWidget &dialog, const char *name)
 {
-    QLineEdit *edit = child<QLineEdit>(dialog, name);
+    QLineEdit *edit = Child<QLineEdit>(dialog, name);
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->echoMode(), QLineEdit::Password) << name;
     EXPECT_TRUE(edit->styleSheet().contains(QStringLiteral("lineedit-password-character: 42")))
@@ -30,23 +24,23 @@ TEST_F(PasswordDialogsTest, PasswordDialogShowsItsTexts)
 {
     TPasswordDlg dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Password Dialog"));
-    EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), QStringLiteral("Enter Password:"));
+    EXPECT_EQ(Child<QLabel>(dialog, "Label1")->text(), QStringLiteral("Enter Password:"));
     expectPasswordField(dialog, "Password");
-    EXPECT_EQ(child<QPushButton>(dialog, "OKBtn")->text(), QStringLiteral("OK"));
-    EXPECT_TRUE(child<QPushButton>(dialog, "OKBtn")->isDefault());
-    EXPECT_EQ(child<QPushButton>(dialog, "CancelBtn")->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(Child<QPushButton>(dialog, "OKBtn")->text(), QStringLiteral("OK"));
+    EXPECT_TRUE(Child<QPushButton>(dialog, "OKBtn")->isDefault());
+    EXPECT_EQ(Child<QPushButton>(dialog, "CancelBtn")->text(), QStringLiteral("Cancel"));
 }
 
 TEST_F(PasswordDialogsTest, NewPasswordDialogShowsItsTexts)
 {
     TDlgNewPass dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Password Dialog"));
-    EXPECT_EQ(child<QLabel>(dialog, "Label1")->text(), QStringLiteral("New password:"));
-    EXPECT_EQ(child<QLabel>(dialog, "Label2")->text(), QStringLiteral("Retype password:"));
+    EXPECT_EQ(Child<QLabel>(dialog, "Label1")->text(), QStringLiteral("New password:"));
+    EXPECT_EQ(Child<QLabel>(dialog, "Label2")->text(), QStringLiteral("Retype password:"));
     expectPasswordField(dialog, "Password");
     expectPasswordField(dialog, "ReType");
-    EXPECT_TRUE(child<QPushButton>(dialog, "OKBtn")->isDefault());
-    EXPECT_EQ(child<QPushButton>(dialog, "CancelBtn")->text(), QStringLiteral("Cancel"));
+    EXPECT_TRUE(Child<QPushButton>(dialog, "OKBtn")->isDefault());
+    EXPECT_EQ(Child<QPushButton>(dialog, "CancelBtn")->text(), QStringLiteral("Cancel"));
 }
 
 TEST_F(PasswordDialogsTest, WrongPasswordKeepsTheDialogOpenUntilTheRightOne)
@@ -54,11 +48,11 @@ TEST_F(PasswordDialogsTest, WrongPasswordKeepsTheDialogOpenUntilTheRightOne)
     StorePasswordRow(QStringLiteral("EF9E9F579E50")); // "Secret"
     TPasswordDlg dialog;
     dialog.show();
-    QLineEdit *edit = child<QLineEdit>(dialog, "Password");
+    QLineEdit *edit = Child<QLineEdit>(dialog, "Password");
     for (const char *wrong : {"secret", "SECRET", "Secre", ""}) {
         Messages().Clear();
         edit->setText(QString::fromLatin1(wrong));
-        child<QPushButton>(dialog, "OKBtn")->click();
+        Child<QPushButton>(dialog, "OKBtn")->click();
         EXPECT_TRUE(dialog.isVisible()) << wrong;
         EXPECT_EQ(dialog.result(), QDialog::Rejected) << wrong;
         ASSERT_EQ(Messages().Count(), 1) << wrong;
@@ -68,7 +62,7 @@ TEST_F(PasswordDialogsTest, WrongPasswordKeepsTheDialogOpenUntilTheRightOne)
     }
     Messages().Clear();
     edit->setText(QStringLiteral("Secret"));
-    child<QPushButton>(dialog, "OKBtn")->click();
+    Child<QPushButton>(dialog, "OKBtn")->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(Messages().Count(), 0);
@@ -80,8 +74,8 @@ TEST_F(PasswordDialogsTest, PasswordDialogCancelClosesWithCancel)
     StorePasswordRow(QStringLiteral("EF9E9F579E50"));
     TPasswordDlg dialog;
     dialog.show();
-    child<QLineEdit>(dialog, "Password")->setText(QStringLiteral("Secret"));
-    child<QPushButton>(dialog, "CancelBtn")->click();
+    Child<QLineEdit>(dialog, "Password")->setText(QStringLiteral("Secret"));
+    Child<QPushButton>(dialog, "CancelBtn")->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_EQ(Messages().Count(), 0);
@@ -92,8 +86,8 @@ TEST_F(PasswordDialogsTest, UnreadablePasswordTableLetsNobodyIn)
     dsrc->src.Exec(QStringLiteral("drop table passwd"));
     TPasswordDlg dialog;
     dialog.show();
-    child<QLineEdit>(dialog, "Password")->setText(QString());
-    child<QPushButton>(dialog, "OKBtn")->click();
+    Child<QLineEdit>(dialog, "Password")->setText(QString());
+    Child<QPushButton>(dialog, "OKBtn")->click();
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     ASSERT_EQ(Messages().Count(), 1);
@@ -116,11 +110,11 @@ TEST_F(PasswordDialogsTest, NewPasswordEntriesMustAgree)
         Messages().Clear();
         TDlgNewPass dialog;
         dialog.show();
-        QLineEdit *password = child<QLineEdit>(dialog, "Password");
+        QLineEdit *password = Child<QLineEdit>(dialog, "Password");
         password->setText(QString::fromLatin1(c.password));
-        child<QLineEdit>(dialog, "ReType")->setText(QString::fromLatin1(c.retype));
-        child<QLineEdit>(dialog, "ReType")->setFocus();
-        child<QPushButton>(dialog, "OKBtn")->click();
+        Child<QLineEdit>(dialog, "ReType")->setText(QString::fromLatin1(c.retype));
+        Child<QLineEdit>(dialog, "ReType")->setFocus();
+        Child<QPushButton>(dialog, "OKBtn")->click();
         const std::string name = std::string(c.password) + " / " + c.retype;
         EXPECT_EQ(dialog.isVisible(), !c.accepted) << name;
         EXPECT_EQ(dialog.result(), c.accepted ? QDialog::Accepted : QDialog::Rejected) << name;
@@ -146,13 +140,13 @@ TEST_F(PasswordDialogsTest, AboutBoxNamesTheProgramItsVersionAndPurpose)
         << ProgramVersion().toStdString();
     Taboutbox about;
     EXPECT_EQ(about.windowTitle(), QStringLiteral("About Tallyclock"));
-    EXPECT_EQ(child<QLabel>(about, "ProductName")->text(), QStringLiteral("Tallyclock"));
-    EXPECT_EQ(child<QLabel>(about, "Version")->text(),
+    EXPECT_EQ(Child<QLabel>(about, "ProductName")->text(), QStringLiteral("Tallyclock"));
+    EXPECT_EQ(Child<QLabel>(about, "Version")->text(),
               QStringLiteral("Version ") + ProgramVersion());
-    EXPECT_TRUE(child<QLabel>(about, "Comments")->text().contains(QStringLiteral("card readers")));
-    EXPECT_FALSE(child<QLabel>(about, "ProgramIcon")->pixmap().isNull());
+    EXPECT_TRUE(Child<QLabel>(about, "Comments")->text().contains(QStringLiteral("card readers")));
+    EXPECT_FALSE(Child<QLabel>(about, "ProgramIcon")->pixmap().isNull());
     about.show();
-    child<QPushButton>(about, "OKButton")->click();
+    Child<QPushButton>(about, "OKButton")->click();
     EXPECT_FALSE(about.isVisible());
     EXPECT_EQ(about.result(), QDialog::Accepted);
 }

@@ -3,6 +3,7 @@
 
 #include "loginfixture.h"
 #include "store/passwd.h"
+#include "testsupport/commandlookup.h"
 
 #include <QApplication>
 #include <QFile>
@@ -15,13 +16,6 @@
 #include <functional>
 
 namespace {
-
-QAction *command(TTimeRec &w, const char *name)
-{
-    auto *action = w.findChild<QAction *>(QString::fromLatin1(name));
-    EXPECT_NE(action, nullptr) << name;
-    return action;
-}
 
 // Every command a user can reach: the menu bar's menus, the tray menu and the grid's popup.
 // A hidden item cannot be reached (Qt also keeps a hidden action disabled).
@@ -103,12 +97,12 @@ TEST_F(LoginTest, ProtectedCommandsFollowLoginAndLogout)
     EXPECT_EQ(w.TrayMenu()->actions().first()->text(), QStringLiteral("About Tallyclock"));
 
     expectState(false);
-    command(w, "actLogin")->trigger();
+    Command(w, "actLogin")->trigger();
     ASSERT_EQ(Messages().Count(), 1);
     expectState(true);
-    command(w, "actLogout")->trigger();
+    Command(w, "actLogout")->trigger();
     expectState(false);
-    command(w, "popLogin")->trigger();
+    Command(w, "popLogin")->trigger();
     expectState(true);
     w.actLogoutExecute();
     expectState(false);
@@ -119,7 +113,7 @@ TEST_F(LoginTest, FreshDatabaseLoginNeedsNoPasswordAndBringsTheWindowUp)
 {
     TTimeRec &w = OpenScriptedWindow();
     w.hide();
-    command(w, "popLogin")->trigger();
+    Command(w, "popLogin")->trigger();
     ASSERT_EQ(Messages().Count(), 1);
     EXPECT_EQ(Messages().Last().text, QStringLiteral("No password registered yet."));
     EXPECT_EQ(Messages().Last().kind, MsgKind::Information);
@@ -136,7 +130,7 @@ TEST_F(LoginTest, FirstSetPasswordSkipsTheOldOneAndStoresOneScrambledRow)
 {
     TTimeRec &w = OpenScriptedWindow();
     Script().Add(TypedTwice(QStringLiteral("Ab1"), QStringLiteral("Ab1")));
-    command(w, "actsetpasswd")->trigger(); // available while logged out
+    Command(w, "actsetpasswd")->trigger(); // available while logged out
     EXPECT_EQ(kindsSeen(Script()), QStringList{QStringLiteral("newpass")});
     EXPECT_EQ(StoredPasswords(), QStringList{QStringLiteral("0B97FB")});
     ASSERT_EQ(Messages().Count(), 1);
@@ -326,7 +320,7 @@ TEST_F(LoginTest, DatabaseFailureWhileStoringIsReportedAndChangesNothing)
 TEST_F(LoginTest, AboutCommandsOpenTheAboutBoxWhileLoggedOut)
 {
     TTimeRec &w = OpenScriptedWindow();
-    QAction *about = command(w, "xabout");
+    QAction *about = Command(w, "xabout");
     ASSERT_TRUE(about->isEnabled());
     about->trigger();
     w.TrayMenu()->actions().first()->trigger();

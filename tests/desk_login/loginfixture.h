@@ -7,6 +7,7 @@
 #include "desk/passwd.h"
 #include "desk/passwdnew.h"
 #include "desk_window/windowfixture.h"
+#include "testsupport/childlookup.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -70,13 +71,6 @@ private:
         return QStringLiteral("other");
     }
 
-    static void press(QDialog &dialog, const char *name)
-    {
-        auto *button = dialog.findChild<QPushButton *>(QString::fromLatin1(name));
-        ASSERT_NE(button, nullptr) << name;
-        button->click();
-    }
-
     int answer(QDialog &dialog)
     {
         SeenDialog seen{kindOf(dialog), dialog.windowTitle(), {}, 0, false};
@@ -84,7 +78,7 @@ private:
         if (seen.kind == QStringLiteral("about")) {
             auto *comments = dialog.findChild<QLabel *>(QStringLiteral("Comments"));
             seen.wordWrap = comments && comments->wordWrap();
-            press(dialog, "OKButton");
+            Press(dialog, "OKButton");
         } else if (m_answers.isEmpty()) {
             ADD_FAILURE() << "unexpected dialog: " << seen.title.toStdString();
             dialog.reject();
@@ -98,13 +92,13 @@ private:
                     if (edit)
                         edit->setText(texts.at(i));
                 }
-                press(dialog, "OKBtn");
+                Press(dialog, "OKBtn");
                 seen.openAfterOk << dialog.isVisible();
                 if (!dialog.isVisible())
                     break;
             }
             if (dialog.isVisible())
-                press(dialog, "CancelBtn");
+                Press(dialog, "CancelBtn");
         }
         seen.result = dialog.result();
         m_seen << seen;

@@ -7,6 +7,8 @@
 #include "readerlink/reader.h"
 #include "readerlink/setup.h"
 #include "store/settings.h"
+#include "testsupport/commandlookup.h"
+#include "testsupport/paramname.h"
 #include "testsupport/readersim.h"
 #include "testsupport/simports.h"
 #include "testsupport/spin.h"
@@ -65,12 +67,6 @@ protected:
         return Texts(sim);
     }
 
-    static QAction *Command(TTimeRec &w, const char *name)
-    {
-        auto *action = w.findChild<QAction *>(QString::fromLatin1(name));
-        EXPECT_NE(action, nullptr) << name;
-        return action;
-    }
     static QPushButton *DoorButton(TTimeRec &w)
     {
         return w.findChild<QPushButton *>(QStringLiteral("bDoorOpen"));
@@ -124,9 +120,7 @@ TEST_P(DoorButtonPress, ReleasesTheChosenRelayAndWritesNoRow)
 INSTANTIATE_TEST_SUITE_P(Door, DoorButtonPress,
                          ::testing::Values(DoorCase{"ChosenPort", 3, 3},
                                            DoorCase{"DamagedSettingCountsAsPortOne", 12, 1}),
-                         [](const ::testing::TestParamInfo<DoorCase> &info) {
-                             return std::string(info.param.name);
-                         });
+                         ParamName());
 
 TEST_F(ReaderCommandTest, DoorButtonOnAClosedPortSendsNothing)
 {

@@ -52,7 +52,7 @@ protected:
         dsrc->logs.Refresh();
         m_sim = &AttachSim(1);
         ConfigureReader(1, ReaderRow{});
-        AddStaff(Card, QStringLiteral("Ann"), {1});
+        AddStaff({.card = Card, .name = QStringLiteral("Ann"), .ports = {1}});
         StartCore();
         ASSERT_TRUE(core->Reader(1)->Connected());
         m_web = std::make_unique<TWebReporter>(Data().AttendPath(), Data().SysdatPath());

@@ -9,6 +9,7 @@
 #include "store/datasrc.h"
 #include "store/settings.h"
 #include "testsupport/outsidereader.h"
+#include "testsupport/rows.h"
 #include "testsupport/tempdata.h"
 
 #include <httplib.h>
@@ -93,33 +94,6 @@ protected:
         TempDataTest::TearDown();
     }
 
-    void addLog(const QDateTime &t, int card, int mode = 1, int reader = 1)
-    {
-        TStatement q = dsrc->att.Prepare(QStringLiteral(
-            "insert into recorder (SYSTIME, CARDNO, MODE, READER, LOCK) values (?, ?, ?, ?, 0)"));
-        q.Bind(1, t);
-        q.Bind(2, card);
-        q.Bind(3, mode);
-        q.Bind(4, reader);
-        q.Step();
-    }
-    int addGroup(const QString &name)
-    {
-        TStatement q = dsrc->src.Prepare(QStringLiteral("insert into gid (DESCX) values (?)"));
-        q.Bind(1, name);
-        q.Step();
-        return static_cast<int>(dsrc->src.LastInsertRowId());
-    }
-    void addStaff(int card, const QString &name, int group)
-    {
-        TStatement q = dsrc->src.Prepare(
-            QStringLiteral("insert into staffs (CARDNO, NAME, WORKGRP) values (?, ?, ?)"));
-        q.Bind(1, card);
-        q.Bind(2, name);
-        q.Bind(3, group);
-        q.Step();
-    }
-
     // The page's lines; fails the test unless the answer is 200.
     QStringList get(const std::string &target)
     {
@@ -153,7 +127,7 @@ protected:
 
 TEST_F(WebTest, TodayWithoutRecordsIsTheEmptyPage)
 {
-    addLog(QDateTime(QDate(2026, 3, 8), QTime(9, 0)), 5); // yesterday only
+    AddLog(QDateTime(QDate(2026, 3, 8), QTime(9, 0)), 5); // yesterday only
     const QStringList lines = get("/today");
     const QStringList expected{QStringLiteral("<head>"),
                                QStringLiteral("<title>"),
@@ -177,8 +151,8 @@ TEST_F(WebTest, LimitsAndOrder)
 {
     const QDateTime base(QDate(2026, 3, 9), QTime(8, 0));
     for (int i = 0; i < 12; ++i)
-        addLog(base.addSecs(60 * i), 100 + i);
-    addLog(QDateTime(QDate(2026, 3, 8), QTime(8, 0)), 99); // not today
+        AddLog(base.addSecs(60 * i), 100 + i);
+    AddLog(QDateTime(QDate(2026, 3, 8), QTime(8, 0)), 99); // not today
 
     struct Case
     {
@@ -225,13 +199,13 @@ TEST_F(WebTest, LimitsAndOrder)
 // each change to the files must still show on the very next page.
 TEST_F(WebTest, KeptCountsAndNamesFollowEveryChange)
 {
-    const int group = addGroup(QStringLiteral("Day"));
-    addStaff(7, QStringLiteral("Ann"), group);
+    const int group = AddGroup(QStringLiteral("Day"));
+    AddStaff(7, QStringLiteral("Ann"), group);
     const QDateTime base(QDate(2026, 3, 9), QTime(8, 0));
     int next = 0;
     auto add = [&](int n) {
         for (int i = 0; i < n; ++i)
-            addLog(base.addSecs(60 * next++), 7);
+            AddLog(base.addSecs(60 * next++), 7);
     };
     struct Step
     {
@@ -328,13 +302,13 @@ TEST_F(WebTest, RowLimitIsCapped)
 
 TEST_F(WebTest, PersonByCardNameAndUnknownName)
 {
-    const int office = addGroup(QStringLiteral("Office"));
-    addStaff(7, QStringLiteral("Alice Brown"), office);
-    addStaff(8, QStringLiteral("Bob Stone"), office);
+    const int office = AddGroup(QStringLiteral("Office"));
+    AddStaff(7, QStringLiteral("Alice Brown"), office);
+    AddStaff(8, QStringLiteral("Bob Stone"), office);
     const QDateTime t(QDate(2026, 3, 9), QTime(8, 0));
-    addLog(t, 7, 1, 2);
-    addLog(t.addSecs(60), 8, 2, 3);
-    addLog(t.addSecs(120), 7, 2, 0);
+    AddLog(t, 7, 1, 2);
+    AddLog(t.addSecs(60), 8, 2, 3);
+    AddLog(t.addSecs(120), 7, 2, 0);
 
     struct Case
     {
@@ -368,9 +342,9 @@ TEST_F(WebTest, PersonByCardNameAndUnknownName)
 TEST_F(WebTest, StoredTextsAreEscaped)
 {
     WriteRegString(QStringLiteral("WebTitle"), QStringLiteral("Desk <b>&</b>"));
-    const int group = addGroup(QStringLiteral("R&D <i>"));
-    addStaff(9, QStringLiteral("<script>x</script>"), group);
-    addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 9);
+    const int group = AddGroup(QStringLiteral("R&D <i>"));
+    AddStaff(9, QStringLiteral("<script>x</script>"), group);
+    AddLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 9);
     const QString page = get("/logs").join(QStringLiteral("\n"));
     EXPECT_FALSE(page.contains(QLatin1String("<script>")));
     EXPECT_TRUE(page.contains(QLatin1String("<td>&lt;script&gt;x&lt;/script&gt;</td>")));
@@ -380,7 +354,7 @@ TEST_F(WebTest, StoredTextsAreEscaped)
 
 TEST_F(WebTest, BadRequestsGetAPageOrAPlainError)
 {
-    addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 1);
+    AddLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 1);
     // Many parameters, invalid UTF-8, SQL in a name, a huge number.
     std::string many = "/logs?";
     for (int i = 0; i < 1000; ++i)
@@ -441,7 +415,7 @@ TEST_F(WebTest, SilentClientDoesNotHoldUpOthersOrStop)
 // Requests sent back to back on one connection are answered in turn; HEAD gets no body.
 TEST_F(WebTest, BackToBackRequestsOnOneConnection)
 {
-    addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 1);
+    AddLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 1);
     const int fd = ConnectLoopback(m_web->Port());
     ASSERT_GE(fd, 0);
     const std::string requests = "GET /logs HTTP/1.1\r\nHost: desk\r\n\r\n"
@@ -469,7 +443,7 @@ TEST_F(WebTest, BackToBackRequestsOnOneConnection)
 TEST_F(WebTest, LongQueryStringsGetThePage)
 {
     for (int i = 0; i < 3; ++i)
-        addLog(QDateTime(QDate(2026, 3, 9), QTime(8, i)), 10 + i);
+        AddLog(QDateTime(QDate(2026, 3, 9), QTime(8, i)), 10 + i);
     struct Case
     {
         const char *name;
@@ -493,7 +467,7 @@ TEST_F(WebTest, LongQueryStringsGetThePage)
 TEST_F(WebTest, ByteRangesGetTheWholePage)
 {
     for (int i = 0; i < 30; ++i)
-        addLog(QDateTime(QDate(2026, 3, 9), QTime(8, i)), 10 + i);
+        AddLog(QDateTime(QDate(2026, 3, 9), QTime(8, i)), 10 + i);
     auto whole = m_client->Get("/logs?30");
     ASSERT_TRUE(whole);
     ASSERT_EQ(whole->status, 200);
@@ -514,7 +488,7 @@ TEST_F(WebTest, ByteRangesGetTheWholePage)
 // and are dropped after a short time.
 TEST_F(WebTest, IdleAndHalfSentConnectionsHoldUpNobodyAndAreDropped)
 {
-    addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 1);
+    AddLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 1);
     const std::string half = "GET /logs HTTP/1.1\r\nHost: desk\r\n";
     std::vector<int> socks;
     for (int i = 0; i < 200; ++i) {
@@ -556,7 +530,7 @@ TEST_F(WebTest, SuspendedWhileTheDeskMaintainsItsFiles)
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 503);
     m_web->Resume();
-    addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 4);
+    AddLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 4);
     EXPECT_EQ(countLine(get("/logs")), QStringLiteral("[1 record(s)]<br>"));
 }
 
@@ -588,11 +562,11 @@ TEST_F(WebTest, SuspendReturnsOnlyOnceEveryRequestConnectionIsClosed)
     {
         TTransaction staff(dsrc->src);
         for (int card = 1; card <= Holders; ++card)
-            addStaff(card, QStringLiteral("Holder %1").arg(card), 1);
+            AddStaff(card, QStringLiteral("Holder %1").arg(card), 1);
         staff.Commit();
         TTransaction logs(dsrc->att);
         for (int card = 1; card <= Holders; ++card)
-            addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)).addSecs(card), card);
+            AddLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)).addSecs(card), card);
         logs.Commit();
     }
     // Only the server's connections are left on the files.
@@ -625,8 +599,8 @@ TEST_F(WebTest, SuspendReturnsOnlyOnceEveryRequestConnectionIsClosed)
 // on both files; an outside reader then finds the desk still there and leaves its logs alone.
 TEST_F(WebTest, ServingPagesLeavesTheDeskItsLocks)
 {
-    addStaff(7, QStringLiteral("Ann"), addGroup(QStringLiteral("Day")));
-    addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 7);
+    AddStaff(7, QStringLiteral("Ann"), AddGroup(QStringLiteral("Day")));
+    AddLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 7);
     for (const char *target : {"/logs", "/today?5", "/person?Ann", "/person?7&3"})
         EXPECT_EQ(rowsOf(get(target)).size(), 1) << target;
     m_web->Stop(); // its pooled connections closed too
@@ -638,9 +612,9 @@ TEST_F(WebTest, ServingPagesLeavesTheDeskItsLocks)
     };
     const Case cases[] = {
         {Data().AttendPath(), "SELECT COUNT(*) FROM recorder",
-         [&] { addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 1)), 7); }},
+         [&] { AddLog(QDateTime(QDate(2026, 3, 9), QTime(8, 1)), 7); }},
         {Data().SysdatPath(), "SELECT COUNT(*) FROM staffs",
-         [&] { addStaff(8, QStringLiteral("Bea"), 1); }},
+         [&] { AddStaff(8, QStringLiteral("Bea"), 1); }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.path.toStdString());
@@ -739,7 +713,7 @@ double cpuSeconds()
 // to come free instead of spinning, and the client is served once they do.
 TEST_F(WebTest, OutOfDescriptorsTheAcceptLoopWaitsAndServesAfterwards)
 {
-    addLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 1);
+    AddLog(QDateTime(QDate(2026, 3, 9), QTime(8, 0)), 1);
     const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
     ASSERT_GE(client, 0);
     rlimit saved{};

@@ -2,12 +2,14 @@
 // its caption on its menu, run through its dialog with the answer a user would give, and checked
 // for what it left changed.
 
-#include "menucommands.h"
+#include "testsupport/commandlookup.h"
 #include "windowfixture.h"
 
 #include "desk/emailqueue.h"
 #include "store/clock.h"
 #include "store/settings.h"
+#include "testsupport/childlookup.h"
+#include "testsupport/paramname.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -28,8 +30,6 @@
 
 namespace {
 
-using namespace menucommands;
-
 // ---- The settings and dialog commands: OK and Cancel roads -----------------------------------
 
 struct CommandCase
@@ -47,13 +47,6 @@ struct CommandCase
 void PrintTo(const CommandCase &c, std::ostream *os)
 {
     *os << c.name;
-}
-
-template <typename T> T *Child(QDialog &d, const char *name)
-{
-    T *child = d.findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(child, nullptr) << name;
-    return child;
 }
 
 QLabel *IoPanel(TTimeRec &w)
@@ -208,9 +201,6 @@ TEST_P(WindowCommand, OpensItsDialogAndAppliesTheAnswer)
     c.check(w);
 }
 
-INSTANTIATE_TEST_SUITE_P(Settings, WindowCommand, ::testing::ValuesIn(CommandCases),
-                         [](const ::testing::TestParamInfo<CommandCase> &info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Settings, WindowCommand, ::testing::ValuesIn(CommandCases), ParamName());
 
 } // namespace

@@ -196,13 +196,6 @@ protected:
         dsrc->logs.Refresh();
     }
 
-    TTimeRec &OpenLoggedIn()
-    {
-        TTimeRec &w = OpenWindow();
-        w.SetLoggedIn(true);
-        return w;
-    }
-
     bool DoorOpened() const
     {
         for (const ReaderSim::Frame &f : m_sim.Received())

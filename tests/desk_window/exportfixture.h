@@ -4,6 +4,7 @@
 
 #include "windowfixture.h"
 
+#include "testsupport/commandlookup.h"
 #include "testsupport/fakefiledialogs.h"
 
 #include <QAction>
@@ -27,12 +28,7 @@ protected:
         QLocale::setDefault(m_locale);
     }
 
-    QAction *command(const char *name)
-    {
-        QAction *action = m_window->findChild<QAction *>(QString::fromLatin1(name));
-        EXPECT_NE(action, nullptr) << name;
-        return action;
-    }
+    QAction *command(const char *name) { return Command(*m_window, name); }
     // The command run logged in, with the save dialog answered by name (empty: Cancel).
     void run(const char *name, const QString &fileName)
     {

@@ -3,7 +3,7 @@
 // makes one report per Confirm until Cancel, titled and set up for the command, previewed or
 // printed as the dialog says; an empty log opens nothing; all four follow login.
 
-#include "menucommands.h"
+#include "testsupport/commandlookup.h"
 #include "windowfixture.h"
 
 #include "reports/latescope.h"
@@ -122,8 +122,7 @@ protected:
     // The command by its caption on its menu, as a user finds it.
     static QAction *Command(TTimeRec &w, const CommandCase &c)
     {
-        QAction *action =
-            menucommands::CommandAt(w, QString::fromLatin1(c.menu), QString::fromLatin1(c.caption));
+        QAction *action = CommandAt(w, QString::fromLatin1(c.menu), QString::fromLatin1(c.caption));
         EXPECT_NE(action, nullptr) << c.caption;
         return action;
     }
@@ -288,12 +287,12 @@ TEST_F(FiloCommandTest, CommandsFollowLoginOnTheAttendanceAndPrintoutsMenus)
 
     // Found on their menus above; those menus show now, and the overnight form is on none.
     for (const char *path : {"Reports", "Reports/Attendance", "Reports/Printouts"}) {
-        QMenu *menu = menucommands::MenuAt(w, QString::fromLatin1(path));
+        QMenu *menu = MenuAt(w, QString::fromLatin1(path));
         ASSERT_NE(menu, nullptr) << path;
         EXPECT_TRUE(menu->menuAction()->isVisible()) << path;
     }
     for (const CommandCase &c : Commands)
-        EXPECT_EQ(menucommands::OnAnyMenu(Command(w, c)), *c.menu != '\0') << c.name;
+        EXPECT_EQ(OnAnyMenu(Command(w, c)), *c.menu != '\0') << c.name;
 }
 
 } // namespace

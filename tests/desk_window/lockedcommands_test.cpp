@@ -1,7 +1,7 @@
 // The commands only a logged-in administrator may use, found as a user finds them: each on its
 // menu, in its place in the order "Login" unlocks them; and no menu item left without a handler.
 
-#include "menucommands.h"
+#include "testsupport/commandlookup.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -15,8 +15,6 @@
 #include <vector>
 
 namespace {
-
-using namespace menucommands;
 
 // ---- The locked commands -----------------------------------------------------------------------
 

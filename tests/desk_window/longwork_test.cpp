@@ -4,7 +4,7 @@
 // is over; the work ends whole and the desk then closes.
 
 #include "exportfixture.h"
-#include "menucommands.h"
+#include "testsupport/commandlookup.h"
 
 #include "reports/reportform.h"
 #include "reports/reportoutput.h"
@@ -21,9 +21,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-using menucommands::CommandAt;
-using menucommands::MenuAt;
 
 // The report commands' output here: the real preview window (closed once it shows its pages)
 // and, for a print, the PDF drawn page by page as a printer is (this machine has none).

@@ -8,6 +8,7 @@
 #include "store/radiogroup.h"
 #include "store/utils.h"
 #include "testsupport/fakemessages.h"
+#include "testsupport/rows.h"
 #include "testsupport/tempdata.h"
 #include "testsupport/workbookreader.h"
 
@@ -111,29 +112,11 @@ protected:
         QLocale::setDefault(m_locale);
         TempDataTest::TearDown();
     }
-    int addGroup(const QString &name)
-    {
-        TDataSet &groups = dsrc->gidtbl;
-        groups.Append();
-        groups.FieldByName(QStringLiteral("DESCX")).SetAsString(name);
-        groups.Post();
-        return groups.FieldByName(QStringLiteral("ID")).AsInteger();
-    }
-    void addStaff(int card, const QString &name, int group = 1)
-    {
-        TDataSet &staff = dsrc->staff;
-        staff.Append();
-        staff.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(card);
-        staff.FieldByName(QStringLiteral("NAME")).SetAsString(name);
-        staff.FieldByName(QStringLiteral("WORKGRP")).SetAsInteger(group);
-        staff.Post();
-    }
     void addLog(int card, std::initializer_list<Rec> recs)
     {
         for (const Rec &r : recs)
-            AppendLogRow(dsrc->logs, {QDateTime(QDate(2026, 6, r.day),
-                                                QTime::fromString(QString::fromLatin1(r.time))),
-                                      card, r.mode, 1, 1});
+            AddLog(QDateTime(QDate(2026, 6, r.day), QTime::fromString(QString::fromLatin1(r.time))),
+                   card, r.mode, 1, 1);
     }
     void addWindow(int group, const char *in, const char *out)
     {
@@ -175,7 +158,7 @@ protected:
 
 TEST_F(MemberWorkbookTest, PairsPerDayAgainstTheRecordsPerLine)
 {
-    addStaff(1, QStringLiteral("Ann Lee"));
+    AddStaff(1, QStringLiteral("Ann Lee"));
     addLog(1, {{1, "08:00:00", 1},
                {1, "17:00:00", 2}, // OK
                {2, "08:00:00", 1},
@@ -196,7 +179,7 @@ TEST_F(MemberWorkbookTest, PairsPerDayAgainstTheRecordsPerLine)
 TEST_F(MemberWorkbookTest, TwoPairsExpectedAndOneFoundIsIncomplete)
 {
     m_form.record->SetItemIndex(1); // "4": two pairs a line
-    addStaff(1, QStringLiteral("Ann"));
+    AddStaff(1, QStringLiteral("Ann"));
     addLog(1, {{1, "08:00:00", 1}, {1, "12:00:00", 2}});
     const QList<QStringList> rows = rowsOf(TWorkbookKind::InOutPairs);
     ASSERT_EQ(rows.size(), 2);
@@ -242,7 +225,7 @@ TEST_F(MemberWorkbookTest, FirstAndLastOfADay)
          texts({"s:NAME", "s:GROUP", "s:DATE", "s:FIRST", "s:LAST", "s:STATUS"}),
          texts({"s:Ann", "s:DEFAULT", "d:2026-06-01", "s:08:00:00", "s:08:00:00", "s:Incorrect"})},
     };
-    addStaff(1, QStringLiteral("Ann"));
+    AddStaff(1, QStringLiteral("Ann"));
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         TTransaction clear(dsrc->att);
@@ -272,7 +255,7 @@ TEST_F(MemberWorkbookTest, BlankLinesGiveEveryDayOnlyWhereTheWorkbookHasTrailing
         {"late and early leave", TWorkbookKind::LateEarly, 3},
     };
     m_form.blank->setChecked(true);
-    addStaff(1, QStringLiteral("Ann"));
+    AddStaff(1, QStringLiteral("Ann"));
     addLog(1, {{3, "08:00:00", 1}, {3, "17:00:00", 2}});
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -291,7 +274,7 @@ TEST_F(MemberWorkbookTest, BlankLinesGiveEveryDayOnlyWhereTheWorkbookHasTrailing
 TEST_F(MemberWorkbookTest, TimeLogsContinueADayOnAnotherRowAndDaysAreCalendarDays)
 {
     m_form.scope->SetItemIndex(0);
-    addStaff(1, QStringLiteral("Ann"));
+    AddStaff(1, QStringLiteral("Ann"));
     addLog(1, {{1, "08:00:00", 1}, {1, "12:00:00", 2}, {1, "23:59:59", 1}, {2, "00:00:00", 2}});
     const QList<QStringList> rows = rowsOf(TWorkbookKind::TimeLogs);
     const QList<QStringList> expected = {
@@ -336,10 +319,10 @@ TEST_F(MemberWorkbookTest, PairsPlacedInTheTimeTableWindows)
          texts({"d:2026-06-01"})},
         {"no complete pair", 1, {{1, "07:00:00", 2}, {1, "09:00:00", 1}}, texts({"d:2026-06-01"})},
     };
-    const int office = addGroup(QStringLiteral("Office"));
+    const int office = AddGroup(QStringLiteral("Office"));
     addWindow(office, "13:00:00", "18:00:00");
     addWindow(office, "09:00:00", "12:00:00");
-    addStaff(1, QStringLiteral("Ann"), office);
+    AddStaff(1, QStringLiteral("Ann"), office);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         TTransaction clear(dsrc->att);
@@ -381,8 +364,8 @@ TEST_F(MemberWorkbookTest, OneSheetPerMemberAndNamesASheetCannotTake)
         dsrc->src.Exec(QStringLiteral("delete from staffs"));
         clear.Commit();
         dsrc->staff.Refresh();
-        addStaff(1, QStringLiteral("Ann Lee"));
-        addStaff(2, c.second);
+        AddStaff(1, QStringLiteral("Ann Lee"));
+        AddStaff(2, c.second);
         addLog(1, {{1, "08:00:00", 1}, {1, "17:00:00", 2}});
         const QList<TSheetRows> sheets =
             run(TWorkbookKind::InOutPairs, c.refused.isEmpty()
@@ -406,8 +389,8 @@ TEST_F(MemberWorkbookTest, OneSheetPerMemberAndNamesASheetCannotTake)
 
 TEST_F(MemberWorkbookTest, AFullSheetKeepsItsRowsAndEndsTheExport)
 {
-    addStaff(1, QStringLiteral("Ann"));
-    addStaff(2, QStringLiteral("Bob"));
+    AddStaff(1, QStringLiteral("Ann"));
+    AddStaff(2, QStringLiteral("Bob"));
     addLog(1, {{1, "08:00:00", 1}, {1, "17:00:00", 2}, {2, "08:00:00", 1}, {2, "17:00:00", 2}});
     addLog(2, {{1, "08:00:00", 1}, {1, "17:00:00", 2}});
     const QList<TSheetRows> sheets =
@@ -458,9 +441,9 @@ TEST_F(MemberWorkbookTest, AMemberWhoseRecordsCannotBeReadIsSkipped)
           texts({"s:Cy", "s:DEFAULT", "d:2026-06-03", "s:09:00:00", "s:18:00:00", "s:OK"})}},
         {"a sheet each: none for the member skipped", true, texts({"Ann", "Cy"}), {}},
     };
-    addStaff(1, QStringLiteral("Ann"));
-    addStaff(2, QStringLiteral("Bob"));
-    addStaff(3, QStringLiteral("Cy"));
+    AddStaff(1, QStringLiteral("Ann"));
+    AddStaff(2, QStringLiteral("Bob"));
+    AddStaff(3, QStringLiteral("Cy"));
     addLog(1, {{1, "08:00:00", 1}, {1, "17:00:00", 2}});
     addLog(2, {{2, "08:00:00", 1}, {2, "17:00:00", 2}});
     addLog(3, {{3, "09:00:00", 1}, {3, "18:00:00", 2}});
@@ -506,8 +489,8 @@ TEST_F(MemberWorkbookTest, SwipesDuringTheExportAreCommittedAndTheConnectionIsLe
         return st.ColumnInt64(0);
     };
     const qint64 cacheBefore = cacheSize();
-    addStaff(1, QStringLiteral("Ann"));
-    addStaff(2, QStringLiteral("Bob"));
+    AddStaff(1, QStringLiteral("Ann"));
+    AddStaff(2, QStringLiteral("Bob"));
     addLog(1, {{1, "08:00:00", 1}, {1, "17:00:00", 2}, {2, "08:00:00", 1}, {2, "17:00:00", 2}});
     addLog(2, {{1, "08:00:00", 1}, {1, "17:00:00", 2}});
     int swipes = 0;

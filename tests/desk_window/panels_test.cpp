@@ -7,6 +7,7 @@
 
 #include "store/clock.h"
 #include "store/settings.h"
+#include "testsupport/paramname.h"
 #include "testsupport/readersim.h"
 #include "testsupport/spin.h"
 
@@ -99,9 +100,7 @@ TEST_P(PanelClick, TurnsTheDirectionOfTheNextSwipe)
 INSTANTIATE_TEST_SUITE_P(Panels, PanelClick,
                          ::testing::Values(ClickCase{"WithAutoOverrideFlips", true, "IN", 1},
                                            ClickCase{"WithoutAutoOverrideStays", false, "OUT", 2}),
-                         [](const ::testing::TestParamInfo<ClickCase> &info) {
-                             return std::string(info.param.name);
-                         });
+                         ParamName());
 
 TEST_F(PanelsTest, ClickedDirectionHoldsFiveTicksThenTheScheduleDecides)
 {

@@ -7,6 +7,7 @@
 #include "desk/timetbl.h"
 #include "store/clock.h"
 #include "store/settings.h"
+#include "testsupport/commandlookup.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -27,13 +28,6 @@ protected:
         m_window.reset();
         PinClock(QDateTime());
         WindowTest::TearDown();
-    }
-
-    static QAction *Command(TTimeRec &w, const char *name)
-    {
-        auto *action = w.findChild<QAction *>(QString::fromLatin1(name));
-        EXPECT_NE(action, nullptr) << name;
-        return action;
     }
 };
 

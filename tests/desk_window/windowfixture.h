@@ -9,6 +9,7 @@
 #include "store/logrow.h"
 #include "testsupport/fakemessages.h"
 #include "testsupport/modelcheck.h"
+#include "testsupport/rows.h"
 #include "testsupport/tempdata.h"
 
 #include <QDateTime>
@@ -45,6 +46,13 @@ protected:
         m_window.reset();
     }
     FakeMessages &Messages() { return *m_messages; }
+    // The window with an administrator logged in, so that the protected commands run.
+    TTimeRec &OpenLoggedIn()
+    {
+        TTimeRec &w = OpenWindow();
+        w.SetLoggedIn(true);
+        return w;
+    }
 
     // The window shown, with its own tick stopped so the test decides when the schedule is read.
     TTimeRec &OpenShown()
@@ -57,28 +65,6 @@ protected:
     }
     static QLabel *Panel(TTimeRec &w) { return w.findChild<QLabel *>(QStringLiteral("iopanel")); }
 
-    // A log row written straight through the shared dataset.
-    static void AddLog(const QDateTime &t, int card, int mode = 1, int reader = 1, int lock = 0)
-    {
-        AppendLogRow(dsrc->logs, {t, card, mode, reader, lock});
-    }
-    static int AddGroup(const QString &name)
-    {
-        TDataSet &groups = dsrc->gidtbl;
-        groups.Append();
-        groups.FieldByName(QStringLiteral("DESCX")).SetAsString(name);
-        groups.Post();
-        return groups.FieldByName(QStringLiteral("ID")).AsInteger();
-    }
-    static void AddStaff(int card, const QString &name, int group)
-    {
-        TDataSet &staff = dsrc->staff;
-        staff.Append();
-        staff.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(card);
-        staff.FieldByName(QStringLiteral("NAME")).SetAsString(name);
-        staff.FieldByName(QStringLiteral("WORKGRP")).SetAsInteger(group);
-        staff.Post();
-    }
     static int Count(TDatabase &db, const QString &table)
     {
         TStatement st = db.Prepare(QStringLiteral("select count(*) from ") + table);

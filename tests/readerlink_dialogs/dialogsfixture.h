@@ -7,6 +7,7 @@
 #include "readerlink/reader.h"
 #include "store/datasrc.h"
 #include "store/settings.h"
+#include "testsupport/childlookup.h"
 #include "testsupport/fakemessages.h"
 #include "testsupport/readersim.h"
 #include "testsupport/simports.h"
@@ -19,13 +20,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-template <typename T> T *Child(QWidget &w, const char *name)
-{
-    T *child = w.findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-}
 
 class ReaderDialogTest : public TempDataTest
 {

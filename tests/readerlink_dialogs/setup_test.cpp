@@ -8,6 +8,7 @@
 #include "store/datasetmodel.h"
 #include "store/glyphs.h"
 #include "store/radiogroup.h"
+#include "testsupport/paramname.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -252,9 +253,7 @@ INSTANTIATE_TEST_SUITE_P(Editor, EditRow,
                                                     {},
                                                     Expect(false, 0, 0, 0, "COM3", 1, 0, false,
                                                            false, -1)}),
-                         [](const ::testing::TestParamInfo<EditCase> &info) {
-                             return std::string(info.param.name);
-                         });
+                         ParamName());
 
 TEST_F(SetupTest, EditorLoadsTheRowIntoItsControls)
 {
@@ -348,7 +347,7 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"NoBypassCaptureLocksTheShotFrame",
                  [](Tcommedit &e) { Child<QCheckBox>(e, "cbcapbypass")->setChecked(false); }, true,
                  true, true, false, false}),
-    [](const ::testing::TestParamInfo<RuleCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST_F(SetupTest, CancelledEditAndConfirmLeaveTheRowAndReturnCancel)
 {

@@ -5,6 +5,8 @@
 
 #include "readerlink/accessupload.h"
 #include "readerlink/upload.h"
+#include "testsupport/paramname.h"
+#include "testsupport/rows.h"
 
 #include <QGroupBox>
 #include <QTimer>
@@ -24,14 +26,6 @@ const QString Success = QStringLiteral("Access table uploaded successfully.");
 class UploadTest : public ReaderDialogTest
 {
 protected:
-    static void AddStaff(int card, const char *name, bool offline)
-    {
-        Exec(QStringLiteral("INSERT INTO staffs (CARDNO, NAME, OFFLINE) VALUES (%1, '%2', %3)")
-                 .arg(card)
-                 .arg(QString::fromLatin1(name))
-                 .arg(offline ? 1 : 0));
-        dsrc->staff.Refresh();
-    }
     // A reader of the model on the port, enabled in the table; with a simulator when attached.
     ReaderSim *Reader(int port, int model, bool attach = true, bool enable = true)
     {
@@ -61,9 +55,9 @@ protected:
 
 TEST_F(UploadTest, ListsSplitByTheOfflineFlagAndCardsMoveBetweenThem)
 {
-    AddStaff(101, "Ann", true);
-    AddStaff(102, "Bob", false);
-    AddStaff(103, "Cid", true);
+    AddStaff({.card = 101, .name = QStringLiteral("Ann"), .offline = true});
+    AddStaff({.card = 102, .name = QStringLiteral("Bob"), .offline = false});
+    AddStaff({.card = 103, .name = QStringLiteral("Cid"), .offline = true});
     StartCore();
     TOfflineAcc dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Offline Access Table"));
@@ -94,9 +88,9 @@ TEST_F(UploadTest, ListsSplitByTheOfflineFlagAndCardsMoveBetweenThem)
 
 TEST_F(UploadTest, UploadsTheMembersToEveryEnabledDlReaderOnly)
 {
-    AddStaff(101, "Ann", true);
-    AddStaff(102, "Bob", false);
-    AddStaff(103, "Cid", true);
+    AddStaff({.card = 101, .name = QStringLiteral("Ann"), .offline = true});
+    AddStaff({.card = 102, .name = QStringLiteral("Bob"), .offline = false});
+    AddStaff({.card = 103, .name = QStringLiteral("Cid"), .offline = true});
     ReaderSim &two = *Reader(2, 1);
     ReaderSim &three = *Reader(3, 0); // MV series: skipped
     ReaderSim &five = *Reader(5, 1);
@@ -135,7 +129,7 @@ class UploadRetries : public UploadTest, public ::testing::WithParamInterface<Re
 TEST_P(UploadRetries, TryEachCommandFiveTimesThenSayWhatFailed)
 {
     const RetryCase &c = GetParam();
-    AddStaff(101, "Ann", true);
+    AddStaff({.card = 101, .name = QStringLiteral("Ann"), .offline = true});
     ReaderSim &two = *Reader(2, 1);
     ReaderSim &four = *Reader(4, 1);
     c.behave(two);
@@ -189,11 +183,11 @@ INSTANTIATE_TEST_SUITE_P(
                                 [](ReaderSim &s) { s.SetTextAnswersGood(false); },
                                 {"~@", "~CC", "~CC", "~CC", "~CC", "~CC"},
                                 "Cannot upload access table to COM2."}),
-    [](const ::testing::TestParamInfo<RetryCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST_F(UploadTest, UnansweredQueryIsAwaitedAWholeSecondARefusedAddIsNot)
 {
-    AddStaff(101, "Ann", true);
+    AddStaff({.card = 101, .name = QStringLiteral("Ann"), .offline = true});
     ReaderSim &two = *Reader(2, 1);
     two.LeaveModelQueriesUnanswered(1);
     two.RefuseCardAdds(1);
@@ -218,7 +212,7 @@ TEST_F(UploadTest, UnansweredQueryIsAwaitedAWholeSecondARefusedAddIsNot)
 
 TEST_F(UploadTest, AnAnswerNamingNoModelIsNotTakenForTheModelBefore)
 {
-    AddStaff(101, "Ann", true);
+    AddStaff({.card = 101, .name = QStringLiteral("Ann"), .offline = true});
     ReaderSim &two = *Reader(2, 1);
     StartCore();
     TOfflineAcc dialog;
@@ -272,7 +266,7 @@ TEST_F(UploadTest, MemberLimitAndConfirmationComeBeforeAnyTraffic)
 
 TEST_F(UploadTest, WithoutAnEnabledDlReaderItReportsSuccessWithoutTraffic)
 {
-    AddStaff(101, "Ann", true);
+    AddStaff({.card = 101, .name = QStringLiteral("Ann"), .offline = true});
     ReaderSim &one = *Reader(1, 0);
     Reader(2, 1, false); // enabled DL series row whose port does not open
     StartCore();

@@ -4,6 +4,7 @@
 #include "offlinefixture.h"
 
 #include "readerlink/offline.h"
+#include "testsupport/childlookup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,15 +16,6 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
-
-namespace {
-template <typename W> W *Child(QWidget &dialog, const char *name)
-{
-    W *w = dialog.findChild<W *>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
-} // namespace
 
 class OfflineDialogTest : public OfflineTest
 {

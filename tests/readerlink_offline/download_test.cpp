@@ -3,6 +3,8 @@
 #include "offlinefixture.h"
 
 #include "store/logrow.h"
+#include "testsupport/paramname.h"
+#include "testsupport/rows.h"
 
 #include <QTimer>
 
@@ -17,11 +19,6 @@ QString Fetch(int n)
 
 const QString ClearFrame = QStringLiteral("00 05 00 D0 07"); // the simulator's capacity 2000
 
-void AppendRow(const QDateTime &when, int card, int reader)
-{
-    AppendLogRow(dsrc->logs, {when, card, 1, reader, 0});
-}
-
 QDateTime At(const ReaderSim::Time &t)
 {
     return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
@@ -33,7 +30,7 @@ TEST_F(OfflineTest, DownloadAddsNewCountsDuplicateAndInvalidThenClears)
     sim.AddLog(0x00, 0x010203, ReaderSim::PackTime(T1)); // IN, new
     sim.AddLog(0x40, 0x000777, 0);                       // no time: invalid on both fetches
     sim.AddLog(0x80, 0x000555, ReaderSim::PackTime(T2)); // already in the log, from COM5
-    AppendRow(At(T2), 0x555, 5);
+    AddLog(At(T2), 0x555, 1, 5);
 
     TDownloadCounts counts;
     ASSERT_TRUE(session.Download(true, &counts));
@@ -141,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   [](ReaderSim &s) { s.SetCommandDelay(CmdCapacity, 2500); },
                                   "No response from the reader.",
                                   {LockFrame, CapacityFrame, CapacityFrame, CapacityFrame}}),
-    [](const ::testing::TestParamInfo<FailureCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST_F(OfflineTest, PortClosedMidSessionFailsTheStepInsteadOfTakingTheLockReply)
 {

@@ -3,6 +3,7 @@
 
 #include "offlinefixture.h"
 
+#include "testsupport/paramname.h"
 #include "testsupport/zonescope.h"
 
 #include <set>
@@ -136,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"LockAnsweredDuringTheCapacityQuery",
                   [](ReaderSim &s) { s.SpoilReplies(CmdLock, -1, Late(650)); }, AllAdded, Records,
                   true}),
-    [](const ::testing::TestParamInfo<FaultCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 // A well-formed frame that is not the whole reply to the command sent is never decoded as it.
 INSTANTIATE_TEST_SUITE_P(
@@ -173,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"EveryFetchOfOneRecordAnsweredShort",
                   [](ReaderSim &s) { s.SpoilReplies(CmdFetchRecord, 5, Cut(5), 3); }, NoResponse, 5,
                   false}),
-    [](const ::testing::TestParamInfo<FaultCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 // Stored times are the reader's wall clock: the hour skipped in spring and the hour repeated in
 // autumn are stored as counted, never counted invalid.

@@ -3,6 +3,7 @@
 // free again.
 
 #include "offlinefixture.h"
+#include "testsupport/paramname.h"
 
 namespace {
 struct StepCase
@@ -99,11 +100,7 @@ std::vector<StepCase> Every()
     return all;
 }
 
-std::string CaseName(const ::testing::TestParamInfo<StepCase> &info)
-{
-    return info.param.name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Operations, SilentAfterLock, ::testing::ValuesIn(Every()), CaseName);
-INSTANTIATE_TEST_SUITE_P(Operations, PortGoneAfterLock, ::testing::ValuesIn(WithSteps), CaseName);
+INSTANTIATE_TEST_SUITE_P(Operations, SilentAfterLock, ::testing::ValuesIn(Every()), ParamName());
+INSTANTIATE_TEST_SUITE_P(Operations, PortGoneAfterLock, ::testing::ValuesIn(WithSteps),
+                         ParamName());
 } // namespace

@@ -1,6 +1,7 @@
 // The reader as a serial component: its line set-up, and what its senders do on a closed port.
 
 #include "readerfixture.h"
+#include "testsupport/paramname.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
         ClosedSender{"SendQueryModel", [](TRfidReader &r) { r.SendQueryModel(); }},
         ClosedSender{"SendClearCards", [](TRfidReader &r) { r.SendClearCards(); }},
         ClosedSender{"SendAddCard", [](TRfidReader &r) { r.SendAddCard(1); }}),
-    [](const auto &info) { return std::string(info.param.name); });
+    ParamName());
 
 using ReaderPortTest = ReaderLinkTest;
 

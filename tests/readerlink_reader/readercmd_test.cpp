@@ -4,6 +4,7 @@
 
 #include "store/clock.h"
 #include "store/db/sqlitedb.h"
+#include "testsupport/paramname.h"
 #include "testsupport/zonescope.h"
 
 #include <gtest/gtest.h>
@@ -74,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         PayloadCase{"TextFrame", BuildTextFrame(QByteArrayLiteral("~CC")), QByteArray("~~CC~")},
         PayloadCase{"OpenLockTooLongIsCut", OpenLockCommand(12), QByteArray("~Y9")},
         PayloadCase{"OpenLockZeroIsOne", OpenLockCommand(0), QByteArray("~Y1")}),
-    [](const auto &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST(ClockPayload, SundayIsDayOne)
 {

@@ -4,6 +4,7 @@
 #include "readerfixture.h"
 
 #include "readerlink/framereceiver.h"
+#include "testsupport/paramname.h"
 
 #include <random>
 
@@ -60,8 +61,7 @@ const StreamCase kStreams[] = {
     {"CardFrameFailsReplyRule", true, {0xF5, 0x06, 0, 0, 0, 0, 1, 0xFF, 0xFA}, 0, true},
 };
 
-INSTANTIATE_TEST_SUITE_P(Streams, FrameReceiverStream, ::testing::ValuesIn(kStreams),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Streams, FrameReceiverStream, ::testing::ValuesIn(kStreams), ParamName());
 
 TEST(FrameReceiver, LongReplyFillsIndexZeroOn)
 {

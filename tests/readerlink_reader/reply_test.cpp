@@ -4,6 +4,7 @@
 
 #include "store/clock.h"
 #include "store/utils.h"
+#include "testsupport/paramname.h"
 #include "testsupport/zonescope.h"
 
 #include <QElapsedTimer>
@@ -278,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(Models, ModelAnswerTest,
                          ::testing::Values(ModelCase{ReaderSim::Model::DL317, "DL317"},
                                            ModelCase{ReaderSim::Model::RB58, "RB58"},
                                            ModelCase{ReaderSim::Model::RB59, "RB59"}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         ParamName());
 
 TEST_F(ReplyTest, AccessTableTextCommandsAnswerGoodOrBad)
 {

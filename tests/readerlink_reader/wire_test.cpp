@@ -4,6 +4,7 @@
 #include "readerfixture.h"
 
 #include "store/clock.h"
+#include "testsupport/paramname.h"
 
 #include <optional>
 
@@ -130,8 +131,7 @@ TEST_P(WireExampleTest, CrossesTheLineAsWritten)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, WireExampleTest, ::testing::ValuesIn(Examples()),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Examples, WireExampleTest, ::testing::ValuesIn(Examples()), ParamName());
 
 TEST(PackedReaderTime, WorkedExampleBothWays)
 {

@@ -5,6 +5,7 @@
 #include "store/jpegcodec.h"
 #include "store/radiogroup.h"
 #include "store/settings.h"
+#include "testsupport/childlookup.h"
 #include "testsupport/fakemessages.h"
 #include "testsupport/tempdata.h"
 
@@ -21,13 +22,6 @@ QImage picture(int w, int h, QColor colour)
     QImage image(w, h, QImage::Format_RGB888);
     image.fill(colour);
     return image;
-}
-
-template <typename W> W *child(QWidget &dialog, const char *name)
-{
-    W *w = dialog.findChild<W *>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
 }
 
 bool isCleared(const QImage &image)
@@ -56,7 +50,7 @@ TEST_F(CardDialogTest, OpensWithTheDefaultsAndTheClearedPicturesWhenNothingIsSto
     EXPECT_FALSE(c.LogoEnabled);
     EXPECT_TRUE(isCleared(c.Background));
     EXPECT_TRUE(isCleared(c.Logo));
-    EXPECT_EQ(child<QWidget>(dialog, "persons")->objectName(), QStringLiteral("persons"));
+    EXPECT_EQ(Child<QWidget>(dialog, "persons")->objectName(), QStringLiteral("persons"));
 }
 
 TEST_F(CardDialogTest, StoredPicturesLoadAndADamagedOneReadsAsMissing)
@@ -79,13 +73,13 @@ TEST_F(CardDialogTest, SaveWritesEverySettingAndBothPictures)
     FakeMessages boxes;
     {
         TDlgPersons dialog;
-        child<QLineEdit>(dialog, "eTitle")->setText(QStringLiteral("VISITOR"));
-        child<QLineEdit>(dialog, "eLine1")->setText(QStringLiteral("Dept"));
-        child<QCheckBox>(dialog, "cbLine3")->setChecked(true);
-        child<QLineEdit>(dialog, "eLine3")->setText(QStringLiteral("Valid to"));
-        child<QCheckBox>(dialog, "cbLogoEnable")->setChecked(true);
-        child<QCheckBox>(dialog, "cbClear")->setChecked(false);
-        child<QPushButton>(dialog, "bSave")->click();
+        Child<QLineEdit>(dialog, "eTitle")->setText(QStringLiteral("VISITOR"));
+        Child<QLineEdit>(dialog, "eLine1")->setText(QStringLiteral("Dept"));
+        Child<QCheckBox>(dialog, "cbLine3")->setChecked(true);
+        Child<QLineEdit>(dialog, "eLine3")->setText(QStringLiteral("Valid to"));
+        Child<QCheckBox>(dialog, "cbLogoEnable")->setChecked(true);
+        Child<QCheckBox>(dialog, "cbClear")->setChecked(false);
+        Child<QPushButton>(dialog, "bSave")->click();
     }
     EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("Settings are saved.")});
     EXPECT_EQ(ReadRegString(QStringLiteral("CardTitleString"), QString()),
@@ -111,9 +105,9 @@ TEST_F(CardDialogTest, SaveWritesEverySettingAndBothPictures)
 TEST_F(CardDialogTest, ConfirmWithoutSaveStoresOnlyTheStyle)
 {
     TDlgPersons dialog;
-    child<QLineEdit>(dialog, "eTitle")->setText(QStringLiteral("VISITOR"));
-    child<QRadioButton>(dialog, "rbVert")->click();
-    child<QPushButton>(dialog, "Button1")->click();
+    Child<QLineEdit>(dialog, "eTitle")->setText(QStringLiteral("VISITOR"));
+    Child<QRadioButton>(dialog, "rbVert")->click();
+    Child<QPushButton>(dialog, "Button1")->click();
     EXPECT_EQ(dialog.result(), 1);
     EXPECT_FALSE(dialog.Choices().Horizontal);
     EXPECT_EQ(dialog.Choices().Title, QStringLiteral("VISITOR"));
@@ -130,8 +124,8 @@ TEST_F(CardDialogTest, APictureThatCannotBeWrittenIsSaidAndTheSettingsStayAsThey
     ASSERT_TRUE(QDir(Data().Dir()).mkdir(QStringLiteral("cardlogo.jpg")));
     FakeMessages boxes;
     TDlgPersons dialog;
-    child<QLineEdit>(dialog, "eTitle")->setText(QStringLiteral("VISITOR"));
-    child<QPushButton>(dialog, "bSave")->click();
+    Child<QLineEdit>(dialog, "eTitle")->setText(QStringLiteral("VISITOR"));
+    Child<QPushButton>(dialog, "bSave")->click();
     EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("Settings cannot be saved.")});
     EXPECT_EQ(ReadRegString(QStringLiteral("CardTitleString"), QStringLiteral("unset")),
               QStringLiteral("unset"));
@@ -205,6 +199,6 @@ TEST_F(WhoScopeTest, StaffSelectionPreviewsByDefaultAndStoresNothing)
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Select Staffs"));
     EXPECT_TRUE(dialog.cbpreview->isChecked());
     EXPECT_TRUE(dialog.persons->rballstaff->isChecked());
-    child<QPushButton>(dialog, "Button2")->click();
+    Child<QPushButton>(dialog, "Button2")->click();
     EXPECT_EQ(dialog.result(), 2);
 }

@@ -8,6 +8,7 @@
 #include "store/datasrc.h"
 #include "testsupport/fakemessages.h"
 #include "testsupport/fakereportoutput.h"
+#include "testsupport/rows.h"
 #include "testsupport/tempdata.h"
 
 #include <QLocale>
@@ -36,36 +37,6 @@ protected:
     }
 
     static void Exec(TDatabase &db, const QString &sql) { db.Exec(sql); }
-    static void AddLog(const char *stamp, int card, int mode)
-    {
-        Exec(dsrc->att, QStringLiteral("insert into recorder (SYSTIME, CARDNO, MODE, READER, LOCK) "
-                                       "values ('%1', %2, %3, 1, 0)")
-                            .arg(QString::fromLatin1(stamp))
-                            .arg(card)
-                            .arg(mode));
-    }
-    static void AddStaff(int card, const QString &name, int group, const QString &memo = {})
-    {
-        TDataSet staff(dsrc->src, QStringLiteral("select * from staffs"));
-        staff.Open();
-        staff.Append();
-        staff.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(card);
-        staff.FieldByName(QStringLiteral("NAME")).SetAsString(name);
-        staff.FieldByName(QStringLiteral("WORKGRP")).SetAsInteger(group);
-        staff.FieldByName(QStringLiteral("MEMO")).SetAsString(memo);
-        staff.Post();
-    }
-    static int AddGroup(const QString &name)
-    {
-        TDataSet groups(dsrc->src, QStringLiteral("select * from gid"));
-        groups.Open();
-        groups.Append();
-        groups.FieldByName(QStringLiteral("DESCX")).SetAsString(name);
-        groups.Post();
-        const int id = groups.FieldByName(QStringLiteral("ID")).AsInteger();
-        dsrc->gidtbl.Refresh(); // the group names are looked up there
-        return id;
-    }
 
     // Ann and Bob in "Office", Cy in a group that has no row, Dee in the default group.
     void AddFourPeople()

@@ -2,25 +2,12 @@
 #include "reports/loglines.h"
 #include "reports/reportrecords.h"
 #include "reports/wholines.h"
+#include "testsupport/rows.h"
 #include "testsupport/tempdata.h"
 #include "testsupport/zonescope.h"
 
 #include <cstdlib>
 #include <ctime>
-
-namespace {
-
-void insert(TDatabase &db, const char *stamp, int card, int mode)
-{
-    TStatement st = db.Prepare(QStringLiteral(
-        "insert into recorder (SYSTIME, CARDNO, MODE, READER, LOCK) values (?, ?, ?, 1, 0)"));
-    st.Bind(1, QString::fromLatin1(stamp));
-    st.Bind(2, card);
-    st.Bind(3, mode);
-    st.Step();
-}
-
-} // namespace
 
 class LoadersTest : public TempDataTest
 {
@@ -41,10 +28,10 @@ protected:
 
 TEST_F(LoadersTest, AMidnightSwipeBelongsToTheNewDayOnly)
 {
-    insert(att(), "2026-12-07 23:59:59", 5, 1);
-    insert(att(), "2026-12-08 00:00:00", 5, 2);
-    insert(att(), "2026-12-08 08:00:00", 6, 1);
-    insert(att(), "2026-12-08 09:00:00", -1, 0); // the exit button
+    AddLog("2026-12-07 23:59:59", 5, 1);
+    AddLog("2026-12-08 00:00:00", 5, 2);
+    AddLog("2026-12-08 08:00:00", 6, 1);
+    AddLog("2026-12-08 09:00:00", -1, 0); // the exit button
 
     const QDate mon(2026, 12, 7), tue(2026, 12, 8);
     EXPECT_EQ(LoadPersonRecords(att(), 5, TRecordsOfInterest::All, mon, mon, false).size(), 1u);
@@ -71,10 +58,10 @@ TEST_F(LoadersTest, TotalsOnADaylightSavingDayAreTheSumOfThePrintedSpans)
 {
     ZoneScope zone("Europe/London");
     // Clocks go forward at 01:00 on 29 March 2026 and back at 02:00 on 25 October.
-    insert(att(), "2026-03-29 00:30:00", 5, 1);
-    insert(att(), "2026-03-29 03:30:00", 5, 2);
-    insert(att(), "2026-10-25 00:30:00", 6, 1);
-    insert(att(), "2026-10-25 03:30:00", 6, 2);
+    AddLog("2026-03-29 00:30:00", 5, 1);
+    AddLog("2026-03-29 03:30:00", 5, 2);
+    AddLog("2026-10-25 00:30:00", 6, 1);
+    AddLog("2026-10-25 03:30:00", 6, 2);
     TLogLineOptions o;
     o.TotalsMode = true;
     o.Interest = TRecordsOfInterest::InOut;
@@ -101,8 +88,8 @@ TEST_F(LoadersTest, TotalsOnADaylightSavingDayAreTheSumOfThePrintedSpans)
 TEST_F(LoadersTest, RecordsReadTheStoredClockTimeEvenInTheSkippedHour)
 {
     ZoneScope zone("Europe/London");
-    insert(att(), "2026-03-29 01:30:00", 5, 1);
-    insert(att(), "2026-03-29 02:15:20.750", 5, 2);
+    AddLog("2026-03-29 01:30:00", 5, 1);
+    AddLog("2026-03-29 02:15:20.750", 5, 2);
     const TReportRecords records =
         LoadPersonRecords(att(), 5, TRecordsOfInterest::All, {}, {}, true);
     ASSERT_EQ(records.size(), 2u);

@@ -4,19 +4,13 @@
 
 #include "store/clock.h"
 #include "store/datasrc.h"
+#include "testsupport/childlookup.h"
 #include "testsupport/fakemessages.h"
 #include "testsupport/tempdata.h"
 
 #include <QSettings>
 #include <QWidget>
 #include <gtest/gtest.h>
-
-template <typename T> T *Child(QWidget &w, const char *name)
-{
-    T *child = w.findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-}
 
 inline QSettings Settings()
 {

@@ -1,7 +1,9 @@
 #pragma once
-// Finding the main window's commands as a user does: by caption, on the menu that carries them.
+// Finding the main window's commands: by object name, or as a user does, by caption on the
+// menu that carries them. Main thread, like the window.
 
 #include "desk/timerec.h"
+#include "testsupport/childlookup.h"
 
 #include <QAction>
 #include <QMenu>
@@ -9,7 +11,11 @@
 #include <QString>
 #include <gtest/gtest.h>
 
-namespace menucommands {
+// The command by its object name ("actlogs").
+inline QAction *Command(TTimeRec &w, const char *name)
+{
+    return Child<QAction>(w, name);
+}
 
 // The caption without its accelerator mark.
 inline QString Plain(QString title)
@@ -67,5 +73,3 @@ inline QAction *CommandAt(TTimeRec &w, const QString &menuPath, const QString &c
     }
     return found;
 }
-
-} // namespace menucommands
