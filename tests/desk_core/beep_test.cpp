@@ -49,7 +49,7 @@ TEST_F(DeskBeepTest, ALiveSwipeBeepsOnceAStoredOneNever)
     };
     ReaderSim &sim = AttachSim(1);
     ConfigureReader(1, Row(1, 1));
-    AddStaff(Known, QStringLiteral("Alice"), {1});
+    AddStaff({.card = Known, .name = QStringLiteral("Alice"), .ports = {1}});
     StartCore();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
