@@ -1020,7 +1020,7 @@ void TTimeRec::actlistmemExecute()
         TLongWorkScope work(*this);
         TrptListMem report(this);
         // A failed persons query has shown its error; the dialog comes back.
-        if (!report.OpenStaff(&dialog))
+        if (!report.OpenStaff(dialog.Scope()))
             continue;
         report.SetShowProgress(true);
         RunReport(report, dialog.cbpreview->isChecked(), this);
@@ -1677,7 +1677,6 @@ void TTimeRec::runScopeReports(QAction *command, Prepare prepare, MakeReport mak
     // A close asked for while a report ran happens once it is over, before the dialog is back.
     while (!m_closePending && runDialog(dialog) == QDialog::Accepted) {
         TLongWorkScope work(*this);
-        // The report reads the dialog's controls while it composes, so the dialog outlives it.
         const std::unique_ptr<TReportForm> report = makeReport(dialog);
         report->SetShowProgress(true);
         RunReport(*report, dialog.cbpreview->isChecked(), this);
@@ -1703,10 +1702,11 @@ void TTimeRec::actdetailtotalExecute()
     runScopeReports<TSetScope>(
         m_ui->actdetailtotal, [](TSetScope &d) { d.rgrecord->setVisible(false); },
         [](TSetScope &d) {
+            TReportScope scope = d.Scope();
             // Only the IN/OUT records pair first in with last out.
-            d.cbfilo->setChecked(d.rgscope->ItemIndex() == 2);
+            scope.FirstInLastOut = scope.RecordsOfInterest == 2;
             auto report = filoReport(QStringLiteral("Total Hours Detail"));
-            report->SetupFromScope(&d);
+            report->SetupFromScope(scope);
             return report;
         });
 }
@@ -1716,9 +1716,10 @@ void TTimeRec::actlateExecute()
     runScopeReports<TSetLateScope>(
         m_ui->actlate, [](TSetLateScope &) {},
         [](TSetLateScope &d) {
-            d.cbfilo->setChecked(true);
+            TReportScope scope = d.Scope();
+            scope.FirstInLastOut = true;
             auto report = filoReport(QStringLiteral("First In Last Out"));
-            report->SetupFromLateScope(&d);
+            report->SetupFromLateScope(scope, d.Hours());
             return report;
         });
 }
@@ -1729,9 +1730,10 @@ void TTimeRec::actFiloOnExecute()
     runScopeReports<TSetLateScope>(
         m_ui->actFiloOn, [](TSetLateScope &d) { d.SetOvernight(true); },
         [](TSetLateScope &d) {
-            d.cbfilo->setChecked(true);
+            TReportScope scope = d.Scope();
+            scope.FirstInLastOut = true;
             auto report = filoReport(QStringLiteral("First In Last Out (Overnight)"), 12);
-            report->SetupFromLateScope(&d);
+            report->SetupFromLateScope(scope, d.Hours());
             return report;
         });
 }
@@ -1741,21 +1743,25 @@ void TTimeRec::actNsessExecute()
     runScopeReports<TSetnLateScope>(
         m_ui->actNsess, [](TSetnLateScope &) {},
         [](TSetnLateScope &d) {
-            d.cbfilo->setChecked(true);
+            TReportScope scope = d.Scope();
+            scope.FirstInLastOut = true;
             auto report = filoReport(QStringLiteral("2-Session"));
-            report->SetupFromTwoSessionScope(&d);
+            report->SetupFromTwoSessionScope(scope, d.Hours());
             return report;
         });
 }
 
 void TTimeRec::actlogsExecute()
 {
-    runScopeReports<TSetScope>(m_ui->actlogs, [](TSetScope &) {}, [](TSetScope &d) {
-        d.cbfilo->setChecked(false);
-        auto report = std::make_unique<Tqrlog>();
-        report->SetupFromScope(d);
-        return report;
-    });
+    runScopeReports<TSetScope>(
+        m_ui->actlogs, [](TSetScope &) {},
+        [](TSetScope &d) {
+            TReportScope scope = d.Scope();
+            scope.FirstInLastOut = false;
+            auto report = std::make_unique<Tqrlog>();
+            report->SetupFromScope(scope);
+            return report;
+        });
 }
 
 void TTimeRec::actlifoExecute()
@@ -1763,9 +1769,10 @@ void TTimeRec::actlifoExecute()
     runScopeReports<TSetScope>(
         m_ui->actlifo, [](TSetScope &d) { d.rgrecord->setVisible(false); },
         [](TSetScope &d) {
-            d.cbfilo->setChecked(true);
+            TReportScope scope = d.Scope();
+            scope.FirstInLastOut = true;
             auto report = std::make_unique<Tqrlog>();
-            report->SetupFromScope(d);
+            report->SetupFromScope(scope);
             return report;
         });
 }
@@ -1776,7 +1783,7 @@ void TTimeRec::actwhoExecute()
         m_ui->actwho, [](Twhoscope &d) { d.setWindowTitle(QStringLiteral("Daily Individual")); },
         [](Twhoscope &d) {
             auto report = std::make_unique<Tqrwho>();
-            report->SetupFromScope(d);
+            report->SetupFromScope(d.Scope());
             return report;
         });
 }
@@ -1787,7 +1794,7 @@ void TTimeRec::actinoutExecute()
         m_ui->actinout, [](Twhoscope &d) { d.rgrecord->setVisible(false); },
         [](Twhoscope &d) {
             auto report = std::make_unique<Tqrwhos>();
-            report->SetupFromScope(d);
+            report->SetupFromScope(d.Scope());
             return report;
         });
 }
@@ -1796,30 +1803,34 @@ void TTimeRec::actinoutExecute()
 
 void TTimeRec::actexpfixExecute()
 {
-    runWorkbookCommand({m_ui->actexpfix, "Time Logs", true, false},
-                       [this](TSetScope &scope) { return ExportWorkbook(scope, false, false); });
+    runWorkbookCommand(
+        {m_ui->actexpfix, "Time Logs", true, false},
+        [this](const TReportScope &scope) { return ExportWorkbook(scope, false, false); });
 }
 
 void TTimeRec::actexpfiloExecute()
 {
-    runWorkbookCommand({m_ui->actexpfilo, "First In Last Out", false, false},
-                       [this](TSetScope &scope) { return ExportWorkbook(scope, true, false); });
+    runWorkbookCommand(
+        {m_ui->actexpfilo, "First In Last Out", false, false},
+        [this](const TReportScope &scope) { return ExportWorkbook(scope, true, false); });
 }
 
 void TTimeRec::actAllinoutExecute()
 {
-    runWorkbookCommand({m_ui->actAllinout, "IN OUT pairs", true, true},
-                       [this](TSetScope &scope) { return ExportWorkbook(scope, true, true); });
+    runWorkbookCommand(
+        {m_ui->actAllinout, "IN OUT pairs", true, true},
+        [this](const TReportScope &scope) { return ExportWorkbook(scope, true, true); });
 }
 
 void TTimeRec::actAttnPairsExecute()
 {
-    runWorkbookCommand({m_ui->actAttnPairs, "Late and Early Leave", true, true},
-                       [this](TSetScope &scope) { return ExportLateEarlyWorkbook(scope); });
+    runWorkbookCommand(
+        {m_ui->actAttnPairs, "Late and Early Leave", true, true},
+        [this](const TReportScope &scope) { return ExportLateEarlyWorkbook(scope); });
 }
 
 void TTimeRec::runWorkbookCommand(const TWorkbookCommand &command,
-                                  const std::function<bool(TSetScope &scope)> &driver)
+                                  const std::function<bool(const TReportScope &scope)> &driver)
 {
     if (LongWorkRunning() || CheckLogEmpty())
         return;
@@ -1841,28 +1852,28 @@ void TTimeRec::runWorkbookCommand(const TWorkbookCommand &command,
         return;
     m_exportFileName = fileName;
     TLongWorkScope work(*this);
-    if (driver(scope))
+    if (driver(scope.Scope()))
         ShowCompleted();
 }
 
-bool TTimeRec::ExportWorkbook(TSetScope &scope, bool pairColumns, bool pairs)
+bool TTimeRec::ExportWorkbook(const TReportScope &scope, bool pairColumns, bool pairs)
 {
     return exportMemberWorkbook(scope, !pairColumns ? TWorkbookKind::TimeLogs
                                        : pairs      ? TWorkbookKind::InOutPairs
                                                     : TWorkbookKind::FirstInLastOut);
 }
 
-bool TTimeRec::ExportLateEarlyWorkbook(TSetScope &scope)
+bool TTimeRec::ExportLateEarlyWorkbook(const TReportScope &scope)
 {
     return exportMemberWorkbook(scope, TWorkbookKind::LateEarly);
 }
 
-bool TTimeRec::exportMemberWorkbook(TSetScope &scope, TWorkbookKind kind)
+bool TTimeRec::exportMemberWorkbook(const TReportScope &scope, TWorkbookKind kind)
 {
     if (CheckLogEmpty())
         return false;
     const QString &path = m_exportFileName;
-    TMemberWorkbookExport exporter(kind, &scope);
+    TMemberWorkbookExport exporter(kind, scope);
     std::unique_ptr<Tpbar> bar;
     exporter.SetOnStart([this, &bar](int members) {
         bar = std::make_unique<Tpbar>(this,

@@ -26,7 +26,7 @@ class QLabel;
 class QMenu;
 class TClock;
 class TEmailQueue;
-class TSetScope;
+struct TReportScope;
 class TTrayIcon;
 class TWebReporter;
 
@@ -149,11 +149,11 @@ public:
     void actexpfiloExecute();
     void actAllinoutExecute();
     void actAttnPairsExecute();
-    // The workbook of the closed scope dialog to ExportFileName(): (false, false) the raw
+    // The workbook of the scope to ExportFileName(): (false, false) the raw
     // times, (true, false) first IN / last OUT, (true, true) the IN/OUT pairs. True when
     // every member was written and the workbook is in place; otherwise the reason was shown.
-    bool ExportWorkbook(TSetScope &scope, bool pairColumns, bool pairs);
-    bool ExportLateEarlyWorkbook(TSetScope &scope);
+    bool ExportWorkbook(const TReportScope &scope, bool pairColumns, bool pairs);
+    bool ExportLateEarlyWorkbook(const TReportScope &scope);
     QString ExportFileName() const { return m_exportFileName; }
 
     // ---- Log grid ----------------------------------------------------------------------------
@@ -282,8 +282,8 @@ private:
         bool inOutOnly;      // records of interest fixed to IN/OUT and hidden
     };
     void runWorkbookCommand(const TWorkbookCommand &command,
-                            const std::function<bool(TSetScope &scope)> &driver);
-    bool exportMemberWorkbook(TSetScope &scope, TWorkbookKind kind);
+                            const std::function<bool(const TReportScope &scope)> &driver);
+    bool exportMemberWorkbook(const TReportScope &scope, TWorkbookKind kind);
     // Backup and restore of one of the two files, as the commands of either kind run them.
     void backupDatabase(DbKind kind);
     void restoreDatabase(DbKind kind);

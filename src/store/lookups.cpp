@@ -1,15 +1,13 @@
-// Lookups of card holders, work groups and readers in the shared datasets, and the queries
-// built from a scope form. Every value from a caller is bound or compared, never spliced into
-// SQL text.
+// Lookups of card holders, work groups and readers in the shared datasets, and the staff query
+// of a report scope. Every value from a caller is bound or compared, never spliced into SQL
+// text.
 
 #include "store/datasrc.h"
 #include "store/messages.h"
+#include "store/reportscope.h"
 #include "store/utils.h"
 
-#include <QComboBox>
-#include <QRadioButton>
 #include <QStringList>
-#include <QWidget>
 
 namespace {
 
@@ -74,35 +72,6 @@ int GetGroupId(const QString &name)
     return groups.FieldByName(QStringLiteral("ID")).AsInteger();
 }
 
-void FillComboFromQuery(QComboBox *combo, const QString &displayField, int key,
-                        const QString &keyField, const QString &sql)
-{
-    combo->clear();
-    TStatement q = data().src.Prepare(sql);
-    const int display = q.ColumnIndex(displayField);
-    const int keyColumn = q.ColumnIndex(keyField);
-    if (display < 0)
-        throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(displayField));
-    if (key > 0 && keyColumn < 0)
-        throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(keyField));
-    int selected = -1;
-    while (q.Step()) {
-        combo->addItem(q.ColumnText(display));
-        if (key > 0 && q.ColumnInt64(keyColumn) == key)
-            selected = combo->count() - 1;
-    }
-    if (key == 0 && combo->count() > 0)
-        selected = 0;
-    // A combo selects its first item by itself; an unmatched key must leave none selected.
-    combo->setCurrentIndex(selected);
-}
-
-void FillGroupCombo(QComboBox *combo, int id)
-{
-    FillComboFromQuery(combo, QStringLiteral("DESCX"), id, QStringLiteral("ID"),
-                       QStringLiteral("select * from gid order by DESCX"));
-}
-
 QString GetReaderDesc(int port)
 {
     TDataSet &readers = data().reader;
@@ -111,27 +80,19 @@ QString GetReaderDesc(int port)
     return GetPortName(port);
 }
 
-bool BuildStaffScopeQuery(TDataSet &query, QWidget *scopeForm, const QString &columns)
+bool BuildStaffScopeQuery(TDataSet &query, const TReportScope &scope, const QString &columns)
 {
-    auto checked = [scopeForm](const char *name) {
-        const auto *button =
-            scopeForm ? scopeForm->findChild<QRadioButton *>(QString::fromLatin1(name)) : nullptr;
-        return button && button->isChecked();
-    };
-
     query.Close();
     query.ClearBindings();
     QStringList lines{QStringLiteral("select ") + columns + QStringLiteral(",descx from staffs"),
                       QStringLiteral("left join gid on staffs.workgrp=gid.id")};
     int groupId = 0;
-    const bool allStaff = checked("rballstaff");
-    const bool oneGroup = !allStaff && checked("rbgroup");
+    const bool oneGroup = scope.Persons == TPersonsChoice::Group;
     try {
-        if (allStaff) {
+        if (scope.Persons == TPersonsChoice::All) {
             lines << QStringLiteral("order by NAME");
         } else if (oneGroup) {
-            const auto *groups = scopeForm->findChild<QComboBox *>(QStringLiteral("cbgroup"));
-            groupId = GetGroupId(groups ? groups->currentText() : QString());
+            groupId = GetGroupId(scope.GroupName);
             lines << QStringLiteral("where WORKGRP=") << QStringLiteral(":workgrp")
                   << QStringLiteral("order by NAME");
         } else {

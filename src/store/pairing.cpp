@@ -3,12 +3,10 @@
 #include "store/clock.h"
 #include "store/dataset.h"
 #include "store/logrow.h"
+#include "store/reportscope.h"
 #include "store/utils.h"
 
-#include <QDateTimeEdit>
-#include <QRadioButton>
 #include <QStringList>
-#include <QWidget>
 
 QDateTime WallClock(const QDateTime &value)
 {
@@ -51,20 +49,6 @@ QDateTime WallClockFromDbText(QStringView text)
 
 namespace {
 
-bool radioChecked(QWidget *form, const char *name)
-{
-    const auto *button =
-        form ? form->findChild<QRadioButton *>(QString::fromLatin1(name)) : nullptr;
-    return button && button->isChecked();
-}
-
-QDateTime pickerValue(QWidget *form, const char *name)
-{
-    const auto *picker =
-        form ? form->findChild<QDateTimeEdit *>(QString::fromLatin1(name)) : nullptr;
-    return picker ? WallClock(picker->dateTime()) : QDateTime();
-}
-
 QDateTime midnight(const QDate &date)
 {
     return QDateTime(date, QTime(0, 0), Qt::UTC);
@@ -82,9 +66,9 @@ QDate monthStart(const QDate &date)
 
 } // namespace
 
-void GetScopeDateRange(QWidget *scopeForm, TDataSet &query, TReptParam &param)
+void GetScopeDateRange(const TReportScope &scope, TDataSet &query, TReptParam &param)
 {
-    param.AllDates = radioChecked(scopeForm, "rball");
+    param.AllDates = scope.Dates == TDateChoice::All;
     const QDate today = Now().date();
     if (param.AllDates) {
         // The two ends through the time index, never by reading the whole log: each end in a
@@ -99,23 +83,23 @@ void GetScopeDateRange(QWidget *scopeForm, TDataSet &query, TReptParam &param)
         param.ToDate =
             WallClockFromDbText(query.FieldByName(QStringLiteral("LASTTIME")).AsString());
         query.Close();
-    } else if (radioChecked(scopeForm, "rbthisweek")) {
+    } else if (scope.Dates == TDateChoice::ThisWeek) {
         param.ToDate = midnight(today);
         param.FromDate = midnight(weekStart(today));
-    } else if (radioChecked(scopeForm, "rblastweek")) {
+    } else if (scope.Dates == TDateChoice::LastWeek) {
         const QDate lastSunday = weekStart(today).addDays(-1);
         param.ToDate = midnight(lastSunday);
         param.FromDate = midnight(weekStart(lastSunday));
-    } else if (radioChecked(scopeForm, "rbthismonth")) {
+    } else if (scope.Dates == TDateChoice::ThisMonth) {
         param.ToDate = midnight(today);
         param.FromDate = midnight(monthStart(today));
-    } else if (radioChecked(scopeForm, "rblastmonth")) {
+    } else if (scope.Dates == TDateChoice::LastMonth) {
         const QDate lastDay = monthStart(today).addDays(-1);
         param.ToDate = midnight(lastDay);
         param.FromDate = midnight(monthStart(lastDay));
-    } else if (radioChecked(scopeForm, "rbrange")) {
-        param.FromDate = pickerValue(scopeForm, "dpfrom");
-        param.ToDate = pickerValue(scopeForm, "dpto");
+    } else if (scope.Dates == TDateChoice::Range) {
+        param.FromDate = WallClock(scope.From);
+        param.ToDate = WallClock(scope.To);
     }
 }
 

@@ -52,7 +52,9 @@ TEST_F(SetScopeTest, OpensWithTheDefaults)
     EXPECT_TRUE(Child<QCheckBox>(d, "cbenhance")->isChecked());
     EXPECT_TRUE(Child<QCheckBox>(d, "cbpreview")->isChecked());
     d.show();
-    EXPECT_FALSE(Child<QCheckBox>(d, "cbfilo")->isVisible());
+    // No "First In and Last Out Only" box is ever shown: the command sets that form.
+    const auto *filo = d.findChild<QCheckBox *>(QStringLiteral("cbfilo"));
+    EXPECT_FALSE(filo && filo->isVisible());
 }
 
 // Stored values outside the choices read as the defaults, so an item is always checked and a
@@ -198,7 +200,7 @@ TEST_F(SetScopeTest, ReportsReadTheClosedDialog)
     Child<QPushButton>(d, "Button1")->click();
 
     TDataSet staff(m_data->src);
-    ASSERT_TRUE(BuildStaffScopeQuery(staff, &d));
+    ASSERT_TRUE(BuildStaffScopeQuery(staff, d.Scope()));
     QStringList names;
     for (; !staff.Eof(); staff.Next())
         names << staff.FieldByName(QStringLiteral("NAME")).AsString();
@@ -206,7 +208,7 @@ TEST_F(SetScopeTest, ReportsReadTheClosedDialog)
 
     TDataSet query(m_data->att);
     TReptParam param;
-    GetScopeDateRange(&d, query, param);
+    GetScopeDateRange(d.Scope(), query, param);
     EXPECT_EQ(param.FromDate.date(), QDate(2026, 3, 2));
     EXPECT_EQ(param.ToDate.date(), QDate(2026, 3, 8));
 }
