@@ -6,20 +6,19 @@
 
 namespace {
 
-DeviceDialogRunner g_runner;
+// The device dialogs open deep in the capture control, which has no window to hand one down.
+TDialogRunner g_dialogs;
 
 } // namespace
 
 int RunDeviceDialog(QDialog &dialog)
 {
-    return g_runner ? g_runner(dialog) : dialog.exec();
+    return g_dialogs.Run(dialog);
 }
 
 DeviceDialogRunner SetDeviceDialogRunner(DeviceDialogRunner runner)
 {
-    DeviceDialogRunner previous = std::move(g_runner);
-    g_runner = std::move(runner);
-    return previous;
+    return g_dialogs.Set(std::move(runner));
 }
 
 void TDeviceOptions::Add(int id, const QString &name, bool enabled)

@@ -4,10 +4,11 @@
 // real cameras' stand-ins over V4L2 and GStreamer caps, or a test device's own set); the
 // control lists the ones that exist and opens one by name. GUI thread only.
 
+#include "store/dialogrunner.h"
+
 #include <QList>
 #include <QString>
 
-#include <functional>
 #include <memory>
 
 class QDialog;
@@ -43,7 +44,7 @@ public:
 using CaptureDialogsPtr = std::shared_ptr<ICaptureDeviceDialogs>;
 
 // Runs the device dialogs modally; tests replace it to answer them.
-using DeviceDialogRunner = std::function<int(QDialog &dialog)>;
+using DeviceDialogRunner = TDialogRunner::Function;
 int RunDeviceDialog(QDialog &dialog);
 // Installs a runner (empty: exec() again) and returns the one it replaces.
 DeviceDialogRunner SetDeviceDialogRunner(DeviceDialogRunner runner);

@@ -76,7 +76,7 @@ QString MemberSortColumn(const QString &stored)
 }
 
 TCardInfo::TCardInfo(QWidget *parent, DialogRunner runner)
-    : QDialog(parent), m_ui(std::make_unique<Ui::TCardInfo>()), m_runner(std::move(runner)),
+    : QDialog(parent), m_ui(std::make_unique<Ui::TCardInfo>()), m_dialogs(std::move(runner)),
       m_member(dsrc->src)
 {
     m_ui->setupUi(this);
@@ -103,11 +103,6 @@ TCardInfo::TCardInfo(QWidget *parent, DialogRunner runner)
 TCardInfo::~TCardInfo()
 {
     m_ui->dbgmember->setModel(nullptr);
-}
-
-int TCardInfo::runDialog(QDialog &dialog)
-{
-    return m_runner ? m_runner(dialog) : dialog.exec();
 }
 
 void TCardInfo::FormCreate()
@@ -235,7 +230,7 @@ bool TCardInfo::EditCard(int card)
         FillGroupCombo(dialog.GroupCombo(), 0);
     }
 
-    if (runDialog(dialog) != QDialog::Accepted)
+    if (m_dialogs.Run(dialog) != QDialog::Accepted)
         return false;
 
     // The dialog's name check and whatever ran meanwhile may have moved the shared cursor.

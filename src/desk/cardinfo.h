@@ -5,10 +5,10 @@
 // works on a list that was never built or shown. Main thread only.
 
 #include "store/dataset.h"
+#include "store/dialogrunner.h"
 
 #include <QDialog>
 #include <QImage>
-#include <functional>
 #include <memory>
 
 class Tnadd;
@@ -30,7 +30,7 @@ class TCardInfo : public QDialog
 public:
     // Shows a modal dialog and answers its result; the main window hands its own down, so the
     // card dialog runs as every other dialog of the desk does.
-    using DialogRunner = std::function<int(QDialog &dialog)>;
+    using DialogRunner = TDialogRunner::Function;
     // Close's modal results.
     static constexpr int ChangedResult = 1;
     static constexpr int UnchangedResult = 2;
@@ -72,13 +72,12 @@ private:
     void openMembers();
     void goToCard(int card);
     void showMemberPhoto();
-    int runDialog(QDialog &dialog);
     // The card dialog, built once and made new again for each card: building its widgets
     // costs more than writing the card.
     Tnadd &cardDialog();
 
     std::unique_ptr<Ui::TCardInfo> m_ui;
-    DialogRunner m_runner;
+    TDialogRunner m_dialogs;
     std::unique_ptr<Tnadd> m_cardDialog;
     TDataSet m_member;
     // Goes before the dataset it listens to.

@@ -95,18 +95,13 @@ void TDlgGrpList::FormCreate()
 
 void TDlgGrpList::SetDialogRunner(DialogRunner runner)
 {
-    m_dialogRunner = std::move(runner);
-}
-
-int TDlgGrpList::runDialog(QDialog &dialog)
-{
-    return m_dialogRunner ? m_dialogRunner(dialog) : dialog.exec();
+    m_dialogs.Set(std::move(runner));
 }
 
 void TDlgGrpList::btnnewClick()
 {
     TDlgGrpDef editor(this);
-    if (runDialog(editor) == QDialog::Accepted)
+    if (m_dialogs.Run(editor) == QDialog::Accepted)
         editor.SaveGroup();
 }
 
@@ -119,7 +114,7 @@ void TDlgGrpList::btneditClick()
     }
     TDlgGrpDef editor(this);
     editor.LoadGroup();
-    if (runDialog(editor) == QDialog::Accepted)
+    if (m_dialogs.Run(editor) == QDialog::Accepted)
         editor.SaveGroup();
 }
 

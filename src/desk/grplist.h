@@ -3,8 +3,9 @@
 // New, Edit and Delete on the row selected in its grid. Edit and New run the group editor
 // through the dialog runner the main window hands down. Main thread only.
 
+#include "store/dialogrunner.h"
+
 #include <QDialog>
-#include <functional>
 #include <memory>
 
 class TDataSetModel;
@@ -18,7 +19,7 @@ class TDlgGrpList : public QDialog
     Q_OBJECT
 
 public:
-    using DialogRunner = std::function<int(QDialog &dialog)>;
+    using DialogRunner = TDialogRunner::Function;
 
     explicit TDlgGrpList(QWidget *parent = nullptr);
     ~TDlgGrpList() override;
@@ -37,9 +38,8 @@ public:
 
 private:
     void FormCreate();
-    int runDialog(QDialog &dialog);
 
     std::unique_ptr<Ui::TDlgGrpList> m_ui;
     std::unique_ptr<TDataSetModel> m_model;
-    DialogRunner m_dialogRunner;
+    TDialogRunner m_dialogs;
 };

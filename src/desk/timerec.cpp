@@ -7,18 +7,20 @@
 #include "desk/autoio.h"
 #include "desk/cardinfo.h"
 #include "desk/clock.h"
-#include "desk/dbimport.h"
+#include "desk/commandcontext.h"
+#include "desk/dbcommands.h"
 #include "desk/deskcamera.h"
-#include "desk/delrecs.h"
+#include "desk/erasecommands.h"
 #include "desk/emailqueue.h"
 #include "desk/emailset.h"
 #include "desk/grplist.h"
-#include "desk/logexport.h"
+#include "desk/logexportcommands.h"
 #include "desk/memberworkbook.h"
 #include "desk/loggridmodel.h"
 #include "desk/login.h"
 #include "desk/passwd.h"
 #include "desk/passwdnew.h"
+#include "desk/readercommands.h"
 #include "desk/readers.h"
 #include "desk/setupwebcam.h"
 #include "desk/speech.h"
@@ -551,7 +553,7 @@ void TTimeRec::CloseDatabases()
     // Swipes kept out by another program's lock get one more, longer try.
     if (m_core)
         m_core->WriteWaitingBeforeClosing();
-    hideImages();
+    HideImages();
     ShowLogGrid(false);
     dsrc->CloseAll();
     QCoreApplication::processEvents();
@@ -618,28 +620,22 @@ void TTimeRec::actemailExecute()
 
 void TTimeRec::actcardinfoExecute()
 {
-    ShowLogGrid(false);
-    hideImages();
-    try {
-        TCardInfo dialog(this, [this](QDialog &editor) { return runDialog(editor); });
-        dialog.FormCreate();
-        if (runDialog(dialog) == TCardInfo::ChangedResult) {
-            // The editor wrote through the shared staff dataset; reopen it on the new rows.
-            dsrc->staff.Close();
-            dsrc->staff.Open();
-        }
-    } catch (...) {
-        ShowLogGrid(true);
-        throw;
+    TLogGridScope grid(*this);
+    HideImages();
+    TCardInfo dialog(this, m_dialogs.HandDown());
+    dialog.FormCreate();
+    if (runDialog(dialog) == TCardInfo::ChangedResult) {
+        // The editor wrote through the shared staff dataset; reopen it on the new rows.
+        dsrc->staff.Close();
+        dsrc->staff.Open();
     }
-    ShowLogGrid(true);
 }
 
 void TTimeRec::actgrpdefExecute()
 {
     TDlgGrpList dialog(this);
     // The group editor it opens is answered as every other dialog of the window.
-    dialog.SetDialogRunner([this](QDialog &editor) { return runDialog(editor); });
+    dialog.SetDialogRunner(m_dialogs.HandDown());
     runDialog(dialog);
 }
 
@@ -664,27 +660,7 @@ void TTimeRec::acttimetblExecute()
 
 void TTimeRec::actreadersExecute()
 {
-    // The dialog opens the reader table, which the tick's reconnection would act on.
-    m_core->SetReconnectEnabled(false);
-    try {
-        TSetReader dialog(this);
-        dsrc->reader.First();
-        if (runDialog(dialog) == QDialog::Accepted) {
-            m_core->DisconnectAllReaders();
-            m_core->SetupAllReaders();
-        } else {
-            for (int port = 1; port <= ReaderPortCount; ++port) {
-                if (dialog.Changed(port)) {
-                    m_core->DisconnectReader(port);
-                    m_core->SetupReader(port);
-                }
-            }
-        }
-    } catch (...) {
-        m_core->SetReconnectEnabled(true);
-        throw;
-    }
-    m_core->SetReconnectEnabled(true);
+    TReaderCommands(commandContext()).SetUpReaders();
 }
 
 void TTimeRec::actDoorOpenExecute()
@@ -712,286 +688,54 @@ void TTimeRec::bDoorOpenClick()
 
 void TTimeRec::actofflinemgrExecute()
 {
-    runOfflineManager(false);
+    TReaderCommands(commandContext()).RunOfflineManager(false);
 }
 
 void TTimeRec::actmasterpinExecute()
 {
-    runOfflineManager(true);
-}
-
-void TTimeRec::runOfflineManager(bool masterPinOnly)
-{
-    ShowLogGrid(false);
-    {
-        TDlgOffline dialog(std::vector<TRfidReader *>(Readers.begin() + 1, Readers.end()), this);
-        // A session writes downloaded rows into the log between its waits: the commands that
-        // close or replace the databases wait for it, as for the other long work.
-        std::optional<TLongWorkScope> work;
-        connect(&dialog, &TDlgOffline::SessionBusyChanged, this, [this, &work](bool busy) {
-            if (busy)
-                work.emplace(*this);
-            else
-                work.reset();
-        });
-        if (dialog.PortCount() == 0) {
-            ShowError(QStringLiteral("No communication port enabled."));
-        } else {
-            if (masterPinOnly)
-                dialog.ShowMasterPinOnly();
-            else
-                dialog.cbPortListClick();
-            runDialog(dialog);
-        }
-    }
-    ShowLogGrid(true);
+    TReaderCommands(commandContext()).RunOfflineManager(true);
 }
 
 // ---- Database maintenance ------------------------------------------------------------------
 
-namespace {
-
-const TStringSetting &lastFileSetting(DbKind kind)
-{
-    return kind == DbKind::Sysdat ? Setting::SysDbLast : Setting::LogDbLast;
-}
-
-// The file last used for a backup or restore of that kind, else the default beside the data.
-QString lastBackupFile(DbKind kind)
-{
-    const QString last = ReadRegString(lastFileSetting(kind));
-    if (!last.isEmpty())
-        return last;
-    return QDir(DataPath).filePath(kind == DbKind::Sysdat ? QStringLiteral("backup_sysdat.db")
-                                                          : QStringLiteral("backup_attend.db"));
-}
-
-// Asks for the file to back up to (or restore from) for that kind. One of the program's own
-// files is refused before anything is touched. Empty when the dialog was cancelled or the
-// file refused.
-QString chooseCopyFile(QWidget *owner, DbKind kind, const QString &title, bool forSaving)
-{
-    QString file = lastBackupFile(kind);
-    const bool chosen = forSaving ? SelectMdbToSave(owner, title, file)
-                                  : SelectMdbToOpen(owner, title, file);
-    if (!chosen || !NotAProgramFile(file))
-        return QString();
-    return file;
-}
-
-// The reason of a failed copy goes to standard error for the administrator; the box says only
-// what the user can do.
-void reportCopyFailure(const QString &what, const QString &reason)
-{
-    std::fprintf(stderr, "Tallyclock: %s: %s\n", qUtf8Printable(what), qUtf8Printable(reason));
-    std::fflush(stderr);
-}
-
-
-} // namespace
-
 bool TTimeRec::VerifyDatabaseFile(const QString &fileName, DbKind kind)
 {
-    QString reason;
-    // A file with other tables, columns, indexes, triggers or views than the program's would
-    // fail at every use, or act behind its back (a trigger on the log).
-    if (DatabaseFileIntact(fileName, kind, &reason) && HasTemplateSchema(fileName, kind, &reason))
-        return true;
-    reportCopyFailure(QDir::toNativeSeparators(fileName), reason);
-    ShowError(QStringLiteral("Invalid Database"));
-    return false;
+    return TDatabaseCommands(commandContext()).VerifyDatabaseFile(fileName, kind);
 }
 
 void TTimeRec::actdeleteExecute()
 {
-    if (LongWorkRunning())
-        return;
-    if (!AskYesNo(MsgKind::Warning,
-                  QStringLiteral("This action will erase all attendance records. The associated "
-                                 "card information and all readers' settings will also be lost. "
-                                 "Are you sure?")))
-        return;
-    TLongWorkScope work(*this);
-    std::vector<TReplacement> files{
-        {TemplateDatabasePath(DbKind::Attend), DbKind::Attend},
-        {TemplateDatabasePath(DbKind::Sysdat), DbKind::Sysdat},
-    };
-    replaceLiveFiles(files, QString(), true);
-    for (const TReplacement &file : files) {
-        if (file.replaced)
-            continue;
-        reportCopyFailure(QStringLiteral("format ") + LiveDatabasePath(file.kind), file.reason);
-        ShowError(file.kind == DbKind::Attend
-                      ? QStringLiteral("Attendance database locked. It cannot be formatted.")
-                      : QStringLiteral("System database locked. It cannot be formatted."));
-    }
-    ShowInfo(QStringLiteral("Database formatted."));
+    TDatabaseCommands(commandContext()).FormatDatabase();
 }
 
 void TTimeRec::actBupLogsExecute()
 {
-    backupDatabase(DbKind::Attend);
+    TDatabaseCommands(commandContext()).BackupDatabase(DbKind::Attend);
 }
 
 void TTimeRec::actBupSysExecute()
 {
-    backupDatabase(DbKind::Sysdat);
+    TDatabaseCommands(commandContext()).BackupDatabase(DbKind::Sysdat);
 }
 
 void TTimeRec::actRstLogsExecute()
 {
-    restoreDatabase(DbKind::Attend);
+    TDatabaseCommands(commandContext()).RestoreDatabase(DbKind::Attend);
 }
 
 void TTimeRec::actRstSysExecute()
 {
-    restoreDatabase(DbKind::Sysdat);
-}
-
-void TTimeRec::backupDatabase(DbKind kind)
-{
-    if (LongWorkRunning())
-        return;
-    const QString title = kind == DbKind::Sysdat ? QStringLiteral("Backup System Database")
-                                                 : QStringLiteral("Backup Log Database");
-    const QString file = chooseCopyFile(this, kind, title, true);
-    if (file.isEmpty())
-        return;
-    TLongWorkScope work(*this);
-    bool copied = false;
-    QString reason;
-    {
-        // From the desk's own connection, which goes on logging swipes between the batches.
-        TWaitCursor wait;
-        Tpbar bar(this, title, 0);
-        copied = BackupDatabaseFile(kind == DbKind::Sysdat ? dsrc->src : dsrc->att, file,
-                                    CopyProgressOnGauge(bar), &reason);
-    }
-    if (copied) {
-        WriteRegString(lastFileSetting(kind), file);
-        ShowCompleted();
-    } else {
-        reportCopyFailure(title + QStringLiteral(" to ") + file, reason);
-        ShowError(QStringLiteral("Operation failed. Please retry!"));
-    }
-}
-
-void TTimeRec::restoreDatabase(DbKind kind)
-{
-    if (LongWorkRunning())
-        return;
-    const QString title = kind == DbKind::Sysdat ? QStringLiteral("Restore System Database")
-                                                 : QStringLiteral("Restore Log Database");
-    const QString file = chooseCopyFile(this, kind, title, false);
-    if (file.isEmpty())
-        return;
-    // Checked while every door is still served: a refused file closes nothing.
-    if (!VerifyDatabaseFile(file, kind))
-        return;
-    TLongWorkScope work(*this);
-    std::vector<TReplacement> files{{file, kind}};
-    replaceLiveFiles(files, title, false);
-    if (files.front().replaced) {
-        WriteRegString(lastFileSetting(kind), file);
-        ShowCompleted();
-    } else {
-        reportCopyFailure(title + QStringLiteral(" from ") + file, files.front().reason);
-        ShowError(QStringLiteral("Operation failed. Please retry!"));
-    }
-}
-
-void TTimeRec::replaceLiveFiles(std::vector<TReplacement> &files, const QString &gaugeTitle,
-                                bool deleteSnapshots)
-{
-    // The readers stay open; what they send meanwhile waits in memory for the new files.
-    m_core->HoldSwipes();
-    CloseDatabases();
-    for (TReplacement &file : files) {
-        TWaitCursor wait;
-        std::unique_ptr<Tpbar> bar;
-        if (!gaugeTitle.isEmpty())
-            bar = std::make_unique<Tpbar>(this, gaugeTitle, 0);
-        file.replaced = RestoreDatabaseFile(
-            file.source, file.kind, LiveDatabasePath(file.kind),
-            bar ? CopyProgressOnGauge(*bar) : [](int, int) { QCoreApplication::processEvents(); },
-            &file.reason);
-    }
-    if (deleteSnapshots)
-        DeleteFilesByMask(PhotoPath, QStringLiteral("*.jpg"));
-    if (!OpenDatabases())
-        return; // the program ends
-    if (m_web)
-        m_web->Resume();
-    // Logged in the new files and answered on the ports they came through, as set up when
-    // they came; then the readers follow the (new) reader table.
-    m_core->ReleaseHeldSwipes();
-    const bool newReaderTable = std::any_of(files.begin(), files.end(), [](const auto &f) {
-        return f.replaced && f.kind == DbKind::Sysdat;
-    });
-    if (newReaderTable)
-        m_core->SetupAllReadersAgain();
-    ShowRecordCount();
-    ShowLogGrid(true);
+    TDatabaseCommands(commandContext()).RestoreDatabase(DbKind::Sysdat);
 }
 
 void TTimeRec::actImportLogExecute()
 {
-    runImport({DbKind::Attend, Setting::LogDbLastIn, "backup_attend.db", "Import Transaction Logs",
-               "Importing Log Records", "Error in opening the log database: "},
-              [](const QString &file, const TImportProgress &progress) {
-                  return ImportSummary(ImportLogRecords(dsrc->att, file, progress));
-              });
+    TDatabaseCommands(commandContext()).ImportLog();
 }
 
 void TTimeRec::actImportSysExecute()
 {
-    runImport({DbKind::Sysdat, Setting::SysDbLastIn, "sys.db", "Import Staff Records",
-               "Importing Staff Records", "Error in opening the system database: "},
-              [](const QString &file, const TImportProgress &progress) {
-                  return ImportSummary(ImportStaffRecords(dsrc->src, file, progress));
-              });
-}
-
-void TTimeRec::runImport(const TImportCommand &command,
-                         const std::function<QString(const QString &file,
-                                                     const TImportProgress &progress)> &import)
-{
-    if (LongWorkRunning())
-        return;
-    QString file = ReadRegString(command.lastFile);
-    if (file.isEmpty())
-        file = QDir(DataPath).filePath(QLatin1String(command.defaultName));
-    if (!SelectMdbToOpen(this, QLatin1String(command.title), file))
-        return;
-    if (!VerifyDatabaseFile(file, command.kind))
-        return;
-    WriteRegString(command.lastFile, file);
-    TLongWorkScope work(*this);
-    ShowLogGrid(false);
-    QString summary;
-    try {
-        TWaitCursor wait;
-        Tpbar bar(this, QLatin1String(command.caption), 0);
-        // The gauge steps a batch at a time; the event loop turns between batches.
-        summary = import(file, {[&bar](int, int batches) { bar.SetMaximum(batches); },
-                                [&bar] {
-                                    bar.StepIt();
-                                    QCoreApplication::processEvents();
-                                }});
-    } catch (const std::exception &e) {
-        reportCopyFailure(QStringLiteral("import from ") + file, QString::fromUtf8(e.what()));
-    }
-    // The shared staff and group datasets read the new rows.
-    if (command.kind == DbKind::Sysdat) {
-        for (TDataSet *ds : {&dsrc->staff, &dsrc->gidtbl}) {
-            if (ds->Active()) {
-                ds->Close();
-                ds->Open();
-            }
-        }
-    }
-    ShowLogGrid(true);
-    ShowPlain(summary.isEmpty() ? QLatin1String(command.openError) + file : summary);
+    TDatabaseCommands(commandContext()).ImportStaff();
 }
 
 // ---- Printouts and member cards -----------------------------------------------------------
@@ -1176,12 +920,17 @@ void TTimeRec::xaboutClick()
 
 void TTimeRec::SetDialogRunner(DialogRunner runner)
 {
-    m_dialogRunner = std::move(runner);
+    m_dialogs.Set(std::move(runner));
 }
 
 int TTimeRec::runDialog(QDialog &dialog)
 {
-    return m_dialogRunner ? m_dialogRunner(dialog) : dialog.exec();
+    return m_dialogs.Run(dialog);
+}
+
+TCommandContext TTimeRec::commandContext()
+{
+    return TCommandContext(*this, m_dialogs);
 }
 
 QLabel *TTimeRec::StatusPanel(int index) const
@@ -1238,14 +987,14 @@ void TTimeRec::SetCurrentLogRow(int row)
                                                              QItemSelectionModel::Rows);
 }
 
-void TTimeRec::showRowImages(int row)
+void TTimeRec::ShowRowImages(int row)
 {
     const int card = m_logModel->CardAt(row);
     ShowStaffPhoto(card);
     ShowCapturedImage(card, m_logModel->TimeAt(row));
 }
 
-void TTimeRec::hideImages()
+void TTimeRec::HideImages()
 {
     ShowStaffPhoto(0);
     ShowCapturedImage(0, QDateTime());
@@ -1257,7 +1006,7 @@ void TTimeRec::infoCellClick()
         return;
     const int row = CurrentLogRow();
     if (row >= 0)
-        showRowImages(row);
+        ShowRowImages(row);
 }
 
 void TTimeRec::infoDblClick()
@@ -1271,15 +1020,10 @@ void TTimeRec::infoDblClick()
     if (CheckLogEmpty())
         return;
     const int card = m_logModel->CardAt(CurrentLogRow());
-    try {
-        TCardInfo editor(this, [this](QDialog &dialog) { return runDialog(dialog); });
-        editor.EditCard(card);
-        ShowStaffPhoto(card);
-    } catch (...) {
-        ShowLogGrid(true);
-        throw;
-    }
-    ShowLogGrid(true);
+    TLogGridScope grid(*this, TLogGridScope::During::Shown);
+    TCardInfo editor(this, m_dialogs.HandDown());
+    editor.EditCard(card);
+    ShowStaffPhoto(card);
 }
 
 bool TTimeRec::CheckLogEmpty()
@@ -1292,83 +1036,17 @@ bool TTimeRec::CheckLogEmpty()
 
 void TTimeRec::actDelRecClick()
 {
-    if (LongWorkRunning())
-        return;
-    TDataSet &logs = dsrc->logs;
-    if (!logs.Active() || logs.IsEmpty()) {
-        ShowInfo(QStringLiteral("No record to delete."));
-        return;
-    }
-    if (!AskConfirm(QStringLiteral("Are you sure to delete this record.")))
-        return;
-    const int row = CurrentLogRow();
-    if (row >= 0 && row != logs.RecNo())
-        logs.MoveTo(row);
-    RemoveSnapshotFile(logs.FieldByName(QStringLiteral("CARDNO")).AsInteger(),
-                       logs.FieldByName(QStringLiteral("SYSTIME")).AsDateTime());
-    logs.Delete();
-    ShowLogGrid(true);
-    showRowImages(CurrentLogRow());
+    TEraseCommands(commandContext()).DeleteRecord();
 }
 
 void TTimeRec::xdeleteClick()
 {
-    if (LongWorkRunning())
-        return;
-    TRecDel dialog(this);
-    dialog.SetDate(Now().date());
-    if (runDialog(dialog) != QDialog::Accepted)
-        return;
-    if (!AskYesNo(MsgKind::Warning,
-                  QStringLiteral("This action will erase the attendance records. Are you sure?")))
-        return;
-    const std::optional<QDate> before =
-        dialog.EraseAll() ? std::nullopt : std::optional<QDate>(dialog.Date());
-
-    TDataSet &logs = dsrc->logs;
-    bool kept = false;
-    TLongWorkScope work(*this);
-    {
-        Tpbar bar(this, QStringLiteral("Erasing Attendance Record"), logs.RecordCount());
-        ShowLogGrid(false);
-        hideImages();
-        try {
-            kept = EraseLogRecords(logs, before, [&bar] { bar.StepIt(); });
-        } catch (...) {
-            ShowLogGrid(true);
-            throw;
-        }
-        ShowRecordCount();
-        if (kept) {
-            const int card = logs.FieldByName(QStringLiteral("CARDNO")).AsInteger();
-            ShowStaffPhoto(card);
-            ShowCapturedImage(card, logs.FieldByName(QStringLiteral("SYSTIME")).AsDateTime());
-        }
-    }
-    ShowLogGrid(true);
+    TEraseCommands(commandContext()).EraseLog();
 }
 
 void TTimeRec::actxerasestaffsExecute()
 {
-    if (LongWorkRunning())
-        return;
-    if (!AskYesNo(MsgKind::Warning,
-                  QStringLiteral(
-                      "This action will erase all card associated information. Are you sure?")))
-        return;
-    TLongWorkScope work(*this);
-    ShowLogGrid(false);
-    hideImages();
-    {
-        Tpbar bar(this, QStringLiteral("Erasing Database"), dsrc->staff.RecordCount());
-        try {
-            EraseStaffRecords(dsrc->staff, [&bar] { bar.StepIt(); });
-        } catch (...) {
-            ShowLogGrid(true);
-            throw;
-        }
-    }
-    ShowLogGrid(true);
+    TEraseCommands(commandContext()).EraseStaff();
 }
 
 bool TTimeRec::eventFilter(QObject *watched, QEvent *event)
@@ -1602,66 +1280,14 @@ void TTimeRec::stopWebReporter()
 
 // ---- Exports of the log ----------------------------------------------------------------------
 
-namespace {
-
-// One export of the log under the progress form and the hourglass: the gauge steps and the
-// event loop turns between batches, so swipes are answered meanwhile; the database commands
-// and the window's close wait until it is over.
-TLogExport::Outcome runLogExport(TTimeRec &owner, const QString &what,
-                                 TLogExport::Outcome (TLogExport::*run)(const QString &),
-                                 const QString &fileName)
-{
-    TTimeRec::TLongWorkScope work(owner);
-    TLogExport exporter(dsrc->att, dsrc->src);
-    TWaitCursor wait;
-    const int count = exporter.RecordCount();
-    Tpbar bar(&owner, what + QStringLiteral(" (") + QString::number(count) +
-                         QStringLiteral(" records)"),
-              count);
-    exporter.SetStep([&bar](int rows) { bar.StepBy(rows); });
-    exporter.SetBetweenBatches([] { QCoreApplication::processEvents(); });
-    QCoreApplication::processEvents();
-    return (exporter.*run)(fileName);
-}
-
-} // namespace
-
 void TTimeRec::xtextClick()
 {
-    if (LongWorkRunning() || CheckLogEmpty())
-        return;
-    QString fileName = QStringLiteral("log");
-    if (!SelectTextFile(this, fileName) || !NotAProgramFile(fileName))
-        return;
-    if (runLogExport(*this, QStringLiteral("Export to text file"), &TLogExport::ExportText,
-                     fileName) == TLogExport::Outcome::Completed)
-        ShowCompleted();
-    else
-        ShowError(QStringLiteral("File locked and cannot be used for exporting."));
+    TLogExportCommands(commandContext()).ExportText();
 }
 
 void TTimeRec::xexcelClick()
 {
-    if (LongWorkRunning() || CheckLogEmpty())
-        return;
-    QString fileName = QStringLiteral("log");
-    if (!SelectExcelFile(this, fileName) || !NotAProgramFile(fileName))
-        return;
-    switch (runLogExport(*this, QStringLiteral("Export to EXCEL file"),
-                         &TLogExport::ExportWorkbook, fileName)) {
-    case TLogExport::Outcome::Completed:
-        ShowCompleted();
-        break;
-    case TLogExport::Outcome::CannotOpen:
-        ShowError(QStringLiteral("Cannot open file: ") + fileName);
-        break;
-    case TLogExport::Outcome::RowRefused:
-        ShowUpdateFailed();
-        break;
-    default:
-        ShowError(QStringLiteral("Cannot replace file: ") + fileName);
-        break;
-    }
+    TLogExportCommands(commandContext()).ExportExcel();
 }
 
 // ---- Reports -----------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "desk/deskcore.h"
 #include "desk/dbimport.h"
 #include "store/db/sqlitedb.h"
+#include "store/dialogrunner.h"
 #include "store/settingkeys.h"
 
 #include <QDateTime>
@@ -25,6 +26,7 @@ class QDialog;
 class QLabel;
 class QMenu;
 class TClock;
+class TCommandContext;
 class TEmailQueue;
 struct TReportScope;
 class TTrayIcon;
@@ -42,7 +44,7 @@ class TTimeRec final : public QMainWindow, public IDeskView
 
 public:
     // Shows a modal dialog and answers its result; tests replace it to answer the dialog.
-    using DialogRunner = std::function<int(QDialog &dialog)>;
+    using DialogRunner = TDialogRunner::Function;
 
     // Builds the window and runs its whole start-up (TrayIcon1Startup, then FormCreate). The
     // data module `dsrc` must exist and the paths be set.
@@ -159,6 +161,9 @@ public:
     // ---- Log grid ----------------------------------------------------------------------------
     void ShowRecordCount() override;
     void ShowLogGrid(bool show);
+    // The photo and the snapshot of a grid row, and neither.
+    void ShowRowImages(int row);
+    void HideImages();
     // Cell click, key release and mouse release on the grid: photo and snapshot of the row.
     void infoCellClick();
     void infoDblClick();
@@ -207,6 +212,8 @@ public:
         TTimeRec &m_window;
     };
     bool LongWorkRunning() const { return m_longWork > 0; }
+    // A close of the window waits until the long work under way has ended.
+    bool ClosePending() const { return m_closePending; }
     // The commands refused while long work runs.
     QList<QAction *> DatabaseCommands() const;
 
@@ -284,43 +291,11 @@ private:
     void runWorkbookCommand(const TWorkbookCommand &command,
                             const std::function<bool(const TReportScope &scope)> &driver);
     bool exportMemberWorkbook(const TReportScope &scope, TWorkbookKind kind);
-    // Backup and restore of one of the two files, as the commands of either kind run them.
-    void backupDatabase(DbKind kind);
-    void restoreDatabase(DbKind kind);
-    // A live file to replace with the content of source, and how that went.
-    struct TReplacement
-    {
-        QString source;
-        DbKind kind;
-        bool replaced = false;
-        QString reason;
-    };
-    // Closes the databases only for the replacement of the files: the readers stay open and
-    // their swipes are held, then logged in the new files and answered once they are open
-    // again; the readers are set up again from a new reader table. A gauge with that title
-    // (none when empty); the snapshots deleted too for a format. Shows nothing itself.
-    void replaceLiveFiles(std::vector<TReplacement> &files, const QString &gaugeTitle,
-                          bool deleteSnapshots);
-    // What tells the two imports apart but their work.
-    struct TImportCommand
-    {
-        DbKind kind;
-        const TStringSetting &lastFile;
-        const char *defaultName; // in DataPath, while lastFile is empty
-        const char *title;
-        const char *caption;
-        const char *openError;
-    };
-    // Asks for the file, verifies it and runs the import with the gauge and the grid hidden,
-    // the database commands refused; then the summary, or the opening error when it threw.
-    void runImport(const TImportCommand &command,
-                   const std::function<QString(const QString &file,
-                                               const TImportProgress &progress)> &import);
     // A close that had to wait for work under way happens now.
     void closeIfPending();
-    void showRowImages(int row);
-    void hideImages();
     int runDialog(QDialog &dialog);
+    // What the commands whose bodies live in units of their own work with.
+    TCommandContext commandContext();
     // The report commands' loop: "No record." on an empty log; else a `Dialog` captioned as the
     // command and changed by `prepare(dialog)` comes back after each report until it is
     // cancelled. Each Confirm, `makeReport(dialog)` creates the report (a unique_ptr), applies
@@ -329,7 +304,6 @@ private:
     // freed. Defined in timerec.cpp, where the commands use it.
     template <class Dialog, class Prepare, class MakeReport>
     void runScopeReports(QAction *command, Prepare prepare, MakeReport makeReport);
-    void runOfflineManager(bool masterPinOnly);
     // Runs a command handler; whatever it throws is shown instead of escaping into Qt.
     void guarded(const std::function<void()> &handler);
 
@@ -345,7 +319,7 @@ private:
     std::unique_ptr<TClock> m_clock;
     std::unique_ptr<TEmailQueue> m_emailQueue;
     std::unique_ptr<TWebReporter> m_web;
-    DialogRunner m_dialogRunner;
+    TDialogRunner m_dialogs;
     // The log grid's widths while none are saved.
     QList<int> m_gridOwnWidths;
     bool m_gridAtNewest = true; // the log grid is scrolled to its last row

@@ -167,12 +167,7 @@ TSetReader::~TSetReader()
 
 void TSetReader::SetDialogRunner(DialogRunner runner)
 {
-    m_dialogRunner = std::move(runner);
-}
-
-int TSetReader::runDialog(QDialog &dialog)
-{
-    return m_dialogRunner ? m_dialogRunner(dialog) : dialog.exec();
+    m_dialogs.Set(std::move(runner));
 }
 
 bool TSetReader::Changed(int port) const
@@ -193,7 +188,7 @@ void TSetReader::Button2Click()
     if (!table.Locate(QStringLiteral("PORTNO"), port))
         return;
     editor.LoadRow(ReadReaderRow(table));
-    if (runDialog(editor) == QDialog::Accepted) {
+    if (m_dialogs.Run(editor) == QDialog::Accepted) {
         // Flagged first: the reader is set up again even when the write fails.
         m_changed[static_cast<std::size_t>(port)] = true;
         const TReaderRow row = editor.Row();

@@ -4,9 +4,9 @@
 // reads after it closes to set those readers up again. Main thread only.
 
 #include "readerlink/readerrow.h"
+#include "store/dialogrunner.h"
 
 #include <QDialog>
-#include <functional>
 #include <memory>
 
 class QMenu;
@@ -22,7 +22,7 @@ class TSetReader : public QDialog
 
 public:
     // Shows a modal dialog and answers its result; tests replace it to answer the row editor.
-    using DialogRunner = std::function<int(QDialog &dialog)>;
+    using DialogRunner = TDialogRunner::Function;
 
     enum Column
     {
@@ -61,11 +61,9 @@ public:
     void SetDialogRunner(DialogRunner runner);
 
 private:
-    int runDialog(QDialog &dialog);
-
     std::unique_ptr<Ui::TSetReader> m_ui;
     std::unique_ptr<TDataSetModel> m_model;
     QMenu *m_popup = nullptr;
     TPortFlags m_changed{};
-    DialogRunner m_dialogRunner;
+    TDialogRunner m_dialogs;
 };
