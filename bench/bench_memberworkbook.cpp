@@ -6,16 +6,11 @@
 #include "desk/memberworkbook.h"
 #include "store/datasrc.h"
 #include "store/pgbar.h"
-#include "store/radiogroup.h"
 #include "testsupport/benchsupport.h"
 #include "testsupport/tempdata.h"
 
-#include <QButtonGroup>
-#include <QCheckBox>
-#include <QDateEdit>
 #include <QDir>
 #include <QFile>
-#include <QRadioButton>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -51,32 +46,18 @@ void fill()
 }
 
 // The scope form's controls by name: all members, the year, IN/OUT, two pairs a line.
-class ScopeForm : public QWidget
+// All staff over the year's range, the IN/OUT records, two pairs a line.
+TReportScope yearScope()
 {
-public:
-    ScopeForm()
-    {
-        for (const char *name : {"rballstaff", "rbrange"}) {
-            auto *b = new QRadioButton(this);
-            b->setObjectName(QString::fromLatin1(name));
-            auto *g = new QButtonGroup(this);
-            g->addButton(b);
-            b->setChecked(true);
-        }
-        auto *from = new QDateEdit(First, this);
-        from->setObjectName(QStringLiteral("dpfrom"));
-        auto *to = new QDateEdit(Last, this);
-        to->setObjectName(QStringLiteral("dpto"));
-        auto *scope = new TRadioGroup(this);
-        scope->setObjectName(QStringLiteral("rgscope"));
-        scope->AddItems({QStringLiteral("ALL"), QStringLiteral("CLOCK"), QStringLiteral("IN/OUT")});
-        scope->SetItemIndex(2);
-        auto *record = new TRadioGroup(this);
-        record->setObjectName(QStringLiteral("rgrecord"));
-        record->AddItems({QStringLiteral("2"), QStringLiteral("4")});
-        record->SetItemIndex(1);
-    }
-};
+    TReportScope scope;
+    scope.Persons = TPersonsChoice::All;
+    scope.Dates = TDateChoice::Range;
+    scope.From = QDateTime(First, QTime(0, 0));
+    scope.To = QDateTime(Last, QTime(0, 0));
+    scope.RecordsOfInterest = 2;
+    scope.PairsPerLine = 2;
+    return scope;
+}
 
 const char *text(sqlite3_stmt *st, int col)
 {
@@ -135,20 +116,20 @@ int main(int argc, char **argv)
     }
     fill();
     const QDir dir(data.Dir());
-    ScopeForm form;
+    const TReportScope scope = yearScope();
     std::printf("IN/OUT Pairs workbook, %d members over one year\n\n", Members);
     std::vector<double> ours, gauged, baseline;
     for (int run = 0; run < Runs; ++run) {
         baseline.push_back(
             MsOf([&] { bare(data.AttendPath(), dir.filePath(QStringLiteral("bare.xlsx"))); }));
         ours.push_back(MsOf([&] {
-            TMemberWorkbookExport exporter(TWorkbookKind::InOutPairs, &form);
+            TMemberWorkbookExport exporter(TWorkbookKind::InOutPairs, scope);
             exporter.Run(dir.filePath(QStringLiteral("ours.xlsx")));
         }));
         // The gauge as the window shows it: made once the members are counted, a step and the
         // member's name in its title for each member.
         gauged.push_back(MsOf([&] {
-            TMemberWorkbookExport exporter(TWorkbookKind::InOutPairs, &form);
+            TMemberWorkbookExport exporter(TWorkbookKind::InOutPairs, scope);
             std::unique_ptr<Tpbar> bar;
             exporter.SetOnStart([&bar](int members) {
                 bar = std::make_unique<Tpbar>(nullptr,

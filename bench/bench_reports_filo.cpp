@@ -9,8 +9,8 @@
 #include "reports/repfilo.h"
 #include "store/datasrc.h"
 #include "testsupport/benchsupport.h"
-#include "testsupport/scopestandin.h"
 #include "testsupport/tempdata.h"
+#include "testsupport/testscope.h"
 
 #include <QFile>
 #include <QPageLayout>
@@ -33,15 +33,14 @@ const QDate FirstDay(2025, 1, 1);
 
 double reportMs(const QDate &from, const QDate &to, const QString &file, PrintedLines *lines)
 {
-    ScopeStandIn d;
-    SetUpLateScope(d, from, to);
+    const TReportScope scope = TestScope(from, to);
     std::optional<PrintedLinesRecorder> recorder;
     if (lines)
         recorder.emplace(*lines);
     const double ms = MsOf([&] {
         Tqrfilo report;
         report.SetReportTitle(QStringLiteral("First In Last Out"));
-        report.SetupFromLateScope(&d);
+        report.SetupFromLateScope(scope, NineToFive());
         report.ExportPdf(file);
     });
     return ms;

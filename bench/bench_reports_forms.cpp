@@ -123,7 +123,7 @@ void timeLogs(int rounds)
     PrintedLines lines;
     for (int r = 0; r <= rounds; ++r) { // round 0 warms up
         Tqrlog report;
-        report.SetupFromScope(scope);
+        report.SetupFromScope(scope.Scope());
         double ms;
         if (r == 0) {
             PrintedLinesRecorder recorder(lines);
@@ -170,7 +170,7 @@ void whosInAndMemberList(int rounds)
     std::vector<double> ours, bare;
     for (int r = 0; r <= rounds; ++r) {
         Tqrwhos report;
-        report.SetupFromScope(who);
+        report.SetupFromScope(who.Scope());
         const double ms = MsOf([&] { report.Prepare(); });
         const double bareMs = MsOf([&] {
             TStatement day = dsrc->att.Prepare(
@@ -204,7 +204,7 @@ void whosInAndMemberList(int rounds)
     for (int r = 0; r <= rounds; ++r) {
         TrptListMem report;
         const double ms = MsOf([&] {
-            report.OpenStaff(&staffs);
+            report.OpenStaff(staffs.Scope());
             report.Prepare();
         });
         const double bareMs = MsOf([&] {

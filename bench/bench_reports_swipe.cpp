@@ -20,9 +20,9 @@
 #include "store/settings.h"
 #include "testsupport/benchsupport.h"
 #include "testsupport/readersim.h"
-#include "testsupport/scopestandin.h"
 #include "testsupport/swipeswhile.h"
 #include "testsupport/tempdata.h"
+#include "testsupport/testscope.h"
 
 #include <QCoreApplication>
 #include <QDateTimeEdit>
@@ -52,11 +52,10 @@ const QDate LastDay = FirstDay.addDays(Days - 1);
 // to `output` (which composes it, and draws it where it says).
 void FiloYear(const std::function<void(Tqrfilo &)> &output)
 {
-    ScopeStandIn d;
-    SetUpLateScope(d, LastDay.addDays(-364), LastDay);
+    const TReportScope scope = TestScope(LastDay.addDays(-364), LastDay);
     Tqrfilo report;
     report.SetReportTitle(QStringLiteral("First In Last Out"));
-    report.SetupFromLateScope(&d);
+    report.SetupFromLateScope(scope, NineToFive());
     output(report);
 }
 
@@ -97,7 +96,7 @@ void ComposeTimeLogsYear()
     scope.dates->dpfrom->setDateTime(QDateTime(LastDay.addDays(-364), QTime(0, 0)));
     scope.dates->dpto->setDateTime(QDateTime(LastDay, QTime(0, 0)));
     Tqrlog report;
-    report.SetupFromScope(scope);
+    report.SetupFromScope(scope.Scope());
     report.Prepare();
 }
 

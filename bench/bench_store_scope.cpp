@@ -14,8 +14,8 @@
 #include "store/datasrc.h"
 #include "store/pairing.h"
 #include "store/picklist.h"
+#include "store/reportscope.h"
 #include "testsupport/benchsupport.h"
-#include "testsupport/scopestandin.h"
 #include "testsupport/tempdata.h"
 
 #include <benchmark/benchmark.h>
@@ -116,12 +116,11 @@ double bareWalkMs(sqlite3 *db, int *rows)
 
 double allDatesMs(Tdsrc &data, QString *range)
 {
-    ScopeStandIn form;
-    form.Check("rbrange", false);
-    form.Check("rball");
+    TReportScope scope;
+    scope.Dates = TDateChoice::All;
     TDataSet query(data.att);
     TReptParam param;
-    const double ms = MsOf([&] { GetScopeDateRange(&form, query, param); });
+    const double ms = MsOf([&] { GetScopeDateRange(scope, query, param); });
     *range = param.FromDate.toString(Qt::ISODate) + QStringLiteral(" .. ") +
              param.ToDate.toString(Qt::ISODate);
     return ms;

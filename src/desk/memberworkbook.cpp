@@ -3,13 +3,10 @@
 #include "store/datasrc.h"
 #include "store/messages.h"
 #include "store/pragmascope.h"
-#include "store/radiogroup.h"
 #include "store/utils.h"
 #include "store/workbook.h"
 
-#include <QCheckBox>
 #include <QCoreApplication>
-#include <QWidget>
 
 namespace {
 
@@ -363,32 +360,25 @@ bool TMemberSheet::writeLateEarlyRows(TDataSet &details, const std::vector<TWind
 
 // ---- The whole run ----------------------------------------------------------------------------
 
-TMemberWorkbookExport::TMemberWorkbookExport(TWorkbookKind kind, QWidget *scopeForm)
-    : m_kind(kind), m_scope(scopeForm)
+TMemberWorkbookExport::TMemberWorkbookExport(TWorkbookKind kind, const TReportScope &scope)
+    : m_kind(kind), m_scope(scope)
 {
 }
 
 void TMemberWorkbookExport::readScope(TDataSet &details)
 {
-    const auto group = [this](const char *name) {
-        const auto *g = m_scope->findChild<TRadioGroup *>(QString::fromLatin1(name));
-        return g ? g->ItemIndex() : -1;
-    };
-    const auto box = [this](const char *name) {
-        const auto *b = m_scope->findChild<QCheckBox *>(QString::fromLatin1(name));
-        return b && b->isChecked();
-    };
     const bool lateEarly = m_kind == TWorkbookKind::LateEarly;
-    m_param.ModeFilter = lateEarly ? 2 : std::clamp(group("rgscope"), 0, 2);
+    m_param.ModeFilter = lateEarly ? 2 : std::clamp(m_scope.RecordsOfInterest, 0, 2);
     const bool inOut = m_param.ModeFilter == 2 || m_kind == TWorkbookKind::InOutPairs || lateEarly;
     m_param.FirstLabel = inOut ? QStringLiteral("IN") : QStringLiteral("FIRST");
     m_param.SecondLabel = inOut ? QStringLiteral("OUT") : QStringLiteral("LAST");
     m_param.LateLabel = lateEarly ? QStringLiteral("LT") : QString();
     m_param.EarlyLabel = lateEarly ? QStringLiteral("EL") : QString();
     GetScopeDateRange(m_scope, details, m_param);
-    m_param.NewPagePerPerson = box("cbnewpage");
-    m_param.BlankLines = box("cbblank");
-    m_param.PairsPerLine = std::clamp(group("rgrecord"), 0, 3) + 1;
+    m_param.NewPagePerPerson = m_scope.NewPagePerPerson;
+    m_param.BlankLines = m_scope.BlankLines;
+    // Without a pairs-a-line choice, one pair a line.
+    m_param.PairsPerLine = std::clamp(m_scope.PairsPerLine, 1, 4);
     m_param.TimeFormat = QStringLiteral("HH:mm:ss");
 }
 

@@ -2,10 +2,11 @@
 // The workbooks of one row per member and day over a scope: the day's raw times ("Time Logs"),
 // its first IN and last OUT, its IN/OUT pairs, or the pairs placed against the member's
 // work-group time table with lateness and early leave ("Late and Early Leave"). All members on
-// the sheet "all_records", or one sheet per member named after the member. The scope's choices
-// are read from the scope form's controls by name. Main thread only (dsrc's connections).
+// the sheet "all_records", or one sheet per member named after the member, over the choices of
+// a report scope. Main thread only (dsrc's connections).
 
 #include "store/pairing.h"
+#include "store/reportscope.h"
 
 #include <QDate>
 #include <QString>
@@ -16,7 +17,6 @@
 #include <utility>
 #include <vector>
 
-class QWidget;
 class TDataSet;
 class TDatabase;
 class TWorkbook;
@@ -90,7 +90,7 @@ struct TWindowMatch
 TWindowMatch MatchTimeWindow(const std::vector<TMemberSheet::TWindow> &timeTable, const QTime &in,
                              const QTime &out);
 
-// One run of a per-member workbook over the scope form's choices.
+// One run of a per-member workbook over the scope's choices.
 class TMemberWorkbookExport
 {
 public:
@@ -104,7 +104,7 @@ public:
         CannotOpen,    // the workbook could not be made
     };
 
-    TMemberWorkbookExport(TWorkbookKind kind, QWidget *scopeForm);
+    TMemberWorkbookExport(TWorkbookKind kind, const TReportScope &scope);
 
     // Called with the member count before the first member, then before each member with
     // its name; the event loop turns once per member.
@@ -125,7 +125,7 @@ private:
     bool loadTimeTable(TDatabase &sys, int group, std::vector<TMemberSheet::TWindow> &windows);
 
     TWorkbookKind m_kind;
-    QWidget *m_scope;
+    TReportScope m_scope;
     TReptParam m_param;
     std::function<void(int)> m_onStart;
     std::function<void(const QString &)> m_onMember;

@@ -22,24 +22,16 @@
 #include "desk/passwdnew.h"
 #include "desk/readercommands.h"
 #include "desk/readers.h"
+#include "desk/reportcommands.h"
 #include "desk/setupwebcam.h"
 #include "desk/speech.h"
 #include "desk/timetbl.h"
 #include "desk/trayicon.h"
 #include "desk/web/webreport.h"
 #include "readerlink/dlgdoor.h"
+#include "readerlink/offline.h"
 #include "readerlink/reader.h"
 #include "readerlink/upload.h"
-#include "reports/dlgpersons.h"
-#include "reports/dlgstaffs.h"
-#include "reports/latescope.h"
-#include "reports/memlist.h"
-#include "reports/qrlog.h"
-#include "reports/qrwho.h"
-#include "reports/repfilo.h"
-#include "reports/reportoutput.h"
-#include "reports/setscope.h"
-#include "reports/whoscope.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/dbcopy.h"
@@ -51,14 +43,12 @@
 #include "store/messages.h"
 #include "store/passwd.h"
 #include "store/paths.h"
-#include "store/pgbar.h"
 #include "store/radiogroup.h"
 #include "store/settings.h"
 #include "store/utils.h"
 #include "store/waitcursor.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -739,33 +729,12 @@ void TTimeRec::actImportSysExecute()
 
 void TTimeRec::actmemberlistExecute()
 {
-    TDlgPersons dialog(this);
-    while (!m_closePending && runDialog(dialog) == QDialog::Accepted) {
-        TLongWorkScope work(*this);
-        if (dialog.Choices().Horizontal) {
-            TrptMemlist report(this);
-            report.SetShowProgress(true);
-            FillMemlistReport(dialog, report, this);
-        } else {
-            TrptMemlistv report(this);
-            report.SetShowProgress(true);
-            FillMemlistvReport(dialog, report, this);
-        }
-    }
+    TReportCommands(commandContext()).PrintCards();
 }
 
 void TTimeRec::actlistmemExecute()
 {
-    TdlgStaffs dialog(this);
-    while (!m_closePending && runDialog(dialog) == QDialog::Accepted) {
-        TLongWorkScope work(*this);
-        TrptListMem report(this);
-        // A failed persons query has shown its error; the dialog comes back.
-        if (!report.OpenStaff(&dialog))
-            continue;
-        report.SetShowProgress(true);
-        RunReport(report, dialog.cbpreview->isChecked(), this);
-    }
+    TReportCommands(commandContext()).PrintMemberList();
 }
 
 // ---- Login and protected commands ----------------------------------------------------------
@@ -1289,237 +1258,75 @@ void TTimeRec::xexcelClick()
 
 // ---- Reports -----------------------------------------------------------------------------------
 
-template <class Dialog, class Prepare, class MakeReport>
-void TTimeRec::runScopeReports(QAction *command, Prepare prepare, MakeReport makeReport)
-{
-    if (CheckLogEmpty())
-        return;
-    Dialog dialog(this);
-    dialog.setWindowTitle(command->text());
-    prepare(dialog);
-    // A close asked for while a report ran happens once it is over, before the dialog is back.
-    while (!m_closePending && runDialog(dialog) == QDialog::Accepted) {
-        TLongWorkScope work(*this);
-        // The report reads the dialog's controls while it composes, so the dialog outlives it.
-        const std::unique_ptr<TReportForm> report = makeReport(dialog);
-        report->SetShowProgress(true);
-        RunReport(*report, dialog.cbpreview->isChecked(), this);
-    }
-}
-
-namespace {
-
-// A first-in/last-out report with its title; its setup adds the records chosen, as in
-// "First In Last Out (IN/OUT)".
-std::unique_ptr<Tqrfilo> filoReport(const QString &title, int dayStartHour = 0)
-{
-    auto report = std::make_unique<Tqrfilo>();
-    report->SetDayStartHour(dayStartHour);
-    report->SetReportTitle(title);
-    return report;
-}
-
-} // namespace
-
 void TTimeRec::actdetailtotalExecute()
 {
-    runScopeReports<TSetScope>(
-        m_ui->actdetailtotal, [](TSetScope &d) { d.rgrecord->setVisible(false); },
-        [](TSetScope &d) {
-            // Only the IN/OUT records pair first in with last out.
-            d.cbfilo->setChecked(d.rgscope->ItemIndex() == 2);
-            auto report = filoReport(QStringLiteral("Total Hours Detail"));
-            report->SetupFromScope(&d);
-            return report;
-        });
+    TReportCommands(commandContext()).TotalHoursDetail(m_ui->actdetailtotal->text());
 }
 
 void TTimeRec::actlateExecute()
 {
-    runScopeReports<TSetLateScope>(
-        m_ui->actlate, [](TSetLateScope &) {},
-        [](TSetLateScope &d) {
-            d.cbfilo->setChecked(true);
-            auto report = filoReport(QStringLiteral("First In Last Out"));
-            report->SetupFromLateScope(&d);
-            return report;
-        });
+    TReportCommands(commandContext()).FirstInLastOut(m_ui->actlate->text());
 }
 
 void TTimeRec::actFiloOnExecute()
 {
-    // A report day runs from noon to noon, for shifts that cross midnight.
-    runScopeReports<TSetLateScope>(
-        m_ui->actFiloOn, [](TSetLateScope &d) { d.SetOvernight(true); },
-        [](TSetLateScope &d) {
-            d.cbfilo->setChecked(true);
-            auto report = filoReport(QStringLiteral("First In Last Out (Overnight)"), 12);
-            report->SetupFromLateScope(&d);
-            return report;
-        });
+    TReportCommands(commandContext()).FirstInLastOutOvernight(m_ui->actFiloOn->text());
 }
 
 void TTimeRec::actNsessExecute()
 {
-    runScopeReports<TSetnLateScope>(
-        m_ui->actNsess, [](TSetnLateScope &) {},
-        [](TSetnLateScope &d) {
-            d.cbfilo->setChecked(true);
-            auto report = filoReport(QStringLiteral("2-Session"));
-            report->SetupFromTwoSessionScope(&d);
-            return report;
-        });
+    TReportCommands(commandContext()).TwoSessions(m_ui->actNsess->text());
 }
 
 void TTimeRec::actlogsExecute()
 {
-    runScopeReports<TSetScope>(m_ui->actlogs, [](TSetScope &) {}, [](TSetScope &d) {
-        d.cbfilo->setChecked(false);
-        auto report = std::make_unique<Tqrlog>();
-        report->SetupFromScope(d);
-        return report;
-    });
+    TReportCommands(commandContext()).TimeLogs(m_ui->actlogs->text());
 }
 
 void TTimeRec::actlifoExecute()
 {
-    runScopeReports<TSetScope>(
-        m_ui->actlifo, [](TSetScope &d) { d.rgrecord->setVisible(false); },
-        [](TSetScope &d) {
-            d.cbfilo->setChecked(true);
-            auto report = std::make_unique<Tqrlog>();
-            report->SetupFromScope(d);
-            return report;
-        });
+    TReportCommands(commandContext()).TotalHours(m_ui->actlifo->text());
 }
 
 void TTimeRec::actwhoExecute()
 {
-    runScopeReports<Twhoscope>(
-        m_ui->actwho, [](Twhoscope &d) { d.setWindowTitle(QStringLiteral("Daily Individual")); },
-        [](Twhoscope &d) {
-            auto report = std::make_unique<Tqrwho>();
-            report->SetupFromScope(d);
-            return report;
-        });
+    TReportCommands(commandContext()).DailyIndividual(m_ui->actwho->text());
 }
 
 void TTimeRec::actinoutExecute()
 {
-    runScopeReports<Twhoscope>(
-        m_ui->actinout, [](Twhoscope &d) { d.rgrecord->setVisible(false); },
-        [](Twhoscope &d) {
-            auto report = std::make_unique<Tqrwhos>();
-            report->SetupFromScope(d);
-            return report;
-        });
+    TReportCommands(commandContext()).WhosInOut(m_ui->actinout->text());
 }
 
 // ---- Spreadsheet exports ---------------------------------------------------------------------
 
 void TTimeRec::actexpfixExecute()
 {
-    runWorkbookCommand({m_ui->actexpfix, "Time Logs", true, false},
-                       [this](TSetScope &scope) { return ExportWorkbook(scope, false, false); });
+    TReportCommands(commandContext()).TimeLogsWorkbook(m_ui->actexpfix->text());
 }
 
 void TTimeRec::actexpfiloExecute()
 {
-    runWorkbookCommand({m_ui->actexpfilo, "First In Last Out", false, false},
-                       [this](TSetScope &scope) { return ExportWorkbook(scope, true, false); });
+    TReportCommands(commandContext()).FirstInLastOutWorkbook(m_ui->actexpfilo->text());
 }
 
 void TTimeRec::actAllinoutExecute()
 {
-    runWorkbookCommand({m_ui->actAllinout, "IN OUT pairs", true, true},
-                       [this](TSetScope &scope) { return ExportWorkbook(scope, true, true); });
+    TReportCommands(commandContext()).InOutPairsWorkbook(m_ui->actAllinout->text());
 }
 
 void TTimeRec::actAttnPairsExecute()
 {
-    runWorkbookCommand({m_ui->actAttnPairs, "Late and Early Leave", true, true},
-                       [this](TSetScope &scope) { return ExportLateEarlyWorkbook(scope); });
+    TReportCommands(commandContext()).LateEarlyWorkbook(m_ui->actAttnPairs->text());
 }
 
-void TTimeRec::runWorkbookCommand(const TWorkbookCommand &command,
-                                  const std::function<bool(TSetScope &scope)> &driver)
+bool TTimeRec::ExportWorkbook(const TReportScope &scope, bool pairColumns, bool pairs)
 {
-    if (LongWorkRunning() || CheckLogEmpty())
-        return;
-    TSetScope scope(this);
-    scope.setWindowTitle(command.action->text());
-    // Neither printing options nor a time pattern mean anything in a workbook.
-    scope.cbenhance->setVisible(false);
-    scope.cbpreview->setVisible(false);
-    scope.rgformat->setVisible(false);
-    scope.rgrecord->setVisible(command.recordsPerLine);
-    if (command.inOutOnly) {
-        scope.rgscope->SetItemIndex(2);
-        scope.rgscope->setVisible(false);
-    }
-    if (runDialog(scope) != TScopeDialog::ResultConfirm)
-        return;
-    QString fileName = QString::fromLatin1(command.defaultName);
-    if (!SelectExcelFile(this, fileName) || !NotAProgramFile(fileName))
-        return;
-    m_exportFileName = fileName;
-    TLongWorkScope work(*this);
-    if (driver(scope))
-        ShowCompleted();
+    return TReportCommands(commandContext())
+        .ExportWorkbook(scope, pairColumns, pairs, m_exportFileName);
 }
 
-bool TTimeRec::ExportWorkbook(TSetScope &scope, bool pairColumns, bool pairs)
+bool TTimeRec::ExportLateEarlyWorkbook(const TReportScope &scope)
 {
-    return exportMemberWorkbook(scope, !pairColumns ? TWorkbookKind::TimeLogs
-                                       : pairs      ? TWorkbookKind::InOutPairs
-                                                    : TWorkbookKind::FirstInLastOut);
-}
-
-bool TTimeRec::ExportLateEarlyWorkbook(TSetScope &scope)
-{
-    return exportMemberWorkbook(scope, TWorkbookKind::LateEarly);
-}
-
-bool TTimeRec::exportMemberWorkbook(TSetScope &scope, TWorkbookKind kind)
-{
-    if (CheckLogEmpty())
-        return false;
-    const QString &path = m_exportFileName;
-    TMemberWorkbookExport exporter(kind, &scope);
-    std::unique_ptr<Tpbar> bar;
-    exporter.SetOnStart([this, &bar](int members) {
-        bar = std::make_unique<Tpbar>(this,
-                                      QStringLiteral("Exporting (") + QString::number(members) +
-                                          QStringLiteral(" members)"),
-                                      members);
-    });
-    exporter.SetOnMember([&bar](const QString &name) {
-        bar->StepIt();
-        bar->setWindowTitle(QStringLiteral("Exporting: ") + name);
-    });
-    TMemberWorkbookExport::Outcome outcome;
-    {
-        TWaitCursor wait;
-        outcome = exporter.Run(path);
-        bar.reset();
-    }
-    switch (outcome) {
-    case TMemberWorkbookExport::Outcome::Completed:
-        return true;
-    case TMemberWorkbookExport::Outcome::NoMembers:
-        break; // said already
-    case TMemberWorkbookExport::Outcome::SheetRefused:
-        ShowError(exporter.ErrorText());
-        break;
-    case TMemberWorkbookExport::Outcome::SheetFull:
-        ShowUpdateFailed();
-        break;
-    case TMemberWorkbookExport::Outcome::CannotReplace:
-        ShowError(QStringLiteral("File is in use by other application: ") + path);
-        break;
-    case TMemberWorkbookExport::Outcome::CannotOpen:
-        ShowError(QStringLiteral("Cannot open file: ") + path);
-        break;
-    }
-    return false;
+    return TReportCommands(commandContext()).ExportLateEarlyWorkbook(scope, m_exportFileName);
 }

@@ -26,15 +26,13 @@ class QMenu;
 class TClock;
 class TCommandContext;
 class TEmailQueue;
-class TSetScope;
+struct TReportScope;
 class TTrayIcon;
 class TWebReporter;
 
 namespace Ui {
 class TTimeRec;
 }
-
-enum class TWorkbookKind;
 
 class TTimeRec final : public QMainWindow, public IDeskView
 {
@@ -149,12 +147,13 @@ public:
     void actexpfiloExecute();
     void actAllinoutExecute();
     void actAttnPairsExecute();
-    // The workbook of the closed scope dialog to ExportFileName(): (false, false) the raw
+    // The workbook of the scope to ExportFileName(): (false, false) the raw
     // times, (true, false) first IN / last OUT, (true, true) the IN/OUT pairs. True when
     // every member was written and the workbook is in place; otherwise the reason was shown.
-    bool ExportWorkbook(TSetScope &scope, bool pairColumns, bool pairs);
-    bool ExportLateEarlyWorkbook(TSetScope &scope);
+    bool ExportWorkbook(const TReportScope &scope, bool pairColumns, bool pairs);
+    bool ExportLateEarlyWorkbook(const TReportScope &scope);
     QString ExportFileName() const { return m_exportFileName; }
+    void SetExportFileName(const QString &fileName) { m_exportFileName = fileName; }
 
     // ---- Log grid ----------------------------------------------------------------------------
     void ShowRecordCount() override;
@@ -277,31 +276,11 @@ private:
     bool startWebReporter();
     void stopWebReporter();
     void setLongWork(bool started);
-    // A spreadsheet command: the scope dialog as the command shows it, the save dialog, then
-    // the driver under long work.
-    struct TWorkbookCommand
-    {
-        QAction *action;
-        const char *defaultName;
-        bool recordsPerLine; // "Records per line" shown
-        bool inOutOnly;      // records of interest fixed to IN/OUT and hidden
-    };
-    void runWorkbookCommand(const TWorkbookCommand &command,
-                            const std::function<bool(TSetScope &scope)> &driver);
-    bool exportMemberWorkbook(TSetScope &scope, TWorkbookKind kind);
     // A close that had to wait for work under way happens now.
     void closeIfPending();
     int runDialog(QDialog &dialog);
     // What the commands whose bodies live in units of their own work with.
     TCommandContext commandContext();
-    // The report commands' loop: "No record." on an empty log; else a `Dialog` captioned as the
-    // command and changed by `prepare(dialog)` comes back after each report until it is
-    // cancelled. Each Confirm, `makeReport(dialog)` creates the report (a unique_ptr), applies
-    // its per-run settings and title and sets it up from the dialog; it then runs with its
-    // progress shown, previewed when the dialog's `cbpreview` is checked, else printed, and is
-    // freed. Defined in timerec.cpp, where the commands use it.
-    template <class Dialog, class Prepare, class MakeReport>
-    void runScopeReports(QAction *command, Prepare prepare, MakeReport makeReport);
     // Runs a command handler; whatever it throws is shown instead of escaping into Qt.
     void guarded(const std::function<void()> &handler);
 

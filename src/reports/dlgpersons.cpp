@@ -247,7 +247,10 @@ TCardChoices TDlgPersons::Choices() const
     return c;
 }
 
-QWidget *TDlgPersons::PersonsBox() const
+TReportScope TDlgPersons::Scope() const
 {
-    return m_persons;
+    TReportScope scope;
+    m_persons->ReadInto(scope);
+    scope.Preview = m_cbpreview->isChecked();
+    return scope;
 }

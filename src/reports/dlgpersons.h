@@ -3,6 +3,8 @@
 // the card's title and remark captions, the background and logo pictures, the options and the
 // card style; "Save" stores the layout (pictures in the data folder). Main thread only.
 
+#include "store/reportscope.h"
+
 #include <QDialog>
 #include <QImage>
 #include <QString>
@@ -45,8 +47,8 @@ public:
     static QString LogoFile();
 
     TCardChoices Choices() const;
-    // The group box of the persons choice, for the staff scope query.
-    QWidget *PersonsBox() const;
+    // The persons choice and the preview option, for the staff scope query and the run.
+    TReportScope Scope() const;
 
     // "Save": both pictures, then every setting but the style; says whether it worked.
     void bSaveClick();

@@ -29,3 +29,11 @@ TdlgStaffs::TdlgStaffs(QWidget *parent) : QDialog(parent)
     connect(Button1, &QPushButton::clicked, this, [this] { done(1); });
     connect(Button2, &QPushButton::clicked, this, [this] { done(2); });
 }
+
+TReportScope TdlgStaffs::Scope() const
+{
+    TReportScope scope;
+    persons->ReadInto(scope);
+    scope.Preview = cbpreview->isChecked();
+    return scope;
+}

@@ -2,6 +2,8 @@
 // TdlgStaffs: the modal "Select Staffs" dialog before the member list: the persons and whether
 // to preview. Nothing is stored. Main thread only.
 
+#include "store/reportscope.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -16,4 +18,7 @@ public:
 
     TPersonsGroup *persons;
     QCheckBox *cbpreview;
+
+    // The persons choice and the preview option.
+    TReportScope Scope() const;
 };

@@ -179,6 +179,20 @@ void TSetLateScope::FormCreate()
     CheckStoredRadios();
 }
 
+TLateHours TSetLateScope::Hours() const
+{
+    TLateHours hours;
+    hours.StdStart = dtpSTDstart->time();
+    hours.StdEnd = dtpSTDend->time();
+    hours.SatEnabled = cbsat->isChecked();
+    hours.SatStart = dtpSATstart->time();
+    hours.SatEnd = dtpSATend->time();
+    hours.OvertimeMinimum = seOTmin->value();
+    hours.OvertimeMultiple = seOTmul->value();
+    hours.UnpaidOvertime = seOTfree->value();
+    return hours;
+}
+
 void TSetLateScope::cbgroupChange()
 {
     if (m_overnight || !LocateChosenGroup())
@@ -242,6 +256,25 @@ void TSetnLateScope::FormCreate()
     dtpSATstart2->setDateTime(ReadRegDateTime(Setting::LastSatStart2));
     dtpSATend2->setDateTime(ReadRegDateTime(Setting::LastSatEnd2));
     CheckStoredRadios();
+}
+
+TTwoSessionHours TSetnLateScope::Hours() const
+{
+    TTwoSessionHours hours;
+    hours.Start1 = dtpSTDstart1->time();
+    hours.End1 = dtpSTDend1->time();
+    hours.Start2 = dtpSTDstart2->time();
+    hours.End2 = dtpSTDend2->time();
+    hours.Sat1Enabled = cbsat1->isChecked();
+    hours.SatStart1 = dtpSATstart1->time();
+    hours.SatEnd1 = dtpSATend1->time();
+    hours.Sat2Enabled = cbsat2->isChecked();
+    hours.SatStart2 = dtpSATstart2->time();
+    hours.SatEnd2 = dtpSATend2->time();
+    hours.OvertimeMinimum = seOTmin->value();
+    hours.OvertimeMultiple = seOTmul->value();
+    hours.UnpaidOvertime = seOTfree->value();
+    return hours;
 }
 
 void TSetnLateScope::cbgroupChange()

@@ -65,6 +65,9 @@ public:
     QDateTimeEdit *dtpSATstart;
     QDateTimeEdit *dtpSATend;
 
+    // The hours and overtime values as the controls stand.
+    TLateHours Hours() const;
+
     // The overnight form: choosing a group loads nothing and Confirm checks nothing. Set it
     // after creating the dialog, before showing it.
     void SetOvernight(bool overnight) { m_overnight = overnight; }
@@ -102,6 +105,9 @@ public:
     QCheckBox *cbsat2;
     QDateTimeEdit *dtpSATstart2;
     QDateTimeEdit *dtpSATend2;
+
+    // The sessions and overtime values as the controls stand.
+    TTwoSessionHours Hours() const;
 
     // All four sessions with their Saturday enables, and the overtime minimum and multiple;
     // the unpaid overtime stays.

@@ -1,6 +1,5 @@
 #include "reports/memlist.h"
 
-#include "reports/dlgpersons.h"
 #include "reports/reportoutput.h"
 #include "reports/reportparts.h"
 #include "store/datasrc.h"
@@ -94,9 +93,8 @@ TCardReport::TCardReport(QObject *owner, bool horizontal) : TReportForm(owner), 
 
 TCardReport::~TCardReport() = default;
 
-bool TCardReport::FillFrom(TDlgPersons &dialog)
+bool TCardReport::FillFrom(const TCardChoices &c, const TReportScope &scope)
 {
-    const TCardChoices c = dialog.Choices();
     m_bgphoto->SetPicture(c.Background);
     m_bgphoto->SetFrame(c.Frame ? FrameAll : FrameNone);
     m_xLogo->SetPicture(c.Logo);
@@ -109,15 +107,16 @@ bool TCardReport::FillFrom(TDlgPersons &dialog)
     }
     for (TReportText *f : m_fields)
         f->SetTransparent(c.Transparent);
-    return BuildStaffScopeQuery(m_mast, &dialog);
+    return BuildStaffScopeQuery(m_mast, scope);
 }
 
 namespace {
 
 void fillAndRun(TDlgPersons &dialog, TCardReport &report, QWidget *parent)
 {
-    if (report.FillFrom(dialog))
-        RunReport(report, dialog.Choices().Preview, parent);
+    const TCardChoices choices = dialog.Choices();
+    if (report.FillFrom(choices, dialog.Scope()))
+        RunReport(report, choices.Preview, parent);
 }
 
 } // namespace
@@ -174,7 +173,7 @@ TrptListMem::TrptListMem(QObject *owner) : TReportForm(owner), m_mast(dsrc->src)
 
 TrptListMem::~TrptListMem() = default;
 
-bool TrptListMem::OpenStaff(QWidget *dialog)
+bool TrptListMem::OpenStaff(const TReportScope &scope)
 {
-    return BuildStaffScopeQuery(m_mast, dialog, QStringLiteral("CARDNO, NAME, MEMO"));
+    return BuildStaffScopeQuery(m_mast, scope, QStringLiteral("CARDNO, NAME, MEMO"));
 }

@@ -5,13 +5,13 @@
 // TrptListMem, the member list, one fixed-height line per person. Main thread only.
 
 #include "reports/cardlines.h"
+#include "reports/dlgpersons.h"
 #include "reports/reportform.h"
 #include "store/dataset.h"
+#include "store/reportscope.h"
 
 #include <array>
 
-class TDlgPersons;
-class TdlgStaffs;
 class QWidget;
 
 // What both card styles share; the style decides only the places.
@@ -24,9 +24,9 @@ public:
     ~TCardReport() override;
 
     TDataSet &Mast() { return m_mast; }
-    // Copies the dialog's choices into the report and opens the persons query; false when
-    // the query failed (its error box was shown).
-    bool FillFrom(TDlgPersons &dialog);
+    // Copies the card choices into the report and opens the persons query of the scope; false
+    // when the query failed (its error box was shown).
+    bool FillFrom(const TCardChoices &choices, const TReportScope &scope);
 
 private:
     TDataSet m_mast;
@@ -67,9 +67,9 @@ public:
     explicit TrptListMem(QObject *owner = nullptr);
     ~TrptListMem() override;
     TDataSet &Mast() { return m_mast; }
-    // Opens the persons of the dialog's choice with the printed columns only; false when the
+    // Opens the persons of the scope's choice with the printed columns only; false when the
     // query failed (its error box was shown).
-    bool OpenStaff(QWidget *dialog);
+    bool OpenStaff(const TReportScope &scope);
 
 private:
     TDataSet m_mast;

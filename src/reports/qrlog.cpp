@@ -1,14 +1,10 @@
 #include "reports/qrlog.h"
 
 #include "reports/reportparts.h"
-#include "reports/setscope.h"
 #include "store/datasrc.h"
 #include "store/pairing.h"
-#include "store/radiogroup.h"
 #include "store/settings.h"
 #include "store/utils.h"
-
-#include <QCheckBox>
 
 namespace {
 constexpr double Width = 175; // A4 less 20 mm left and 15 mm right
@@ -18,6 +14,7 @@ const QColor White(Qt::white);
 
 Tqrlog::Tqrlog(QObject *owner) : TReportForm(owner), m_mast(dsrc->src)
 {
+    m_scope.Persons = TPersonsChoice::List; // until a setup gives the persons
     SetMargins(20, 10, 15, 10);
     SetFont(ReportFont(QStringLiteral("Arial"), 10));
     TReportLabel *range = AddPageHeaderAndFooter(*this, Width, QStringLiteral("qrrange"));
@@ -77,23 +74,23 @@ Tqrlog::Tqrlog(QObject *owner) : TReportForm(owner), m_mast(dsrc->src)
 
 Tqrlog::~Tqrlog() = default;
 
-void Tqrlog::SetupFromScope(TSetScope &scope)
+void Tqrlog::SetupFromScope(const TReportScope &scope)
 {
-    m_scope = &scope;
-    m_enhanced = scope.cbenhance->isChecked();
+    m_scope = scope;
+    m_enhanced = scope.Enhanced;
     TReptParam param;
     TDataSet query(dsrc->att);
-    GetScopeDateRange(&scope, query, param);
+    GetScopeDateRange(scope, query, param);
     m_allDates = param.AllDates;
     m_from = param.FromDate.date();
     m_to = param.ToDate.date();
-    m_options.BlankLines = scope.cbblank->isChecked();
-    m_options.TotalsMode = scope.cbfilo->isChecked();
-    m_options.Interest = TRecordsOfInterest(std::clamp(scope.rgscope->ItemIndex(), 0, 2));
-    m_options.TimeFormat = scope.RecordFormat();
+    m_options.BlankLines = scope.BlankLines;
+    m_options.TotalsMode = scope.FirstInLastOut;
+    m_options.Interest = TRecordsOfInterest(std::clamp(scope.RecordsOfInterest, 0, 2));
+    m_options.TimeFormat = scope.RecordFormat;
     m_options.RecordsPerLine = ReadRegInteger(Setting::PrintRecordsPerLine);
     m_options.From = m_from;
     m_lines = std::make_unique<TLogLines>(m_options);
     SetReportTitle(TLogLines::Title(m_options.TotalsMode, m_options.Interest));
-    m_masterband->SetForceNewPage(scope.cbnewpage->isChecked());
+    m_masterband->SetForceNewPage(scope.NewPagePerPerson);
 }

@@ -1,13 +1,12 @@
 #pragma once
 // Tqrlog: the time-log report and, with the first-in/last-out option, the total-hours report,
-// person by person over the scope dialog's persons and dates. The lines come from TLogLines.
+// person by person over the scope's persons and dates. The lines come from TLogLines.
 // Main thread only.
 
 #include "reports/loglines.h"
 #include "reports/reportform.h"
 #include "store/dataset.h"
-
-class TSetScope;
+#include "store/reportscope.h"
 
 class Tqrlog : public TReportForm
 {
@@ -17,11 +16,11 @@ public:
     explicit Tqrlog(QObject *owner = nullptr);
     ~Tqrlog() override;
 
-    // Reads the closed dialog (which stays alive while the report runs).
-    void SetupFromScope(TSetScope &scope);
+    // Takes the scope; its first-in/last-out form makes the total-hours report.
+    void SetupFromScope(const TReportScope &scope);
 
 private:
-    TSetScope *m_scope = nullptr;
+    TReportScope m_scope;
     TDataSet m_mast;
     std::unique_ptr<TLogLines> m_lines;
     TLogLineOptions m_options;

@@ -1,12 +1,9 @@
 #include "reports/qrwho.h"
 
 #include "reports/reportparts.h"
-#include "reports/whoscope.h"
 #include "store/datasrc.h"
 #include "store/settings.h"
 #include "store/utils.h"
-
-#include <QCheckBox>
 
 namespace {
 constexpr double Width = 175; // A4 less 20 mm left and 15 mm right
@@ -41,19 +38,20 @@ void answerBlank(bool &pending, bool &more)
 
 TDayReport::TDayReport(QObject *owner) : TReportForm(owner)
 {
+    m_scope.Persons = TPersonsChoice::List; // until a setup gives the persons
     SetMargins(20, 10, 15, 10);
     SetFont(ReportFont(QStringLiteral("Arial"), 10));
 }
 
 TDayReport::~TDayReport() = default;
 
-void TDayReport::SetupFromScope(Twhoscope &scope)
+void TDayReport::SetupFromScope(const TReportScope &scope)
 {
-    m_scope = &scope;
-    m_day = scope.Day();
-    m_timeFormat = scope.RecordFormat();
-    m_enhanced = scope.cbenhance->isChecked();
-    m_masterband->SetForceNewPage(scope.cbnewpage->isChecked());
+    m_scope = scope;
+    m_day = scope.From.date();
+    m_timeFormat = scope.RecordFormat;
+    m_enhanced = scope.Enhanced;
+    m_masterband->SetForceNewPage(scope.NewPagePerPerson);
 }
 
 Tqrwho::Tqrwho(QObject *owner) : TDayReport(owner), m_mast(dsrc->src)

@@ -1,18 +1,18 @@
 #pragma once
 // Tqrwho, the daily individual report (each person's CLOCK, IN and OUT lines of one day), and
 // Tqrwhos, who is in or out (every person under the mode of their latest record that day).
-// Both are set up from the closed Twhoscope; their lines come from TDailyLines and TWhosLines.
+// Both are set up from the closed Twhoscope's scope; their lines come from TDailyLines and
+// TWhosLines.
 // Main thread only.
 
 #include "reports/reportform.h"
 #include "reports/wholines.h"
 #include "store/dataset.h"
+#include "store/reportscope.h"
 
 #include <array>
 
-class Twhoscope;
-
-// What both reports take from the closed scope dialog (which stays alive while they run).
+// What both reports take from the closed scope dialog's scope.
 class TDayReport : public TReportForm
 {
     Q_OBJECT
@@ -20,11 +20,12 @@ class TDayReport : public TReportForm
 public:
     explicit TDayReport(QObject *owner);
     ~TDayReport() override;
-    // Keeps the dialog; the day, the record format, enhanced printing and the new-page choice.
-    void SetupFromScope(Twhoscope &scope);
+    // Keeps the scope (its persons are read when the report starts); the day (From), the record
+    // format, enhanced printing and the new-page choice.
+    void SetupFromScope(const TReportScope &scope);
 
 protected:
-    Twhoscope *m_scope = nullptr;
+    TReportScope m_scope;
     QDate m_day;
     QString m_timeFormat;
     bool m_enhanced = false;

@@ -4,13 +4,7 @@
 #include "store/dataset.h"
 #include "store/datasrc.h"
 #include "store/pairing.h"
-#include "store/radiogroup.h"
 #include "store/utils.h"
-
-#include <QAbstractButton>
-#include <QDateTimeEdit>
-#include <QSpinBox>
-#include <QWidget>
 
 namespace {
 
@@ -22,31 +16,25 @@ const QString RecordFormats[] = {
     QStringLiteral(" HH:mm"),
 };
 
-bool checked(QWidget *dialog, const char *name)
+// The time of day moved the given hours earlier.
+QTime earlier(const QTime &t, int hours)
 {
-    const auto *button = dialog->findChild<QAbstractButton *>(QString::fromLatin1(name));
-    return button && button->isChecked();
+    return t.addSecs(-qint64(hours) * 3600);
 }
 
-QTime pickedTime(QWidget *dialog, const char *name, int hoursEarlier = 0)
+// A choice outside the items reads as the first.
+int choice(int index, int count)
 {
-    const auto *edit = dialog->findChild<QDateTimeEdit *>(QString::fromLatin1(name));
-    const QTime t = edit ? edit->time() : QTime(0, 0);
-    return t.addSecs(-qint64(hoursEarlier) * 3600);
-}
-
-int spinValue(QWidget *dialog, const char *name)
-{
-    const auto *spin = dialog->findChild<QSpinBox *>(QString::fromLatin1(name));
-    return spin ? spin->value() : 0;
-}
-
-// A choice outside the group's items reads as its first.
-int choice(QWidget *dialog, const char *name, int count)
-{
-    const auto *group = dialog->findChild<TRadioGroup *>(QString::fromLatin1(name));
-    const int index = group ? group->ItemIndex() : 0;
     return index >= 0 && index < count ? index : 0;
+}
+
+// The scope's record format, the first one when it is none of them.
+const QString &recordFormat(const QString &format)
+{
+    for (const QString &f : RecordFormats)
+        if (f == format)
+            return f;
+    return RecordFormats[0];
 }
 
 const QColor Yellow(255, 255, 0);
@@ -115,78 +103,73 @@ Tqrfilo::Tqrfilo(QObject *owner)
     OnNeedData = [this](bool &more) { ReportNeedData(more); };
 }
 
-Tqrfilo::~Tqrfilo()
-{
-    m_scope = m_lateScope = m_twoSessionScope = nullptr;
-}
+Tqrfilo::~Tqrfilo() = default;
 
 void Tqrfilo::SetDayStartHour(int h)
 {
     m_s.DayStartHour = h >= 24 || h < 0 ? 0 : h;
 }
 
-void Tqrfilo::setupCommon(QWidget *dialog, int source)
+void Tqrfilo::setupCommon(const TReportScope &scope, int source)
 {
+    m_scope = scope;
     m_s.Source = source;
-    m_enhanced = checked(dialog, "cbenhance");
-    m_s.BlankLines = checked(dialog, "cbblank");
+    m_enhanced = scope.Enhanced;
+    m_s.BlankLines = scope.BlankLines;
     TReptParam param;
     param.FromDate = m_s.FromDate;
     param.ToDate = m_s.ToDate;
-    GetScopeDateRange(dialog, *m_details, param);
+    GetScopeDateRange(scope, *m_details, param);
     m_s.AllDates = param.AllDates;
     m_s.FromDate = param.FromDate;
     m_s.ToDate = param.ToDate;
-    m_s.RecordsOfInterest = choice(dialog, "rgscope", 3);
+    m_s.RecordsOfInterest = choice(scope.RecordsOfInterest, 3);
     static const QString suffixes[] = {QStringLiteral(" (All)"), QStringLiteral(" (Clock)"),
                                        QStringLiteral(" (IN/OUT)")};
     SetReportTitle(ReportTitle() + suffixes[m_s.RecordsOfInterest]);
-    masterband->SetForceNewPage(checked(dialog, "cbnewpage"));
-    m_s.RecordFormat = RecordFormats[choice(dialog, "rgformat", 4)];
+    masterband->SetForceNewPage(scope.NewPagePerPerson);
+    m_s.RecordFormat = recordFormat(scope.RecordFormat);
     m_s.RecordWidth = int(FormatRecordTime(m_s.RecordFormat, WallClock(Now())).size());
 }
 
-void Tqrfilo::SetupFromScope(QWidget *scope)
+void Tqrfilo::SetupFromScope(const TReportScope &scope)
 {
-    m_scope = scope;
     setupCommon(scope, 0);
-    m_s.Mode = checked(scope, "cbfilo") ? 1 : 0;
+    m_s.Mode = scope.FirstInLastOut ? 1 : 0;
 }
 
-void Tqrfilo::SetupFromLateScope(QWidget *lateScope)
+void Tqrfilo::SetupFromLateScope(const TReportScope &lateScope, const TLateHours &hours)
 {
-    m_lateScope = lateScope;
     const int h = m_s.DayStartHour;
-    m_s.StdStart = pickedTime(lateScope, "dtpSTDstart", h);
-    m_s.StdEnd = pickedTime(lateScope, "dtpSTDend", h);
-    m_s.SatEnabled = checked(lateScope, "cbsat");
-    m_s.SatStart = pickedTime(lateScope, "dtpSATstart", h);
-    m_s.SatEnd = pickedTime(lateScope, "dtpSATend", h);
-    m_s.OvertimeMinimum = spinValue(lateScope, "seOTmin");
-    m_s.OvertimeMultiple = spinValue(lateScope, "seOTmul");
-    m_s.UnpaidOvertime = spinValue(lateScope, "seOTfree");
+    m_s.StdStart = earlier(hours.StdStart, h);
+    m_s.StdEnd = earlier(hours.StdEnd, h);
+    m_s.SatEnabled = hours.SatEnabled;
+    m_s.SatStart = earlier(hours.SatStart, h);
+    m_s.SatEnd = earlier(hours.SatEnd, h);
+    m_s.OvertimeMinimum = hours.OvertimeMinimum;
+    m_s.OvertimeMultiple = hours.OvertimeMultiple;
+    m_s.UnpaidOvertime = hours.UnpaidOvertime;
     setupCommon(lateScope, 1);
     m_s.Mode = 2;
 }
 
-void Tqrfilo::SetupFromTwoSessionScope(QWidget *twoSessionScope)
+void Tqrfilo::SetupFromTwoSessionScope(const TReportScope &twoSessionScope,
+                                       const TTwoSessionHours &hours)
 {
-    QWidget *d = twoSessionScope;
-    m_twoSessionScope = d;
-    m_s.Start1 = pickedTime(d, "dtpSTDstart1");
-    m_s.End1 = pickedTime(d, "dtpSTDend1");
-    m_s.Start2 = pickedTime(d, "dtpSTDstart2");
-    m_s.End2 = pickedTime(d, "dtpSTDend2");
-    m_s.Sat1Enabled = checked(d, "cbsat1");
-    m_s.SatStart1 = pickedTime(d, "dtpSATstart1");
-    m_s.SatEnd1 = pickedTime(d, "dtpSATend1");
-    m_s.Sat2Enabled = checked(d, "cbsat2");
-    m_s.SatStart2 = pickedTime(d, "dtpSATstart2");
-    m_s.SatEnd2 = pickedTime(d, "dtpSATend2");
-    m_s.OvertimeMinimum = spinValue(d, "seOTmin");
-    m_s.OvertimeMultiple = spinValue(d, "seOTmul");
-    m_s.UnpaidOvertime = spinValue(d, "seOTfree");
-    setupCommon(d, 2);
+    m_s.Start1 = hours.Start1;
+    m_s.End1 = hours.End1;
+    m_s.Start2 = hours.Start2;
+    m_s.End2 = hours.End2;
+    m_s.Sat1Enabled = hours.Sat1Enabled;
+    m_s.SatStart1 = hours.SatStart1;
+    m_s.SatEnd1 = hours.SatEnd1;
+    m_s.Sat2Enabled = hours.Sat2Enabled;
+    m_s.SatStart2 = hours.SatStart2;
+    m_s.SatEnd2 = hours.SatEnd2;
+    m_s.OvertimeMinimum = hours.OvertimeMinimum;
+    m_s.OvertimeMultiple = hours.OvertimeMultiple;
+    m_s.UnpaidOvertime = hours.UnpaidOvertime;
+    setupCommon(twoSessionScope, 2);
     m_s.Mode = 3;
 }
 
@@ -216,11 +199,9 @@ QString Tqrfilo::detailsSql() const
 
 void Tqrfilo::ReportBeforePrint(bool &printReport)
 {
-    for (QWidget *dialog : {m_twoSessionScope, m_lateScope, m_scope}) {
-        if (dialog && !BuildStaffScopeQuery(*m_mast, dialog)) {
-            printReport = false;
-            return;
-        }
+    if (m_scope && !BuildStaffScopeQuery(*m_mast, *m_scope)) {
+        printReport = false;
+        return;
     }
     if (m_s.AllDates) {
         // The first and last times without reading the whole log.

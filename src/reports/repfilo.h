@@ -1,16 +1,16 @@
 #pragma once
 // `Tqrfilo`: the first-in/last-out report in its four modes (total hours detail, IN/OUT pairs,
-// one session, two sessions), set up from the closed scope dialog it was chosen with. The
-// lines come from `TFiloLines`; this form holds the bands and hands the engine's callbacks
-// to it. Create, optionally SetDayStartHour, set the title, one SetupFrom*, run, free.
-// Main thread only.
+// one session, two sessions), set up from the scope (and the hours) of the closed dialog it
+// was chosen with. The lines come from `TFiloLines`; this form holds the bands and hands the
+// engine's callbacks to it. Create, optionally SetDayStartHour, set the title, one SetupFrom*,
+// run, free. Main thread only.
 
 #include "reports/filolines.h"
 #include "reports/reportform.h"
+#include "store/reportscope.h"
 
 #include <memory>
-
-class QWidget;
+#include <optional>
 
 class Tqrfilo : public TReportForm
 {
@@ -22,10 +22,12 @@ public:
 
     // 24 or more counts as 0, which means no shift. Before the setup.
     void SetDayStartHour(int h);
-    // Copies the closed dialog into the report (by the controls' object names).
-    void SetupFromScope(QWidget *scope);
-    void SetupFromLateScope(QWidget *lateScope);
-    void SetupFromTwoSessionScope(QWidget *twoSessionScope);
+    // Copies the scope into the report: the plain scope (its first-in/last-out form prints the
+    // IN/OUT pairs), the lateness scope with its hours, the two-session scope with its sessions.
+    void SetupFromScope(const TReportScope &scope);
+    void SetupFromLateScope(const TReportScope &lateScope, const TLateHours &hours);
+    void SetupFromTwoSessionScope(const TReportScope &twoSessionScope,
+                                  const TTwoSessionHours &hours);
 
     QString FormatRecordTime(const QString &format, const QDateTime &t) const
     {
@@ -71,12 +73,10 @@ public:
     void qrblankNeedData(bool &moreData);
 
 private:
-    void setupCommon(QWidget *dialog, int source);
+    void setupCommon(const TReportScope &scope, int source);
     QString detailsSql() const;
 
-    QWidget *m_scope = nullptr;
-    QWidget *m_lateScope = nullptr;
-    QWidget *m_twoSessionScope = nullptr;
+    std::optional<TReportScope> m_scope; // the persons are read when the report starts
     std::unique_ptr<TDataSet> m_mast;
     std::unique_ptr<TDataSet> m_details;
     TFiloSettings m_s;

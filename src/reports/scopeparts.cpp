@@ -79,6 +79,14 @@ void TPersonsGroup::SetPersonsIndex(int index)
         radios[index]->setChecked(true);
 }
 
+void TPersonsGroup::ReadInto(TReportScope &scope) const
+{
+    scope.Persons = rballstaff->isChecked() ? TPersonsChoice::All
+                    : rbgroup->isChecked()  ? TPersonsChoice::Group
+                                            : TPersonsChoice::List;
+    scope.GroupName = cbgroup->currentText();
+}
+
 void TPersonsGroup::rballstaffClick()
 {
     bAdd->setEnabled(rbstaff->isChecked());
@@ -144,6 +152,18 @@ void TDateScopeGroup::SetDateRangeIndex(int index)
     rballClick();
 }
 
+void TDateScopeGroup::ReadInto(TReportScope &scope) const
+{
+    scope.Dates = TDateChoice::None;
+    for (int i = 0; i < m_radios.size(); ++i)
+        if (m_radios[i]->isChecked()) {
+            scope.Dates = TDateChoice(i);
+            break;
+        }
+    scope.From = dpfrom->dateTime();
+    scope.To = dpto->dateTime();
+}
+
 void TDateScopeGroup::rballClick()
 {
     dpfrom->setEnabled(rbrange->isChecked());
@@ -160,7 +180,6 @@ TScopeDialog::TScopeDialog(QWidget *parent)
       cbnewpage(named<QCheckBox>("cbnewpage", QStringLiteral("New page on each person"))),
       cbenhance(named<QCheckBox>("cbenhance", QStringLiteral("Enhanced Printing"))),
       cbpreview(named<QCheckBox>("cbpreview", QStringLiteral("Preview Only"))),
-      cbfilo(named<QCheckBox>("cbfilo", QStringLiteral("First In and Last Out Only"))),
       Button1(named<QPushButton>("Button1", QStringLiteral("Confirm"))),
       Button2(named<QPushButton>("Button2", QStringLiteral("Cancel"))), m_right(new QVBoxLayout),
       m_bottom(new QVBoxLayout)
@@ -172,9 +191,8 @@ TScopeDialog::TScopeDialog(QWidget *parent)
     auto *options = new QGroupBox(QStringLiteral("Options"));
     options->setObjectName(QStringLiteral("options"));
     auto *optionLines = new QVBoxLayout(options);
-    for (QCheckBox *box : {cbblank, cbnewpage, cbenhance, cbpreview, cbfilo})
+    for (QCheckBox *box : {cbblank, cbnewpage, cbenhance, cbpreview})
         optionLines->addWidget(box);
-    cbfilo->setVisible(false);
 
     auto *left = new QVBoxLayout;
     left->addWidget(persons);
@@ -204,13 +222,28 @@ QString TScopeDialog::RecordFormat() const
     return rgformat->ItemText(rgformat->ItemIndex());
 }
 
+TReportScope TScopeDialog::Scope() const
+{
+    TReportScope scope;
+    persons->ReadInto(scope);
+    dates->ReadInto(scope);
+    scope.RecordsOfInterest = rgscope->ItemIndex();
+    scope.RecordFormat = RecordFormat();
+    scope.BlankLines = cbblank->isChecked();
+    scope.NewPagePerPerson = cbnewpage->isChecked();
+    scope.Enhanced = cbenhance->isChecked();
+    scope.Preview = cbpreview->isChecked();
+    scope.FirstInLastOut = m_firstInLastOut;
+    return scope;
+}
+
 void TScopeDialog::ReadScopeSettings()
 {
     cbblank->setChecked(ReadRegBool(Setting::PrintBlankLines));
     cbnewpage->setChecked(ReadRegBool(Setting::PrintBreakPage));
     cbenhance->setChecked(ReadRegBool(Setting::PrintEnhance));
     cbpreview->setChecked(ReadRegBool(Setting::PrintPreviewOnly));
-    cbfilo->setChecked(ReadRegBool(Setting::PrintFILO));
+    m_firstInLastOut = ReadRegBool(Setting::PrintFILO);
     rgscope->SetItemIndex(ReadRegChoice(Setting::PrintRecordsScope, RecordScopeCount));
     rgformat->SetItemIndex(ReadRegChoice(Setting::PrintRecordsFormat, RecordFormatCount));
 }
@@ -222,7 +255,7 @@ void TScopeDialog::WriteScopeSettings()
     WriteRegBool(Setting::PrintBreakPage, cbnewpage->isChecked());
     WriteRegBool(Setting::PrintEnhance, cbenhance->isChecked());
     WriteRegBool(Setting::PrintPreviewOnly, cbpreview->isChecked());
-    WriteRegBool(Setting::PrintFILO, cbfilo->isChecked());
+    WriteRegBool(Setting::PrintFILO, m_firstInLastOut);
     WriteRegInteger(Setting::PrintRecordsScope, rgscope->ItemIndex());
     WriteRegInteger(Setting::PrintRecordsFormat, rgformat->ItemIndex());
 }

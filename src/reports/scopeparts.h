@@ -2,10 +2,10 @@
 // The pieces every report scope dialog is made of, written once: the "Persons of interest"
 // group, the "Dates of interest" group, and `TScopeDialog`, the dialog with the persons, the
 // dates, the records of interest, the print options and the record format that the scope
-// dialogs of the reports extend with their own controls. Main thread only.
-//
-// The controls carry the object names the reports and the shared queries look them up by
-// (`BuildStaffScopeQuery`, `GetScopeDateRange`).
+// dialogs of the reports extend with their own controls. The closed dialog hands its choices
+// to the reports as one `TReportScope`. Main thread only.
+
+#include "store/reportscope.h"
 
 #include <QDialog>
 #include <QGroupBox>
@@ -37,6 +37,8 @@ public:
     // 0 all, 1 group, 2 list; setting another value leaves the choice as it is.
     int PersonsIndex() const;
     void SetPersonsIndex(int index);
+    // The persons choice and the chosen group's name into the scope.
+    void ReadInto(TReportScope &scope) const;
 
     // Any persons radio checked, or a group chosen in the list: the list and the button follow
     // the choice, and with "Group" checked GroupChosen() is told.
@@ -70,6 +72,8 @@ public:
     // them checks "This Week".
     int DateRangeIndex() const;
     void SetDateRangeIndex(int index);
+    // The date choice and both pickers into the scope.
+    void ReadInto(TReportScope &scope) const;
 
     // Any date radio: the pickers are enabled exactly for "Range".
     void rballClick();
@@ -97,12 +101,14 @@ public:
     QCheckBox *cbnewpage;
     QCheckBox *cbenhance;
     QCheckBox *cbpreview;
-    QCheckBox *cbfilo; // never shown
     QPushButton *Button1;
     QPushButton *Button2;
 
     // The time pattern of the chosen record format (leading blank included).
     QString RecordFormat() const;
+    // Every choice of the dialog. Its first-in/last-out form is the stored one: the command
+    // that runs a report sets the form it prints.
+    virtual TReportScope Scope() const;
 
     void Button1Click();
     void Button2Click();
@@ -125,6 +131,7 @@ protected:
 private:
     QVBoxLayout *m_right;
     QVBoxLayout *m_bottom;
+    bool m_firstInLastOut = false; // as stored; no control shows it
 };
 
 // Checks of the scope dialogs: when the condition holds, the focus goes to the control,

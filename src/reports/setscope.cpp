@@ -43,6 +43,13 @@ int TSetScope::PairsPerLine() const
     return rgrecord->ItemIndex() + 1;
 }
 
+TReportScope TSetScope::Scope() const
+{
+    TReportScope scope = TScopeDialog::Scope();
+    scope.PairsPerLine = PairsPerLine();
+    return scope;
+}
+
 void TSetScope::WriteSettings()
 {
     WriteScopeSettings();

@@ -17,6 +17,8 @@ public:
 
     // IN/OUT pairs a line: 1 to 4.
     int PairsPerLine() const;
+    // With the pairs a line.
+    TReportScope Scope() const override;
 
 protected:
     void WriteSettings() override;

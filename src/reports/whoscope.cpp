@@ -101,6 +101,20 @@ int Twhoscope::RecordsPerLine() const
     return RecordsPerLineOrDefault((rgrecord->ItemIndex() + 1) * 2);
 }
 
+TReportScope Twhoscope::Scope() const
+{
+    TReportScope scope;
+    persons->ReadInto(scope);
+    scope.Dates = TDateChoice::Range;
+    scope.From = scope.To = dpfrom->dateTime();
+    scope.PairsPerLine = RecordsPerLine() / 2;
+    scope.RecordFormat = RecordFormat();
+    scope.NewPagePerPerson = cbnewpage->isChecked();
+    scope.Enhanced = cbenhance->isChecked();
+    scope.Preview = cbpreview->isChecked();
+    return scope;
+}
+
 void Twhoscope::Button1Click()
 {
     try {

@@ -4,6 +4,8 @@
 // options. It shares the print settings of the report scope dialog (a choice confirmed in one
 // is the next default of the other). Main thread only.
 
+#include "store/reportscope.h"
+
 #include <QDate>
 #include <QDialog>
 
@@ -33,6 +35,8 @@ public:
     QDate Day() const;
     QString RecordFormat() const;
     int RecordsPerLine() const; // 2, 4, 6 or 8
+    // The persons, the day (as From), the pairs a line, the record format and the options.
+    TReportScope Scope() const;
 
     // "Confirm": writes the five settings and closes with 1.
     void Button1Click();

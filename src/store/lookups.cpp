@@ -1,8 +1,10 @@
-// Lookups of card holders, work groups and readers in the shared datasets. Every value from a
-// caller is bound or compared, never spliced into SQL text.
+// Lookups of card holders, work groups and readers in the shared datasets, and the staff query
+// of a report scope. Every value from a caller is bound or compared, never spliced into SQL
+// text.
 
 #include "store/datasrc.h"
 #include "store/messages.h"
+#include "store/reportscope.h"
 #include "store/utils.h"
 
 #include <QStringList>
@@ -76,4 +78,34 @@ QString GetReaderDesc(int port)
     if (readers.Locate(QStringLiteral("PORTNO"), port))
         return readers.FieldByName(QStringLiteral("DESC")).AsString();
     return GetPortName(port);
+}
+
+bool BuildStaffScopeQuery(TDataSet &query, const TReportScope &scope, const QString &columns)
+{
+    query.Close();
+    query.ClearBindings();
+    QStringList lines{QStringLiteral("select ") + columns + QStringLiteral(",descx from staffs"),
+                      QStringLiteral("left join gid on staffs.workgrp=gid.id")};
+    int groupId = 0;
+    const bool oneGroup = scope.Persons == TPersonsChoice::Group;
+    try {
+        if (scope.Persons == TPersonsChoice::All) {
+            lines << QStringLiteral("order by NAME");
+        } else if (oneGroup) {
+            groupId = GetGroupId(scope.GroupName);
+            lines << QStringLiteral("where WORKGRP=") << QStringLiteral(":workgrp")
+                  << QStringLiteral("order by NAME");
+        } else {
+            // The picked members, in the table's own order.
+            lines << QStringLiteral("where picked=true");
+        }
+        query.SetSQLLines(lines);
+        if (oneGroup)
+            query.Bind(QStringLiteral(":workgrp"), groupId);
+        query.Open();
+    } catch (const std::exception &) {
+        ShowDatabaseError();
+        return false;
+    }
+    return true;
 }

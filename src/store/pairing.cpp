@@ -3,6 +3,7 @@
 #include "store/clock.h"
 #include "store/dataset.h"
 #include "store/logrow.h"
+#include "store/reportscope.h"
 #include "store/utils.h"
 
 #include <QStringList>
@@ -42,6 +43,64 @@ QDateTime WallClockFromDbText(QStringView text)
     if (!date.isValid() || !time.isValid())
         return QDateTime();
     return QDateTime(date, time, Qt::UTC);
+}
+
+// ---- Scope dates --------------------------------------------------------------------------
+
+namespace {
+
+QDateTime midnight(const QDate &date)
+{
+    return QDateTime(date, QTime(0, 0), Qt::UTC);
+}
+
+QDate weekStart(const QDate &date)
+{
+    return date.addDays(1 - date.dayOfWeek()); // Monday is day 1
+}
+
+QDate monthStart(const QDate &date)
+{
+    return QDate(date.year(), date.month(), 1);
+}
+
+} // namespace
+
+void GetScopeDateRange(const TReportScope &scope, TDataSet &query, TReptParam &param)
+{
+    param.AllDates = scope.Dates == TDateChoice::All;
+    const QDate today = Now().date();
+    if (param.AllDates) {
+        // The two ends through the time index, never by reading the whole log: each end in a
+        // query of its own, as min and max side by side would scan the whole index.
+        query.Close();
+        query.ClearBindings();
+        query.SetSQL(QStringLiteral("select (select min(SYSTIME) from recorder) as FIRSTTIME, "
+                                    "(select max(SYSTIME) from recorder) as LASTTIME"));
+        query.Open();
+        param.FromDate =
+            WallClockFromDbText(query.FieldByName(QStringLiteral("FIRSTTIME")).AsString());
+        param.ToDate =
+            WallClockFromDbText(query.FieldByName(QStringLiteral("LASTTIME")).AsString());
+        query.Close();
+    } else if (scope.Dates == TDateChoice::ThisWeek) {
+        param.ToDate = midnight(today);
+        param.FromDate = midnight(weekStart(today));
+    } else if (scope.Dates == TDateChoice::LastWeek) {
+        const QDate lastSunday = weekStart(today).addDays(-1);
+        param.ToDate = midnight(lastSunday);
+        param.FromDate = midnight(weekStart(lastSunday));
+    } else if (scope.Dates == TDateChoice::ThisMonth) {
+        param.ToDate = midnight(today);
+        param.FromDate = midnight(monthStart(today));
+    } else if (scope.Dates == TDateChoice::LastMonth) {
+        const QDate lastDay = monthStart(today).addDays(-1);
+        param.ToDate = midnight(lastDay);
+        param.FromDate = midnight(monthStart(lastDay));
+    } else if (scope.Dates == TDateChoice::Range) {
+        param.FromDate = WallClock(scope.From);
+        param.ToDate = WallClock(scope.To);
+    }
 }
 
 bool OpenStaffLogQuery(TDataSet &staff, TDataSet &query, TReptParam &param)

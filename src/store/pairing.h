@@ -11,8 +11,8 @@
 #include <QDateTime>
 #include <QString>
 
-class QWidget;
 class TDataSet;
+struct TReportScope;
 
 // One report run's choices.
 struct TReptParam
@@ -50,12 +50,12 @@ QDateTime WallClock(const QDateTime &value);
 // time; null for anything else.
 QDateTime WallClockFromDbText(QStringView text);
 
-// Sets the scope's dates from the first checked date radio of the form, found by name:
-// "rball" (the log's first and last SYSTIME, read through the query with min and max),
-// "rbthisweek", "rblastweek", "rbthismonth", "rblastmonth", "rbrange" (pickers "dpfrom" and
-// "dpto" as they stand). With none checked the dates stay. AllDates follows "rball". Weeks
-// start on Monday; "now" is the program's clock.
-void GetScopeDateRange(QWidget *scopeForm, TDataSet &query, TReptParam &param);
+// Sets the scope's dates from its date choice: "All" (the log's first and last SYSTIME, read
+// through the query with min and max), this week, last week, this month, last month, "Range"
+// (the pickers as they stand, as wall-clock times). With no choice the dates stay. AllDates
+// follows "All". Weeks start on Monday; "now" is the program's clock. The form-taking name is
+// in store/scopeform.h.
+void GetScopeDateRange(const TReportScope &scope, TDataSet &query, TReptParam &param);
 
 // Takes the member of the staff dataset's current row into the scope (card, name, work group
 // and its name) and opens the query on that member's log records in time order, of the

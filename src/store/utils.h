@@ -11,9 +11,9 @@
 
 class QLocale;
 class QVariant;
-class QWidget;
 class TDatabase;
 class TDataSet;
+struct TReportScope;
 
 // Result of a staff lookup by card.
 struct TStaffRec
@@ -43,12 +43,12 @@ int GetGroupId(const QString &name);
 // Description of the reader port from dsrc's reader table, else GetPortName(port).
 QString GetReaderDesc(int port);
 
-// Rebuilds and opens the staff query from the scope form's choice (radio buttons
-// "rballstaff", "rbgroup" and combo "cbgroup", found by object name): all staff, one work
-// group, or the picked members. On a database error shows "Database Error." and gives false.
-// `columns` are the staff columns to read (the group's name, descx, always comes too): a report
-// that prints a few of them leaves the photos unread.
-bool BuildStaffScopeQuery(TDataSet &query, QWidget *scopeForm,
+// Rebuilds and opens the staff query from the scope's persons choice: all staff by name, the
+// members of the named work group by name, or the picked members in the table's order. On a
+// database error shows "Database Error." and gives false. `columns` are the staff columns to
+// read (the group's name, descx, always comes too): a report that prints a few of them leaves
+// the photos unread. The form-taking name is in store/scopeform.h.
+bool BuildStaffScopeQuery(TDataSet &query, const TReportScope &scope,
                           const QString &columns = QStringLiteral("*"));
 
 // ---- Texts ------------------------------------------------------------------------------

@@ -5,20 +5,15 @@
 #include "store/datasrc.h"
 #include "store/db/sqlitedb.h"
 #include "store/logrow.h"
-#include "store/radiogroup.h"
 #include "store/utils.h"
 #include "testsupport/fakemessages.h"
 #include "testsupport/rows.h"
 #include "testsupport/tempdata.h"
 #include "testsupport/workbookreader.h"
 
-#include <QButtonGroup>
-#include <QCheckBox>
 #include <QCoreApplication>
-#include <QDateEdit>
 #include <QDir>
 #include <QLocale>
-#include <QRadioButton>
 #include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -42,53 +37,17 @@ std::string shown(const QList<QStringList> &rows)
     return out;
 }
 
-// The scope form's controls by their names, as the scope dialog has them.
-class ScopeForm : public QWidget
+// The scope as the scope dialog hands it over: all staff, a range, the IN/OUT records, one
+// pair a line, no options.
+TReportScope weekScope()
 {
-public:
-    ScopeForm()
-    {
-        auto *persons = new QButtonGroup(this);
-        for (const char *name : {"rballstaff", "rbgroup", "rbpicked"}) {
-            auto *b = new QRadioButton(this);
-            b->setObjectName(QString::fromLatin1(name));
-            persons->addButton(b);
-        }
-        findChild<QRadioButton *>(QStringLiteral("rballstaff"))->setChecked(true);
-        auto *dates = new QButtonGroup(this);
-        for (const char *name : {"rball", "rbrange"}) {
-            auto *b = new QRadioButton(this);
-            b->setObjectName(QString::fromLatin1(name));
-            dates->addButton(b);
-        }
-        findChild<QRadioButton *>(QStringLiteral("rbrange"))->setChecked(true);
-        for (const char *name : {"dpfrom", "dpto"}) {
-            auto *p = new QDateEdit(this);
-            p->setObjectName(QString::fromLatin1(name));
-        }
-        scope = new TRadioGroup(this);
-        scope->setObjectName(QStringLiteral("rgscope"));
-        scope->AddItems(texts({"ALL", "CLOCK", "IN/OUT"}));
-        scope->SetItemIndex(2);
-        record = new TRadioGroup(this);
-        record->setObjectName(QStringLiteral("rgrecord"));
-        record->AddItems(texts({"2", "4", "6", "8"}));
-        record->SetItemIndex(0);
-        blank = new QCheckBox(this);
-        blank->setObjectName(QStringLiteral("cbblank"));
-        newPage = new QCheckBox(this);
-        newPage->setObjectName(QStringLiteral("cbnewpage"));
-    }
-    void SetRange(const QDate &from, const QDate &to)
-    {
-        findChild<QDateEdit *>(QStringLiteral("dpfrom"))->setDate(from);
-        findChild<QDateEdit *>(QStringLiteral("dpto"))->setDate(to);
-    }
-    TRadioGroup *scope;
-    TRadioGroup *record;
-    QCheckBox *blank;
-    QCheckBox *newPage;
-};
+    TReportScope scope;
+    scope.Persons = TPersonsChoice::All;
+    scope.Dates = TDateChoice::Range;
+    scope.RecordsOfInterest = 2;
+    scope.PairsPerLine = 1;
+    return scope;
+}
 
 struct Rec
 {
@@ -105,7 +64,8 @@ protected:
         TempDataTest::SetUp();
         m_locale = QLocale();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        m_form.SetRange(QDate(2026, 6, 1), QDate(2026, 6, 7));
+        m_scope.From = QDateTime(QDate(2026, 6, 1), QTime(0, 0));
+        m_scope.To = QDateTime(QDate(2026, 6, 7), QTime(0, 0));
     }
     void TearDown() override
     {
@@ -134,7 +94,7 @@ protected:
         int rowLimit = 0)
     {
         const QString path = QDir(m_out.path()).filePath(QStringLiteral("book.xlsx"));
-        TMemberWorkbookExport exporter(kind, &m_form);
+        TMemberWorkbookExport exporter(kind, m_scope);
         if (rowLimit)
             exporter.SetRowLimit(rowLimit);
         EXPECT_EQ(exporter.Run(path), expected) << exporter.ErrorText().toStdString();
@@ -149,7 +109,7 @@ protected:
         return sheets.value(0).rows;
     }
 
-    ScopeForm m_form;
+    TReportScope m_scope = weekScope();
     FakeMessages m_messages;
     QTemporaryDir m_out;
     QLocale m_locale;
@@ -178,7 +138,7 @@ TEST_F(MemberWorkbookTest, PairsPerDayAgainstTheRecordsPerLine)
 
 TEST_F(MemberWorkbookTest, TwoPairsExpectedAndOneFoundIsIncomplete)
 {
-    m_form.record->SetItemIndex(1); // "4": two pairs a line
+    m_scope.PairsPerLine = 2; // "4": two pairs a line
     AddStaff(1, QStringLiteral("Ann"));
     addLog(1, {{1, "08:00:00", 1}, {1, "12:00:00", 2}});
     const QList<QStringList> rows = rowsOf(TWorkbookKind::InOutPairs);
@@ -232,7 +192,7 @@ TEST_F(MemberWorkbookTest, FirstAndLastOfADay)
         dsrc->att.Exec(QStringLiteral("delete from recorder"));
         clear.Commit();
         addLog(1, c.recs);
-        m_form.scope->SetItemIndex(c.scope);
+        m_scope.RecordsOfInterest = c.scope;
         const QList<QStringList> rows = rowsOf(TWorkbookKind::FirstInLastOut);
         ASSERT_EQ(rows.size(), 2);
         EXPECT_EQ(rows[0], c.header);
@@ -254,7 +214,7 @@ TEST_F(MemberWorkbookTest, BlankLinesGiveEveryDayOnlyWhereTheWorkbookHasTrailing
         {"in/out pairs", TWorkbookKind::InOutPairs, 3},
         {"late and early leave", TWorkbookKind::LateEarly, 3},
     };
-    m_form.blank->setChecked(true);
+    m_scope.BlankLines = true;
     AddStaff(1, QStringLiteral("Ann"));
     addLog(1, {{3, "08:00:00", 1}, {3, "17:00:00", 2}});
     for (const Case &c : cases) {
@@ -273,7 +233,7 @@ TEST_F(MemberWorkbookTest, BlankLinesGiveEveryDayOnlyWhereTheWorkbookHasTrailing
 
 TEST_F(MemberWorkbookTest, TimeLogsContinueADayOnAnotherRowAndDaysAreCalendarDays)
 {
-    m_form.scope->SetItemIndex(0);
+    m_scope.RecordsOfInterest = 0;
     AddStaff(1, QStringLiteral("Ann"));
     addLog(1, {{1, "08:00:00", 1}, {1, "12:00:00", 2}, {1, "23:59:59", 1}, {2, "00:00:00", 2}});
     const QList<QStringList> rows = rowsOf(TWorkbookKind::TimeLogs);
@@ -329,7 +289,7 @@ TEST_F(MemberWorkbookTest, PairsPlacedInTheTimeTableWindows)
         dsrc->att.Exec(QStringLiteral("delete from recorder"));
         clear.Commit();
         addLog(1, c.recs);
-        m_form.record->SetItemIndex(c.recordIndex);
+        m_scope.PairsPerLine = c.recordIndex + 1;
         const QList<QStringList> rows = rowsOf(TWorkbookKind::LateEarly);
         ASSERT_EQ(rows.size(), 2);
         EXPECT_EQ(
@@ -357,7 +317,7 @@ TEST_F(MemberWorkbookTest, OneSheetPerMemberAndNamesASheetCannotTake)
         {"a slash", QStringLiteral("B/C"), QStringLiteral("B/C")},
         {"brackets", QStringLiteral("[Bob]"), QStringLiteral("[Bob]")},
     };
-    m_form.newPage->setChecked(true);
+    m_scope.NewPagePerPerson = true;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         TTransaction clear(dsrc->src);
@@ -449,12 +409,12 @@ TEST_F(MemberWorkbookTest, AMemberWhoseRecordsCannotBeReadIsSkipped)
     addLog(3, {{3, "09:00:00", 1}, {3, "18:00:00", 2}});
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        m_form.newPage->setChecked(c.sheetPerMember);
+        m_scope.NewPagePerPerson = c.sheetPerMember;
         m_messages.Clear();
         const QString path = QDir(m_out.path()).filePath(QStringLiteral("skip.xlsx"));
         RefuseNextLogRead refuse(dsrc->att);
         QStringList stepped;
-        TMemberWorkbookExport exporter(TWorkbookKind::InOutPairs, &m_form);
+        TMemberWorkbookExport exporter(TWorkbookKind::InOutPairs, m_scope);
         // Members go by name: Bob's query is the one refused. Armed once Ann's rows are
         // written, as the event loop turns before the next member.
         exporter.SetOnMember([&](const QString &name) {
@@ -496,7 +456,7 @@ TEST_F(MemberWorkbookTest, SwipesDuringTheExportAreCommittedAndTheConnectionIsLe
     int swipes = 0;
     for (const int rowLimit : {0, 3}) {
         SCOPED_TRACE(rowLimit);
-        TMemberWorkbookExport exporter(TWorkbookKind::InOutPairs, &m_form);
+        TMemberWorkbookExport exporter(TWorkbookKind::InOutPairs, m_scope);
         if (rowLimit)
             exporter.SetRowLimit(rowLimit);
         const int before = swipes;

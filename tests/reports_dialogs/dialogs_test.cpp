@@ -10,6 +10,8 @@
 #include "testsupport/tempdata.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -201,4 +203,40 @@ TEST_F(WhoScopeTest, StaffSelectionPreviewsByDefaultAndStoresNothing)
     EXPECT_TRUE(dialog.persons->rballstaff->isChecked());
     Child<QPushButton>(dialog, "Button2")->click();
     EXPECT_EQ(dialog.result(), 2);
+}
+
+// What the day reports, the member list and the cards are handed: the persons with the day,
+// the pairs a line, the record format and the options; the persons and the preview.
+TEST_F(WhoScopeTest, DialogsHandTheirChoicesOverAsAScope)
+{
+    Twhoscope who;
+    who.persons->rbstaff->click();
+    who.dpfrom->setDate(QDate(2026, 11, 30));
+    who.rgrecord->SetItemIndex(2);
+    who.rgformat->SetItemIndex(3);
+    who.cbnewpage->setChecked(false);
+    who.cbenhance->setChecked(true);
+    who.cbpreview->setChecked(false);
+    const TReportScope day = who.Scope();
+    EXPECT_EQ(day.Persons, TPersonsChoice::List);
+    EXPECT_EQ(day.From.date(), QDate(2026, 11, 30));
+    EXPECT_EQ(day.PairsPerLine, 3);
+    EXPECT_EQ(day.RecordFormat, QStringLiteral(" HH:mm"));
+    EXPECT_FALSE(day.NewPagePerPerson);
+    EXPECT_TRUE(day.Enhanced);
+    EXPECT_FALSE(day.Preview);
+
+    TdlgStaffs staffs;
+    staffs.persons->rbgroup->click();
+    staffs.cbpreview->setChecked(false);
+    const TReportScope list = staffs.Scope();
+    EXPECT_EQ(list.Persons, TPersonsChoice::Group);
+    EXPECT_EQ(list.GroupName, staffs.persons->cbgroup->currentText());
+    EXPECT_FALSE(list.Preview);
+
+    TDlgPersons cards;
+    Child<QRadioButton>(cards, "rbstaff")->click();
+    const TReportScope members = cards.Scope();
+    EXPECT_EQ(members.Persons, TPersonsChoice::List);
+    EXPECT_EQ(members.Preview, cards.Choices().Preview);
 }

@@ -6,16 +6,10 @@
 #include "reports/reportoutput.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
-#include "store/radiogroup.h"
 #include "testsupport/fakereportoutput.h"
-#include "testsupport/scopestandin.h"
 #include "testsupport/tempdata.h"
+#include "testsupport/testscope.h"
 
-#include <QCheckBox>
-#include <QDateTimeEdit>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QWidget>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <string>
@@ -84,15 +78,6 @@ protected:
         SetLabelTextHook(previous);
         return p;
     }
-
-    // Lateness scope: 09:00 to 17:00, overtime from 15 minutes in steps of 5.
-    void OneSession(ScopeStandIn &d)
-    {
-        d.Time("dtpSTDstart", 9, 0);
-        d.Time("dtpSTDend", 17, 0);
-        d.Spin("seOTmin", 15);
-        d.Spin("seOTmul", 5);
-    }
 };
 
 std::string joined(const std::vector<std::string> &lines)
@@ -119,11 +104,10 @@ TEST_F(FiloTest, OneSessionMarksLateEarlyOvertimeAndErrorsAndTotalsThem)
         {"2026-03-07 09:00:00", In},
         {"2026-03-07 17:10:00", Out}, // Saturday, no Sat hours
     });
-    ScopeStandIn d;
-    OneSession(d);
+    // Lateness scope: 09:00 to 17:00, overtime from 15 minutes in steps of 5.
     Tqrfilo report;
     report.SetReportTitle(QStringLiteral("First In Last Out"));
-    report.SetupFromLateScope(&d);
+    report.SetupFromLateScope(TestScope(), NineToFive());
     EXPECT_EQ(report.ReportTitle(), QStringLiteral("First In Last Out (IN/OUT)"));
     const Printed p = Run(report);
     const std::vector<std::string> expected = {
@@ -164,12 +148,12 @@ TEST_F(FiloTest, OvertimeArithmetic)
         {"negative span", 0, 0, -5, -3 * min, 0, false},
     };
     for (const Case &c : cases) {
-        ScopeStandIn d;
-        d.Spin("seOTmin", c.minimum);
-        d.Spin("seOTmul", c.multiple);
-        d.Spin("seOTfree", c.unpaid);
+        TLateHours hours;
+        hours.OvertimeMinimum = c.minimum;
+        hours.OvertimeMultiple = c.multiple;
+        hours.UnpaidOvertime = c.unpaid;
         Tqrfilo report;
-        report.SetupFromLateScope(&d);
+        report.SetupFromLateScope(TestScope(), hours);
         const qint64 paid = report.CalcOvertime(c.span);
         EXPECT_EQ(paid, c.paid) << c.name;
     }
@@ -189,16 +173,16 @@ TEST_F(FiloTest, TwoSessionsMarkMissingAndExcessive)
         {"2026-03-04 18:30:00", In},
         {"2026-03-04 19:00:00", Out}, //   and a third pair
     });
-    ScopeStandIn d;
-    d.Time("dtpSTDstart1", 9, 0);
-    d.Time("dtpSTDend1", 13, 0);
-    d.Time("dtpSTDstart2", 14, 0);
-    d.Time("dtpSTDend2", 17, 30);
-    d.Spin("seOTmin", 15);
-    d.Spin("seOTmul", 5);
+    TTwoSessionHours hours;
+    hours.Start1 = QTime(9, 0);
+    hours.End1 = QTime(13, 0);
+    hours.Start2 = QTime(14, 0);
+    hours.End2 = QTime(17, 30);
+    hours.OvertimeMinimum = 15;
+    hours.OvertimeMultiple = 5;
     Tqrfilo report;
     report.SetReportTitle(QStringLiteral("2-Session"));
-    report.SetupFromTwoSessionScope(&d);
+    report.SetupFromTwoSessionScope(TestScope(), hours);
     const Printed p = Run(report);
     const std::vector<std::string> expected = {
         "  Mar 02, 2026 Mon - 14:05:00[IN]    17:30:00[OUT]   [L(00:05:00)] Missing",
@@ -247,12 +231,12 @@ TEST_F(FiloTest, TotalHoursDetailAndPairsWithBlankDaysAndMissingTimes)
          " No of day(s) = 2   Total Time=08:30:00 "},
     };
     for (const Case &c : cases) {
-        ScopeStandIn d;
-        d.Check("cbblank");
-        d.Check("cbfilo", c.filo);
+        TReportScope scope = TestScope();
+        scope.BlankLines = true;
+        scope.FirstInLastOut = c.filo;
         Tqrfilo report;
         report.SetReportTitle(QStringLiteral("Total Hours Detail"));
-        report.SetupFromScope(&d);
+        report.SetupFromScope(scope);
         const Printed p = Run(report);
         EXPECT_EQ(joined(p.details), joined(c.lines)) << c.name;
         ASSERT_EQ(p.totals.size(), 1u) << c.name;
@@ -263,11 +247,10 @@ TEST_F(FiloTest, TotalHoursDetailAndPairsWithBlankDaysAndMissingTimes)
 TEST_F(FiloTest, TwelveHourRecordFormat)
 {
     AddLog({{"2026-03-03 09:10:00", In}, {"2026-03-03 17:47:30", Out}});
-    ScopeStandIn d;
-    OneSession(d);
-    d.Choice("rgformat", 0);
+    TReportScope scope = TestScope();
+    scope.RecordFormat = QStringLiteral(" AM/PMhh:mm:ss");
     Tqrfilo report;
-    report.SetupFromLateScope(&d);
+    report.SetupFromLateScope(scope, NineToFive());
     const Printed p = Run(report);
     ASSERT_EQ(p.details.size(), 1u);
     EXPECT_EQ(
@@ -287,15 +270,13 @@ TEST_F(FiloTest, OvernightFormPairsAcrossMidnightUnderTheReportDay)
         {"2026-03-07 20:00:00", In}, // of the 7th
         {"2026-03-08 03:00:00", Out},
     });
-    ScopeStandIn d;
-    d.Time("dtpSTDstart", 20, 0);
-    d.Time("dtpSTDend", 5, 0);
-    d.Spin("seOTmin", 15);
-    d.Spin("seOTmul", 5);
+    TLateHours hours = NineToFive();
+    hours.StdStart = QTime(20, 0);
+    hours.StdEnd = QTime(5, 0);
     Tqrfilo report;
     report.SetDayStartHour(12);
     report.SetReportTitle(QStringLiteral("First In Last Out (Overnight)"));
-    report.SetupFromLateScope(&d);
+    report.SetupFromLateScope(TestScope(), hours);
     const Printed p = Run(report);
     const std::vector<std::string> expected = {
         "  Mar 05, 2026 Thu - 20:10:00[IN]    05:32:30[OUT]   [L(00:10:00),OT(00:30:00)]",
@@ -330,14 +311,12 @@ TEST_F(FiloTest, AllDatesRunFromTheFirstToTheLastReportDay)
         {"overnight", 12, "From: 5/Mar/2026 To: 7/Mar/2026", 2},
     };
     for (const auto &c : cases) {
-        ScopeStandIn d;
-        d.Check("rbrange", false);
-        d.Check("rball");
-        OneSession(d);
+        TReportScope scope = TestScope();
+        scope.Dates = TDateChoice::All;
         Tqrfilo report;
         report.SetDayStartHour(c.dayStartHour);
         report.SetReportTitle(QStringLiteral("First In Last Out"));
-        report.SetupFromLateScope(&d);
+        report.SetupFromLateScope(scope, NineToFive());
         const Printed p = Run(report);
         ASSERT_GE(p.header.size(), 2u) << c.name;
         EXPECT_EQ(p.header[1], c.range) << c.name;
@@ -358,10 +337,8 @@ TEST_F(FiloTest, DaylightSavingDayAddsUpOnTheClock)
         {"2026-03-29 02:00:00", In},
         {"2026-03-29 05:00:00", Out},
     });
-    ScopeStandIn d;
-    d.Range("2026-03-29", "2026-03-29");
     Tqrfilo report;
-    report.SetupFromScope(&d);
+    report.SetupFromScope(TestScope(QDate(2026, 3, 29), QDate(2026, 3, 29)));
     const Printed p = Run(report);
     if (oldTz.isEmpty())
         qunsetenv("TZ");
@@ -380,12 +357,10 @@ TEST_F(FiloTest, DaylightSavingDayAddsUpOnTheClock)
 TEST_F(FiloTest, ReportGoesOutAsAPdfWithItsTitle)
 {
     AddLog({{"2026-03-03 09:10:00", In}, {"2026-03-03 17:47:30", Out}});
-    ScopeStandIn d;
-    OneSession(d);
     FakeReportOutput output;
     Tqrfilo report;
     report.SetReportTitle(QStringLiteral("First In Last Out"));
-    report.SetupFromLateScope(&d);
+    report.SetupFromLateScope(TestScope(), NineToFive());
     RunReport(report, false);
     ASSERT_EQ(output.Runs().size(), 1u);
     EXPECT_EQ(PdfTitle(output.Runs()[0].pdf), QStringLiteral("First In Last Out (IN/OUT)"));
@@ -399,9 +374,8 @@ TEST_F(FiloTest, NoStaffInScopePrintsNothing)
 {
     Data().Dsrc().src.Exec(QStringLiteral("delete from staffs"));
     AddLog({{"2026-03-03 09:10:00", In}});
-    ScopeStandIn d;
     Tqrfilo report;
-    report.SetupFromScope(&d);
+    report.SetupFromScope(TestScope());
     EXPECT_FALSE(report.Prepare());
 }
 

@@ -13,7 +13,7 @@
 #include "reports/whoscope.h"
 #include "store/radiogroup.h"
 #include "store/settings.h"
-#include "testsupport/scopestandin.h"
+#include "testsupport/testscope.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
@@ -42,7 +42,6 @@ protected:
             AddLog(("2026-12-07 " + std::string(t)).c_str(), Eve, 1);
         m_setScope = std::make_unique<TSetScope>();
         m_whoScope = std::make_unique<Twhoscope>();
-        m_lateScope = std::make_unique<ScopeStandIn>();
         m_cardDialog = std::make_unique<TDlgPersons>();
     }
 
@@ -51,7 +50,7 @@ protected:
         WriteRegInteger(Setting::PrintRecordsPerLine, perLine);
         m_setScope->rgformat->SetItemIndex(format);
         auto report = std::make_unique<Tqrlog>();
-        report->SetupFromScope(*m_setScope);
+        report->SetupFromScope(m_setScope->Scope());
         return report;
     }
 
@@ -61,7 +60,7 @@ protected:
         m_whoScope->rgformat->SetItemIndex(format);
         m_whoScope->dpfrom->setDate(QDate(2026, 12, 7));
         auto report = std::make_unique<Tqrwho>();
-        report->SetupFromScope(*m_whoScope);
+        report->SetupFromScope(m_whoScope->Scope());
         return report;
     }
 
@@ -79,14 +78,9 @@ protected:
                             "insert into recorder (SYSTIME, CARDNO, MODE, READER, LOCK) "
                             "select x || at, %1, m, 1, 0 from d join t on strftime('%w', x) = w")
                  .arg(Eve));
-        m_lateScope->Range("2026-01-01", "2026-12-31");
-        m_lateScope->Time("dtpSTDstart", 9, 0);
-        m_lateScope->Time("dtpSTDend", 17, 0);
-        m_lateScope->Spin("seOTmin", 15);
-        m_lateScope->Spin("seOTmul", 5);
         auto report = std::make_unique<Tqrfilo>();
         report->SetReportTitle(QStringLiteral("First In Last Out"));
-        report->SetupFromLateScope(m_lateScope.get());
+        report->SetupFromLateScope(TestScope(QDate(2026, 1, 1), QDate(2026, 12, 31)), NineToFive());
         return report;
     }
 
@@ -97,14 +91,13 @@ protected:
             report = std::make_unique<TrptMemlist>();
         else
             report = std::make_unique<TrptMemlistv>();
-        EXPECT_TRUE(report->FillFrom(*m_cardDialog));
+        EXPECT_TRUE(report->FillFrom(m_cardDialog->Choices(), m_cardDialog->Scope()));
         return report;
     }
 
     // Made once the data folder is there: the dialogs read it.
     std::unique_ptr<TSetScope> m_setScope;
     std::unique_ptr<Twhoscope> m_whoScope;
-    std::unique_ptr<ScopeStandIn> m_lateScope;
     std::unique_ptr<TDlgPersons> m_cardDialog;
 };
 

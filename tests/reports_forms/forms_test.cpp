@@ -72,7 +72,7 @@ TEST_F(ReportFormsTest, TimeLogsOfTheWeekPersonByPerson)
     TSetScope scope;
     scope.rgformat->SetItemIndex(1);
     Tqrlog report;
-    report.SetupFromScope(scope);
+    report.SetupFromScope(scope.Scope());
     RunReport(report, true);
     ASSERT_EQ(output.Runs().size(), 1u);
     EXPECT_EQ(output.Runs()[0].title, QStringLiteral("Time Logs (All)"));
@@ -110,9 +110,10 @@ TEST_F(ReportFormsTest, TotalHoursWithBlankLines)
     scope.rgformat->SetItemIndex(1);
     scope.rgscope->SetItemIndex(2);
     scope.cbblank->setChecked(true);
-    scope.cbfilo->setChecked(true);
+    TReportScope totals = scope.Scope();
+    totals.FirstInLastOut = true;
     Tqrlog report;
-    report.SetupFromScope(scope);
+    report.SetupFromScope(totals);
     RunReport(report, false);
     ASSERT_EQ(output.Runs().size(), 1u);
     EXPECT_EQ(output.Runs()[0].title, QStringLiteral("Total Hours (IN/OUT)"));
@@ -160,7 +161,7 @@ TEST_F(ReportFormsTest, DailyIndividualGivesClockInAndOutLines)
         ClearPrinted();
         scope.dpfrom->setDate(c.day);
         Tqrwho report;
-        report.SetupFromScope(scope);
+        report.SetupFromScope(scope.Scope());
         RunReport(report, true);
         EXPECT_EQ(Printed(QStringLiteral("qrmaster")), c.headings);
         // The three category bands in the order they printed.
@@ -181,7 +182,7 @@ TEST_F(ReportFormsTest, WhosInListsEveryCategoryWithItsCount)
     scope.rgformat->SetItemIndex(1);
     scope.dpfrom->setDate(QDate(2026, 12, 8));
     Tqrwhos report;
-    report.SetupFromScope(scope);
+    report.SetupFromScope(scope.Scope());
     RunReport(report, true);
     EXPECT_EQ(Printed(QStringLiteral("qrmaster")),
               (QStringList{QStringLiteral(" Who's CLOCK"), QStringLiteral(" Who's IN"),
@@ -204,7 +205,7 @@ TEST_F(ReportFormsTest, WhosInPrintsNothingAfterTheFailedPersonsQuery)
     FakeReportOutput output;
     Twhoscope scope;
     Tqrwhos report;
-    report.SetupFromScope(scope);
+    report.SetupFromScope(scope.Scope());
     Exec(dsrc->src, QStringLiteral("drop table staffs"));
     RunReport(report, true);
     EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("Database Error.")});
@@ -238,7 +239,7 @@ TEST_F(ReportFormsTest, MemberListForAllAGroupAndAList)
         ClearPrinted();
         c.choose();
         TrptListMem report;
-        ASSERT_TRUE(report.OpenStaff(&dialog));
+        ASSERT_TRUE(report.OpenStaff(dialog.Scope()));
         RunReport(report, true);
         EXPECT_EQ(Printed(QStringLiteral("cell0")), c.cards) << c.name;
     }
@@ -332,7 +333,7 @@ TEST_F(ReportFormsTest, RecordsPerLineFromTheSettingsOutsideTheChoicesReadsAsFou
         WriteRegInteger(Setting::PrintRecordsPerLine, c.stored);
         ClearPrinted();
         Tqrlog log;
-        log.SetupFromScope(scope);
+        log.SetupFromScope(scope.Scope());
         RunReport(log, true);
         const QStringList lines = Printed(QStringLiteral("qrdetails"));
         ASSERT_FALSE(lines.isEmpty()) << c.name;
@@ -345,7 +346,7 @@ TEST_F(ReportFormsTest, RecordsPerLineFromTheSettingsOutsideTheChoicesReadsAsFou
         AddLog("2026-12-07 15:00:00", 11, 1);
         AddLog("2026-12-07 16:00:00", 11, 1); // five IN records that day
         Tqrwho daily;
-        daily.SetupFromScope(who);
+        daily.SetupFromScope(who.Scope());
         RunReport(daily, true);
         const QStringList in = Printed(QStringLiteral("qrin"));
         ASSERT_FALSE(in.isEmpty()) << c.name;

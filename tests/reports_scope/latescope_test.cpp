@@ -335,4 +335,60 @@ TEST_F(LateScopeTest, StoredGroupChoiceLoadsTheFirstGroup)
     EXPECT_EQ(TimeOf(other, "dtpSTDstart1"), T(9, 0));
 }
 
+// What the reports are handed: the hours as the pickers stand (times of day only, the date of
+// a picker ignored), the Saturday enables and the overtime values.
+TEST_F(LateScopeTest, HoursAreHandedOverAsTheControlsStand)
+{
+    TSetLateScope one;
+    SetTime(one, "dtpSTDstart", 8, 5);
+    SetTime(one, "dtpSTDend", 16, 50);
+    Child<QCheckBox>(one, "cbsat")->setChecked(true);
+    SetTime(one, "dtpSATstart", 9, 15);
+    Child<QDateTimeEdit>(one, "dtpSATend")->setDateTime(QDateTime(QDate(1999, 1, 2), T(12, 45)));
+    Child<QSpinBox>(one, "seOTmin")->setValue(25);
+    Child<QSpinBox>(one, "seOTmul")->setValue(-10);
+    Child<QSpinBox>(one, "seOTfree")->setValue(7);
+    const TLateHours h = one.Hours();
+    EXPECT_EQ(h.StdStart, T(8, 5));
+    EXPECT_EQ(h.StdEnd, T(16, 50));
+    EXPECT_TRUE(h.SatEnabled);
+    EXPECT_EQ(h.SatStart, T(9, 15));
+    EXPECT_EQ(h.SatEnd, T(12, 45));
+    EXPECT_EQ(h.OvertimeMinimum, 25);
+    EXPECT_EQ(h.OvertimeMultiple, -10);
+    EXPECT_EQ(h.UnpaidOvertime, 7);
+
+    TSetnLateScope two;
+    const struct
+    {
+        const char *picker;
+        QTime time;
+        QTime TTwoSessionHours::*field;
+    } pickers[] = {
+        {"dtpSTDstart1", T(7, 0), &TTwoSessionHours::Start1},
+        {"dtpSTDend1", T(11, 30), &TTwoSessionHours::End1},
+        {"dtpSTDstart2", T(12, 15), &TTwoSessionHours::Start2},
+        {"dtpSTDend2", T(17, 45), &TTwoSessionHours::End2},
+        {"dtpSATstart1", T(8, 10), &TTwoSessionHours::SatStart1},
+        {"dtpSATend1", T(10, 20), &TTwoSessionHours::SatEnd1},
+        {"dtpSATstart2", T(10, 40), &TTwoSessionHours::SatStart2},
+        {"dtpSATend2", T(13, 50), &TTwoSessionHours::SatEnd2},
+    };
+    for (const auto &p : pickers)
+        SetTime(two, p.picker, p.time.hour(), p.time.minute());
+    Child<QCheckBox>(two, "cbsat1")->setChecked(true);
+    Child<QCheckBox>(two, "cbsat2")->setChecked(false);
+    Child<QSpinBox>(two, "seOTmin")->setValue(30);
+    Child<QSpinBox>(two, "seOTmul")->setValue(15);
+    Child<QSpinBox>(two, "seOTfree")->setValue(-5);
+    const TTwoSessionHours s = two.Hours();
+    for (const auto &p : pickers)
+        EXPECT_EQ(s.*p.field, p.time) << p.picker;
+    EXPECT_TRUE(s.Sat1Enabled);
+    EXPECT_FALSE(s.Sat2Enabled);
+    EXPECT_EQ(s.OvertimeMinimum, 30);
+    EXPECT_EQ(s.OvertimeMultiple, 15);
+    EXPECT_EQ(s.UnpaidOvertime, -5);
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 #include "reports_scope/scopefixture.h"
 #include "store/pairing.h"
 #include "store/radiogroup.h"
+#include "store/scopeform.h"
 #include "store/utils.h"
 
 #include <QCheckBox>
@@ -52,7 +53,9 @@ TEST_F(SetScopeTest, OpensWithTheDefaults)
     EXPECT_TRUE(Child<QCheckBox>(d, "cbenhance")->isChecked());
     EXPECT_TRUE(Child<QCheckBox>(d, "cbpreview")->isChecked());
     d.show();
-    EXPECT_FALSE(Child<QCheckBox>(d, "cbfilo")->isVisible());
+    // No "First In and Last Out Only" box is ever shown: the command sets that form.
+    const auto *filo = d.findChild<QCheckBox *>(QStringLiteral("cbfilo"));
+    EXPECT_FALSE(filo && filo->isVisible());
 }
 
 // Stored values outside the choices read as the defaults, so an item is always checked and a
@@ -198,7 +201,7 @@ TEST_F(SetScopeTest, ReportsReadTheClosedDialog)
     Child<QPushButton>(d, "Button1")->click();
 
     TDataSet staff(m_data->src);
-    ASSERT_TRUE(BuildStaffScopeQuery(staff, &d));
+    ASSERT_TRUE(BuildStaffScopeQuery(staff, d.Scope()));
     QStringList names;
     for (; !staff.Eof(); staff.Next())
         names << staff.FieldByName(QStringLiteral("NAME")).AsString();
@@ -206,9 +209,88 @@ TEST_F(SetScopeTest, ReportsReadTheClosedDialog)
 
     TDataSet query(m_data->att);
     TReptParam param;
-    GetScopeDateRange(&d, query, param);
+    GetScopeDateRange(d.Scope(), query, param);
     EXPECT_EQ(param.FromDate.date(), QDate(2026, 3, 2));
     EXPECT_EQ(param.ToDate.date(), QDate(2026, 3, 8));
+}
+
+// The value the reports are handed holds every choice as the controls stand; the
+// first-in/last-out form is the stored one until a command sets it.
+TEST_F(SetScopeTest, ScopeHoldsEveryChoice)
+{
+    Store("PrintFILO", QStringLiteral("1"));
+    TSetScope d;
+    Child<QRadioButton>(d, "rbgroup")->click();
+    Child<QComboBox>(d, "cbgroup")->setCurrentIndex(1); // Bakers
+    Child<QRadioButton>(d, "rbrange")->click();
+    const QDateTime from(QDate(2026, 2, 3), QTime(7, 30));
+    const QDateTime to(QDate(2026, 2, 20), QTime(18, 5));
+    Child<QDateTimeEdit>(d, "dpfrom")->setDateTime(from);
+    Child<QDateTimeEdit>(d, "dpto")->setDateTime(to);
+    Child<TRadioGroup>(d, "rgscope")->SetItemIndex(1);
+    Child<TRadioGroup>(d, "rgrecord")->SetItemIndex(3);
+    Child<TRadioGroup>(d, "rgformat")->SetItemIndex(2);
+    Child<QCheckBox>(d, "cbblank")->setChecked(true);
+    Child<QCheckBox>(d, "cbnewpage")->setChecked(true);
+    Child<QCheckBox>(d, "cbenhance")->setChecked(false);
+    Child<QCheckBox>(d, "cbpreview")->setChecked(false);
+
+    const TReportScope scope = d.Scope();
+    EXPECT_EQ(scope.Persons, TPersonsChoice::Group);
+    EXPECT_EQ(scope.GroupName, QStringLiteral("Bakers"));
+    EXPECT_EQ(scope.Dates, TDateChoice::Range);
+    EXPECT_EQ(scope.From, from);
+    EXPECT_EQ(scope.To, to);
+    EXPECT_EQ(scope.RecordsOfInterest, 1);
+    EXPECT_EQ(scope.PairsPerLine, 4);
+    EXPECT_EQ(scope.RecordFormat, QStringLiteral(" AM/PMhh:mm"));
+    EXPECT_TRUE(scope.BlankLines);
+    EXPECT_TRUE(scope.NewPagePerPerson);
+    EXPECT_FALSE(scope.Enhanced);
+    EXPECT_FALSE(scope.Preview);
+    EXPECT_TRUE(scope.FirstInLastOut);
+
+    // Confirm keeps the stored form as it was.
+    Child<QPushButton>(d, "Button1")->click();
+    EXPECT_EQ(::Stored("PrintFILO"), QStringLiteral("1"));
+}
+
+// The form-taking rules read the same persons and dates off the dialog as its own value holds.
+TEST_F(SetScopeTest, FormReaderAgreesWithTheDialogsValue)
+{
+    const struct
+    {
+        const char *persons;
+        const char *dates;
+        TPersonsChoice choice;
+        TDateChoice date;
+    } cases[] = {
+        {"rballstaff", "rbthisweek", TPersonsChoice::All, TDateChoice::ThisWeek},
+        {"rbgroup", "rblastweek", TPersonsChoice::Group, TDateChoice::LastWeek},
+        {"rbstaff", "rbthismonth", TPersonsChoice::List, TDateChoice::ThisMonth},
+        {"rbgroup", "rblastmonth", TPersonsChoice::Group, TDateChoice::LastMonth},
+        {"rballstaff", "rball", TPersonsChoice::All, TDateChoice::All},
+        {"rbstaff", "rbrange", TPersonsChoice::List, TDateChoice::Range},
+    };
+    TSetScope d;
+    Child<QComboBox>(d, "cbgroup")->setCurrentIndex(2); // Cleaners
+    Child<QDateTimeEdit>(d, "dpfrom")->setDateTime(Moment.addDays(-9));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.dates);
+        Child<QRadioButton>(d, c.persons)->click();
+        Child<QRadioButton>(d, c.dates)->click();
+        const TReportScope own = d.Scope();
+        const TReportScope read = ReadScopeForm(&d);
+        EXPECT_EQ(own.Persons, c.choice);
+        EXPECT_EQ(own.Dates, c.date);
+        EXPECT_EQ(read.Persons, own.Persons);
+        EXPECT_EQ(read.Dates, own.Dates);
+        EXPECT_EQ(read.From, own.From);
+        EXPECT_EQ(read.To, own.To);
+        if (c.choice == TPersonsChoice::Group) {
+            EXPECT_EQ(read.GroupName, QStringLiteral("Cleaners"));
+        }
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "store/dbfile.h"
 #include "store/passwd.h"
 #include "store/readerdesc.h"
+#include "store/scopeform.h"
 #include "store/utils.h"
 #include "testsupport/fakemessages.h"
 #include "testsupport/tempdata.h"

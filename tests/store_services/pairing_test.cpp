@@ -1,6 +1,7 @@
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/pairing.h"
+#include "store/scopeform.h"
 #include "testsupport/tempdata.h"
 
 #include <QDateTimeEdit>

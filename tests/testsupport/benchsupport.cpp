@@ -4,7 +4,6 @@
 #include "store/widgetdefaults.h"
 #include "testsupport/isolatedsettings.h"
 #include "testsupport/readersim.h"
-#include "testsupport/scopestandin.h"
 
 #include <QApplication>
 #include <QDate>
@@ -129,16 +128,6 @@ void SettleDeskDatabases()
     dsrc->logs.Refresh();
     dsrc->logs.Last();
     dsrc->staff.Refresh();
-}
-
-void SetUpLateScope(ScopeStandIn &scope, const QDate &from, const QDate &to)
-{
-    scope.Range(from.toString(Qt::ISODate).toLatin1().constData(),
-                to.toString(Qt::ISODate).toLatin1().constData());
-    scope.Time("dtpSTDstart", 9, 0);
-    scope.Time("dtpSTDend", 17, 0);
-    scope.Spin("seOTmin", 15);
-    scope.Spin("seOTmul", 5);
 }
 
 void EnableDeskReaders(int readers)

@@ -17,7 +17,6 @@
 class QApplication;
 class QDate;
 class ReaderSim;
-class ScopeStandIn;
 
 double Percentile(std::vector<double> v, double p);
 
@@ -75,9 +74,6 @@ void FillReportLog(int staff, int days, const QDate &firstDay);
 // After filling: the write-ahead logs folded back into the files, as on a desk that has run
 // for a while, and the desk's log (on its last row) and staff datasets read again.
 void SettleDeskDatabases();
-// The lateness scope of the report benchmarks: the dates, nine to five, overtime from 15
-// minutes in steps of 5.
-void SetUpLateScope(ScopeStandIn &scope, const QDate &from, const QDate &to);
 
 // Browsers asking the web report on loopback for "/logs?20" from threads of their own, until
 // a deadline or Join(): at perSecond pages a second in all, evenly spread, or (0) each asking
