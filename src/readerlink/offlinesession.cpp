@@ -68,7 +68,7 @@ bool TOfflineSettings::TimetableInUse() const
     return false;
 }
 
-TOfflinePrefs LoadOfflinePrefs(int portCount)
+TOfflinePrefs LoadSettings(int portCount)
 {
     TOfflinePrefs prefs;
     const int port = ReadRegInteger(KeyDefPort, 0);
@@ -88,7 +88,7 @@ TOfflinePrefs LoadOfflinePrefs(int portCount)
     return prefs;
 }
 
-void SaveOfflinePrefs(const TOfflinePrefs &prefs, bool portChosen)
+void SaveSettings(const TOfflinePrefs &prefs, bool portChosen)
 {
     if (portChosen)
         WriteRegInteger(KeyDefPort, prefs.DefPort);

@@ -44,10 +44,10 @@ struct TOfflinePrefs
 
 // Reads the stored values; anything outside its choices reads as the first choice ("00:00"
 // for a time). portCount is the number of entries in the reader choice.
-TOfflinePrefs LoadOfflinePrefs(int portCount);
+TOfflinePrefs LoadSettings(int portCount);
 // Writes them; the port index only when an entry is chosen (portChosen). Lines are written
 // padded to 16 characters, times as "HH:mm:ss".
-void SaveOfflinePrefs(const TOfflinePrefs &prefs, bool portChosen);
+void SaveSettings(const TOfflinePrefs &prefs, bool portChosen);
 
 // The counts of one download.
 struct TDownloadCounts
