@@ -169,14 +169,14 @@ bool TOfflineSession::WaitReply(int ms)
     return m_reader->PktGood();
 }
 
-bool TOfflineSession::trySend(const QByteArray &payload, int ms)
+bool TOfflineSession::trySend(const std::function<void(TRfidReader &)> &send, int ms)
 {
     // A frame that did not go out is a failed try: the reply flags still tell of the last
     // exchange and must not be read as this one's.
     if (!m_reader->Connected())
         return false;
     try {
-        m_reader->SendPacketTimeout(payload, ms);
+        send(*m_reader);
     } catch (const ESerialPort &e) {
         qWarning("Reader on %s: %s", qPrintable(m_reader->Port()), e.what());
         return false;
@@ -184,26 +184,18 @@ bool TOfflineSession::trySend(const QByteArray &payload, int ms)
     return WaitReply(ms);
 }
 
-bool TOfflineSession::tryData(const QByteArray &bytes)
+bool TOfflineSession::sendWithRetry(const std::function<void(TRfidReader &)> &send, int ms)
 {
-    if (!m_reader->Connected())
-        return false;
-    try {
-        m_reader->SendData(bytes);
-    } catch (const ESerialPort &e) {
-        qWarning("Reader on %s: %s", qPrintable(m_reader->Port()), e.what());
-        return false;
-    }
-    return WaitReply(ReaderReplyWait);
+    for (int t = 0; t < Tries; ++t)
+        if (trySend(send, ms))
+            return true;
+    FailStep();
+    return false;
 }
 
 bool TOfflineSession::SendWithRetryTimeout(const QByteArray &payload, int ms)
 {
-    for (int t = 0; t < Tries; ++t)
-        if (trySend(payload, ms))
-            return true;
-    FailStep();
-    return false;
+    return sendWithRetry([&](TRfidReader &r) { r.SendPacketTimeout(payload, ms); }, ms);
 }
 
 bool TOfflineSession::SendWithRetry(const QByteArray &payload)
@@ -214,13 +206,13 @@ bool TOfflineSession::SendWithRetry(const QByteArray &payload)
 bool TOfflineSession::LockReader()
 {
     status(QStringLiteral("Locking"));
-    return SendWithRetry(LockPayload(m_reader->ID(), true));
+    return sendWithRetry([](TRfidReader &r) { r.SendLock(true); }, ReaderReplyWait);
 }
 
 bool TOfflineSession::UnlockReader()
 {
     status(QStringLiteral("UnLocking"));
-    if (!SendWithRetry(LockPayload(m_reader->ID(), false)))
+    if (!sendWithRetry([](TRfidReader &r) { r.SendLock(false); }, ReaderReplyWait))
         return false;
     hideStatus();
     return true;
@@ -229,7 +221,8 @@ bool TOfflineSession::UnlockReader()
 bool TOfflineSession::SendPage(const QByteArray &command, const QByteArray &page)
 {
     for (int t = 0; t < Tries; ++t)
-        if (trySend(command, ReaderReplyWait) && tryData(page))
+        if (trySend([&](TRfidReader &r) { r.SendPacket(command); }, ReaderReplyWait) &&
+            trySend([&](TRfidReader &r) { r.SendData(page); }, ReaderReplyWait))
             return true;
     ReportNoResponse();
     return false;

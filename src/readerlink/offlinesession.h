@@ -126,8 +126,9 @@ public:
 
 private:
     class Running;
-    bool trySend(const QByteArray &payload, int ms);
-    bool tryData(const QByteArray &bytes);
+    // One try: send puts a frame on the line, then the reply is awaited for ms.
+    bool trySend(const std::function<void(TRfidReader &)> &send, int ms);
+    bool sendWithRetry(const std::function<void(TRfidReader &)> &send, int ms);
     void status(const QString &text);
     void hideStatus();
     bool step(const QString &text, const QByteArray &payload);
