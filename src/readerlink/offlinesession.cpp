@@ -498,8 +498,7 @@ bool TOfflineSession::PutSettings(TOfflineSettings &page, bool setClock)
     const quint8 id = m_reader->ID();
     TReaderTimetableSlot timetable[ReaderTimetableSlots];
     for (int i = 0; i < ReaderTimetableSlots; ++i)
-        timetable[i] = {static_cast<quint8>(rowChoice(page.RowMode[i])), page.RowTime[i].hour(),
-                        page.RowTime[i].minute()};
+        timetable[i] = {static_cast<quint8>(rowChoice(page.RowMode[i])), page.RowTime[i]};
     if (!LockReader())
         return false;
     if (setClock && !step(QStringLiteral("Set Clock"), MakeClockPayload()))
