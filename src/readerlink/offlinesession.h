@@ -7,6 +7,7 @@
 // Main thread only.
 
 #include "readerlink/readercmd.h"
+#include "store/settingkeys.h"
 
 #include <QDateTime>
 #include <QString>
@@ -22,8 +23,8 @@ class TRfidReader;
 // The reader's settings page: what Get reads and Put writes.
 struct TOfflineSettings
 {
-    QString Line1 = QStringLiteral("ZUVI INTL CO LTD");
-    QString Line2 = QStringLiteral(" RFID Solutions ");
+    QString Line1 = QString::fromUtf8(Setting::LogoLine1.Default);
+    QString Line2 = QString::fromUtf8(Setting::LogoLine2.Default);
     int Pin = 0;
     int Options = 0;                                   // ReaderOption bits
     std::array<int, ReaderTimetableSlots> RowMode{};   // 0 "Not Used", 1, 2
