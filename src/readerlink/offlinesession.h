@@ -129,6 +129,7 @@ private:
     class Running;
     // One try: send puts a frame on the line, then the reply is awaited for ms.
     bool trySend(const std::function<void(TRfidReader &)> &send, int ms);
+    // Up to Tries tries; when the last fails, FailStep.
     bool sendWithRetry(const std::function<void(TRfidReader &)> &send, int ms);
     void status(const QString &text);
     void hideStatus();
