@@ -68,7 +68,7 @@ TDlgOffline::TDlgOffline(const std::vector<TRfidReader *> &readers, QWidget *par
         m_cbPortList->addItem(r->Desc());
     }
 
-    const TOfflinePrefs prefs = LoadOfflinePrefs(PortCount());
+    const TOfflinePrefs prefs = LoadSettings(PortCount());
     if (PortCount() > 0)
         m_cbPortList->setCurrentIndex(prefs.DefPort);
     m_cbClearAfter->setChecked(prefs.ClearAfter);
@@ -475,7 +475,7 @@ void TDlgOffline::Button1Click()
     prefs.SetClock = m_cbSetClock->isChecked();
     prefs.Page = readPage();
     // "Close" closes even when the choices cannot be kept.
-    RunGuarded([&prefs] { SaveOfflinePrefs(prefs, prefs.DefPort >= 0); });
+    RunGuarded([&prefs] { SaveSettings(prefs, prefs.DefPort >= 0); });
     // The page shows what was kept.
     m_edLine1->setText(PadToWidth(prefs.Page.Line1, ReaderNameWidth));
     m_edLine2->setText(PadToWidth(prefs.Page.Line2, ReaderNameWidth));

@@ -12,28 +12,14 @@
 
 #include <QLocale>
 
+#include <iterator>
 #include <memory>
 
 namespace {
-const QString KeyDefPort = QStringLiteral("OL_DEF_PORT");
-const QString KeyLine1 = QStringLiteral("LogoLine1");
-const QString KeyLine2 = QStringLiteral("LogoLine2");
-const QString KeyPin = QStringLiteral("OL_PWD");
-const QString KeyClearAfter = QStringLiteral("OL_ClearAfter");
-const QString KeySetClock = QStringLiteral("OL_SET_CLOCK");
-const QString KeyOptions = QStringLiteral("OL_OPTIONS");
 constexpr int RowChoices = 3; // "Not Used" and two more
 constexpr int OptionMask = 0x1F;
-
-QString modeKey(int row)
-{
-    return QStringLiteral("OL_MODE_%1").arg(row + 1);
-}
-
-QString timeKey(int row)
-{
-    return QStringLiteral("OL_TIME_%1").arg(row + 1);
-}
+static_assert(std::size(Setting::OfflineRowMode) == ReaderTimetableSlots &&
+              std::size(Setting::OfflineRowTime) == ReaderTimetableSlots);
 
 // A stored row time: our own "HH:mm:ss", the short "HH:mm", or what the locale writes.
 QTime parseRowTime(const QString &text)
@@ -68,41 +54,42 @@ bool TOfflineSettings::TimetableInUse() const
     return false;
 }
 
-TOfflinePrefs LoadOfflinePrefs(int portCount)
+TOfflinePrefs LoadSettings(int portCount)
 {
     TOfflinePrefs prefs;
-    const int port = ReadRegInteger(KeyDefPort, 0);
+    const int port = ReadRegInteger(Setting::OfflineDefPort);
     prefs.DefPort = port >= 0 && port < portCount ? port : 0;
     TOfflineSettings &page = prefs.Page;
-    page.Line1 = ReadRegString(KeyLine1, page.Line1);
-    page.Line2 = ReadRegString(KeyLine2, page.Line2);
-    const int pin = ReadRegInteger(KeyPin, 0);
+    page.Line1 = ReadRegString(Setting::LogoLine1);
+    page.Line2 = ReadRegString(Setting::LogoLine2);
+    const int pin = ReadRegInteger(Setting::OfflinePin);
     page.Pin = pin >= 0 && pin <= 0xFFFF ? pin : 0;
     for (int row = 0; row < ReaderTimetableSlots; ++row) {
-        page.RowMode[row] = rowChoice(ReadRegInteger(modeKey(row), 0));
-        page.RowTime[row] = parseRowTime(ReadRegString(timeKey(row), QStringLiteral("00:00")));
+        page.RowMode[row] = rowChoice(ReadRegInteger(Setting::OfflineRowMode[row]));
+        page.RowTime[row] = parseRowTime(ReadRegString(Setting::OfflineRowTime[row]));
     }
-    prefs.ClearAfter = ReadRegBool(KeyClearAfter, true);
-    prefs.SetClock = ReadRegBool(KeySetClock, true);
-    page.Options = ReadRegInteger(KeyOptions, 0) & OptionMask;
+    prefs.ClearAfter = ReadRegBool(Setting::OfflineClearAfter);
+    prefs.SetClock = ReadRegBool(Setting::OfflineSetClock);
+    page.Options = ReadRegInteger(Setting::OfflineOptions) & OptionMask;
     return prefs;
 }
 
-void SaveOfflinePrefs(const TOfflinePrefs &prefs, bool portChosen)
+void SaveSettings(const TOfflinePrefs &prefs, bool portChosen)
 {
     if (portChosen)
-        WriteRegInteger(KeyDefPort, prefs.DefPort);
+        WriteRegInteger(Setting::OfflineDefPort, prefs.DefPort);
     const TOfflineSettings &page = prefs.Page;
-    WriteRegString(KeyLine1, PadToWidth(page.Line1, ReaderNameWidth));
-    WriteRegString(KeyLine2, PadToWidth(page.Line2, ReaderNameWidth));
-    WriteRegInteger(KeyPin, page.Pin);
+    WriteRegString(Setting::LogoLine1, PadToWidth(page.Line1, ReaderNameWidth));
+    WriteRegString(Setting::LogoLine2, PadToWidth(page.Line2, ReaderNameWidth));
+    WriteRegInteger(Setting::OfflinePin, page.Pin);
     for (int row = 0; row < ReaderTimetableSlots; ++row) {
-        WriteRegInteger(modeKey(row), rowChoice(page.RowMode[row]));
-        WriteRegString(timeKey(row), page.RowTime[row].toString(QStringLiteral("HH:mm:ss")));
+        WriteRegInteger(Setting::OfflineRowMode[row], rowChoice(page.RowMode[row]));
+        WriteRegString(Setting::OfflineRowTime[row],
+                       page.RowTime[row].toString(QStringLiteral("HH:mm:ss")));
     }
-    WriteRegBool(KeyClearAfter, prefs.ClearAfter);
-    WriteRegBool(KeySetClock, prefs.SetClock);
-    WriteRegInteger(KeyOptions, page.Options & OptionMask);
+    WriteRegBool(Setting::OfflineClearAfter, prefs.ClearAfter);
+    WriteRegBool(Setting::OfflineSetClock, prefs.SetClock);
+    WriteRegInteger(Setting::OfflineOptions, page.Options & OptionMask);
 }
 
 // --- the session ---------------------------------------------------------------------------
@@ -169,14 +156,14 @@ bool TOfflineSession::WaitReply(int ms)
     return m_reader->PktGood();
 }
 
-bool TOfflineSession::trySend(const QByteArray &payload, int ms)
+bool TOfflineSession::trySend(const std::function<void(TRfidReader &)> &send, int ms)
 {
     // A frame that did not go out is a failed try: the reply flags still tell of the last
     // exchange and must not be read as this one's.
     if (!m_reader->Connected())
         return false;
     try {
-        m_reader->SendPacketTimeout(payload, ms);
+        send(*m_reader);
     } catch (const ESerialPort &e) {
         qWarning("Reader on %s: %s", qPrintable(m_reader->Port()), e.what());
         return false;
@@ -184,26 +171,18 @@ bool TOfflineSession::trySend(const QByteArray &payload, int ms)
     return WaitReply(ms);
 }
 
-bool TOfflineSession::tryData(const QByteArray &bytes)
+bool TOfflineSession::sendWithRetry(const std::function<void(TRfidReader &)> &send, int ms)
 {
-    if (!m_reader->Connected())
-        return false;
-    try {
-        m_reader->SendData(bytes);
-    } catch (const ESerialPort &e) {
-        qWarning("Reader on %s: %s", qPrintable(m_reader->Port()), e.what());
-        return false;
-    }
-    return WaitReply(ReaderReplyWait);
+    for (int t = 0; t < Tries; ++t)
+        if (trySend(send, ms))
+            return true;
+    FailStep();
+    return false;
 }
 
 bool TOfflineSession::SendWithRetryTimeout(const QByteArray &payload, int ms)
 {
-    for (int t = 0; t < Tries; ++t)
-        if (trySend(payload, ms))
-            return true;
-    FailStep();
-    return false;
+    return sendWithRetry([&](TRfidReader &r) { r.SendPacketTimeout(payload, ms); }, ms);
 }
 
 bool TOfflineSession::SendWithRetry(const QByteArray &payload)
@@ -214,13 +193,13 @@ bool TOfflineSession::SendWithRetry(const QByteArray &payload)
 bool TOfflineSession::LockReader()
 {
     status(QStringLiteral("Locking"));
-    return SendWithRetry(LockPayload(m_reader->ID(), true));
+    return sendWithRetry([](TRfidReader &r) { r.SendLock(true); }, ReaderReplyWait);
 }
 
 bool TOfflineSession::UnlockReader()
 {
     status(QStringLiteral("UnLocking"));
-    if (!SendWithRetry(LockPayload(m_reader->ID(), false)))
+    if (!sendWithRetry([](TRfidReader &r) { r.SendLock(false); }, ReaderReplyWait))
         return false;
     hideStatus();
     return true;
@@ -229,7 +208,8 @@ bool TOfflineSession::UnlockReader()
 bool TOfflineSession::SendPage(const QByteArray &command, const QByteArray &page)
 {
     for (int t = 0; t < Tries; ++t)
-        if (trySend(command, ReaderReplyWait) && tryData(page))
+        if (trySend([&](TRfidReader &r) { r.SendPacket(command); }, ReaderReplyWait) &&
+            trySend([&](TRfidReader &r) { r.SendData(page); }, ReaderReplyWait))
             return true;
     ReportNoResponse();
     return false;
@@ -505,8 +485,7 @@ bool TOfflineSession::PutSettings(TOfflineSettings &page, bool setClock)
     const quint8 id = m_reader->ID();
     TReaderTimetableSlot timetable[ReaderTimetableSlots];
     for (int i = 0; i < ReaderTimetableSlots; ++i)
-        timetable[i] = {static_cast<quint8>(rowChoice(page.RowMode[i])), page.RowTime[i].hour(),
-                        page.RowTime[i].minute()};
+        timetable[i] = {static_cast<quint8>(rowChoice(page.RowMode[i])), page.RowTime[i]};
     if (!LockReader())
         return false;
     if (setClock && !step(QStringLiteral("Set Clock"), MakeClockPayload()))

@@ -7,6 +7,7 @@
 // Main thread only.
 
 #include "readerlink/readercmd.h"
+#include "store/settingkeys.h"
 
 #include <QDateTime>
 #include <QString>
@@ -22,8 +23,8 @@ class TRfidReader;
 // The reader's settings page: what Get reads and Put writes.
 struct TOfflineSettings
 {
-    QString Line1 = QStringLiteral("ZUVI INTL CO LTD");
-    QString Line2 = QStringLiteral(" RFID Solutions ");
+    QString Line1 = QString::fromUtf8(Setting::LogoLine1.Default);
+    QString Line2 = QString::fromUtf8(Setting::LogoLine2.Default);
     int Pin = 0;
     int Options = 0;                                   // ReaderOption bits
     std::array<int, ReaderTimetableSlots> RowMode{};   // 0 "Not Used", 1, 2
@@ -44,10 +45,10 @@ struct TOfflinePrefs
 
 // Reads the stored values; anything outside its choices reads as the first choice ("00:00"
 // for a time). portCount is the number of entries in the reader choice.
-TOfflinePrefs LoadOfflinePrefs(int portCount);
+TOfflinePrefs LoadSettings(int portCount);
 // Writes them; the port index only when an entry is chosen (portChosen). Lines are written
 // padded to 16 characters, times as "HH:mm:ss".
-void SaveOfflinePrefs(const TOfflinePrefs &prefs, bool portChosen);
+void SaveSettings(const TOfflinePrefs &prefs, bool portChosen);
 
 // The counts of one download.
 struct TDownloadCounts
@@ -126,8 +127,10 @@ public:
 
 private:
     class Running;
-    bool trySend(const QByteArray &payload, int ms);
-    bool tryData(const QByteArray &bytes);
+    // One try: send puts a frame on the line, then the reply is awaited for ms.
+    bool trySend(const std::function<void(TRfidReader &)> &send, int ms);
+    // Up to Tries tries; when the last fails, FailStep.
+    bool sendWithRetry(const std::function<void(TRfidReader &)> &send, int ms);
     void status(const QString &text);
     void hideStatus();
     bool step(const QString &text, const QByteArray &payload);

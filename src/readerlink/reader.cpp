@@ -128,6 +128,11 @@ void TRfidReader::SendText(const QByteArray &command)
     transmit(BuildTextFrame(command));
 }
 
+void TRfidReader::SendLock(bool lock)
+{
+    SendPacket(LockPayload(m_id, lock));
+}
+
 void TRfidReader::SendClock()
 {
     SendPacket(BuildClockPayload(m_id));

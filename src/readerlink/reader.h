@@ -109,6 +109,8 @@ public:
     QTime GetPktTime(int i) const;
 
     // Commands.
+    // Locks the reader for the host's access (true) or hands it back (false).
+    void SendLock(bool lock);
     void SendClock();
     void SendOpenLock();
     void SendLowerY();

@@ -108,6 +108,15 @@ QDateTime DecodeReaderTime(qint32 value)
     return QDateTime(date, QTime(hour, minute, second), Qt::UTC);
 }
 
+QByteArray TimeToBcd(const QTime &time)
+{
+    const QTime t = time.isValid() ? time : QTime(0, 0);
+    QByteArray b;
+    b.append(static_cast<char>(ByteToBcd(static_cast<quint8>(t.hour()))));
+    b.append(static_cast<char>(ByteToBcd(static_cast<quint8>(t.minute()))));
+    return b;
+}
+
 QByteArray LockPayload(quint8 id, bool lock)
 {
     QByteArray p = payload(id, CmdLock);
@@ -192,8 +201,7 @@ QByteArray SetTimetablePayload(quint8 id,
     QByteArray v;
     for (const TReaderTimetableSlot &s : timetable) {
         v.append(static_cast<char>(s.Code));
-        v.append(static_cast<char>(ByteToBcd(s.Hour)));
-        v.append(static_cast<char>(ByteToBcd(s.Minute)));
+        v.append(TimeToBcd(s.Time));
     }
     return SetSettingPayload(id, SettingTimetable, v);
 }

@@ -78,9 +78,12 @@ inline constexpr int ReaderTimetableSlots = 8;
 struct TReaderTimetableSlot
 {
     quint8 Code = 0; // 0 not used
-    int Hour = 0;
-    int Minute = 0;
+    QTime Time = QTime(0, 0); // hours and minutes
 };
+
+// A time of day as the reader keeps it: the BCD hour, then the BCD minute (seconds dropped;
+// an invalid time as 00:00).
+QByteArray TimeToBcd(const QTime &time);
 
 // A decoded log record. Kind: 0 TIME CLOCK, 1 IN, 2 OUT.
 struct TReaderLogRecord

@@ -77,7 +77,7 @@ TOfflineAcc::TOfflineAcc(QWidget *parent)
     connect(m_ui->Button1, &QPushButton::clicked, this, Guarded(this, &TOfflineAcc::Button1Click));
     connect(m_ui->Button2, &QPushButton::clicked, this, Guarded(this, &TOfflineAcc::Button2Click));
 
-    fillReaderList();
+    FillReaderList();
     LoadFormPlacement(PlacementName, this);
     LoadGridColumnWidths(MemberWidthsName, m_ui->dbgmember);
     LoadGridColumnWidths(NonmemberWidthsName, m_ui->dbgnonmember);
@@ -90,7 +90,7 @@ TOfflineAcc::~TOfflineAcc()
     m_ui->dbgnonmember->setModel(nullptr);
 }
 
-void TOfflineAcc::fillReaderList()
+void TOfflineAcc::FillReaderList()
 {
     TDataSet readers(dsrc->src, QStringLiteral("select DESC from reader"));
     readers.Open();

@@ -44,7 +44,7 @@ public:
     QList<int> MemberCards() const;
 
 private:
-    void fillReaderList();
+    void FillReaderList();
     void setOffline(TDataSetModel &list, bool offline);
     void sortBy(TDataSet &query, TDataSetModel &model, bool members, int column);
 

@@ -35,14 +35,11 @@ QString descriptionWithoutPatterns(const QString &description)
     return text.trimmed();
 }
 
-// The folder of the last export file chosen.
-const QString lastDataPath = QStringLiteral("LastDataPath");
-
 bool selectExportFile(QWidget *owner, const char *filter, const char *suffix, QString &fileName)
 {
     FileDialogRequest request;
     request.kind = FileDialogKind::Save;
-    request.folder = ReadRegString(lastDataPath, QString());
+    request.folder = ReadRegString(Setting::LastDataPath);
     // The first export, or the first after a cancelled bare name, goes where the data lives,
     // not where the program was started (an installed copy's folder is not writable).
     if (request.folder.isEmpty())
@@ -53,7 +50,7 @@ bool selectExportFile(QWidget *owner, const char *filter, const char *suffix, QS
     const bool chosen = RunFileDialog(owner, request, fileName);
     // After a Cancel fileName is still the proposed name, whose folder is remembered then.
     try {
-        WriteRegString(lastDataPath, ExtractFilePath(fileName));
+        WriteRegString(Setting::LastDataPath, ExtractFilePath(fileName));
     } catch (const ERegistryError &) {
         // Only the next dialog's first folder is lost.
     }

@@ -18,7 +18,7 @@ TLightTimerHandler *TLightTimerHandler::Instance()
     return g_handler;
 }
 
-TLightTimerHandler *TLightTimerHandler::Acquire()
+TLightTimerHandler *TLightTimerHandler::AcquireTimerHandler()
 {
     if (!g_handler) {
         g_handler = new TLightTimerHandler;
@@ -32,7 +32,7 @@ TLightTimerHandler *TLightTimerHandler::Acquire()
     return g_handler;
 }
 
-void TLightTimerHandler::Release()
+void TLightTimerHandler::ReleaseTimerHandler()
 {
     if (!g_handler)
         return;
@@ -88,14 +88,14 @@ void TLightTimer::Init(int interval, TLightTimerEvent onTimer)
     m_active = false;
     m_interval = interval;
     m_onTimer = std::move(onTimer);
-    TLightTimerHandler::Acquire();
+    TLightTimerHandler::AcquireTimerHandler();
 }
 
 TLightTimer::~TLightTimer()
 {
     if (m_active || m_systemId != 0)
         Stop(true);
-    TLightTimerHandler::Release();
+    TLightTimerHandler::ReleaseTimerHandler();
 }
 
 bool TLightTimer::Start()

@@ -24,8 +24,10 @@ public:
 private:
     friend class TLightTimer;
     TLightTimerHandler() = default;
-    static TLightTimerHandler *Acquire();
-    static void Release();
+    // Makes the handler when none exists and counts one more timer on it.
+    static TLightTimerHandler *AcquireTimerHandler();
+    // Counts one timer less (never below 0) and frees the handler with the last.
+    static void ReleaseTimerHandler();
     int startSystemTimer(TLightTimer *timer, int interval);
     bool stopSystemTimer(int systemId);
     void timerEvent(QTimerEvent *event) override;

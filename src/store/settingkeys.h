@@ -127,6 +127,26 @@ inline constexpr TBoolSetting LastSatEnable2{"LastSatEnable2", false};
 inline constexpr TTimeSetting LastSatStart2{"LastSatStart2", 14, 0, 0};
 inline constexpr TTimeSetting LastSatEnd2{"LastSatEnd2", 15, 30, 0};
 
+// The folder of the last export file chosen in a workbook or text save dialog.
+inline constexpr TStringSetting LastDataPath{"LastDataPath", ""};
+
+// The offline reader manager: the chosen entry of its reader choice, the reader's settings page
+// as last shown (the two display lines, the PIN, each timetable row's choice and time, the
+// option bits) and its two download and write options.
+inline constexpr TIntSetting OfflineDefPort{"OL_DEF_PORT", 0};
+inline constexpr TStringSetting LogoLine1{"LogoLine1", "ZUVI INTL CO LTD"};
+inline constexpr TStringSetting LogoLine2{"LogoLine2", " RFID Solutions "};
+inline constexpr TIntSetting OfflinePin{"OL_PWD", 0};
+inline constexpr TIntSetting OfflineRowMode[8] = {
+    {"OL_MODE_1", 0}, {"OL_MODE_2", 0}, {"OL_MODE_3", 0}, {"OL_MODE_4", 0},
+    {"OL_MODE_5", 0}, {"OL_MODE_6", 0}, {"OL_MODE_7", 0}, {"OL_MODE_8", 0}};
+inline constexpr TStringSetting OfflineRowTime[8] = {
+    {"OL_TIME_1", "00:00"}, {"OL_TIME_2", "00:00"}, {"OL_TIME_3", "00:00"}, {"OL_TIME_4", "00:00"},
+    {"OL_TIME_5", "00:00"}, {"OL_TIME_6", "00:00"}, {"OL_TIME_7", "00:00"}, {"OL_TIME_8", "00:00"}};
+inline constexpr TBoolSetting OfflineClearAfter{"OL_ClearAfter", true};
+inline constexpr TBoolSetting OfflineSetClock{"OL_SET_CLOCK", true};
+inline constexpr TIntSetting OfflineOptions{"OL_OPTIONS", 0};
+
 // The pick list's sort columns, read back through the list's own columns.
 inline constexpr TStringSetting PickListMemberSort{"PL_member", "NAME"};
 inline constexpr TStringSetting PickListNonmemberSort{"PL_nonmember", "NAME"};

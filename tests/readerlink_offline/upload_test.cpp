@@ -220,11 +220,11 @@ TEST_F(OfflineTest, StoredPrefsOutsideTheirChoicesLoadAsTheFirstChoice)
         ClearSettings();
         QSettings(QStringLiteral("ZUVI"), QStringLiteral("Tallyclock"))
             .setValue(QString::fromLatin1(c.key), QString::fromLatin1(c.stored));
-        EXPECT_TRUE(c.check(LoadOfflinePrefs(2)));
+        EXPECT_TRUE(c.check(LoadSettings(2)));
     }
 
     ClearSettings();
-    const TOfflinePrefs defaults = LoadOfflinePrefs(2);
+    const TOfflinePrefs defaults = LoadSettings(2);
     EXPECT_EQ(defaults.Page.Line1, QStringLiteral("ZUVI INTL CO LTD"));
     EXPECT_EQ(defaults.Page.Line2, QStringLiteral(" RFID Solutions "));
     EXPECT_TRUE(defaults.ClearAfter);
@@ -241,12 +241,12 @@ TEST_F(OfflineTest, SavedPrefsReadBackAndTimesAreStoredWithSeconds)
     prefs.Page.RowTime[0] = QTime(8, 30);
     prefs.Page.Options = 0x0C;
     prefs.Page.Pin = 4321;
-    SaveOfflinePrefs(prefs, true);
+    SaveSettings(prefs, true);
 
     EXPECT_EQ(ReadRegString(QStringLiteral("OL_TIME_1"), QString()), QStringLiteral("08:30:00"));
     EXPECT_EQ(ReadRegString(QStringLiteral("LogoLine1"), QString()),
               QStringLiteral("Hi              "));
-    const TOfflinePrefs back = LoadOfflinePrefs(2);
+    const TOfflinePrefs back = LoadSettings(2);
     EXPECT_EQ(back.DefPort, 1);
     EXPECT_FALSE(back.ClearAfter);
     EXPECT_EQ(back.Page.RowMode[0], 1);
@@ -255,6 +255,6 @@ TEST_F(OfflineTest, SavedPrefsReadBackAndTimesAreStoredWithSeconds)
     EXPECT_EQ(back.Page.Pin, 4321);
 
     prefs.DefPort = 0;
-    SaveOfflinePrefs(prefs, false); // no entry chosen: the stored port stays
-    EXPECT_EQ(LoadOfflinePrefs(2).DefPort, 1);
+    SaveSettings(prefs, false); // no entry chosen: the stored port stays
+    EXPECT_EQ(LoadSettings(2).DefPort, 1);
 }

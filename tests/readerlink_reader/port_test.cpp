@@ -70,6 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
         ClosedSender{"SendPacketTimeout",
                      [](TRfidReader &r) { r.SendPacketTimeout(LockPayload(0, true), 100); }},
         ClosedSender{"SendData", [](TRfidReader &r) { r.SendData(NewReaderPage()); }},
+        ClosedSender{"SendLock", [](TRfidReader &r) { r.SendLock(true); }},
         ClosedSender{"SendClock", [](TRfidReader &r) { r.SendClock(); }},
         ClosedSender{"SendOpenLock", [](TRfidReader &r) { r.SendOpenLock(); }},
         ClosedSender{"SendLowerY", [](TRfidReader &r) { r.SendLowerY(); }},

@@ -68,6 +68,17 @@ INSTANTIATE_TEST_SUITE_P(
         PayloadCase{"SetMasterPinOff", SetWordSettingPayload(0, SettingMasterPin, 0),
                     H("0008090000")},
         PayloadCase{"SetLockTime", SetSettingPayload(0, SettingLockTime, H("05")), H("00080705")},
+        PayloadCase{"SetTimetableRowsInOrder",
+                    [] {
+                        TReaderTimetableSlot table[ReaderTimetableSlots];
+                        table[0] = {1, QTime(8, 30)};
+                        table[7] = {2, QTime(17, 5, 59)};
+                        return SetTimetablePayload(0, table);
+                    }(),
+                    H("000806010830000000000000000000000000000000000000021705")},
+        PayloadCase{"TimeToBcdHourThenMinute", TimeToBcd(QTime(19, 45, 30)), H("1945")},
+        PayloadCase{"TimeToBcdMidnight", TimeToBcd(QTime(0, 0)), H("0000")},
+        PayloadCase{"TimeToBcdInvalidIsMidnight", TimeToBcd(QTime()), H("0000")},
         PayloadCase{"WritePage", WritePagePayload(0, 0x0203), H("0009010302")},
         PayloadCase{"ReadPage", ReadPagePayload(0, TableAccess, 1), H("000a010100")},
         PayloadCase{"Action", ActionPayload(0, 0x11), H("000b11")},

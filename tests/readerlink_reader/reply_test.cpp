@@ -181,8 +181,8 @@ TEST_F(ReplyTest, SettingsWriteAndReadBack)
     EXPECT_EQ(reader.GetPktWord(4), 54321);
 
     TReaderTimetableSlot table[ReaderTimetableSlots];
-    table[0] = {1, 7, 30};
-    table[7] = {2, 23, 59};
+    table[0] = {1, QTime(7, 30)};
+    table[7] = {2, QTime(23, 59)};
     ASSERT_TRUE(Exchange(SetTimetablePayload(0, table)));
     ASSERT_TRUE(Exchange(GetSettingPayload(0, SettingTimetable)));
     EXPECT_EQ(reader.GetPktByte(4), 1);
