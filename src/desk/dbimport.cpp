@@ -3,8 +3,6 @@
 #include "store/dbfile.h"
 #include "store/pragmascope.h"
 
-#include <QDate>
-
 #include <sqlite3.h>
 
 #include <cstring>
@@ -21,34 +19,11 @@ bool wholeSecondTime(sqlite3_stmt *st, int column, char out[20])
         return false;
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(st, column));
     const int n = sqlite3_column_bytes(st, column);
-    if (n < 19)
+    if (!ReadDbTime(QByteArrayView(text, n), DbTimeRead::Whole).IsValid())
         return false;
-    static const char shape[] = "dddd-dd-dd?dd:dd:dd";
-    for (int i = 0; i < 19; ++i) {
-        const char c = text[i];
-        const char want = shape[i];
-        if (want == 'd' ? (c < '0' || c > '9') : want == '?' ? (c != ' ' && c != 'T') : c != want)
-            return false;
-    }
-    if (n > 19) {
-        if (text[19] != '.' || n == 20)
-            return false;
-        for (int i = 20; i < n; ++i)
-            if (text[i] < '0' || text[i] > '9')
-                return false;
-    }
-    const auto number = [text](int from, int len) {
-        int v = 0;
-        for (int i = from; i < from + len; ++i)
-            v = v * 10 + (text[i] - '0');
-        return v;
-    };
-    if (!QDate::isValid(number(0, 4), number(5, 2), number(8, 2)) || number(11, 2) > 23 ||
-        number(14, 2) > 59 || number(17, 2) > 59)
-        return false;
-    std::memcpy(out, text, 19);
+    std::memcpy(out, text, DbTimeLength);
     out[10] = ' ';
-    out[19] = '\0';
+    out[DbTimeLength] = '\0';
     return true;
 }
 

@@ -50,71 +50,22 @@ TStatement openLogWalk(TDatabase &att)
     return q;
 }
 
-// A stored date-time in its usual form "YYYY-MM-DD HH:MM:SS" (read without building a
-// QDateTime, for a million rows), else whatever DbTextToDateTime makes of it.
-struct TStamp
+// A stored date-time: the usual form read as its clock reads, any other form as the local time
+// it stands for (a time of day alone on the zero date). Invalid when it is no time.
+TDbTime readStamp(sqlite3_stmt *stmt, int column)
 {
-    QDate date;
-    int hour = 0, minute = 0, second = 0;
-    bool valid = false;
-};
-
-int twoDigits(const unsigned char *p)
-{
-    return (p[0] - '0') * 10 + (p[1] - '0');
-}
-
-bool isDigits(const unsigned char *p, int n)
-{
-    for (int i = 0; i < n; ++i)
-        if (p[i] < '0' || p[i] > '9')
-            return false;
-    return true;
-}
-
-// Keeps the last date read: the log is in time order, so it seldom changes between rows.
-class TStampReader
-{
-public:
-    TStamp Read(sqlite3_stmt *stmt, int column)
-    {
-        TStamp s;
-        const auto *p = sqlite3_column_text(stmt, column);
-        const int n = sqlite3_column_bytes(stmt, column);
-        if (!p)
-            return s;
-        if (n == 19 && p[4] == '-' && p[7] == '-' && (p[10] == ' ' || p[10] == 'T') &&
-            p[13] == ':' && p[16] == ':' && isDigits(p, 4) && isDigits(p + 5, 2) &&
-            isDigits(p + 8, 2) && isDigits(p + 11, 2) && isDigits(p + 14, 2) &&
-            isDigits(p + 17, 2)) {
-            if (memcmp(p, m_lastDateText.data(), 10) != 0) {
-                memcpy(m_lastDateText.data(), p, 10);
-                m_lastDate = QDate(twoDigits(p) * 100 + twoDigits(p + 2), twoDigits(p + 5),
-                                   twoDigits(p + 8));
-            }
-            s.date = m_lastDate;
-            s.hour = twoDigits(p + 11);
-            s.minute = twoDigits(p + 14);
-            s.second = twoDigits(p + 17);
-            s.valid = s.date.isValid() && s.hour < 24 && s.minute < 60 && s.second < 60;
-            return s;
-        }
-        const QDateTime t =
-            DbTextToDateTime(QString::fromUtf8(reinterpret_cast<const char *>(p), n));
-        if (!t.isValid())
-            return s;
-        s.date = t.date();
-        s.hour = t.time().hour();
-        s.minute = t.time().minute();
-        s.second = t.time().second();
-        s.valid = true;
-        return s;
+    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+    if (!p)
+        return {};
+    const QByteArrayView text(p, sqlite3_column_bytes(stmt, column));
+    if (text.size() == DbTimeLength) {
+        const TDbTime usual = ReadDbTime(text, DbTimeRead::Whole);
+        if (usual.IsValid())
+            return usual;
     }
-
-private:
-    std::array<char, 10> m_lastDateText{};
-    QDate m_lastDate;
-};
+    const QDateTime t = DbTextToDateTime(QString::fromUtf8(text));
+    return t.isValid() ? TDbTime{t.date(), t.time()} : TDbTime{};
+}
 
 constexpr int PortTexts = 9; // 0 (no door) and the ports 1..8
 
@@ -177,7 +128,6 @@ TLogExport::Outcome TLogExport::ExportText(const QString &path)
         const QHash<qint64, TCardNames> names = loadCardNames(m_sys);
         TStatement walk = openLogWalk(m_att);
         sqlite3_stmt *stmt = walk.Handle();
-        TStampReader stamps;
         // The date and the time of day in the locale's words and separators, made once per
         // day and once per export.
         QDate lastDate;
@@ -190,24 +140,24 @@ TLogExport::Outcome TLogExport::ExportText(const QString &path)
         out.reserve(FlushBytes + 512);
         int inBatch = 0;
         while (walk.Step()) {
-            const TStamp s = stamps.Read(stmt, 0);
-            if (!s.valid || s.date != lastDate) {
-                lastDate = s.valid ? s.date : QDate();
+            const TDbTime s = readStamp(stmt, 0);
+            if (!s.IsValid() || s.Date != lastDate) {
+                lastDate = s.Date;
                 // A row without a readable time prints as the zero date, as a null time does.
-                dateText =
-                    FormatDateTime(QStringLiteral("YYYY/MMM/DD"),
-                                   QDateTime(s.valid ? s.date : QDate(1899, 12, 30), QTime(0, 0)))
-                        .toUtf8();
+                dateText = FormatDateTime(
+                               QStringLiteral("YYYY/MMM/DD"),
+                               QDateTime(s.IsValid() ? s.Date : QDate(1899, 12, 30), QTime(0, 0)))
+                               .toUtf8();
             }
             char buf[64];
             out += dateText;
-            std::snprintf(buf, sizeof buf, " %02d", s.hour);
+            std::snprintf(buf, sizeof buf, " %02d", s.IsValid() ? s.Time.hour() : 0);
             out += buf;
             out += timeSep;
-            std::snprintf(buf, sizeof buf, "%02d", s.minute);
+            std::snprintf(buf, sizeof buf, "%02d", s.IsValid() ? s.Time.minute() : 0);
             out += buf;
             out += timeSep;
-            std::snprintf(buf, sizeof buf, "%02d", s.second);
+            std::snprintf(buf, sizeof buf, "%02d", s.IsValid() ? s.Time.second() : 0);
             out += buf;
             const qint64 card = sqlite3_column_int64(stmt, 1);
             std::snprintf(buf, sizeof buf, " %.9d", int(card));
@@ -285,19 +235,17 @@ TLogExport::Outcome TLogExport::ExportWorkbook(const QString &path)
     };
     TStatement walk = openLogWalk(m_att);
     sqlite3_stmt *stmt = walk.Handle();
-    TStampReader stamps;
     int row = 1;
     int inBatch = 0;
     bool refused = false;
     while (walk.Step()) {
-        const TStamp s = stamps.Read(stmt, 0);
+        const TDbTime s = readStamp(stmt, 0);
         const qint64 card = sqlite3_column_int64(stmt, 1);
         const auto found = names.constFind(card);
         const bool known = found != names.cend();
         bool ok = true;
-        if (s.valid) {
-            ok = sheet->WriteDate(row, ColDate, s.date) &&
-                 sheet->WriteTime(row, ColTime, QTime(s.hour, s.minute, s.second));
+        if (s.IsValid()) {
+            ok = sheet->WriteDate(row, ColDate, s.Date) && sheet->WriteTime(row, ColTime, s.Time);
         }
         ok = ok && sheet->WriteNumber(row, ColCard, double(card)) &&
              sheet->WriteString(row, ColName, known ? found->name.constData() : "[NO NAME]") &&

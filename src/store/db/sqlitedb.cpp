@@ -17,57 +17,6 @@
 #include <sqlite3.h>
 
 // ---------------------------------------------------------------------------------------------
-// Date-time text
-
-QString DateTimeToDbText(const QDateTime &value)
-{
-    if (!value.isValid())
-        return QString();
-    // A wall-clock time (Qt::UTC as its carrier) is stored as its clock reads, also in an hour
-    // the local clocks skip or repeat; any other value as the local time it stands for.
-    const QDateTime clock = value.timeSpec() == Qt::UTC ? value : value.toLocalTime();
-    return clock.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
-QString DateToDbText(const QDate &value)
-{
-    return value.isValid() ? value.toString(QStringLiteral("yyyy-MM-dd")) : QString();
-}
-
-QString TimeToDbText(const QTime &value)
-{
-    return value.isValid() ? value.toString(QStringLiteral("HH:mm:ss")) : QString();
-}
-
-QDateTime DbTextToDateTime(const QString &text)
-{
-    const QString t = text.trimmed();
-    // Times of day sit on the day the date-time values of the old files count from.
-    static const QDate timeOfDayDate(1899, 12, 30);
-    if (t.size() >= 10 && t.at(4) == QLatin1Char('-')) {
-        const QDate date = QDate::fromString(t.left(10), QStringLiteral("yyyy-MM-dd"));
-        if (!date.isValid())
-            return QDateTime();
-        if (t.size() == 10)
-            return QDateTime(date, QTime(0, 0));
-        if (t.at(10) != QLatin1Char(' ') && t.at(10) != QLatin1Char('T'))
-            return QDateTime();
-        QString rest = t.mid(11);
-        const int dot = rest.indexOf(QLatin1Char('.'));
-        if (dot >= 0)
-            rest.truncate(dot); // stored times are whole seconds; a fraction is dropped
-        QTime time = QTime::fromString(rest, QStringLiteral("HH:mm:ss"));
-        if (!time.isValid())
-            time = QTime::fromString(rest, QStringLiteral("HH:mm"));
-        return time.isValid() ? QDateTime(date, time) : QDateTime();
-    }
-    QTime time = QTime::fromString(t, QStringLiteral("HH:mm:ss"));
-    if (!time.isValid())
-        time = QTime::fromString(t, QStringLiteral("HH:mm"));
-    return time.isValid() ? QDateTime(timeOfDayDate, time) : QDateTime();
-}
-
-// ---------------------------------------------------------------------------------------------
 // EDatabaseError
 
 EDatabaseError::EDatabaseError(const QString &message, int code)

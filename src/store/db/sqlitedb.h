@@ -3,6 +3,8 @@
 // statement (`TStatement`) and a transaction (`TTransaction`). A connection and everything made
 // from it belong to the one thread that opened it; other threads open their own connection.
 
+#include "store/db/dbtime.h"
+
 #include <QString>
 #include <QVariant>
 #include <memory>
@@ -192,12 +194,3 @@ private:
     QString m_savepoint; // empty for an outermost transaction
     bool m_active = false;
 };
-
-// The text form of date-time values in the databases (local time, whole seconds; a wall-clock
-// value carried as Qt::UTC is written as its clock reads).
-QString DateTimeToDbText(const QDateTime &value);
-QString DateToDbText(const QDate &value);
-QString TimeToDbText(const QTime &value);
-// Reads "YYYY-MM-DD HH:MM:SS", "YYYY-MM-DDTHH:MM:SS", "YYYY-MM-DD" or "HH:MM:SS" (a time of day
-// gets the date 1899-12-30, whose date part nobody looks at); invalid for anything else.
-QDateTime DbTextToDateTime(const QString &text);
