@@ -10,7 +10,6 @@
 #include <QSaveFile>
 #include <array>
 #include <cstdio>
-#include <sqlite3.h>
 
 namespace {
 
@@ -52,12 +51,11 @@ TStatement openLogWalk(TDatabase &att)
 
 // A stored date-time: the usual form read as its clock reads, any other form as the local time
 // it stands for (a time of day alone on the zero date). Invalid when it is no time.
-TDbTime readStamp(sqlite3_stmt *stmt, int column)
+TDbTime readStamp(const TStatement &walk, int column)
 {
-    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
-    if (!p)
+    const QByteArrayView text = walk.ColumnTextView(column);
+    if (text.isNull())
         return {};
-    const QByteArrayView text(p, sqlite3_column_bytes(stmt, column));
     if (text.size() == DbTimeLength) {
         const TDbTime usual = ReadDbTime(text, DbTimeRead::Whole);
         if (usual.IsValid())
@@ -127,7 +125,6 @@ TLogExport::Outcome TLogExport::ExportText(const QString &path)
     try {
         const QHash<qint64, TCardNames> names = loadCardNames(m_sys);
         TStatement walk = openLogWalk(m_att);
-        sqlite3_stmt *stmt = walk.Handle();
         // The date and the time of day in the locale's words and separators, made once per
         // day and once per export.
         QDate lastDate;
@@ -140,7 +137,7 @@ TLogExport::Outcome TLogExport::ExportText(const QString &path)
         out.reserve(FlushBytes + 512);
         int inBatch = 0;
         while (walk.Step()) {
-            const TDbTime s = readStamp(stmt, 0);
+            const TDbTime s = readStamp(walk, 0);
             if (!s.IsValid() || s.Date != lastDate) {
                 lastDate = s.Date;
                 // A row without a readable time prints as the zero date, as a null time does.
@@ -159,7 +156,7 @@ TLogExport::Outcome TLogExport::ExportText(const QString &path)
             out += timeSep;
             std::snprintf(buf, sizeof buf, "%02d", s.IsValid() ? s.Time.second() : 0);
             out += buf;
-            const qint64 card = sqlite3_column_int64(stmt, 1);
+            const qint64 card = walk.ColumnInt64(1);
             std::snprintf(buf, sizeof buf, " %.9d", int(card));
             out += buf;
             const auto found = names.constFind(card);
@@ -173,7 +170,7 @@ TLogExport::Outcome TLogExport::ExportText(const QString &path)
                 out += '"';
             }
             out += " {";
-            out += modeName(sqlite3_column_int(stmt, 2));
+            out += modeName(int(walk.ColumnInt64(2)));
             out += "}\r\n";
             if (out.size() >= FlushBytes) {
                 if (file.write(out) != out.size()) {
@@ -234,13 +231,12 @@ TLogExport::Outcome TLogExport::ExportWorkbook(const QString &path)
         return port >= 0 && port < PortTexts ? ports[std::size_t(port)].constData() : "ERROR";
     };
     TStatement walk = openLogWalk(m_att);
-    sqlite3_stmt *stmt = walk.Handle();
     int row = 1;
     int inBatch = 0;
     bool refused = false;
     while (walk.Step()) {
-        const TDbTime s = readStamp(stmt, 0);
-        const qint64 card = sqlite3_column_int64(stmt, 1);
+        const TDbTime s = readStamp(walk, 0);
+        const qint64 card = walk.ColumnInt64(1);
         const auto found = names.constFind(card);
         const bool known = found != names.cend();
         bool ok = true;
@@ -253,9 +249,9 @@ TLogExport::Outcome TLogExport::ExportWorkbook(const QString &path)
                   ? true
                   : sheet->WriteString(row, ColGroup,
                                        known ? found->group.constData() : "[NO GROUP]")) &&
-             sheet->WriteString(row, ColMode, modeName(sqlite3_column_int(stmt, 2))) &&
-             sheet->WriteString(row, ColReader, portName(sqlite3_column_int(stmt, 3))) &&
-             sheet->WriteString(row, ColLock, portName(sqlite3_column_int(stmt, 4)));
+             sheet->WriteString(row, ColMode, modeName(int(walk.ColumnInt64(2)))) &&
+             sheet->WriteString(row, ColReader, portName(int(walk.ColumnInt64(3)))) &&
+             sheet->WriteString(row, ColLock, portName(int(walk.ColumnInt64(4))));
         if (!ok) {
             // The sheet is full (or refused the row): what is written is kept.
             refused = true;

@@ -469,7 +469,7 @@ struct TDataSet::Impl
     TStatement orderKey;
     std::map<QString, TStatement> writes; // prepared INSERT/UPDATE/DELETE by text
     std::unordered_map<qint64, Row> cache;
-    sqlite3_int64 cacheChanges = -1; // the connection's change count the cache was read at
+    qint64 cacheChanges = -1; // the connection's change count the cache was read at
     // read-only query
     std::vector<Row> rows;
 
@@ -494,9 +494,8 @@ struct TDataSet::Impl
     // cached before a change made on this connection are read again.
     const Row &fetchRow(std::size_t index, TDatabase &database)
     {
-        sqlite3 *db = database.Handle();
         const qint64 rowid = keys[index];
-        const sqlite3_int64 changes = sqlite3_total_changes64(db);
+        const qint64 changes = database.TotalChanges();
         if (changes != cacheChanges) {
             cache.clear();
             cacheChanges = changes;
@@ -519,12 +518,11 @@ struct TDataSet::Impl
             if (!fetch.IsValid())
                 fetch = database.Prepare(fetchSql);
             fetch.Reset();
-            sqlite3_stmt *st = fetch.Handle();
             for (std::size_t i = 0; i < FetchBlock; ++i) {
                 if (i < rows && first + i < keys.size())
-                    sqlite3_bind_int64(st, int(i) + 1, keys[first + i]);
+                    fetch.BindInt64(int(i) + 1, keys[first + i]);
                 else
-                    sqlite3_bind_null(st, int(i) + 1);
+                    fetch.BindNull(int(i) + 1);
             }
             const int rowidColumn = static_cast<int>(columns.size());
             while (fetch.Step()) {
@@ -532,7 +530,7 @@ struct TDataSet::Impl
                 r.reserve(columns.size());
                 for (std::size_t c = 0; c < columns.size(); ++c)
                     r.push_back(fetch.Column(static_cast<int>(c)));
-                cache.try_emplace(sqlite3_column_int64(st, rowidColumn), std::move(r));
+                cache.try_emplace(fetch.ColumnInt64(rowidColumn), std::move(r));
             }
             fetch.Reset();
             it = cache.find(rowid);
@@ -544,10 +542,10 @@ struct TDataSet::Impl
 
     // After a write of one of its own rows, which the caller drops from the cache itself: the
     // rest stays as read unless something else changed meanwhile.
-    void noteOwnWrite(sqlite3 *db, sqlite3_int64 before)
+    void noteOwnWrite(const TDatabase &db, qint64 before)
     {
         if (cacheChanges == before)
-            cacheChanges = sqlite3_total_changes64(db);
+            cacheChanges = db.TotalChanges();
     }
 
     // The stored values of a row, null when there is no such row; valid until the next fetch.
@@ -885,10 +883,10 @@ void TDataSet::Open()
                                            QStringLiteral(".rowid FROM ") + d.shape.tail);
             d.applyBinds(keys);
             for (int c = 0; c < probe.ColumnCount(); ++c) {
-                const char *origin = sqlite3_column_origin_name(probe.Handle(), c);
+                const QString origin = probe.ColumnOriginName(c);
                 Column col;
                 col.name = probe.ColumnName(c);
-                col.origin = origin ? QString::fromUtf8(origin) : col.name;
+                col.origin = origin.isNull() ? col.name : origin;
                 col.kind = kindOfDeclType(probe.ColumnDeclType(c));
                 d.columns.push_back(col);
             }
@@ -1341,10 +1339,10 @@ void TDataSet::Post()
         TStatement &st = d.writeStatement(m_db, sql);
         for (std::size_t i = 0; i < values.size(); ++i)
             st.Bind(static_cast<int>(i + 1), values[i]);
-        const sqlite3_int64 before = sqlite3_total_changes64(m_db.Handle());
+        const qint64 before = m_db.TotalChanges();
         st.Step();
         st.Reset();
-        d.noteOwnWrite(m_db.Handle(), before);
+        d.noteOwnWrite(m_db, before);
         const qint64 rowid = m_db.LastInsertRowId();
         const std::size_t pos = d.insertPosition(rowid);
         const int row = static_cast<int>(pos);
@@ -1376,10 +1374,10 @@ void TDataSet::Post()
             for (std::size_t i = 0; i < values.size(); ++i)
                 st.Bind(static_cast<int>(i + 1), values[i]);
             st.Bind(static_cast<int>(values.size() + 1), rowid);
-            const sqlite3_int64 before = sqlite3_total_changes64(m_db.Handle());
+            const qint64 before = m_db.TotalChanges();
             st.Step();
             st.Reset();
-            d.noteOwnWrite(m_db.Handle(), before);
+            d.noteOwnWrite(m_db, before);
             d.cache.erase(rowid);
             // Someone else deleted the row meanwhile: the edit went nowhere, so say so.
             if (m_db.Changes() == 0)
@@ -1422,10 +1420,10 @@ void TDataSet::Delete()
         d.writeStatement(m_db, QStringLiteral("DELETE FROM ") + quoteId(d.shape.table) +
                                    QStringLiteral(" WHERE rowid = ?"));
     st.Bind(1, rowid);
-    const sqlite3_int64 before = sqlite3_total_changes64(m_db.Handle());
+    const qint64 before = m_db.TotalChanges();
     st.Step();
     st.Reset();
-    d.noteOwnWrite(m_db.Handle(), before); // listeners read the row before it goes
+    d.noteOwnWrite(m_db, before); // listeners read the row before it goes
     const int removed = d.row;
     notify([&](TDataSetListener &l) { l.RowAboutToBeRemoved(*this, removed); });
     d.keys.erase(d.keys.begin() + removed);

@@ -155,6 +155,37 @@ void TStatement::Bind(const QString &name, const QVariant &value)
     Bind(index, value);
 }
 
+void TStatement::BindInt64(int index, qint64 value)
+{
+    if (!m_stmt)
+        throw EDatabaseError(QStringLiteral("Statement is not prepared"), SQLITE_MISUSE);
+    check(sqlite3_bind_int64(m_stmt.get(), index, value));
+}
+
+void TStatement::BindNull(int index)
+{
+    if (!m_stmt)
+        throw EDatabaseError(QStringLiteral("Statement is not prepared"), SQLITE_MISUSE);
+    check(sqlite3_bind_null(m_stmt.get(), index));
+}
+
+void TStatement::BindText(int index, QByteArrayView utf8)
+{
+    if (!m_stmt)
+        throw EDatabaseError(QStringLiteral("Statement is not prepared"), SQLITE_MISUSE);
+    // A null view binds the empty text, not null: the caller asked for a text.
+    check(sqlite3_bind_text64(m_stmt.get(), index, utf8.data() ? utf8.data() : "",
+                              sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT, SQLITE_UTF8));
+}
+
+void TStatement::BindColumn(int index, const TStatement &source, int column)
+{
+    if (!m_stmt || !source.m_stmt)
+        throw EDatabaseError(QStringLiteral("Statement is not prepared"), SQLITE_MISUSE);
+    check(
+        sqlite3_bind_value(m_stmt.get(), index, sqlite3_column_value(source.m_stmt.get(), column)));
+}
+
 void TStatement::ClearBindings()
 {
     if (m_stmt)
@@ -180,6 +211,15 @@ void TStatement::Reset()
 {
     if (m_stmt)
         sqlite3_reset(m_stmt.get());
+}
+
+bool TStatement::TryRun()
+{
+    if (!m_stmt)
+        return false;
+    const int rc = sqlite3_step(m_stmt.get());
+    sqlite3_reset(m_stmt.get());
+    return rc == SQLITE_DONE;
 }
 
 int TStatement::ColumnCount() const
@@ -230,6 +270,45 @@ QVariant TStatement::Column(int column) const
     default:
         return QVariant();
     }
+}
+
+std::optional<qint64> TStatement::ColumnInteger(int column) const
+{
+    if (!m_stmt || sqlite3_column_type(m_stmt.get(), column) != SQLITE_INTEGER)
+        return std::nullopt;
+    return sqlite3_column_int64(m_stmt.get(), column);
+}
+
+TStatement::ValueType TStatement::ColumnType(int column) const
+{
+    switch (m_stmt ? sqlite3_column_type(m_stmt.get(), column) : SQLITE_NULL) {
+    case SQLITE_INTEGER:
+        return ValueType::Integer;
+    case SQLITE_FLOAT:
+        return ValueType::Float;
+    case SQLITE_TEXT:
+        return ValueType::Text;
+    case SQLITE_BLOB:
+        return ValueType::Blob;
+    default:
+        return ValueType::Null;
+    }
+}
+
+QByteArrayView TStatement::ColumnTextView(int column) const
+{
+    if (!m_stmt)
+        return QByteArrayView();
+    // The text first, then its length: the length of the text form, not of the stored value.
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt.get(), column));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt.get(), column))
+                : QByteArrayView();
+}
+
+QString TStatement::ColumnOriginName(int column) const
+{
+    const char *origin = m_stmt ? sqlite3_column_origin_name(m_stmt.get(), column) : nullptr;
+    return origin ? QString::fromUtf8(origin) : QString();
 }
 
 qint64 TStatement::ColumnInt64(int column) const
@@ -662,6 +741,11 @@ qint64 TDatabase::LastInsertRowId() const
 int TDatabase::Changes() const
 {
     return m_db ? sqlite3_changes(m_db) : 0;
+}
+
+qint64 TDatabase::TotalChanges() const
+{
+    return m_db ? sqlite3_total_changes64(m_db) : 0;
 }
 
 bool TDatabase::InTransaction() const

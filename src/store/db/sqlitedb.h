@@ -5,9 +5,11 @@
 
 #include "store/db/dbtime.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -58,12 +60,23 @@ public:
     int ParameterCount() const;
     void Bind(int index, const QVariant &value);
     void Bind(const QString &name, const QVariant &value);
+    // Typed binds for loops over many rows, without a QVariant each.
+    void BindInt64(int index, qint64 value);
+    void BindNull(int index);
+    // UTF-8 bytes as text; SQLite keeps a copy.
+    void BindText(int index, QByteArrayView utf8);
+    // The value of a column of another statement's current row, with its type.
+    void BindColumn(int index, const TStatement &source, int column);
     void ClearBindings();
 
     // Runs to the next row: true when a row is ready, false when done. Throws EDatabaseError.
     bool Step();
     // Makes the statement ready to run again; bindings are kept.
     void Reset();
+    // Runs a statement that changes rows to its end, then Reset(): false when SQLite refused it
+    // (a constraint, a lock held too long, a full disk), which the caller counts instead of
+    // raising.
+    bool TryRun();
 
     int ColumnCount() const;
     QString ColumnName(int column) const;
@@ -72,10 +85,30 @@ public:
     // Declared type of the column in its table ("INTEGER", "DATETIME", ...), empty for an
     // expression.
     QString ColumnDeclType(int column) const;
+    // The table column a result column reads (its name there), empty for an expression.
+    QString ColumnOriginName(int column) const;
+
+    // The type of the value a column holds in the current row (SQLite types by value).
+    enum class ValueType
+    {
+        Null,
+        Integer,
+        Float,
+        Text,
+        Blob,
+    };
+    ValueType ColumnType(int column) const;
     bool ColumnIsNull(int column) const;
     QVariant Column(int column) const;
+    // The value converted as SQLite converts it (a text reads as its leading number, null as 0).
     qint64 ColumnInt64(int column) const;
+    // The value when the column holds an integer, none for any other type (a text of digits,
+    // a float, a null).
+    std::optional<qint64> ColumnInteger(int column) const;
     QString ColumnText(int column) const;
+    // The value as text, its UTF-8 bytes without a copy: valid until the next Step(), Reset()
+    // or other read of this column. Null for a null value.
+    QByteArrayView ColumnTextView(int column) const;
     QByteArray ColumnBlob(int column) const;
 
     sqlite3_stmt *Handle() const { return m_stmt.get(); }
@@ -134,6 +167,9 @@ public:
     TStatement Prepare(const QString &sql);
     qint64 LastInsertRowId() const;
     int Changes() const;
+    // Rows changed on this connection since it opened: a reader that keeps rows of its own sees
+    // by it whether anything was written meanwhile.
+    qint64 TotalChanges() const;
     // True while a transaction is open on this connection.
     bool InTransaction() const;
 
