@@ -75,19 +75,26 @@ std::array<QByteArray, PortTexts> portNames()
     return names;
 }
 
-const char *modeName(int mode)
+// The modes' texts as the grid shows them; every mode past the last known one reads as the
+// same text.
+constexpr int KnownModes = 3;
+
+class TModeTexts
 {
-    switch (mode) {
-    case 0:
-        return "CLOCK";
-    case 1:
-        return "IN";
-    case 2:
-        return "OUT";
-    default:
-        return "N/A";
+public:
+    TModeTexts()
+    {
+        for (int mode = 0; mode <= KnownModes; ++mode)
+            m_texts[std::size_t(mode)] = GetModeName(mode).toUtf8();
     }
-}
+    const char *operator()(int mode) const
+    {
+        return m_texts[std::size_t(mode >= 0 && mode < KnownModes ? mode : KnownModes)].constData();
+    }
+
+private:
+    std::array<QByteArray, KnownModes + 1> m_texts;
+};
 
 } // namespace
 
@@ -132,6 +139,7 @@ TLogExport::Outcome TLogExport::ExportText(const QString &path)
         const QByteArray timeSep =
             FormatDateTime(QStringLiteral(":"), QDateTime(QDate(2000, 1, 1), QTime(0, 0))).toUtf8();
         const QByteArray unknown = QByteArrayLiteral(" \"[NO NAME]\" \"[NO GROUP]\"");
+        const TModeTexts modeName;
         QByteArray out;
         constexpr int FlushBytes = 1 << 16;
         out.reserve(FlushBytes + 512);
@@ -227,6 +235,7 @@ TLogExport::Outcome TLogExport::ExportWorkbook(const QString &path)
 
     const QHash<qint64, TCardNames> names = loadCardNames(m_sys);
     const std::array<QByteArray, PortTexts> ports = portNames();
+    const TModeTexts modeName;
     const auto portName = [&ports](int port) {
         return port >= 0 && port < PortTexts ? ports[std::size_t(port)].constData() : "ERROR";
     };
