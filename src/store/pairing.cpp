@@ -130,8 +130,8 @@ class TLogReader
 {
 public:
     explicit TLogReader(TDataSet &log)
-        : m_log(log), m_time(log.FieldByName(LogField::SysTime)),
-          m_mode(log.FieldByName(LogField::Mode))
+        : m_log(log), m_time(log.FieldByName(Schema::Recorder::SysTime)),
+          m_mode(log.FieldByName(Schema::Recorder::Mode))
     {
     }
 
