@@ -76,9 +76,8 @@ private:
         if (!at(pos + 4, '-') || !at(pos + 7, '-'))
             return QDate();
         const int year = digits(pos, 4), month = digits(pos + 5, 2), day = digits(pos + 8, 2);
-        if (year < 0 || month < 0 || day < 0 || !QDate::isValid(year, month, day))
-            return QDate();
-        return QDate(year, month, day);
+        // A date that does not exist is made invalid by QDate itself.
+        return year < 0 || month < 0 || day < 0 ? QDate() : QDate(year, month, day);
     }
 
     // "HH:MM:SS" or "HH:MM" filling [pos, end).
@@ -89,9 +88,7 @@ private:
             return QTime();
         const int hour = digits(pos, 2), minute = digits(pos + 3, 2);
         const int second = n == 8 ? digits(pos + 6, 2) : 0;
-        if (hour < 0 || minute < 0 || second < 0 || !QTime::isValid(hour, minute, second))
-            return QTime();
-        return QTime(hour, minute, second);
+        return hour < 0 || minute < 0 || second < 0 ? QTime() : QTime(hour, minute, second);
     }
 
     TDbTime dateAndTime(qsizetype datePos, qsizetype timePos, qsizetype timeEnd) const
