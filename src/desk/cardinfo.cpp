@@ -6,6 +6,7 @@
 #include "store/combofill.h"
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 #include "store/formplacement.h"
 #include "store/guard.h"
 #include "store/images.h"
@@ -30,8 +31,8 @@ namespace {
 const QString FormPrefix = QStringLiteral("CardInfoForm");
 const QString GridPrefix = QStringLiteral("CardInfoMemberGrid");
 
-const QString CardNoField = QStringLiteral("CARDNO");
-const QString NameField = QStringLiteral("NAME");
+const QString &CardNoField = Schema::Staffs::CardNo;
+const QString &NameField = Schema::Staffs::Name;
 
 // The grid's columns and the field each sorts by.
 struct MemberColumn
@@ -48,7 +49,7 @@ constexpr std::array<MemberColumn, 3> MemberColumns{{
 
 QString accessField(int port)
 {
-    return QStringLiteral("COM") + QString::number(port);
+    return Schema::Staffs::Com(port);
 }
 
 bool cardHasRow(int card)
@@ -223,11 +224,10 @@ bool TCardInfo::EditCard(int card)
         dialog.SetHolderName(staff.FieldByName(NameField).AsString(), true);
         for (int port = 1; port <= ReaderPortCount; ++port)
             dialog.SetAccess(port, staff.FieldByName(accessField(port)).AsBoolean());
-        dialog.SetOffline(staff.FieldByName(QStringLiteral("OFFLINE")).AsBoolean());
-        FillGroupCombo(dialog.GroupCombo(),
-                       staff.FieldByName(QStringLiteral("WORKGRP")).AsInteger());
-        dialog.SetRemarks(staff.FieldByName(QStringLiteral("MEMO")).AsString());
-        dialog.SetStoredPhoto(staff.FieldByName(QStringLiteral("PHOTO")).AsBytes());
+        dialog.SetOffline(staff.FieldByName(Schema::Staffs::Offline).AsBoolean());
+        FillGroupCombo(dialog.GroupCombo(), staff.FieldByName(Schema::Staffs::WorkGrp).AsInteger());
+        dialog.SetRemarks(staff.FieldByName(Schema::Staffs::Memo).AsString());
+        dialog.SetStoredPhoto(staff.FieldByName(Schema::Staffs::Photo).AsBytes());
     } else {
         FillGroupCombo(dialog.GroupCombo(), 0);
     }
@@ -264,11 +264,11 @@ bool TCardInfo::EditCard(int card)
         staff.FieldByName(NameField).SetAsString(name);
         for (int port = 1; port <= ReaderPortCount; ++port)
             staff.FieldByName(accessField(port)).SetAsBoolean(dialog.Access(port));
-        staff.FieldByName(QStringLiteral("OFFLINE")).SetAsBoolean(dialog.Offline());
-        staff.FieldByName(QStringLiteral("WORKGRP")).SetAsInteger(GetGroupId(dialog.GroupName()));
-        staff.FieldByName(QStringLiteral("MEMO")).SetAsString(dialog.Remarks());
+        staff.FieldByName(Schema::Staffs::Offline).SetAsBoolean(dialog.Offline());
+        staff.FieldByName(Schema::Staffs::WorkGrp).SetAsInteger(GetGroupId(dialog.GroupName()));
+        staff.FieldByName(Schema::Staffs::Memo).SetAsString(dialog.Remarks());
         // Compressing an untouched photo again would lose a little more of it at every save.
-        const TField photo = staff.FieldByName(QStringLiteral("PHOTO"));
+        const TField photo = staff.FieldByName(Schema::Staffs::Photo);
         if (!dialog.UnchangedJpeg().isEmpty())
             photo.SetAsBytes(dialog.UnchangedJpeg());
         else if (!SaveGraphicToBlobAsJpeg(photo, dialog.Photo()))

@@ -3,96 +3,53 @@
 #include "store/dbfile.h"
 #include "store/pragmascope.h"
 
-#include <QDate>
-
-#include <sqlite3.h>
-
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace {
 
 // A stored time of the source, "YYYY-MM-DD HH:MM:SS" (or with a "T", or with fractions of a
 // second), as the target stores it: to the second. False for anything else, a date that does
 // not exist included.
-bool wholeSecondTime(sqlite3_stmt *st, int column, char out[20])
+bool wholeSecondTime(const TStatement &st, int column, char out[DbTimeLength])
 {
-    if (sqlite3_column_type(st, column) != SQLITE_TEXT)
+    if (st.ColumnType(column) != TStatement::ValueType::Text)
         return false;
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(st, column));
-    const int n = sqlite3_column_bytes(st, column);
-    if (n < 19)
+    const QByteArrayView text = st.ColumnTextView(column);
+    if (!ReadDbTime(text, DbTimeRead::Whole).IsValid())
         return false;
-    static const char shape[] = "dddd-dd-dd?dd:dd:dd";
-    for (int i = 0; i < 19; ++i) {
-        const char c = text[i];
-        const char want = shape[i];
-        if (want == 'd' ? (c < '0' || c > '9') : want == '?' ? (c != ' ' && c != 'T') : c != want)
-            return false;
-    }
-    if (n > 19) {
-        if (text[19] != '.' || n == 20)
-            return false;
-        for (int i = 20; i < n; ++i)
-            if (text[i] < '0' || text[i] > '9')
-                return false;
-    }
-    const auto number = [text](int from, int len) {
-        int v = 0;
-        for (int i = from; i < from + len; ++i)
-            v = v * 10 + (text[i] - '0');
-        return v;
-    };
-    if (!QDate::isValid(number(0, 4), number(5, 2), number(8, 2)) || number(11, 2) > 23 ||
-        number(14, 2) > 59 || number(17, 2) > 59)
-        return false;
-    std::memcpy(out, text, 19);
+    std::memcpy(out, text.data(), DbTimeLength);
     out[10] = ' ';
-    out[19] = '\0';
     return true;
 }
 
 // An integer column that holds an integer of the int range.
-bool intColumn(sqlite3_stmt *st, int column, sqlite3_int64 &value)
+bool intColumn(const TStatement &st, int column, qint64 &value)
 {
-    if (sqlite3_column_type(st, column) != SQLITE_INTEGER)
+    const std::optional<qint64> stored = st.ColumnInteger(column);
+    if (!stored)
         return false;
-    value = sqlite3_column_int64(st, column);
+    value = *stored;
     return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
 }
 
-// Runs a statement that changes rows; false when the row was refused. Ready to run again.
-bool runChange(sqlite3_stmt *st)
+// A text as far as its first NUL: the look-up and the group made have always read the
+// description as a C string.
+QByteArrayView textUpToNul(QByteArrayView text)
 {
-    const int rc = sqlite3_step(st);
-    sqlite3_reset(st);
-    return rc == SQLITE_DONE;
+    const qsizetype nul = text.indexOf('\0');
+    return nul < 0 ? text : text.first(nul);
 }
 
-// Whether the look-up finds a row; the first column in *id when given.
-bool found(sqlite3_stmt *st, sqlite3_int64 *id = nullptr)
+// Whether the look-up finds a row; the first column in *id when given. Ready to run again.
+bool found(TStatement &st, qint64 *id = nullptr)
 {
-    const int rc = sqlite3_step(st);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        const QString message = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(st)));
-        sqlite3_reset(st);
-        throw EDatabaseError(message, rc);
-    }
-    if (rc == SQLITE_ROW && id)
-        *id = sqlite3_column_int64(st, 0);
-    sqlite3_reset(st);
-    return rc == SQLITE_ROW;
-}
-
-// The next source row; raises when the source cannot be read further.
-bool nextRow(sqlite3_stmt *st)
-{
-    const int rc = sqlite3_step(st);
-    if (rc == SQLITE_ROW)
-        return true;
-    if (rc == SQLITE_DONE)
-        return false;
-    throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(st))), rc);
+    const bool row = st.Step();
+    if (row && id)
+        *id = st.ColumnInt64(0);
+    st.Reset();
+    return row;
 }
 
 int rowCount(TDatabase &db, const QString &table)
@@ -111,7 +68,7 @@ constexpr qint64 ImportCheckpointPages = 20000;
 
 // Runs the source rows in committed batches of the target, calling row for each one.
 template <typename Row>
-void inBatches(TDatabase &target, sqlite3_stmt *source, int rows, const TImportProgress &progress,
+void inBatches(TDatabase &target, TStatement &source, int rows, const TImportProgress &progress,
                Row row)
 {
     const TPragmaScope cache(target, "cache_size", -ImportCacheKiB);
@@ -121,7 +78,7 @@ void inBatches(TDatabase &target, sqlite3_stmt *source, int rows, const TImportP
     bool more = true;
     while (more) {
         TTransaction batch(target);
-        for (int i = 0; i < ImportBatchRows && (more = nextRow(source)); ++i)
+        for (int i = 0; i < ImportBatchRows && (more = source.Step()); ++i)
             row();
         batch.Commit();
         if (progress.BatchDone)
@@ -151,32 +108,30 @@ TLogImportCounts ImportLogRecords(TDatabase &target, const QString &sourcePath,
         QStringLiteral("select 1 from recorder where CARDNO = ?1 and SYSTIME = ?2 limit 1"));
     TStatement insert = target.Prepare(QStringLiteral(
         "insert into recorder (SYSTIME, CARDNO, MODE, READER, LOCK) values (?1, ?2, ?3, ?4, ?5)"));
-    sqlite3_stmt *const src = read.Handle();
-    sqlite3_stmt *const look = seen.Handle();
-    sqlite3_stmt *const add = insert.Handle();
 
     TLogImportCounts counts;
-    inBatches(target, src, rows, progress, [&] {
-        char time[20];
-        sqlite3_int64 card = 0, mode = 0, reader = 0, lock = 0;
+    inBatches(target, read, rows, progress, [&] {
+        char time[DbTimeLength];
+        qint64 card = 0, mode = 0, reader = 0, lock = 0;
         // SQLite takes any value in any column: what is no time or no number is no record.
-        if (!wholeSecondTime(src, 0, time) || !intColumn(src, 1, card) ||
-            !intColumn(src, 2, mode) || !intColumn(src, 3, reader) || !intColumn(src, 4, lock)) {
+        if (!wholeSecondTime(read, 0, time) || !intColumn(read, 1, card) ||
+            !intColumn(read, 2, mode) || !intColumn(read, 3, reader) || !intColumn(read, 4, lock)) {
             ++counts.Error;
             return;
         }
-        sqlite3_bind_int64(look, 1, card);
-        sqlite3_bind_text(look, 2, time, 19, SQLITE_TRANSIENT);
-        if (found(look)) {
+        const QByteArrayView timeText(time, DbTimeLength);
+        seen.BindInt64(1, card);
+        seen.BindText(2, timeText);
+        if (found(seen)) {
             ++counts.Duplicated;
             return;
         }
-        sqlite3_bind_text(add, 1, time, 19, SQLITE_TRANSIENT);
-        sqlite3_bind_int64(add, 2, card);
-        sqlite3_bind_int64(add, 3, mode);
-        sqlite3_bind_int64(add, 4, reader);
-        sqlite3_bind_int64(add, 5, lock);
-        if (runChange(add))
+        insert.BindText(1, timeText);
+        insert.BindInt64(2, card);
+        insert.BindInt64(3, mode);
+        insert.BindInt64(4, reader);
+        insert.BindInt64(5, lock);
+        if (insert.TryRun())
             ++counts.Added;
         else
             ++counts.Error;
@@ -209,42 +164,39 @@ TStaffImportCounts ImportStaffRecords(TDatabase &target, const QString &sourcePa
         "insert into staffs (CARDNO, NAME, WORKGRP, TIMEGRP, ACCESSGRP, PHOTO, OFFLINE, PICKED, "
         "COM1, COM2, COM3, COM4, COM5, COM6, COM7, COM8, MEMO) values (?1, ?2, ?17, ?3, ?4, ?5, "
         "?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)"));
-    sqlite3_stmt *const src = read.Handle();
 
     TStaffImportCounts counts;
-    inBatches(target, src, rows, progress, [&] {
-        sqlite3_int64 card = 0;
-        if (!intColumn(src, 0, card)) {
+    inBatches(target, read, rows, progress, [&] {
+        qint64 card = 0;
+        if (!intColumn(read, 0, card)) {
             ++counts.Error;
             return;
         }
-        sqlite3_bind_int64(seen.Handle(), 1, card);
-        if (found(seen.Handle())) {
+        seen.BindInt64(1, card);
+        if (found(seen)) {
             ++counts.Duplicated;
             return;
         }
         // The group by its description: a member without a group in the source has "".
-        const auto *descx = reinterpret_cast<const char *>(sqlite3_column_text(src, 17));
-        sqlite3_bind_text(group.Handle(), 1, descx ? descx : "", -1, SQLITE_TRANSIENT);
-        sqlite3_int64 gid = 1;
-        if (!found(group.Handle(), &gid)) {
-            sqlite3_stmt *g = addGroup.Handle();
-            sqlite3_bind_text(g, 1, descx ? descx : "", -1, SQLITE_TRANSIENT);
+        const QByteArrayView descx = textUpToNul(read.ColumnTextView(17));
+        group.BindText(1, descx);
+        qint64 gid = 1;
+        if (!found(group, &gid)) {
+            addGroup.BindText(1, descx);
             for (int i = 2; i <= 13; ++i)
-                sqlite3_bind_value(g, i, sqlite3_column_value(src, 16 + i));
-            if (runChange(g)) {
-                gid = sqlite3_last_insert_rowid(target.Handle());
+                addGroup.BindColumn(i, read, 16 + i);
+            if (addGroup.TryRun()) {
+                gid = target.LastInsertRowId();
                 ++counts.GroupAdded;
             } else {
                 gid = 1;
             }
         }
-        sqlite3_stmt *s = addStaff.Handle();
-        sqlite3_bind_int64(s, 1, card);
+        addStaff.BindInt64(1, card);
         for (int i = 2; i <= 16; ++i)
-            sqlite3_bind_value(s, i, sqlite3_column_value(src, i - 1));
-        sqlite3_bind_int64(s, 17, gid);
-        if (runChange(s))
+            addStaff.BindColumn(i, read, i - 1);
+        addStaff.BindInt64(17, gid);
+        if (addStaff.TryRun())
             ++counts.StaffAdded;
         else
             ++counts.Error;

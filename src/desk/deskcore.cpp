@@ -7,8 +7,9 @@
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/db/sqlitedb.h"
-#include "store/logrow.h"
+#include "store/dbschema.h"
 #include "store/eventwait.h"
+#include "store/logrow.h"
 #include "store/messages.h"
 #include "store/paths.h"
 #include "store/settings.h"
@@ -199,8 +200,8 @@ void TDeskCore::SetupAllReadersAgain()
         if (table.RecordCount() == ReaderPortCount) {
             for (int n = 1; n <= ReaderPortCount; ++n)
                 keepOpen[n] = m_readers[n]->Connected() &&
-                              table.Locate(QStringLiteral("PORTNO"), n) &&
-                              table.FieldByName(QStringLiteral("ENABLE")).AsBoolean();
+                              table.Locate(Schema::Reader::PortNo, n) &&
+                              table.FieldByName(Schema::Reader::Enable).AsBoolean();
         }
     } catch (const std::exception &e) {
         qWarning("Reader table: %s", e.what());
@@ -229,7 +230,7 @@ void TDeskCore::SetupReader(int portNo)
         return;
     TDataSet &table = dsrc->reader;
     try {
-        if (table.Active() && table.Locate(QStringLiteral("PORTNO"), portNo)) {
+        if (table.Active() && table.Locate(Schema::Reader::PortNo, portNo)) {
             auto field = [&table](const char *name) {
                 return table.FieldByName(QString::fromLatin1(name));
             };
@@ -394,11 +395,11 @@ void TDeskCore::logAndAnswer(TRfidReader &r, TSwipe &s)
     query.LockApb = IsReaderPort(s.lockPort) && m_readers[s.lockPort]->Apb();
     query.Direction = s.direction;
     TDataSet &staff = dsrc->staff;
-    query.Known = staff.Locate(QStringLiteral("CARDNO"), s.code);
+    query.Known = staff.Locate(Schema::Staffs::CardNo, s.code);
     if (query.Known) {
         s.found = true;
-        s.name = staff.FieldByName(QStringLiteral("NAME")).AsString();
-        GetGroupName(staff.FieldByName(QStringLiteral("WORKGRP")).AsInteger(), s.group);
+        s.name = staff.FieldByName(Schema::Staffs::Name).AsString();
+        GetGroupName(staff.FieldByName(Schema::Staffs::WorkGrp).AsInteger(), s.group);
         for (const int p : {s.port, s.lockPort})
             if (IsReaderPort(p))
                 query.Rights[p] = staff.FieldByName(portColumn(p)).AsBoolean();
@@ -422,16 +423,16 @@ void TDeskCore::logAndAnswer(TRfidReader &r, TSwipe &s)
 bool TDeskCore::passAntiPassback(int code, int direction)
 {
     TDataSet &apb = dsrc->apb;
-    const bool known = apb.Locate(QStringLiteral("CARDNO"), code);
-    if (known && apb.FieldByName(QStringLiteral("STATE")).AsInteger() == direction)
+    const bool known = apb.Locate(Schema::Apb::CardNo, code);
+    if (known && apb.FieldByName(Schema::Apb::State).AsInteger() == direction)
         return false; // the same direction twice in a row
     // The state is kept on the way in; a write that fails does not keep the door shut.
     try {
         TBusyTimeout wait(dsrc->src, swipeBusyWaitMs());
         TDataSetEdit edit(apb, known ? TDataSetEdit::Kind::Edit : TDataSetEdit::Kind::Append);
         if (!known)
-            apb.FieldByName(QStringLiteral("CARDNO")).SetAsInteger(code);
-        apb.FieldByName(QStringLiteral("STATE")).SetAsInteger(direction);
+            apb.FieldByName(Schema::Apb::CardNo).SetAsInteger(code);
+        apb.FieldByName(Schema::Apb::State).SetAsInteger(direction);
         edit.Post();
     } catch (const std::exception &e) {
         qWarning("Anti-passback state of card %d not kept: %s", code, e.what());
@@ -506,9 +507,9 @@ void TDeskCore::appendNotice(const TNotice &notice)
 {
     TDataSet &emails = dsrc->emails;
     TDataSetEdit edit(emails, TDataSetEdit::Kind::Append);
-    emails.FieldByName(QStringLiteral("TITLE")).SetAsString(notice.title);
-    emails.FieldByName(QStringLiteral("MSG")).SetAsString(notice.msg);
-    emails.FieldByName(QStringLiteral("ATTACH")).SetAsString(notice.attach);
+    emails.FieldByName(Schema::Emails::Title).SetAsString(notice.title);
+    emails.FieldByName(Schema::Emails::Msg).SetAsString(notice.msg);
+    emails.FieldByName(Schema::Emails::Attach).SetAsString(notice.attach);
     edit.Post();
 }
 
@@ -840,10 +841,10 @@ void TDeskCore::UpdateAutoInOut(const QDateTime &now)
             q.Open();
         const QTime t = now.time();
         for (q.First(); !q.Eof(); q.Next()) {
-            const QTime from = timeOfDay(q.FieldByName(QStringLiteral("tfrom")));
+            const QTime from = timeOfDay(q.FieldByName(Schema::IoTime::From));
             if (from.isValid() && from > t)
                 break;
-            if (TimeInWindow(from, timeOfDay(q.FieldByName(QStringLiteral("tto"))), t)) {
+            if (TimeInWindow(from, timeOfDay(q.FieldByName(Schema::IoTime::To)), t)) {
                 isIn = true;
                 break;
             }

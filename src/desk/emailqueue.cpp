@@ -3,6 +3,7 @@
 #include "desk/deskcore.h"
 #include "store/dataset.h"
 #include "store/db/sqlitedb.h"
+#include "store/dbschema.h"
 #include "store/email.h"
 #include "store/settings.h"
 
@@ -13,7 +14,7 @@
 
 namespace {
 
-const QString SeqField = QStringLiteral("SEQ");
+const QString &SeqField = Schema::Emails::Seq;
 
 void cancelQuietly(TDataSet &ds) noexcept
 {
@@ -105,10 +106,10 @@ void TEmailQueue::sendRound()
             deleteSent();
             continue;
         }
-        const QString title = m_emails.FieldByName(QStringLiteral("TITLE")).AsString();
-        const QString msg = m_emails.FieldByName(QStringLiteral("MSG")).AsString();
+        const QString title = m_emails.FieldByName(Schema::Emails::Title).AsString();
+        const QString msg = m_emails.FieldByName(Schema::Emails::Msg).AsString();
         const QString attach =
-            CheckedSnapshotFile(m_emails.FieldByName(QStringLiteral("ATTACH")).AsString());
+            CheckedSnapshotFile(m_emails.FieldByName(Schema::Emails::Attach).AsString());
         status(QStringLiteral("Email sending: ") + title);
 
         const bool sent = SendEmail(

@@ -10,7 +10,6 @@
 #include <QSaveFile>
 #include <array>
 #include <cstdio>
-#include <sqlite3.h>
 
 namespace {
 
@@ -50,71 +49,21 @@ TStatement openLogWalk(TDatabase &att)
     return q;
 }
 
-// A stored date-time in its usual form "YYYY-MM-DD HH:MM:SS" (read without building a
-// QDateTime, for a million rows), else whatever DbTextToDateTime makes of it.
-struct TStamp
+// A stored date-time: the usual form read as its clock reads, any other form as the local time
+// it stands for (a time of day alone on the zero date). Invalid when it is no time.
+TDbTime readStamp(const TStatement &walk, int column)
 {
-    QDate date;
-    int hour = 0, minute = 0, second = 0;
-    bool valid = false;
-};
-
-int twoDigits(const unsigned char *p)
-{
-    return (p[0] - '0') * 10 + (p[1] - '0');
-}
-
-bool isDigits(const unsigned char *p, int n)
-{
-    for (int i = 0; i < n; ++i)
-        if (p[i] < '0' || p[i] > '9')
-            return false;
-    return true;
-}
-
-// Keeps the last date read: the log is in time order, so it seldom changes between rows.
-class TStampReader
-{
-public:
-    TStamp Read(sqlite3_stmt *stmt, int column)
-    {
-        TStamp s;
-        const auto *p = sqlite3_column_text(stmt, column);
-        const int n = sqlite3_column_bytes(stmt, column);
-        if (!p)
-            return s;
-        if (n == 19 && p[4] == '-' && p[7] == '-' && (p[10] == ' ' || p[10] == 'T') &&
-            p[13] == ':' && p[16] == ':' && isDigits(p, 4) && isDigits(p + 5, 2) &&
-            isDigits(p + 8, 2) && isDigits(p + 11, 2) && isDigits(p + 14, 2) &&
-            isDigits(p + 17, 2)) {
-            if (memcmp(p, m_lastDateText.data(), 10) != 0) {
-                memcpy(m_lastDateText.data(), p, 10);
-                m_lastDate = QDate(twoDigits(p) * 100 + twoDigits(p + 2), twoDigits(p + 5),
-                                   twoDigits(p + 8));
-            }
-            s.date = m_lastDate;
-            s.hour = twoDigits(p + 11);
-            s.minute = twoDigits(p + 14);
-            s.second = twoDigits(p + 17);
-            s.valid = s.date.isValid() && s.hour < 24 && s.minute < 60 && s.second < 60;
-            return s;
-        }
-        const QDateTime t =
-            DbTextToDateTime(QString::fromUtf8(reinterpret_cast<const char *>(p), n));
-        if (!t.isValid())
-            return s;
-        s.date = t.date();
-        s.hour = t.time().hour();
-        s.minute = t.time().minute();
-        s.second = t.time().second();
-        s.valid = true;
-        return s;
+    const QByteArrayView text = walk.ColumnTextView(column);
+    if (text.isNull())
+        return {};
+    if (text.size() == DbTimeLength) {
+        const TDbTime usual = ReadDbTime(text, DbTimeRead::Whole);
+        if (usual.IsValid())
+            return usual;
     }
-
-private:
-    std::array<char, 10> m_lastDateText{};
-    QDate m_lastDate;
-};
+    const QDateTime t = DbTextToDateTime(QString::fromUtf8(text));
+    return t.isValid() ? TDbTime{t.date(), t.time()} : TDbTime{};
+}
 
 constexpr int PortTexts = 9; // 0 (no door) and the ports 1..8
 
@@ -126,19 +75,26 @@ std::array<QByteArray, PortTexts> portNames()
     return names;
 }
 
-const char *modeName(int mode)
+// The modes' texts as the grid shows them; every mode past the last known one reads as the
+// same text.
+constexpr int KnownModes = 3;
+
+class TModeTexts
 {
-    switch (mode) {
-    case 0:
-        return "CLOCK";
-    case 1:
-        return "IN";
-    case 2:
-        return "OUT";
-    default:
-        return "N/A";
+public:
+    TModeTexts()
+    {
+        for (int mode = 0; mode <= KnownModes; ++mode)
+            m_texts[std::size_t(mode)] = GetModeName(mode).toUtf8();
     }
-}
+    const char *operator()(int mode) const
+    {
+        return m_texts[std::size_t(mode >= 0 && mode < KnownModes ? mode : KnownModes)].constData();
+    }
+
+private:
+    std::array<QByteArray, KnownModes + 1> m_texts;
+};
 
 } // namespace
 
@@ -176,8 +132,6 @@ TLogExport::Outcome TLogExport::ExportText(const QString &path)
     try {
         const QHash<qint64, TCardNames> names = loadCardNames(m_sys);
         TStatement walk = openLogWalk(m_att);
-        sqlite3_stmt *stmt = walk.Handle();
-        TStampReader stamps;
         // The date and the time of day in the locale's words and separators, made once per
         // day and once per export.
         QDate lastDate;
@@ -185,31 +139,32 @@ TLogExport::Outcome TLogExport::ExportText(const QString &path)
         const QByteArray timeSep =
             FormatDateTime(QStringLiteral(":"), QDateTime(QDate(2000, 1, 1), QTime(0, 0))).toUtf8();
         const QByteArray unknown = QByteArrayLiteral(" \"[NO NAME]\" \"[NO GROUP]\"");
+        const TModeTexts modeName;
         QByteArray out;
         constexpr int FlushBytes = 1 << 16;
         out.reserve(FlushBytes + 512);
         int inBatch = 0;
         while (walk.Step()) {
-            const TStamp s = stamps.Read(stmt, 0);
-            if (!s.valid || s.date != lastDate) {
-                lastDate = s.valid ? s.date : QDate();
+            const TDbTime s = readStamp(walk, 0);
+            if (!s.IsValid() || s.Date != lastDate) {
+                lastDate = s.Date;
                 // A row without a readable time prints as the zero date, as a null time does.
-                dateText =
-                    FormatDateTime(QStringLiteral("YYYY/MMM/DD"),
-                                   QDateTime(s.valid ? s.date : QDate(1899, 12, 30), QTime(0, 0)))
-                        .toUtf8();
+                dateText = FormatDateTime(
+                               QStringLiteral("YYYY/MMM/DD"),
+                               QDateTime(s.IsValid() ? s.Date : QDate(1899, 12, 30), QTime(0, 0)))
+                               .toUtf8();
             }
             char buf[64];
             out += dateText;
-            std::snprintf(buf, sizeof buf, " %02d", s.hour);
+            std::snprintf(buf, sizeof buf, " %02d", s.IsValid() ? s.Time.hour() : 0);
             out += buf;
             out += timeSep;
-            std::snprintf(buf, sizeof buf, "%02d", s.minute);
+            std::snprintf(buf, sizeof buf, "%02d", s.IsValid() ? s.Time.minute() : 0);
             out += buf;
             out += timeSep;
-            std::snprintf(buf, sizeof buf, "%02d", s.second);
+            std::snprintf(buf, sizeof buf, "%02d", s.IsValid() ? s.Time.second() : 0);
             out += buf;
-            const qint64 card = sqlite3_column_int64(stmt, 1);
+            const qint64 card = walk.ColumnInt64(1);
             std::snprintf(buf, sizeof buf, " %.9d", int(card));
             out += buf;
             const auto found = names.constFind(card);
@@ -223,7 +178,7 @@ TLogExport::Outcome TLogExport::ExportText(const QString &path)
                 out += '"';
             }
             out += " {";
-            out += modeName(sqlite3_column_int(stmt, 2));
+            out += modeName(int(walk.ColumnInt64(2)));
             out += "}\r\n";
             if (out.size() >= FlushBytes) {
                 if (file.write(out) != out.size()) {
@@ -280,24 +235,22 @@ TLogExport::Outcome TLogExport::ExportWorkbook(const QString &path)
 
     const QHash<qint64, TCardNames> names = loadCardNames(m_sys);
     const std::array<QByteArray, PortTexts> ports = portNames();
+    const TModeTexts modeName;
     const auto portName = [&ports](int port) {
         return port >= 0 && port < PortTexts ? ports[std::size_t(port)].constData() : "ERROR";
     };
     TStatement walk = openLogWalk(m_att);
-    sqlite3_stmt *stmt = walk.Handle();
-    TStampReader stamps;
     int row = 1;
     int inBatch = 0;
     bool refused = false;
     while (walk.Step()) {
-        const TStamp s = stamps.Read(stmt, 0);
-        const qint64 card = sqlite3_column_int64(stmt, 1);
+        const TDbTime s = readStamp(walk, 0);
+        const qint64 card = walk.ColumnInt64(1);
         const auto found = names.constFind(card);
         const bool known = found != names.cend();
         bool ok = true;
-        if (s.valid) {
-            ok = sheet->WriteDate(row, ColDate, s.date) &&
-                 sheet->WriteTime(row, ColTime, QTime(s.hour, s.minute, s.second));
+        if (s.IsValid()) {
+            ok = sheet->WriteDate(row, ColDate, s.Date) && sheet->WriteTime(row, ColTime, s.Time);
         }
         ok = ok && sheet->WriteNumber(row, ColCard, double(card)) &&
              sheet->WriteString(row, ColName, known ? found->name.constData() : "[NO NAME]") &&
@@ -305,9 +258,9 @@ TLogExport::Outcome TLogExport::ExportWorkbook(const QString &path)
                   ? true
                   : sheet->WriteString(row, ColGroup,
                                        known ? found->group.constData() : "[NO GROUP]")) &&
-             sheet->WriteString(row, ColMode, modeName(sqlite3_column_int(stmt, 2))) &&
-             sheet->WriteString(row, ColReader, portName(sqlite3_column_int(stmt, 3))) &&
-             sheet->WriteString(row, ColLock, portName(sqlite3_column_int(stmt, 4)));
+             sheet->WriteString(row, ColMode, modeName(int(walk.ColumnInt64(2)))) &&
+             sheet->WriteString(row, ColReader, portName(int(walk.ColumnInt64(3)))) &&
+             sheet->WriteString(row, ColLock, portName(int(walk.ColumnInt64(4))));
         if (!ok) {
             // The sheet is full (or refused the row): what is written is kept.
             refused = true;

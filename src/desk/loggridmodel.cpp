@@ -3,6 +3,7 @@
 #include "desk/deskcore.h"
 #include "store/datasrc.h"
 #include "store/db/sqlitedb.h"
+#include "store/dbschema.h"
 #include "store/settings.h"
 #include "store/utils.h"
 
@@ -85,10 +86,10 @@ QString LogGridModel::SystimeText(const QDateTime &value)
 
 QString LogGridModel::CardText(int card)
 {
-    if (dsrc && dsrc->staff.Active() && dsrc->staff.Locate(QStringLiteral("CARDNO"), card)) {
+    if (dsrc && dsrc->staff.Active() && dsrc->staff.Locate(Schema::Staffs::CardNo, card)) {
         QString group;
-        GetGroupName(dsrc->staff.FieldByName(QStringLiteral("WORKGRP")).AsInteger(), group);
-        return dsrc->staff.FieldByName(QStringLiteral("NAME")).AsString() + QStringLiteral(", ") +
+        GetGroupName(dsrc->staff.FieldByName(Schema::Staffs::WorkGrp).AsInteger(), group);
+        return dsrc->staff.FieldByName(Schema::Staffs::Name).AsString() + QStringLiteral(", ") +
                group;
     }
     return QLatin1Char('[') + QString::number(card) + QLatin1Char(']');

@@ -1,11 +1,12 @@
 #include "desk/login.h"
 
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 #include "store/passwd.h"
 
 namespace {
 
-const QString PasswordField = QStringLiteral("PASSWORD");
+const QString &PasswordField = Schema::Passwd::Password;
 
 // Closes the password table on every way out, so the table is never left open holding the
 // stored text.

@@ -2,6 +2,7 @@
 
 #include "desk/readers.h"
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 #include "store/imagerotate.h"
 #include "store/images.h"
 #include "store/jpegcodec.h"
@@ -244,7 +245,7 @@ void Tnadd::xconfirmClick()
         accept();
         return;
     }
-    if (dsrc && dsrc->staff.Active() && dsrc->staff.Locate(QStringLiteral("NAME"), name)) {
+    if (dsrc && dsrc->staff.Active() && dsrc->staff.Locate(Schema::Staffs::Name, name)) {
         refuseName(QStringLiteral("Name has been used."));
         return;
     }

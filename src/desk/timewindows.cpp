@@ -1,5 +1,6 @@
 #include "desk/timewindows.h"
 
+#include "store/dbschema.h"
 #include "store/utils.h"
 
 #include <QStringList>
@@ -8,15 +9,15 @@
 
 const TTimeWindowTable &AttendanceWindows()
 {
-    static const TTimeWindowTable table{QStringLiteral("timetbl"), QStringLiteral("timein"),
-                                        QStringLiteral("timeout"), true};
+    static const TTimeWindowTable table{Schema::TimeTbl::Table, Schema::TimeTbl::TimeIn,
+                                        Schema::TimeTbl::TimeOut, true};
     return table;
 }
 
 const TTimeWindowTable &AutoInOutWindows()
 {
-    static const TTimeWindowTable table{QStringLiteral("iotime"), QStringLiteral("tfrom"),
-                                        QStringLiteral("tto"), false};
+    static const TTimeWindowTable table{Schema::IoTime::Table, Schema::IoTime::From,
+                                        Schema::IoTime::To, false};
     return table;
 }
 
@@ -66,7 +67,7 @@ TWindowAddResult TTimeWindows::Add(const QTime &fromTime, const QTime &toTime)
         m_list.FieldByName(m_table.FromField).SetAsVariant(from);
         m_list.FieldByName(m_table.ToField).SetAsVariant(to);
         if (m_table.PerGroup)
-            m_list.FieldByName(QStringLiteral("gid")).SetAsInteger(m_groupId);
+            m_list.FieldByName(Schema::TimeTbl::Gid).SetAsInteger(m_groupId);
         row.Post();
     } catch (const std::exception &) {
         return TWindowAddResult::UpdateFailed;

@@ -2,6 +2,7 @@
 
 #include "readerlink/reader.h"
 #include "store/dataset.h"
+#include "store/dbschema.h"
 
 #include <exception>
 
@@ -68,11 +69,11 @@ bool EnableAllReaders(TDataSet &table, TPortFlags &changed)
         }
         changed[static_cast<std::size_t>(port)] = true;
         // The row of this very port: the table's order is not the ports' order.
-        if (!table.Locate(QStringLiteral("PORTNO"), port))
+        if (!table.Locate(Schema::Reader::PortNo, port))
             return false;
         try {
             TDataSetEdit edit(table, TDataSetEdit::Kind::Edit);
-            table.FieldByName(QStringLiteral("ENABLE")).SetAsBoolean(opened);
+            table.FieldByName(Schema::Reader::Enable).SetAsBoolean(opened);
             edit.Post();
         } catch (const std::exception &) {
             // Left as it was; the next port is still tried.

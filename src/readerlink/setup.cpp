@@ -4,6 +4,7 @@
 #include "readerlink/reader.h"
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 #include "store/formplacement.h"
 #include "store/glyphs.h"
 #include "store/guard.h"
@@ -182,11 +183,11 @@ void TSetReader::Button2Click()
     // The row the user chose, wherever other lookups have moved the cursor since.
     if (!table.Active() || !m_model->MoveToCurrentRow())
         return;
-    const int port = table.FieldByName(QStringLiteral("PORTNO")).AsInteger();
+    const int port = table.FieldByName(Schema::Reader::PortNo).AsInteger();
     Tcommedit editor(this);
     editor.SetModelNames({GetReaderModelName(0), GetReaderModelName(1)});
     // Filling the port lists moved the cursor.
-    if (!table.Locate(QStringLiteral("PORTNO"), port))
+    if (!table.Locate(Schema::Reader::PortNo, port))
         return;
     editor.LoadRow(ReadReaderRow(table));
     if (m_dialogs.Run(editor) == QDialog::Accepted) {

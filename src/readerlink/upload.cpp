@@ -3,6 +3,7 @@
 #include "readerlink/accessupload.h"
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 #include "store/formplacement.h"
 #include "store/guard.h"
 #include "store/messages.h"
@@ -116,14 +117,14 @@ void TOfflineAcc::setOffline(TDataSetModel &list, bool offline)
 {
     if (list.DataSet()->IsEmpty() || !list.MoveToCurrentRow())
         return;
-    const int card = list.DataSet()->FieldByName(QStringLiteral("CARDNO")).AsInteger();
+    const int card = list.DataSet()->FieldByName(Schema::Staffs::CardNo).AsInteger();
     TDataSet &staff = dsrc->staff;
     try {
         if (!staff.Active())
             staff.Open();
-        if (staff.Locate(QStringLiteral("CARDNO"), card)) {
+        if (staff.Locate(Schema::Staffs::CardNo, card)) {
             TDataSetEdit edit(staff, TDataSetEdit::Kind::Edit);
-            staff.FieldByName(QStringLiteral("OFFLINE")).SetAsBoolean(offline);
+            staff.FieldByName(Schema::Staffs::Offline).SetAsBoolean(offline);
             edit.Post();
         }
     } catch (const std::exception &e) {
@@ -165,7 +166,7 @@ void TOfflineAcc::dbgnonmemberTitleClick(int column)
 QList<int> TOfflineAcc::MemberCards() const
 {
     QList<int> cards;
-    const int field = m_member->FieldByName(QStringLiteral("CARDNO")).Index();
+    const int field = m_member->FieldByName(Schema::Staffs::CardNo).Index();
     for (int row = 0; row < m_member->RecordCount(); ++row)
         cards << m_member->FieldAt(row, field).toInt();
     return cards;

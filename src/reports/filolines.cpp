@@ -1,6 +1,7 @@
 #include "reports/filolines.h"
 
 #include "store/dataset.h"
+#include "store/dbschema.h"
 #include "store/pairing.h"
 #include "store/utils.h"
 
@@ -40,7 +41,7 @@ QString spanText(qint64 msecs)
 QDateTime recordTime(TDataSet &details)
 {
     return ClearMilliseconds(
-        WallClockFromDbText(details.FieldByName(QStringLiteral("SYSTIME")).AsString()));
+        WallClockFromDbText(details.FieldByName(Schema::Recorder::SysTime).AsString()));
 }
 
 } // namespace

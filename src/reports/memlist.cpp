@@ -3,6 +3,7 @@
 #include "reports/reportoutput.h"
 #include "reports/reportparts.h"
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 #include "store/images.h"
 #include "store/utils.h"
 
@@ -82,10 +83,10 @@ TCardReport::TCardReport(QObject *owner, bool horizontal) : TReportForm(owner), 
         card->AddShape(TShapeKind::HorzLine, {l.UnderlineLeft, top - 0.2, l.UnderlineLength, 0.4});
 
     card->BeforePrint = [this](bool &) {
-        m_remarks = CardRemarkLines(m_mast.FieldByName(QStringLiteral("MEMO")).AsString());
+        m_remarks = CardRemarkLines(m_mast.FieldByName(Schema::Staffs::Memo).AsString());
         // Cleared first, so a photo that cannot be read leaves the area empty.
         QImage photo;
-        if (!LoadJpegBlobToGraphic(m_mast.FieldByName(QStringLiteral("PHOTO")), photo))
+        if (!LoadJpegBlobToGraphic(m_mast.FieldByName(Schema::Staffs::Photo), photo))
             photo = QImage();
         m_xphoto->SetPicture(photo);
     };

@@ -2,6 +2,7 @@
 
 #include "reports/reportparts.h"
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 #include "store/pairing.h"
 #include "store/settings.h"
 #include "store/utils.h"
@@ -51,12 +52,12 @@ Tqrlog::Tqrlog(QObject *owner) : TReportForm(owner), m_mast(dsrc->src)
             m_masterband->SetColor(Yellow);
             m_detailband->SetColor(White);
         }
-        m_card = m_mast.FieldByName(QStringLiteral("CARDNO")).AsInteger();
+        m_card = m_mast.FieldByName(Schema::Staffs::CardNo).AsInteger();
         m_lines->StartPerson(
             LoadPersonRecords(dsrc->att, m_card, m_options.Interest, m_from, m_to, m_allDates));
     };
     qrmaster->OnPrint = [this](QString &text) {
-        text = m_lines->Heading(m_card, m_mast.FieldByName(QStringLiteral("NAME")).AsString());
+        text = m_lines->Heading(m_card, m_mast.FieldByName(Schema::Staffs::Name).AsString());
         m_mast.Next();
     };
     m_detailband->OnNeedData = [this](bool &more) { more = m_lines->HasMoreLines(); };

@@ -2,6 +2,7 @@
 
 #include "reports/reportparts.h"
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 #include "store/settings.h"
 #include "store/utils.h"
 
@@ -89,9 +90,9 @@ Tqrwho::Tqrwho(QObject *owner) : TDayReport(owner), m_mast(dsrc->src)
             m_masterband->SetColor(Yellow);
     };
     qrmaster->OnPrint = [this](QString &text) {
-        const int card = m_mast.FieldByName(QStringLiteral("CARDNO")).AsInteger();
+        const int card = m_mast.FieldByName(Schema::Staffs::CardNo).AsInteger();
         const TReportRecords records = LoadDayRecordsByMode(dsrc->att, card, m_day);
-        text = TDailyLines::Heading(card, m_mast.FieldByName(QStringLiteral("NAME")).AsString(),
+        text = TDailyLines::Heading(card, m_mast.FieldByName(Schema::Staffs::Name).AsString(),
                                     int(records.size()));
         m_lines = TDailyLines(m_timeFormat, ReadRegInteger(Setting::PrintRecordsPerLine))
                       .CategoryLines(records);
@@ -128,8 +129,8 @@ Tqrwhos::Tqrwhos(QObject *owner) : TDayReport(owner)
             return;
         std::vector<TReportPerson> persons;
         persons.reserve(mast.RecordCount());
-        const TField card = mast.FieldByName(QStringLiteral("CARDNO"));
-        const TField name = mast.FieldByName(QStringLiteral("NAME"));
+        const TField card = mast.FieldByName(Schema::Staffs::CardNo);
+        const TField name = mast.FieldByName(Schema::Staffs::Name);
         for (; !mast.Eof(); mast.Next())
             persons.push_back({card.AsInteger(), name.AsString()});
         m_categories =

@@ -1,5 +1,7 @@
 #include "store/dataset.h"
 
+#include "store/queryshape.h"
+
 #include <QHash>
 #include <algorithm>
 #include <map>
@@ -180,262 +182,6 @@ QString quoteId(const QString &name)
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
-// ---- a small tokenizer, enough to tell a plain one-table query from anything else ----
-
-struct Token
-{
-    enum Type
-    {
-        Word,   // identifier or keyword (text upper-cased)
-        Quoted, // "id", [id], `id` (text unquoted)
-        String,
-        Number,
-        Param,
-        Punct,
-    };
-    Type type;
-    QString text;
-    int begin;
-    int end;
-    int depth;
-};
-
-bool isWordChar(QChar c)
-{
-    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') ||
-           c.unicode() > 127;
-}
-
-std::vector<Token> tokenize(const QString &sql)
-{
-    std::vector<Token> tokens;
-    int depth = 0;
-    const int n = static_cast<int>(sql.size());
-    int i = 0;
-    while (i < n) {
-        const QChar c = sql.at(i);
-        if (c.isSpace()) {
-            ++i;
-            continue;
-        }
-        if (c == QLatin1Char('-') && i + 1 < n && sql.at(i + 1) == QLatin1Char('-')) {
-            while (i < n && sql.at(i) != QLatin1Char('\n'))
-                ++i;
-            continue;
-        }
-        if (c == QLatin1Char('/') && i + 1 < n && sql.at(i + 1) == QLatin1Char('*')) {
-            const int close = sql.indexOf(QLatin1String("*/"), i + 2);
-            i = close < 0 ? n : close + 2;
-            continue;
-        }
-        const int begin = i;
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`') ||
-            c == QLatin1Char('[')) {
-            const QChar closing = c == QLatin1Char('[') ? QLatin1Char(']') : c;
-            QString text;
-            ++i;
-            while (i < n) {
-                if (sql.at(i) == closing) {
-                    if (closing != QLatin1Char(']') && i + 1 < n && sql.at(i + 1) == closing) {
-                        text += closing;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                text += sql.at(i++);
-            }
-            tokens.push_back(
-                {c == QLatin1Char('\'') ? Token::String : Token::Quoted, text, begin, i, depth});
-            continue;
-        }
-        if (c == QLatin1Char('?') || c == QLatin1Char(':') || c == QLatin1Char('@') ||
-            (c == QLatin1Char('$') && i + 1 < n && isWordChar(sql.at(i + 1)))) {
-            ++i;
-            while (i < n && isWordChar(sql.at(i)))
-                ++i;
-            tokens.push_back({Token::Param, sql.mid(begin, i - begin), begin, i, depth});
-            continue;
-        }
-        if (c.isDigit()) {
-            while (i < n && (sql.at(i).isLetterOrNumber() || sql.at(i) == QLatin1Char('.')))
-                ++i;
-            tokens.push_back({Token::Number, sql.mid(begin, i - begin), begin, i, depth});
-            continue;
-        }
-        if (isWordChar(c)) {
-            while (i < n && isWordChar(sql.at(i)))
-                ++i;
-            tokens.push_back({Token::Word, sql.mid(begin, i - begin).toUpper(), begin, i, depth});
-            continue;
-        }
-        if (c == QLatin1Char(')'))
-            --depth;
-        tokens.push_back({Token::Punct, QString(c), begin, i + 1, depth});
-        if (c == QLatin1Char('('))
-            ++depth;
-        ++i;
-    }
-    return tokens;
-}
-
-bool isName(const Token &t)
-{
-    return t.type == Token::Word || t.type == Token::Quoted;
-}
-
-bool isPunct(const Token &t, char c)
-{
-    return t.type == Token::Punct && t.text == QLatin1Char(c);
-}
-
-bool isWord(const Token &t, const char *word)
-{
-    return t.type == Token::Word && t.text == QLatin1String(word);
-}
-
-struct OrderTerm
-{
-    QString column; // as named in the table
-    bool desc = false;
-};
-
-// What a query looks like to the dataset.
-struct QueryShape
-{
-    bool simple = false; // one table, plain columns: keyset cursor, writable
-    QString table;
-    QString selectList;
-    QString tail;    // from the table name to the end
-    QString where;   // condition text, empty when none
-    QString orderBy; // text after ORDER BY, empty when none
-    bool orderKnown = false;
-    std::vector<OrderTerm> order;
-};
-
-QueryShape analyse(const QString &sql)
-{
-    QueryShape shape;
-    const std::vector<Token> t = tokenize(sql);
-    if (t.empty() || !isWord(t[0], "SELECT"))
-        return shape;
-    std::size_t from = 0;
-    for (std::size_t i = 1; i < t.size(); ++i) {
-        if (t[i].depth == 0 && isWord(t[i], "FROM")) {
-            from = i;
-            break;
-        }
-    }
-    if (from < 2 || from + 1 >= t.size() || !isName(t[from + 1]))
-        return shape;
-    const Token &tableToken = t[from + 1];
-    const QString table = tableToken.type == Token::Word
-                              ? sql.mid(tableToken.begin, tableToken.end - tableToken.begin)
-                              : tableToken.text;
-    auto sameTable = [&](const Token &q) {
-        return q.text.compare(table, Qt::CaseInsensitive) == 0;
-    };
-
-    // The select list: "*", "table.*", "column", "table.column".
-    if (isWord(t[1], "DISTINCT") || isWord(t[1], "ALL"))
-        return shape;
-    std::vector<std::vector<Token>> items(1);
-    for (std::size_t i = 1; i < from; ++i) {
-        if (t[i].depth == 0 && isPunct(t[i], ','))
-            items.emplace_back();
-        else
-            items.back().push_back(t[i]);
-    }
-    for (const auto &item : items) {
-        const bool star = item.size() == 1 && isPunct(item[0], '*');
-        const bool column = item.size() == 1 && isName(item[0]);
-        const bool qualified = item.size() == 3 && isName(item[0]) && sameTable(item[0]) &&
-                               isPunct(item[1], '.') && (isName(item[2]) || isPunct(item[2], '*'));
-        if (!star && !column && !qualified)
-            return shape;
-    }
-
-    // After the table: nothing, or WHERE / ORDER BY / LIMIT of this one table.
-    std::size_t i = from + 2;
-    if (i < t.size() && !isWord(t[i], "WHERE") && !isWord(t[i], "ORDER") &&
-        !isWord(t[i], "LIMIT") && !isPunct(t[i], ';'))
-        return shape;
-    int whereBegin = -1, whereEnd = -1, orderBegin = -1, orderEnd = -1;
-    std::size_t orderFirst = 0, orderLast = 0;
-    for (; i < t.size(); ++i) {
-        const Token &k = t[i];
-        if (k.depth != 0)
-            continue;
-        if (isWord(k, "GROUP") || isWord(k, "HAVING") || isWord(k, "UNION") ||
-            isWord(k, "INTERSECT") || isWord(k, "EXCEPT") || isWord(k, "WINDOW") ||
-            isWord(k, "JOIN"))
-            return shape;
-        if (isWord(k, "WHERE")) {
-            whereBegin = k.end;
-        } else if (isWord(k, "ORDER") && i + 1 < t.size() && isWord(t[i + 1], "BY")) {
-            if (whereBegin >= 0 && whereEnd < 0)
-                whereEnd = k.begin;
-            orderBegin = t[i + 1].end;
-            orderFirst = i + 2;
-            ++i;
-        } else if (isWord(k, "LIMIT") || isPunct(k, ';')) {
-            if (whereBegin >= 0 && whereEnd < 0)
-                whereEnd = k.begin;
-            if (orderBegin >= 0 && orderEnd < 0) {
-                orderEnd = k.begin;
-                orderLast = i;
-            }
-        }
-    }
-    if (whereBegin >= 0 && whereEnd < 0)
-        whereEnd = static_cast<int>(sql.size());
-    if (orderBegin >= 0 && orderEnd < 0) {
-        orderEnd = static_cast<int>(sql.size());
-        orderLast = t.size();
-    }
-
-    shape.simple = true;
-    shape.table = table;
-    shape.selectList = sql.mid(t[1].begin, t[from].begin - t[1].begin).trimmed();
-    shape.tail = sql.mid(t[from + 1].begin).trimmed();
-    while (shape.tail.endsWith(QLatin1Char(';')))
-        shape.tail.chop(1);
-    if (whereBegin >= 0)
-        shape.where = sql.mid(whereBegin, whereEnd - whereBegin).trimmed();
-    if (orderBegin >= 0)
-        shape.orderBy = sql.mid(orderBegin, orderEnd - orderBegin).trimmed();
-
-    // ORDER BY terms the dataset can compare itself: plain columns, ASC or DESC.
-    shape.orderKnown = true;
-    std::vector<Token> term;
-    auto takeTerm = [&]() {
-        bool desc = false;
-        if (!term.empty() && (isWord(term.back(), "ASC") || isWord(term.back(), "DESC"))) {
-            desc = isWord(term.back(), "DESC");
-            term.pop_back();
-        }
-        if (term.size() == 1 && isName(term[0]))
-            shape.order.push_back({term[0].text, desc});
-        else if (term.size() == 3 && isName(term[0]) && sameTable(term[0]) &&
-                 isPunct(term[1], '.') && isName(term[2]))
-            shape.order.push_back({term[2].text, desc});
-        else
-            shape.orderKnown = false;
-        term.clear();
-    };
-    if (orderBegin >= 0) {
-        for (std::size_t k = orderFirst; k < orderLast; ++k) {
-            if (t[k].depth == 0 && isPunct(t[k], ','))
-                takeTerm();
-            else
-                term.push_back(t[k]);
-        }
-        takeTerm();
-    }
-    return shape;
-}
-
 struct Column
 {
     QString name;   // as the query names it
@@ -469,7 +215,7 @@ struct TDataSet::Impl
     TStatement orderKey;
     std::map<QString, TStatement> writes; // prepared INSERT/UPDATE/DELETE by text
     std::unordered_map<qint64, Row> cache;
-    sqlite3_int64 cacheChanges = -1; // the connection's change count the cache was read at
+    qint64 cacheChanges = -1; // the connection's change count the cache was read at
     // read-only query
     std::vector<Row> rows;
 
@@ -494,9 +240,8 @@ struct TDataSet::Impl
     // cached before a change made on this connection are read again.
     const Row &fetchRow(std::size_t index, TDatabase &database)
     {
-        sqlite3 *db = database.Handle();
         const qint64 rowid = keys[index];
-        const sqlite3_int64 changes = sqlite3_total_changes64(db);
+        const qint64 changes = database.TotalChanges();
         if (changes != cacheChanges) {
             cache.clear();
             cacheChanges = changes;
@@ -519,12 +264,11 @@ struct TDataSet::Impl
             if (!fetch.IsValid())
                 fetch = database.Prepare(fetchSql);
             fetch.Reset();
-            sqlite3_stmt *st = fetch.Handle();
             for (std::size_t i = 0; i < FetchBlock; ++i) {
                 if (i < rows && first + i < keys.size())
-                    sqlite3_bind_int64(st, int(i) + 1, keys[first + i]);
+                    fetch.BindInt64(int(i) + 1, keys[first + i]);
                 else
-                    sqlite3_bind_null(st, int(i) + 1);
+                    fetch.BindNull(int(i) + 1);
             }
             const int rowidColumn = static_cast<int>(columns.size());
             while (fetch.Step()) {
@@ -532,7 +276,7 @@ struct TDataSet::Impl
                 r.reserve(columns.size());
                 for (std::size_t c = 0; c < columns.size(); ++c)
                     r.push_back(fetch.Column(static_cast<int>(c)));
-                cache.try_emplace(sqlite3_column_int64(st, rowidColumn), std::move(r));
+                cache.try_emplace(fetch.ColumnInt64(rowidColumn), std::move(r));
             }
             fetch.Reset();
             it = cache.find(rowid);
@@ -544,10 +288,10 @@ struct TDataSet::Impl
 
     // After a write of one of its own rows, which the caller drops from the cache itself: the
     // rest stays as read unless something else changed meanwhile.
-    void noteOwnWrite(sqlite3 *db, sqlite3_int64 before)
+    void noteOwnWrite(const TDatabase &db, qint64 before)
     {
         if (cacheChanges == before)
-            cacheChanges = sqlite3_total_changes64(db);
+            cacheChanges = db.TotalChanges();
     }
 
     // The stored values of a row, null when there is no such row; valid until the next fetch.
@@ -855,7 +599,7 @@ void TDataSet::Open()
     notifyAboutToReset();
     d.clearData();
     try {
-        d.shape = analyse(m_sql);
+        d.shape = AnalyseQuery(m_sql);
         if (d.shape.simple) {
             // A view reads like a table but cannot be written to.
             TStatement type = m_db.Prepare(
@@ -885,10 +629,10 @@ void TDataSet::Open()
                                            QStringLiteral(".rowid FROM ") + d.shape.tail);
             d.applyBinds(keys);
             for (int c = 0; c < probe.ColumnCount(); ++c) {
-                const char *origin = sqlite3_column_origin_name(probe.Handle(), c);
+                const QString origin = probe.ColumnOriginName(c);
                 Column col;
                 col.name = probe.ColumnName(c);
-                col.origin = origin ? QString::fromUtf8(origin) : col.name;
+                col.origin = origin.isNull() ? col.name : origin;
                 col.kind = kindOfDeclType(probe.ColumnDeclType(c));
                 d.columns.push_back(col);
             }
@@ -1341,10 +1085,10 @@ void TDataSet::Post()
         TStatement &st = d.writeStatement(m_db, sql);
         for (std::size_t i = 0; i < values.size(); ++i)
             st.Bind(static_cast<int>(i + 1), values[i]);
-        const sqlite3_int64 before = sqlite3_total_changes64(m_db.Handle());
+        const qint64 before = m_db.TotalChanges();
         st.Step();
         st.Reset();
-        d.noteOwnWrite(m_db.Handle(), before);
+        d.noteOwnWrite(m_db, before);
         const qint64 rowid = m_db.LastInsertRowId();
         const std::size_t pos = d.insertPosition(rowid);
         const int row = static_cast<int>(pos);
@@ -1376,10 +1120,10 @@ void TDataSet::Post()
             for (std::size_t i = 0; i < values.size(); ++i)
                 st.Bind(static_cast<int>(i + 1), values[i]);
             st.Bind(static_cast<int>(values.size() + 1), rowid);
-            const sqlite3_int64 before = sqlite3_total_changes64(m_db.Handle());
+            const qint64 before = m_db.TotalChanges();
             st.Step();
             st.Reset();
-            d.noteOwnWrite(m_db.Handle(), before);
+            d.noteOwnWrite(m_db, before);
             d.cache.erase(rowid);
             // Someone else deleted the row meanwhile: the edit went nowhere, so say so.
             if (m_db.Changes() == 0)
@@ -1422,10 +1166,10 @@ void TDataSet::Delete()
         d.writeStatement(m_db, QStringLiteral("DELETE FROM ") + quoteId(d.shape.table) +
                                    QStringLiteral(" WHERE rowid = ?"));
     st.Bind(1, rowid);
-    const sqlite3_int64 before = sqlite3_total_changes64(m_db.Handle());
+    const qint64 before = m_db.TotalChanges();
     st.Step();
     st.Reset();
-    d.noteOwnWrite(m_db.Handle(), before); // listeners read the row before it goes
+    d.noteOwnWrite(m_db, before); // listeners read the row before it goes
     const int removed = d.row;
     notify([&](TDataSetListener &l) { l.RowAboutToBeRemoved(*this, removed); });
     d.keys.erase(d.keys.begin() + removed);

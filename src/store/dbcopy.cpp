@@ -1,5 +1,6 @@
 #include "store/dbcopy.h"
 
+#include "store/db/pagecopy.h"
 #include "store/dbfile.h"
 #include "store/messages.h"
 #include "store/paths.h"
@@ -10,8 +11,6 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryFile>
-
-#include <sqlite3.h>
 
 #include <filesystem>
 #include <system_error>
@@ -27,59 +26,11 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
-QString sqliteText(sqlite3 *db, int rc)
-{
-    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
-}
-
-// A raw connection closed on every way out.
-struct RawDb
-{
-    sqlite3 *db = nullptr;
-    ~RawDb() { sqlite3_close(db); }
-    int open(const QString &path, int flags)
-    {
-        return sqlite3_open_v2(QFileInfo(path).absoluteFilePath().toUtf8().constData(), &db,
-                               flags, nullptr);
-    }
-    bool exec(const char *sql, QString *error)
-    {
-        const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK)
-            setError(error, sqliteText(db, rc));
-        return rc == SQLITE_OK;
-    }
-};
-
-// Copies every page of from into to as one write transaction on to.
-bool copyPages(sqlite3 *from, sqlite3 *to, const TCopyProgress &progress, QString *error)
-{
-    sqlite3_backup *backup = sqlite3_backup_init(to, "main", from, "main");
-    if (!backup) {
-        setError(error, sqliteText(to, SQLITE_ERROR));
-        return false;
-    }
-    int rc = SQLITE_OK;
-    do {
-        rc = sqlite3_backup_step(backup, PagesPerStep);
-        if ((rc == SQLITE_OK || rc == SQLITE_DONE) && progress) {
-            const int total = sqlite3_backup_pagecount(backup);
-            progress(total - sqlite3_backup_remaining(backup), total);
-        }
-    } while (rc == SQLITE_OK);
-    const int finished = sqlite3_backup_finish(backup);
-    if (rc != SQLITE_DONE || finished != SQLITE_OK) {
-        setError(error, sqliteText(to, rc != SQLITE_DONE ? rc : finished));
-        return false;
-    }
-    return true;
-}
-
 // The copy takes the source's header, which may say write-ahead log: the file is left in
 // rollback-journal mode, so nothing has to sit beside it.
-bool leaveRollbackJournal(RawDb &db, QString *error)
+bool leaveRollbackJournal(TPageCopyTarget &db, QString *error)
 {
-    return db.exec("PRAGMA journal_mode=DELETE", error);
+    return db.Exec("PRAGMA journal_mode=DELETE", error);
 }
 
 void giveOwnerReadWrite(const QString &path)
@@ -237,17 +188,14 @@ bool BackupDatabaseFile(TDatabase &source, const QString &target, const TCopyPro
     }
     partial.close();
     {
-        RawDb to;
-        const int rc = to.open(partial.fileName(), SQLITE_OPEN_READWRITE);
-        if (rc != SQLITE_OK) {
-            setError(error, sqliteText(to.db, rc));
+        TPageCopyTarget to;
+        if (!to.Open(partial.fileName(), false, error))
             return false;
-        }
         // A new file nobody reads until it is renamed: no journal needed while it fills.
         // Rows the source's own connection writes between batches go into the copy as well.
-        if (!to.exec("PRAGMA journal_mode=OFF", error) ||
-            !copyPages(source.Handle(), to.db, progress, error) ||
-            !leaveRollbackJournal(to, error) || !to.exec("PRAGMA synchronous=FULL", error))
+        if (!to.Exec("PRAGMA journal_mode=OFF", error) ||
+            !to.CopyPagesFrom(source, PagesPerStep, progress, error) ||
+            !leaveRollbackJournal(to, error) || !to.Exec("PRAGMA synchronous=FULL", error))
             return false;
     }
     // The copy is complete and on disk; only now does it take the target's name.
@@ -275,27 +223,23 @@ bool RestoreDatabaseFile(const QString &source, DbKind kind, const QString &targ
         if (QFileInfo::exists(target))
             giveOwnerReadWrite(target);
         {
-            RawDb to;
-            const int rc = to.open(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-            if (rc != SQLITE_OK) {
-                setError(error, sqliteText(to.db, rc));
+            TPageCopyTarget to;
+            if (!to.Open(target, true, error))
                 return false;
-            }
-            sqlite3_busy_timeout(to.db, TDatabase::BusyTimeoutMs);
+            to.SetBusyTimeout(TDatabase::BusyTimeoutMs);
             // Out of the write-ahead log first (whatever a crash left in it is settled here):
             // the new content then goes in through a rollback journal, all or nothing, and
             // no log is left to be played over it later.
-            if (!leaveRollbackJournal(to, error) || !to.exec("PRAGMA synchronous=FULL", error) ||
-                !copyPages(from.Handle(), to.db, progress, error) ||
+            if (!leaveRollbackJournal(to, error) || !to.Exec("PRAGMA synchronous=FULL", error) ||
+                !to.CopyPagesFrom(from, PagesPerStep, progress, error) ||
                 !leaveRollbackJournal(to, error)) {
-                to.exec("ROLLBACK", nullptr);
-                sqlite3_close(to.db);
-                to.db = nullptr;
+                to.Exec("ROLLBACK", nullptr);
+                to.Close();
                 // A copy stopped by a failed write leaves its journal behind: the next
                 // connection plays it back, so the file holds its old content again now.
-                RawDb again;
-                if (again.open(target, SQLITE_OPEN_READWRITE) == SQLITE_OK)
-                    again.exec("SELECT count(*) FROM sqlite_schema", nullptr);
+                TPageCopyTarget again;
+                if (again.Open(target, false, nullptr))
+                    again.Exec("SELECT count(*) FROM sqlite_schema", nullptr);
                 return false;
             }
         }

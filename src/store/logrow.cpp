@@ -4,11 +4,11 @@
 
 void SetLogFields(TDataSet &logs, const TLogRow &row)
 {
-    logs.FieldByName(LogField::SysTime).SetAsDateTime(row.SysTime);
-    logs.FieldByName(LogField::CardNo).SetAsInteger(row.CardNo);
-    logs.FieldByName(LogField::Mode).SetAsInteger(row.Mode);
-    logs.FieldByName(LogField::Reader).SetAsInteger(row.Reader);
-    logs.FieldByName(LogField::Lock).SetAsInteger(row.Lock);
+    logs.FieldByName(Schema::Recorder::SysTime).SetAsDateTime(row.SysTime);
+    logs.FieldByName(Schema::Recorder::CardNo).SetAsInteger(row.CardNo);
+    logs.FieldByName(Schema::Recorder::Mode).SetAsInteger(row.Mode);
+    logs.FieldByName(Schema::Recorder::Reader).SetAsInteger(row.Reader);
+    logs.FieldByName(Schema::Recorder::Lock).SetAsInteger(row.Lock);
 }
 
 void AppendLogRow(TDataSet &logs, const TLogRow &row)
@@ -21,6 +21,6 @@ void AppendLogRow(TDataSet &logs, const TLogRow &row)
 void SetLogLock(TDataSet &logs, int lock)
 {
     TDataSetEdit edit(logs, TDataSetEdit::Kind::Edit);
-    logs.FieldByName(LogField::Lock).SetAsInteger(lock);
+    logs.FieldByName(Schema::Recorder::Lock).SetAsInteger(lock);
     edit.Post();
 }

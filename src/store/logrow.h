@@ -1,19 +1,13 @@
 #pragma once
-// The attendance log's columns by name, and the one way a row is written to the log dataset
-// (swipes, exit-button rows, downloads and imports alike). Main thread, like the dataset.
+// The one way a row is written to the log dataset (swipes, exit-button rows, downloads and
+// imports alike); its columns are Schema::Recorder's. Main thread, like the dataset.
+
+#include "store/dbschema.h"
 
 #include <QDateTime>
 #include <QString>
 
 class TDataSet;
-
-namespace LogField {
-inline const QString SysTime = QStringLiteral("SYSTIME");
-inline const QString CardNo = QStringLiteral("CARDNO");
-inline const QString Mode = QStringLiteral("MODE");
-inline const QString Reader = QStringLiteral("READER");
-inline const QString Lock = QStringLiteral("LOCK");
-} // namespace LogField
 
 // CARDNO of a row written for an exit-button press or a motion capture.
 inline constexpr int ButtonCardNo = -1;

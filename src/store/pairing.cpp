@@ -2,6 +2,7 @@
 
 #include "store/clock.h"
 #include "store/dataset.h"
+#include "store/db/dbtime.h"
 #include "store/logrow.h"
 #include "store/reportscope.h"
 #include "store/utils.h"
@@ -15,34 +16,9 @@ QDateTime WallClock(const QDateTime &value)
     return QDateTime(value.date(), value.time(), Qt::UTC);
 }
 
-namespace {
-
-// Digits at [pos, pos + n) as a number, -1 when any is not a digit.
-int digits(QStringView text, qsizetype pos, qsizetype n)
-{
-    int v = 0;
-    for (qsizetype i = pos; i < pos + n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < u'0' || c > u'9')
-            return -1;
-        v = v * 10 + (c - u'0');
-    }
-    return v;
-}
-
-} // namespace
-
 QDateTime WallClockFromDbText(QStringView text)
 {
-    // "YYYY-MM-DD HH:MM:SS" read by hand: the walkers read one per log row.
-    if (text.size() < 19 || text[4] != u'-' || text[7] != u'-' ||
-        (text[10] != u' ' && text[10] != u'T') || text[13] != u':' || text[16] != u':')
-        return QDateTime();
-    const QDate date(digits(text, 0, 4), digits(text, 5, 2), digits(text, 8, 2));
-    const QTime time(digits(text, 11, 2), digits(text, 14, 2), digits(text, 17, 2));
-    if (!date.isValid() || !time.isValid())
-        return QDateTime();
-    return QDateTime(date, time, Qt::UTC);
+    return ReadDbTime(text, DbTimeRead::Leading).WallClock();
 }
 
 // ---- Scope dates --------------------------------------------------------------------------
@@ -138,8 +114,8 @@ class TLogReader
 {
 public:
     explicit TLogReader(TDataSet &log)
-        : m_log(log), m_time(log.FieldByName(LogField::SysTime)),
-          m_mode(log.FieldByName(LogField::Mode))
+        : m_log(log), m_time(log.FieldByName(Schema::Recorder::SysTime)),
+          m_mode(log.FieldByName(Schema::Recorder::Mode))
     {
     }
 

@@ -2,6 +2,7 @@
 
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 #include "store/formplacement.h"
 #include "store/guard.h"
 #include "store/settings.h"
@@ -178,13 +179,13 @@ void TPickList::setPicked(TDataSetModel *model, bool picked)
 {
     // The row the user chose, by its own key: two holders may share a card.
     if (model->MoveToCurrentRow()) {
-        const qint64 seq = model->DataSet()->FieldByName(QStringLiteral("SEQ")).AsLargeInt();
+        const qint64 seq = model->DataSet()->FieldByName(Schema::Staffs::Seq).AsLargeInt();
         TDataSet &staff = dsrc->staff;
         if (!staff.Active())
             staff.Open();
-        if (staff.Locate(QStringLiteral("SEQ"), seq)) {
+        if (staff.Locate(Schema::Staffs::Seq, seq)) {
             TDataSetEdit edit(staff, TDataSetEdit::Kind::Edit);
-            staff.FieldByName(QStringLiteral("PICKED")).SetAsBoolean(picked);
+            staff.FieldByName(Schema::Staffs::Picked).SetAsBoolean(picked);
             edit.Post();
         }
     }

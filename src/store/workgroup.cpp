@@ -1,4 +1,5 @@
 #include "store/workgroup.h"
+#include "store/dbschema.h"
 
 #include "store/datasrc.h"
 #include "store/messages.h"
@@ -93,7 +94,7 @@ int SaveGroup(const TWorkGroup &g)
     try {
         // Groups go by name: a renamed group is a new one, and the old stays as it was.
         const int id = GetGroupId(g.name);
-        const bool found = id > 0 && ds.Locate(QStringLiteral("ID"), id);
+        const bool found = id > 0 && ds.Locate(Schema::Gid::Id, id);
         TDataSetEdit edit(ds, found ? TDataSetEdit::Kind::Edit : TDataSetEdit::Kind::Append);
         field(ds, "DESCX").SetAsString(g.name);
         for (std::size_t i = 0; i < 2; ++i) {

@@ -3,6 +3,7 @@
 
 #include "store/dataset.h"
 #include "store/dbfile.h"
+#include "store/dbschema.h"
 #include "testsupport/tempdata.h"
 
 #include <QDir>
@@ -79,6 +80,57 @@ TEST(Templates, HoldEveryTableWithItsColumnsInOrder)
         QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE type = 'table'"));
     ASSERT_TRUE(st.Step());
     EXPECT_EQ(st.ColumnInt64(0), 1);
+}
+
+// Each name the code uses is a table of the templates with its columns, all of them, in order.
+TEST(Templates, AreTheTablesAndColumnsTheCodeNames)
+{
+    namespace S = Schema;
+    struct Named
+    {
+        DbKind kind;
+        QString table;
+        QStringList columns;
+    };
+    QStringList staffs = {S::Staffs::Seq,     S::Staffs::CardNo,  S::Staffs::Name,
+                          S::Staffs::WorkGrp, S::Staffs::TimeGrp, S::Staffs::AccessGrp,
+                          S::Staffs::Photo,   S::Staffs::Offline};
+    for (int port = 1; port <= 8; ++port)
+        staffs << S::Staffs::Com(port);
+    staffs << S::Staffs::Memo << S::Staffs::Picked;
+    const Named named[] = {
+        {DbKind::Attend,
+         S::Recorder::Table,
+         {S::Recorder::SysTime, S::Recorder::CardNo, S::Recorder::Mode, S::Recorder::Reader,
+          S::Recorder::Lock}},
+        {DbKind::Sysdat, S::Staffs::Table, staffs},
+        {DbKind::Sysdat,
+         S::Gid::Table,
+         {S::Gid::Id, S::Gid::Descx, S::Gid::WdFrom1, S::Gid::WdTo1, S::Gid::WdFrom2, S::Gid::WdTo2,
+          S::Gid::SatEnable1, S::Gid::SatEnable2, S::Gid::SatFrom1, S::Gid::SatTo1,
+          S::Gid::SatFrom2, S::Gid::SatTo2, S::Gid::OtMin, S::Gid::OtMulti}},
+        {DbKind::Sysdat,
+         S::TimeTbl::Table,
+         {S::TimeTbl::Gid, S::TimeTbl::TimeIn, S::TimeTbl::TimeOut}},
+        {DbKind::Sysdat, S::IoTime::Table, {S::IoTime::From, S::IoTime::To}},
+        {DbKind::Sysdat,
+         S::Reader::Table,
+         {S::Reader::PortNo, S::Reader::Enable, S::Reader::OutPort, S::Reader::BpPort,
+          S::Reader::Mode, S::Reader::Desc, S::Reader::LockTime, S::Reader::Model, S::Reader::Apb,
+          S::Reader::Capture, S::Reader::Motion}},
+        {DbKind::Sysdat, S::Apb::Table, {S::Apb::CardNo, S::Apb::State}},
+        {DbKind::Sysdat,
+         S::Emails::Table,
+         {S::Emails::Seq, S::Emails::Title, S::Emails::Msg, S::Emails::Attach}},
+        {DbKind::Sysdat, S::Passwd::Table, {S::Passwd::Password}},
+    };
+    std::map<DbKind, std::unique_ptr<TDatabase>> dbs;
+    for (DbKind kind : {DbKind::Attend, DbKind::Sysdat})
+        dbs[kind] = OpenDatabaseFile(templatePath(kind), kind);
+    for (const Named &t : named) {
+        SCOPED_TRACE(t.table.toStdString());
+        EXPECT_EQ(columnsOf(*dbs[t.kind], t.table), t.columns);
+    }
 }
 
 TEST(Templates, CarryTheirKindAndSchemaVersion)

@@ -17,57 +17,6 @@
 #include <sqlite3.h>
 
 // ---------------------------------------------------------------------------------------------
-// Date-time text
-
-QString DateTimeToDbText(const QDateTime &value)
-{
-    if (!value.isValid())
-        return QString();
-    // A wall-clock time (Qt::UTC as its carrier) is stored as its clock reads, also in an hour
-    // the local clocks skip or repeat; any other value as the local time it stands for.
-    const QDateTime clock = value.timeSpec() == Qt::UTC ? value : value.toLocalTime();
-    return clock.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
-QString DateToDbText(const QDate &value)
-{
-    return value.isValid() ? value.toString(QStringLiteral("yyyy-MM-dd")) : QString();
-}
-
-QString TimeToDbText(const QTime &value)
-{
-    return value.isValid() ? value.toString(QStringLiteral("HH:mm:ss")) : QString();
-}
-
-QDateTime DbTextToDateTime(const QString &text)
-{
-    const QString t = text.trimmed();
-    // Times of day sit on the day the date-time values of the old files count from.
-    static const QDate timeOfDayDate(1899, 12, 30);
-    if (t.size() >= 10 && t.at(4) == QLatin1Char('-')) {
-        const QDate date = QDate::fromString(t.left(10), QStringLiteral("yyyy-MM-dd"));
-        if (!date.isValid())
-            return QDateTime();
-        if (t.size() == 10)
-            return QDateTime(date, QTime(0, 0));
-        if (t.at(10) != QLatin1Char(' ') && t.at(10) != QLatin1Char('T'))
-            return QDateTime();
-        QString rest = t.mid(11);
-        const int dot = rest.indexOf(QLatin1Char('.'));
-        if (dot >= 0)
-            rest.truncate(dot); // stored times are whole seconds; a fraction is dropped
-        QTime time = QTime::fromString(rest, QStringLiteral("HH:mm:ss"));
-        if (!time.isValid())
-            time = QTime::fromString(rest, QStringLiteral("HH:mm"));
-        return time.isValid() ? QDateTime(date, time) : QDateTime();
-    }
-    QTime time = QTime::fromString(t, QStringLiteral("HH:mm:ss"));
-    if (!time.isValid())
-        time = QTime::fromString(t, QStringLiteral("HH:mm"));
-    return time.isValid() ? QDateTime(timeOfDayDate, time) : QDateTime();
-}
-
-// ---------------------------------------------------------------------------------------------
 // EDatabaseError
 
 EDatabaseError::EDatabaseError(const QString &message, int code)
@@ -206,6 +155,37 @@ void TStatement::Bind(const QString &name, const QVariant &value)
     Bind(index, value);
 }
 
+void TStatement::BindInt64(int index, qint64 value)
+{
+    if (!m_stmt)
+        throw EDatabaseError(QStringLiteral("Statement is not prepared"), SQLITE_MISUSE);
+    check(sqlite3_bind_int64(m_stmt.get(), index, value));
+}
+
+void TStatement::BindNull(int index)
+{
+    if (!m_stmt)
+        throw EDatabaseError(QStringLiteral("Statement is not prepared"), SQLITE_MISUSE);
+    check(sqlite3_bind_null(m_stmt.get(), index));
+}
+
+void TStatement::BindText(int index, QByteArrayView utf8)
+{
+    if (!m_stmt)
+        throw EDatabaseError(QStringLiteral("Statement is not prepared"), SQLITE_MISUSE);
+    // A null view binds the empty text, not null: the caller asked for a text.
+    check(sqlite3_bind_text64(m_stmt.get(), index, utf8.data() ? utf8.data() : "",
+                              sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT, SQLITE_UTF8));
+}
+
+void TStatement::BindColumn(int index, const TStatement &source, int column)
+{
+    if (!m_stmt || !source.m_stmt)
+        throw EDatabaseError(QStringLiteral("Statement is not prepared"), SQLITE_MISUSE);
+    check(
+        sqlite3_bind_value(m_stmt.get(), index, sqlite3_column_value(source.m_stmt.get(), column)));
+}
+
 void TStatement::ClearBindings()
 {
     if (m_stmt)
@@ -231,6 +211,15 @@ void TStatement::Reset()
 {
     if (m_stmt)
         sqlite3_reset(m_stmt.get());
+}
+
+bool TStatement::TryRun()
+{
+    if (!m_stmt)
+        return false;
+    const int rc = sqlite3_step(m_stmt.get());
+    sqlite3_reset(m_stmt.get());
+    return rc == SQLITE_DONE;
 }
 
 int TStatement::ColumnCount() const
@@ -281,6 +270,45 @@ QVariant TStatement::Column(int column) const
     default:
         return QVariant();
     }
+}
+
+std::optional<qint64> TStatement::ColumnInteger(int column) const
+{
+    if (!m_stmt || sqlite3_column_type(m_stmt.get(), column) != SQLITE_INTEGER)
+        return std::nullopt;
+    return sqlite3_column_int64(m_stmt.get(), column);
+}
+
+TStatement::ValueType TStatement::ColumnType(int column) const
+{
+    switch (m_stmt ? sqlite3_column_type(m_stmt.get(), column) : SQLITE_NULL) {
+    case SQLITE_INTEGER:
+        return ValueType::Integer;
+    case SQLITE_FLOAT:
+        return ValueType::Float;
+    case SQLITE_TEXT:
+        return ValueType::Text;
+    case SQLITE_BLOB:
+        return ValueType::Blob;
+    default:
+        return ValueType::Null;
+    }
+}
+
+QByteArrayView TStatement::ColumnTextView(int column) const
+{
+    if (!m_stmt)
+        return QByteArrayView();
+    // The text first, then its length: the length of the text form, not of the stored value.
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt.get(), column));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt.get(), column))
+                : QByteArrayView();
+}
+
+QString TStatement::ColumnOriginName(int column) const
+{
+    const char *origin = m_stmt ? sqlite3_column_origin_name(m_stmt.get(), column) : nullptr;
+    return origin ? QString::fromUtf8(origin) : QString();
 }
 
 qint64 TStatement::ColumnInt64(int column) const
@@ -713,6 +741,11 @@ qint64 TDatabase::LastInsertRowId() const
 int TDatabase::Changes() const
 {
     return m_db ? sqlite3_changes(m_db) : 0;
+}
+
+qint64 TDatabase::TotalChanges() const
+{
+    return m_db ? sqlite3_total_changes64(m_db) : 0;
 }
 
 bool TDatabase::InTransaction() const

@@ -3,9 +3,13 @@
 // statement (`TStatement`) and a transaction (`TTransaction`). A connection and everything made
 // from it belong to the one thread that opened it; other threads open their own connection.
 
+#include "store/db/dbtime.h"
+
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -56,12 +60,23 @@ public:
     int ParameterCount() const;
     void Bind(int index, const QVariant &value);
     void Bind(const QString &name, const QVariant &value);
+    // Typed binds for loops over many rows, without a QVariant each.
+    void BindInt64(int index, qint64 value);
+    void BindNull(int index);
+    // UTF-8 bytes as text; SQLite keeps a copy.
+    void BindText(int index, QByteArrayView utf8);
+    // The value of a column of another statement's current row, with its type.
+    void BindColumn(int index, const TStatement &source, int column);
     void ClearBindings();
 
     // Runs to the next row: true when a row is ready, false when done. Throws EDatabaseError.
     bool Step();
     // Makes the statement ready to run again; bindings are kept.
     void Reset();
+    // Runs a statement that changes rows to its end, then Reset(): false when SQLite refused it
+    // (a constraint, a lock held too long, a full disk), which the caller counts instead of
+    // raising.
+    bool TryRun();
 
     int ColumnCount() const;
     QString ColumnName(int column) const;
@@ -70,10 +85,30 @@ public:
     // Declared type of the column in its table ("INTEGER", "DATETIME", ...), empty for an
     // expression.
     QString ColumnDeclType(int column) const;
+    // The table column a result column reads (its name there), empty for an expression.
+    QString ColumnOriginName(int column) const;
+
+    // The type of the value a column holds in the current row (SQLite types by value).
+    enum class ValueType
+    {
+        Null,
+        Integer,
+        Float,
+        Text,
+        Blob,
+    };
+    ValueType ColumnType(int column) const;
     bool ColumnIsNull(int column) const;
     QVariant Column(int column) const;
+    // The value converted as SQLite converts it (a text reads as its leading number, null as 0).
     qint64 ColumnInt64(int column) const;
+    // The value when the column holds an integer, none for any other type (a text of digits,
+    // a float, a null).
+    std::optional<qint64> ColumnInteger(int column) const;
     QString ColumnText(int column) const;
+    // The value as text, its UTF-8 bytes without a copy: valid until the next Step(), Reset()
+    // or other read of this column. Null for a null value.
+    QByteArrayView ColumnTextView(int column) const;
     QByteArray ColumnBlob(int column) const;
 
     sqlite3_stmt *Handle() const { return m_stmt.get(); }
@@ -132,6 +167,9 @@ public:
     TStatement Prepare(const QString &sql);
     qint64 LastInsertRowId() const;
     int Changes() const;
+    // Rows changed on this connection since it opened: a reader that keeps rows of its own sees
+    // by it whether anything was written meanwhile.
+    qint64 TotalChanges() const;
     // True while a transaction is open on this connection.
     bool InTransaction() const;
 
@@ -192,12 +230,3 @@ private:
     QString m_savepoint; // empty for an outermost transaction
     bool m_active = false;
 };
-
-// The text form of date-time values in the databases (local time, whole seconds; a wall-clock
-// value carried as Qt::UTC is written as its clock reads).
-QString DateTimeToDbText(const QDateTime &value);
-QString DateToDbText(const QDate &value);
-QString TimeToDbText(const QTime &value);
-// Reads "YYYY-MM-DD HH:MM:SS", "YYYY-MM-DDTHH:MM:SS", "YYYY-MM-DD" or "HH:MM:SS" (a time of day
-// gets the date 1899-12-30, whose date part nobody looks at); invalid for anything else.
-QDateTime DbTextToDateTime(const QString &text);
