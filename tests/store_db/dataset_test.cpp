@@ -23,6 +23,12 @@ size_t heapInUse()
     return m.uordblks + m.hblkhd;
 }
 
+// What the heap grew by since `before`: negative when it shrank, which must not wrap around.
+long long heapGrowthSince(size_t before)
+{
+    return static_cast<long long>(heapInUse()) - static_cast<long long>(before);
+}
+
 QDateTime at(const char *text)
 {
     return QDateTime::fromString(QString::fromLatin1(text), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
@@ -553,7 +559,7 @@ TEST_F(DataSetTest, AJumpToARowReadsThatRowAlone)
         d().src.Exec(QStringLiteral("update staffs set MEMO=NULL where CARDNO=1"));
         const size_t before = heapInUse();
         EXPECT_EQ(jump.read(), jump.expected);
-        EXPECT_LT(heapInUse() - before, size_t(8) * PhotoBytes);
+        EXPECT_LT(heapGrowthSince(before), 8LL * PhotoBytes);
     }
     int expected = 300, wrong = 0;
     ASSERT_TRUE(staff.Locate(QStringLiteral("CARDNO"), 300));
@@ -736,10 +742,10 @@ TEST(LargeLog, AMillionRowsStayOnDisk)
 
     const size_t before = heapInUse();
     d.logs.Open();
-    const size_t after = heapInUse();
+    const long long grown = heapGrowthSince(before);
     ASSERT_EQ(d.logs.RecordCount(), 1000000);
     // The rowids alone: a handful of bytes per row, where loading the rows would take hundreds.
-    EXPECT_LT(after - before, size_t(40) << 20);
+    EXPECT_LT(grown, 40LL << 20);
 
     for (int row : {0, 1, 499999, 999999}) {
         SCOPED_TRACE(row);
