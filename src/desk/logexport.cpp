@@ -1,5 +1,6 @@
 #include "desk/logexport.h"
 
+#include "store/db/dbtime.h"
 #include "store/db/sqlitedb.h"
 #include "store/utils.h"
 #include "store/workbook.h"
@@ -49,8 +50,8 @@ TStatement openLogWalk(TDatabase &att)
     return q;
 }
 
-// A stored date-time: the usual form read as its clock reads, any other form as the local time
-// it stands for (a time of day alone on the zero date). Invalid when it is no time.
+// A stored date-time as its clock reads, in the usual form or any other a file may hold (a
+// time of day alone on the zero date). Invalid when it is no time.
 TDbTime readStamp(const TStatement &walk, int column)
 {
     const QByteArrayView text = walk.ColumnTextView(column);
@@ -61,8 +62,7 @@ TDbTime readStamp(const TStatement &walk, int column)
         if (usual.IsValid())
             return usual;
     }
-    const QDateTime t = DbTextToDateTime(QString::fromUtf8(text));
-    return t.isValid() ? TDbTime{t.date(), t.time()} : TDbTime{};
+    return ReadDbTime(text, DbTimeRead::Lenient);
 }
 
 constexpr int PortTexts = 9; // 0 (no door) and the ports 1..8

@@ -11,6 +11,7 @@
 #include "testsupport/outsidereader.h"
 #include "testsupport/rows.h"
 #include "testsupport/tempdata.h"
+#include "testsupport/zonescope.h"
 
 #include <httplib.h>
 
@@ -337,6 +338,40 @@ TEST_F(WebTest, PersonByCardNameAndUnknownName)
                                       "08:02:00</td><td>Alice Brown</td><td>Office</td><td>OUT</"
                                       "td><td>DENIED</td></tr>"));
     EXPECT_TRUE(rows[1].contains(QLatin1String("<td>IN</td><td>COM2</td>")));
+}
+
+// Stored times are wall-clock values: in Berlin, where the clocks skip from 02:00 to 03:00 on
+// 2026-03-29 and go back from 03:00 to 02:00 on 2026-10-25, a swipe stored in either hour shows
+// as it was written; a text that is no time leaves the cell empty.
+TEST_F(WebTest, TimeCellShowsTheStoredClock)
+{
+    const ZoneScope berlin("Europe/Berlin");
+    struct Case
+    {
+        const char *stored;
+        const char *shown;
+    };
+    const Case cases[] = {
+        {"2026-03-29 02:30:00", "Mar 29, 2026 Sun - AM 02:30:00"}, // the skipped hour
+        {"2026-03-29 02:30", "Mar 29, 2026 Sun - AM 02:30:00"},    // the same, without seconds
+        {"2026-10-25 02:30:00", "Oct 25, 2026 Sun - AM 02:30:00"}, // the repeated hour
+        {"2026-03-29 14:05:09", "Mar 29, 2026 Sun - PM 02:05:09"},
+        {"no time", ""},
+    };
+    TWebReportPage page(dsrc->att, dsrc->src);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.stored);
+        dsrc->att.Exec(QStringLiteral("delete from recorder"));
+        AddLog(c.stored, 5, 1);
+        const QStringList rows = rowsOf(QString::fromStdString(page.Build(
+                                            QStringLiteral("/logs"), {}, QStringLiteral("Desk"),
+                                            QDateTime(QDate(2026, 3, 29), QTime(12, 0))))
+                                            .split(QStringLiteral("\r\n")));
+        ASSERT_EQ(rows.size(), 1);
+        EXPECT_TRUE(rows[0].startsWith(QStringLiteral("<tr align=center bgcolor=#FFFFFF><td>") +
+                                       QString::fromLatin1(c.shown) + QStringLiteral("</td>")))
+            << rows[0].toStdString();
+    }
 }
 
 TEST_F(WebTest, StoredTextsAreEscaped)

@@ -10,6 +10,7 @@
 #include "testsupport/fakefiledialogs.h"
 #include "testsupport/spin.h"
 #include "testsupport/workbookreader.h"
+#include "testsupport/zonescope.h"
 
 #include <QAction>
 #include <QDialog>
@@ -338,6 +339,37 @@ TEST_F(ExportTest, ASignalDuringAnExportClosesOnceTheWorkbookIsWritten)
             EXPECT_FALSE(f.startsWith(QLatin1Char('.'))) << "left behind: " << f.toStdString();
         EXPECT_TRUE(SpinUntil([] { return !dsrc->att.IsOpen(); }, 3000));
         CloseWindow();
+    }
+}
+
+// Stored times are wall-clock values: in Berlin, where the clocks skip from 02:00 to 03:00 on
+// 2026-03-29 and go back from 03:00 to 02:00 on 2026-10-25, a time in either hour is written
+// as stored, in the usual form and in the others a file may hold; no time is the zero date.
+TEST_F(ExportTest, TextLinesCarryTheStoredClock)
+{
+    const ZoneScope berlin("Europe/Berlin");
+    struct Case
+    {
+        const char *stored;
+        const char *line;
+    };
+    const Case cases[] = {
+        {"2026-03-29 02:30:00", "2026/Mar/29 02:30:00"}, // the skipped hour
+        {"2026-03-29 02:30", "2026/Mar/29 02:30:00"},    // the same, without seconds
+        {"2026-03-29T02:30:15.5", "2026/Mar/29 02:30:15"},
+        {"2026-10-25 02:30", "2026/Oct/25 02:30:00"}, // the repeated hour
+        {"17:05:09", "1899/Dec/30 17:05:09"},
+        {"no time", "1899/Dec/30 00:00:00"},
+    };
+    const QString path = file(QStringLiteral("log.txt"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.stored);
+        dsrc->att.Exec(QStringLiteral("delete from recorder"));
+        AddLog(c.stored, 7, 1);
+        TLogExport exporter(dsrc->att, dsrc->src);
+        ASSERT_EQ(exporter.ExportText(path), TLogExport::Outcome::Completed);
+        EXPECT_EQ(readFile(path),
+                  QByteArray(c.line) + " 000000007 \"[NO NAME]\" \"[NO GROUP]\" {IN}\r\n");
     }
 }
 

@@ -3,6 +3,7 @@
 #include "desk/web/webserver.h"
 
 #include "store/clock.h"
+#include "store/db/dbtime.h"
 #include "store/dbfile.h"
 #include "store/settings.h"
 #include "store/utils.h"
@@ -344,7 +345,8 @@ std::string TWebReportPage::Build(const QString &document, const QStringList &pa
     QHash<int, TStaffRec> &holders = m_cache ? cachedHolders() : pageHolders;
     int i = 0;
     while (rows.Step()) {
-        const QDateTime time = DbTextToDateTime(rows.ColumnText(0));
+        // As the clock read when it was stored, also in an hour the local clocks skip.
+        const QDateTime time = ReadDbTime(rows.ColumnTextView(0), DbTimeRead::Lenient).WallClock();
         const int rowCard = static_cast<int>(rows.ColumnInt64(1));
         const TStaffRec &found = holder(rowCard, holders);
         QString line = i % 2 == 0 ? QStringLiteral("<tr align=center bgcolor=#FFFFFF>")
