@@ -37,14 +37,16 @@ const QString &NameField = Schema::Staffs::Name;
 // The grid's columns and the field each sorts by.
 struct MemberColumn
 {
-    const char *field;
+    const QString *field;
     const char *title;
-    const char *sortBy;
+    const QString *sortBy;
 };
-constexpr std::array<MemberColumn, 3> MemberColumns{{
-    {"CARDNO", "CARDNO", "CARDNO"},
-    {"NAME", "NAME", "NAME"},
-    {"WORKGROUP", "WORKGROUP", "DESCX"},
+// The list's query names the holder's group so.
+const QString WorkGroupField = QStringLiteral("WORKGROUP");
+const std::array<MemberColumn, 3> MemberColumns{{
+    {&Schema::Staffs::CardNo, "CARDNO", &Schema::Staffs::CardNo},
+    {&Schema::Staffs::Name, "NAME", &Schema::Staffs::Name},
+    {&WorkGroupField, "WORKGROUP", &Schema::Gid::Descx},
 }};
 
 QString accessField(int port)
@@ -71,9 +73,9 @@ QString MemberSortColumn(const QString &stored)
 {
     // The column goes into the query's order clause: only the list's own columns may.
     for (const MemberColumn &column : MemberColumns) {
-        if (stored.compare(QLatin1String(column.field), Qt::CaseInsensitive) == 0 ||
-            stored.compare(QLatin1String(column.sortBy), Qt::CaseInsensitive) == 0)
-            return QLatin1String(column.sortBy);
+        if (stored.compare(*column.field, Qt::CaseInsensitive) == 0 ||
+            stored.compare(*column.sortBy, Qt::CaseInsensitive) == 0)
+            return *column.sortBy;
     }
     return NameField;
 }
@@ -92,7 +94,7 @@ TCardInfo::TCardInfo(QWidget *parent, DialogRunner runner)
     std::vector<TGridColumn> columns;
     for (const MemberColumn &column : MemberColumns) {
         TGridColumn grid;
-        grid.field = QLatin1String(column.field);
+        grid.field = *column.field;
         grid.title = QLatin1String(column.title);
         columns.push_back(grid);
     }
@@ -175,7 +177,7 @@ void TCardInfo::dbgmemberTitleClick(int column)
     if (column < 0 || column >= int(MemberColumns.size()))
         return;
     const int card = CurrentCard();
-    m_sortColumn = QLatin1String(MemberColumns[static_cast<std::size_t>(column)].sortBy);
+    m_sortColumn = *MemberColumns[static_cast<std::size_t>(column)].sortBy;
     openMembers();
     WriteRegString(Setting::CardListSort, m_sortColumn);
     goToCard(card);

@@ -1,6 +1,7 @@
 #include "desk/dbimport.h"
 
 #include "store/dbfile.h"
+#include "store/dbschema.h"
 #include "store/pragmascope.h"
 
 #include <cstring>
@@ -101,7 +102,7 @@ TLogImportCounts ImportLogRecords(TDatabase &target, const QString &sourcePath,
 {
     TDatabase source;
     source.Open(sourcePath, DbKind::Attend, TDatabase::OpenMode::ReadOnly);
-    const int rows = rowCount(source, QStringLiteral("recorder"));
+    const int rows = rowCount(source, Schema::Recorder::Table);
     TStatement read = source.Prepare(QStringLiteral(
         "select SYSTIME, CARDNO, MODE, READER, LOCK from recorder order by SYSTIME"));
     TStatement seen = target.Prepare(
@@ -144,7 +145,7 @@ TStaffImportCounts ImportStaffRecords(TDatabase &target, const QString &sourcePa
 {
     TDatabase source;
     source.Open(sourcePath, DbKind::Sysdat, TDatabase::OpenMode::ReadOnly);
-    const int rows = rowCount(source, QStringLiteral("staffs"));
+    const int rows = rowCount(source, Schema::Staffs::Table);
     // Columns 0..16 the member's, 17..29 the group's (null when the source lacks the group).
     TStatement read = source.Prepare(QStringLiteral(
         "select s.CARDNO, s.NAME, s.TIMEGRP, s.ACCESSGRP, s.PHOTO, s.OFFLINE, s.PICKED, s.COM1, "

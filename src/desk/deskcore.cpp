@@ -231,22 +231,19 @@ void TDeskCore::SetupReader(int portNo)
     TDataSet &table = dsrc->reader;
     try {
         if (table.Active() && table.Locate(Schema::Reader::PortNo, portNo)) {
-            auto field = [&table](const char *name) {
-                return table.FieldByName(QString::fromLatin1(name));
-            };
             r->SetPortNo(portNo);
             wireReader(portNo);
-            r->SetEnable(field("ENABLE").AsBoolean());
+            r->SetEnable(table.FieldByName(Schema::Reader::Enable).AsBoolean());
             r->SetChecked(r->Enable());
-            r->SetLock(field("OUTPORT").AsInteger());
-            r->SetBypass(field("BPPORT").AsInteger());
-            r->SetMode(field("MODE").AsInteger());
-            r->SetDesc(field("DESC").AsString());
-            r->SetLockTime(field("LOCKTIME").AsInteger());
-            r->SetModel(field("MODEL").AsInteger());
-            r->SetApb(field("APB").AsBoolean());
-            r->SetCapture(field("CAPTURE").AsBoolean());
-            r->SetMotion(field("MOTION").AsInteger());
+            r->SetLock(table.FieldByName(Schema::Reader::OutPort).AsInteger());
+            r->SetBypass(table.FieldByName(Schema::Reader::BpPort).AsInteger());
+            r->SetMode(table.FieldByName(Schema::Reader::Mode).AsInteger());
+            r->SetDesc(table.FieldByName(Schema::Reader::Desc).AsString());
+            r->SetLockTime(table.FieldByName(Schema::Reader::LockTime).AsInteger());
+            r->SetModel(table.FieldByName(Schema::Reader::Model).AsInteger());
+            r->SetApb(table.FieldByName(Schema::Reader::Apb).AsBoolean());
+            r->SetCapture(table.FieldByName(Schema::Reader::Capture).AsBoolean());
+            r->SetMotion(table.FieldByName(Schema::Reader::Motion).AsInteger());
 
             r->SetDataBits(dbEight);
             r->SetStopBits(sbOneStopBit);
@@ -402,7 +399,7 @@ void TDeskCore::logAndAnswer(TRfidReader &r, TSwipe &s)
         GetGroupName(staff.FieldByName(Schema::Staffs::WorkGrp).AsInteger(), s.group);
         for (const int p : {s.port, s.lockPort})
             if (IsReaderPort(p))
-                query.Rights[p] = staff.FieldByName(portColumn(p)).AsBoolean();
+                query.Rights[p] = staff.FieldByName(Schema::Staffs::Com(p)).AsBoolean();
     }
 
     const TAccessDecision access = DecideAccess(query);

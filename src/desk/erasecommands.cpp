@@ -4,6 +4,7 @@
 #include "desk/loggridmodel.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 #include "store/messages.h"
 #include "store/pgbar.h"
 
@@ -25,8 +26,8 @@ void TEraseCommands::DeleteRecord()
     const int row = window.CurrentLogRow();
     if (row >= 0 && row != logs.RecNo())
         logs.MoveTo(row);
-    RemoveSnapshotFile(logs.FieldByName(QStringLiteral("CARDNO")).AsInteger(),
-                       logs.FieldByName(QStringLiteral("SYSTIME")).AsDateTime());
+    RemoveSnapshotFile(logs.FieldByName(Schema::Recorder::CardNo).AsInteger(),
+                       logs.FieldByName(Schema::Recorder::SysTime).AsDateTime());
     logs.Delete();
     window.ShowLogGrid(true);
     window.ShowRowImages(window.CurrentLogRow());
@@ -58,10 +59,10 @@ void TEraseCommands::EraseLog()
         kept = EraseLogRecords(logs, before, [&bar] { bar.StepIt(); });
         window.ShowRecordCount();
         if (kept) {
-            const int card = logs.FieldByName(QStringLiteral("CARDNO")).AsInteger();
+            const int card = logs.FieldByName(Schema::Recorder::CardNo).AsInteger();
             window.ShowStaffPhoto(card);
             window.ShowCapturedImage(card,
-                                     logs.FieldByName(QStringLiteral("SYSTIME")).AsDateTime());
+                                     logs.FieldByName(Schema::Recorder::SysTime).AsDateTime());
         }
     }
 }

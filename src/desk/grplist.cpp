@@ -3,6 +3,7 @@
 #include "desk/grpdef.h"
 #include "store/datasetmodel.h"
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 #include "store/formplacement.h"
 #include "store/glyphs.h"
 #include "store/guard.h"
@@ -31,9 +32,9 @@ constexpr int SatOn2Column = 8;
 std::vector<TGridColumn> groupColumns()
 {
     const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
-    auto column = [left](const char *field, const char *title, ColumnKind kind) {
+    auto column = [left](const QString &field, const char *title, ColumnKind kind) {
         TGridColumn c;
-        c.field = QString::fromLatin1(field);
+        c.field = field;
         c.title = QString::fromLatin1(title);
         c.alignment = left;
         c.titleAlignment = Qt::AlignCenter;
@@ -43,19 +44,19 @@ std::vector<TGridColumn> groupColumns()
         return c;
     };
     return {
-        column("descx", "Workgroup", ColumnKind::Other),
-        column("wd_from_1", "From", ColumnKind::DateTime),
-        column("wd_to_1", "To", ColumnKind::DateTime),
-        column("wd_from_2", "From", ColumnKind::DateTime),
-        column("wd_to_2", "To", ColumnKind::DateTime),
-        column("sat_enable_1", "Sat1", ColumnKind::Boolean),
-        column("sat_from_1", "From", ColumnKind::DateTime),
-        column("sat_to_1", "To", ColumnKind::DateTime),
-        column("sat_enable_2", "Sat2", ColumnKind::Boolean),
-        column("sat_from_2", "From", ColumnKind::DateTime),
-        column("sat_to_2", "To", ColumnKind::DateTime),
-        column("ot_min", "OT Min.", ColumnKind::Other),
-        column("ot_multi", "OT Multi.", ColumnKind::Other),
+        column(Schema::Gid::Descx, "Workgroup", ColumnKind::Other),
+        column(Schema::Gid::WdFrom1, "From", ColumnKind::DateTime),
+        column(Schema::Gid::WdTo1, "To", ColumnKind::DateTime),
+        column(Schema::Gid::WdFrom2, "From", ColumnKind::DateTime),
+        column(Schema::Gid::WdTo2, "To", ColumnKind::DateTime),
+        column(Schema::Gid::SatEnable1, "Sat1", ColumnKind::Boolean),
+        column(Schema::Gid::SatFrom1, "From", ColumnKind::DateTime),
+        column(Schema::Gid::SatTo1, "To", ColumnKind::DateTime),
+        column(Schema::Gid::SatEnable2, "Sat2", ColumnKind::Boolean),
+        column(Schema::Gid::SatFrom2, "From", ColumnKind::DateTime),
+        column(Schema::Gid::SatTo2, "To", ColumnKind::DateTime),
+        column(Schema::Gid::OtMin, "OT Min.", ColumnKind::Other),
+        column(Schema::Gid::OtMulti, "OT Multi.", ColumnKind::Other),
     };
 }
 

@@ -14,8 +14,9 @@
 
 namespace {
 
-const char *const FieldNames[LogGridModel::ColumnCount] = {"SYSTIME", "CARDNO", "MODE", "READER",
-                                                           "LOCK"};
+const QString *const FieldNames[LogGridModel::ColumnCount] = {
+    &Schema::Recorder::SysTime, &Schema::Recorder::CardNo, &Schema::Recorder::Mode,
+    &Schema::Recorder::Reader, &Schema::Recorder::Lock};
 const char *const Titles[LogGridModel::ColumnCount] = {"Date and Time", "Card Information", "Mode",
                                                        "Reader", "Lock"};
 
@@ -66,7 +67,7 @@ LogGridModel::LogGridModel(TDataSet &logs, QObject *parent)
 
 QString LogGridModel::ColumnField(int column)
 {
-    return column >= 0 && column < ColumnCount ? QLatin1String(FieldNames[column]) : QString();
+    return column >= 0 && column < ColumnCount ? *FieldNames[column] : QString();
 }
 
 int LogGridModel::CardAt(int row) const

@@ -1,6 +1,7 @@
 #include "desk/memberworkbook.h"
 
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 #include "store/messages.h"
 #include "store/pragmascope.h"
 #include "store/utils.h"
@@ -15,7 +16,7 @@ constexpr qint64 DayMs = 86400000;
 
 QDateTime recordTime(TDataSet &details)
 {
-    return WallClockFromDbText(details.FieldByName(QStringLiteral("SYSTIME")).AsString());
+    return WallClockFromDbText(details.FieldByName(Schema::Recorder::SysTime).AsString());
 }
 
 // The record under the cursor belongs to that calendar day.

@@ -36,6 +36,7 @@
 #include "store/datasrc.h"
 #include "store/dbcopy.h"
 #include "store/dbfile.h"
+#include "store/dbschema.h"
 #include "store/email.h"
 #include "store/filedialogs.h"
 #include "store/formplacement.h"
@@ -452,9 +453,9 @@ void TTimeRec::FormCreate()
 
     TDataSet &logs = dsrc->logs;
     if (!logs.IsEmpty()) {
-        const int card = logs.FieldByName(QStringLiteral("CARDNO")).AsInteger();
+        const int card = logs.FieldByName(Schema::Recorder::CardNo).AsInteger();
         ShowStaffPhoto(card);
-        ShowCapturedImage(card, logs.FieldByName(QStringLiteral("SYSTIME")).AsDateTime());
+        ShowCapturedImage(card, logs.FieldByName(Schema::Recorder::SysTime).AsDateTime());
     }
 
     m_core->SetOverrideCountdown(0);
@@ -1040,12 +1041,12 @@ void TTimeRec::ShowStaffPhoto(int card)
 {
     QLabel *photo = m_ui->xphoto;
     if (!dsrc || !dsrc->logs.Active() || dsrc->logs.IsEmpty() || !dsrc->staff.Active() ||
-        !dsrc->staff.Locate(QStringLiteral("CARDNO"), card)) {
+        !dsrc->staff.Locate(Schema::Staffs::CardNo, card)) {
         photo->hide();
         return;
     }
     QImage image;
-    if (image.loadFromData(dsrc->staff.FieldByName(QStringLiteral("PHOTO")).AsBytes(), "JPEG")) {
+    if (image.loadFromData(dsrc->staff.FieldByName(Schema::Staffs::Photo).AsBytes(), "JPEG")) {
         photo->setPixmap(QPixmap::fromImage(image));
         photo->show();
     } else {

@@ -17,40 +17,38 @@ int choice(int value, int low, int high, int first)
 
 TReaderRow ReadReaderRow(const TDataSet &table)
 {
-    auto field = [&table](const char *name) {
-        return table.FieldByName(QString::fromLatin1(name));
-    };
     TReaderRow row;
-    row.portNo = field("PORTNO").AsInteger();
-    row.enable = field("ENABLE").AsBoolean();
-    row.outport = choice(field("OUTPORT").AsInteger(), 0, ReaderPortCount, 0);
-    row.bpport = choice(field("BPPORT").AsInteger(), 0, ReaderPortCount, 0);
-    row.mode = choice(field("MODE").AsInteger(), 0, 2, 0);
-    row.desc = field("DESC").AsString();
-    row.lockTime = choice(field("LOCKTIME").AsInteger(), 1, MaxLockTime, 1);
-    row.model = choice(field("MODEL").AsInteger(), 0, 1, 0);
-    row.apb = field("APB").AsBoolean();
-    row.capture = field("CAPTURE").AsBoolean();
-    row.motion = choice(field("MOTION").AsInteger(), -1, MaxMotionSeconds, -1);
+    row.portNo = table.FieldByName(Schema::Reader::PortNo).AsInteger();
+    row.enable = table.FieldByName(Schema::Reader::Enable).AsBoolean();
+    row.outport =
+        choice(table.FieldByName(Schema::Reader::OutPort).AsInteger(), 0, ReaderPortCount, 0);
+    row.bpport =
+        choice(table.FieldByName(Schema::Reader::BpPort).AsInteger(), 0, ReaderPortCount, 0);
+    row.mode = choice(table.FieldByName(Schema::Reader::Mode).AsInteger(), 0, 2, 0);
+    row.desc = table.FieldByName(Schema::Reader::Desc).AsString();
+    row.lockTime =
+        choice(table.FieldByName(Schema::Reader::LockTime).AsInteger(), 1, MaxLockTime, 1);
+    row.model = choice(table.FieldByName(Schema::Reader::Model).AsInteger(), 0, 1, 0);
+    row.apb = table.FieldByName(Schema::Reader::Apb).AsBoolean();
+    row.capture = table.FieldByName(Schema::Reader::Capture).AsBoolean();
+    row.motion =
+        choice(table.FieldByName(Schema::Reader::Motion).AsInteger(), -1, MaxMotionSeconds, -1);
     return row;
 }
 
 void WriteReaderRow(TDataSet &table, const TReaderRow &row)
 {
     TDataSetEdit edit(table, TDataSetEdit::Kind::Edit);
-    auto field = [&table](const char *name) {
-        return table.FieldByName(QString::fromLatin1(name));
-    };
-    field("ENABLE").SetAsBoolean(row.enable);
-    field("OUTPORT").SetAsInteger(row.outport);
-    field("BPPORT").SetAsInteger(row.bpport);
-    field("MODE").SetAsInteger(row.mode);
-    field("DESC").SetAsString(row.desc);
-    field("LOCKTIME").SetAsInteger(row.lockTime);
-    field("APB").SetAsBoolean(row.apb);
-    field("MODEL").SetAsInteger(row.model);
-    field("CAPTURE").SetAsBoolean(row.capture);
-    field("MOTION").SetAsInteger(row.motion);
+    table.FieldByName(Schema::Reader::Enable).SetAsBoolean(row.enable);
+    table.FieldByName(Schema::Reader::OutPort).SetAsInteger(row.outport);
+    table.FieldByName(Schema::Reader::BpPort).SetAsInteger(row.bpport);
+    table.FieldByName(Schema::Reader::Mode).SetAsInteger(row.mode);
+    table.FieldByName(Schema::Reader::Desc).SetAsString(row.desc);
+    table.FieldByName(Schema::Reader::LockTime).SetAsInteger(row.lockTime);
+    table.FieldByName(Schema::Reader::Apb).SetAsBoolean(row.apb);
+    table.FieldByName(Schema::Reader::Model).SetAsInteger(row.model);
+    table.FieldByName(Schema::Reader::Capture).SetAsBoolean(row.capture);
+    table.FieldByName(Schema::Reader::Motion).SetAsInteger(row.motion);
     edit.Post();
 }
 

@@ -32,10 +32,10 @@ const QString ColumnWidthsName = QStringLiteral("GridCommSetup");
 
 std::vector<TGridColumn> readerColumns()
 {
-    auto column = [](const char *field, const char *title, ColumnKind kind,
+    auto column = [](const QString &field, const char *title, ColumnKind kind,
                      std::function<QString(const QVariant &)> text = {}) {
         TGridColumn c;
-        c.field = QString::fromLatin1(field);
+        c.field = field;
         c.title = QString::fromLatin1(title);
         c.alignment = Qt::AlignLeft | Qt::AlignTop;
         // Titles wrap at their blanks rather than being cut in a narrow column.
@@ -46,19 +46,19 @@ std::vector<TGridColumn> readerColumns()
     };
     const auto portName = [](const QVariant &v) { return GetPortName(v.toInt()); };
     return {
-        column("portno", "Reader On", ColumnKind::Other,
+        column(Schema::Reader::PortNo, "Reader On", ColumnKind::Other,
                [](const QVariant &v) { return QStringLiteral("COM") + v.toString(); }),
-        column("enable", "Enabled", ColumnKind::Boolean),
-        column("desc", "Description", ColumnKind::Other),
-        column("mode", "Mode", ColumnKind::Other,
+        column(Schema::Reader::Enable, "Enabled", ColumnKind::Boolean),
+        column(Schema::Reader::Desc, "Description", ColumnKind::Other),
+        column(Schema::Reader::Mode, "Mode", ColumnKind::Other,
                [](const QVariant &v) { return GetModeName(v.toInt()); }),
-        column("outport", "Card Action", ColumnKind::Other, portName),
-        column("bpport", "Bypass Action", ColumnKind::Other, portName),
-        column("locktime", "Release Time", ColumnKind::Other,
+        column(Schema::Reader::OutPort, "Card Action", ColumnKind::Other, portName),
+        column(Schema::Reader::BpPort, "Bypass Action", ColumnKind::Other, portName),
+        column(Schema::Reader::LockTime, "Release Time", ColumnKind::Other,
                [](const QVariant &v) { return v.toString() + QStringLiteral(" SEC"); }),
-        column("apb", "Anti Passback", ColumnKind::Boolean),
-        column("capture", "Capture", ColumnKind::Boolean),
-        column("motion", "Motion", ColumnKind::Other),
+        column(Schema::Reader::Apb, "Anti Passback", ColumnKind::Boolean),
+        column(Schema::Reader::Capture, "Capture", ColumnKind::Boolean),
+        column(Schema::Reader::Motion, "Motion", ColumnKind::Other),
     };
 }
 

@@ -2,6 +2,7 @@
 
 #include "store/dataset.h"
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 #include "store/settings.h"
 
 #include <QCheckBox>
@@ -105,7 +106,7 @@ bool TLateScopeBase::LocateChosenGroup()
     // Without a row of that name the hours of whatever row the table stands on would be
     // copied: nothing is loaded instead.
     return dsrc->gidtbl.Active() &&
-           dsrc->gidtbl.Locate(QStringLiteral("DESCX"), persons->cbgroup->currentText());
+           dsrc->gidtbl.Locate(Schema::Gid::Descx, persons->cbgroup->currentText());
 }
 
 void TLateScopeBase::LoadTime(QDateTimeEdit *picker, const QString &field)
@@ -122,8 +123,8 @@ bool TLateScopeBase::GroupFlag(const QString &field)
 
 void TLateScopeBase::LoadOvertime()
 {
-    seOTmin->setValue(dsrc->gidtbl.FieldByName(QStringLiteral("OT_MIN")).AsInteger());
-    seOTmul->setValue(dsrc->gidtbl.FieldByName(QStringLiteral("OT_MULTI")).AsInteger());
+    seOTmin->setValue(dsrc->gidtbl.FieldByName(Schema::Gid::OtMin).AsInteger());
+    seOTmul->setValue(dsrc->gidtbl.FieldByName(Schema::Gid::OtMulti).AsInteger());
 }
 
 void TLateScopeBase::ReadLateSettings()
@@ -197,13 +198,13 @@ void TSetLateScope::cbgroupChange()
 {
     if (m_overnight || !LocateChosenGroup())
         return;
-    LoadTime(dtpSTDstart, QStringLiteral("WD_FROM_1"));
-    LoadTime(dtpSTDend, QStringLiteral("WD_TO_2"));
-    cbsat->setChecked(GroupFlag(QStringLiteral("SAT_ENABLE_1")));
-    LoadTime(dtpSATstart, QStringLiteral("SAT_FROM_1"));
+    LoadTime(dtpSTDstart, Schema::Gid::WdFrom1);
+    LoadTime(dtpSTDend, Schema::Gid::WdTo2);
+    cbsat->setChecked(GroupFlag(Schema::Gid::SatEnable1));
+    LoadTime(dtpSATstart, Schema::Gid::SatFrom1);
     const bool bothSaturdays =
-        GroupFlag(QStringLiteral("SAT_ENABLE_1")) && GroupFlag(QStringLiteral("SAT_ENABLE_2"));
-    LoadTime(dtpSATend, bothSaturdays ? QStringLiteral("SAT_TO_2") : QStringLiteral("SAT_TO_1"));
+        GroupFlag(Schema::Gid::SatEnable1) && GroupFlag(Schema::Gid::SatEnable2);
+    LoadTime(dtpSATend, bothSaturdays ? Schema::Gid::SatTo2 : Schema::Gid::SatTo1);
     LoadOvertime();
 }
 
@@ -281,16 +282,16 @@ void TSetnLateScope::cbgroupChange()
 {
     if (!LocateChosenGroup())
         return;
-    LoadTime(dtpSTDstart1, QStringLiteral("WD_FROM_1"));
-    LoadTime(dtpSTDend1, QStringLiteral("WD_TO_1"));
-    LoadTime(dtpSTDstart2, QStringLiteral("WD_FROM_2"));
-    LoadTime(dtpSTDend2, QStringLiteral("WD_TO_2"));
-    cbsat1->setChecked(GroupFlag(QStringLiteral("SAT_ENABLE_1")));
-    LoadTime(dtpSATstart1, QStringLiteral("SAT_FROM_1"));
-    LoadTime(dtpSATend1, QStringLiteral("SAT_TO_1"));
-    cbsat2->setChecked(GroupFlag(QStringLiteral("SAT_ENABLE_2")));
-    LoadTime(dtpSATstart2, QStringLiteral("SAT_FROM_2"));
-    LoadTime(dtpSATend2, QStringLiteral("SAT_TO_2"));
+    LoadTime(dtpSTDstart1, Schema::Gid::WdFrom1);
+    LoadTime(dtpSTDend1, Schema::Gid::WdTo1);
+    LoadTime(dtpSTDstart2, Schema::Gid::WdFrom2);
+    LoadTime(dtpSTDend2, Schema::Gid::WdTo2);
+    cbsat1->setChecked(GroupFlag(Schema::Gid::SatEnable1));
+    LoadTime(dtpSATstart1, Schema::Gid::SatFrom1);
+    LoadTime(dtpSATend1, Schema::Gid::SatTo1);
+    cbsat2->setChecked(GroupFlag(Schema::Gid::SatEnable2));
+    LoadTime(dtpSATstart2, Schema::Gid::SatFrom2);
+    LoadTime(dtpSATend2, Schema::Gid::SatTo2);
     LoadOvertime();
 }
 

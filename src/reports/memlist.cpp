@@ -68,11 +68,17 @@ TCardReport::TCardReport(QObject *owner, bool horizontal) : TReportForm(owner), 
         text->SetShrinkToFit(true);
         m_fields.push_back(text);
     };
-    static const char *const dbFields[][2] = {
-        {"qrCardno", "CARDNO"}, {"qrName", "NAME"}, {"qrGroup", "descx"}};
-    for (const auto &f : dbFields)
-        field(card->AddDBText(&m_mast, QString::fromLatin1(f[1]),
-                              placeOf(l.Element(QString::fromLatin1(f[0])), fieldWidth, 4)));
+    struct DbField
+    {
+        const char *element;
+        const QString *column;
+    };
+    static const DbField dbFields[] = {{"qrCardno", &Schema::Staffs::CardNo},
+                                       {"qrName", &Schema::Staffs::Name},
+                                       {"qrGroup", &Schema::Gid::Descx}};
+    for (const DbField &f : dbFields)
+        field(card->AddDBText(&m_mast, *f.column,
+                              placeOf(l.Element(QString::fromLatin1(f.element)), fieldWidth, 4)));
     for (int i = 0; i < 4; ++i) {
         const QString name = QStringLiteral("rem%1").arg(i + 1);
         TReportLabel *rem = card->AddLabel(name, placeOf(l.Element(name), fieldWidth, 4));
@@ -142,7 +148,8 @@ TrptListMem::TrptListMem(QObject *owner) : TReportForm(owner), m_mast(dsrc->src)
     AddPageHeaderAndFooter(*this, width, QString());
     TReportBand *columns = AddBand(TBandType::ColumnHeader, 7);
     static const char *const headings[] = {"Card No.", "Name", "Group", "Remark"};
-    static const char *const fields[] = {"CARDNO", "NAME", "descx", "MEMO"};
+    static const QString *const fields[] = {&Schema::Staffs::CardNo, &Schema::Staffs::Name,
+                                            &Schema::Gid::Descx, &Schema::Staffs::Memo};
     for (int c = 0; c < 4; ++c) {
         TReportLabel *h =
             columns->AddLabel(QStringLiteral("head%1").arg(c),
@@ -157,7 +164,7 @@ TrptListMem::TrptListMem(QObject *owner) : TReportForm(owner), m_mast(dsrc->src)
             detail->AddLabel(QStringLiteral("cell%1").arg(c),
                              {TMemberListColumns::Left[c], 0, TMemberListColumns::Width(c),
                               TMemberListColumns::LineHeight});
-        const QString field = QString::fromLatin1(fields[c]);
+        const QString field = *fields[c];
         // Measured at a fine resolution, so the cut is the same on screen and paper.
         constexpr double dotsPerMm = 600 / 25.4;
         QFont measured = cell->Font();

@@ -3,6 +3,7 @@
 #include "store/clock.h"
 #include "store/dataset.h"
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 #include "store/pairing.h"
 #include "store/utils.h"
 
@@ -262,13 +263,13 @@ void Tqrfilo::masterbandBeforePrint(bool &)
 
 void Tqrfilo::qrmasterPrint(QString &value)
 {
-    m_cardNo = m_mast->FieldByName(QStringLiteral("CARDNO")).AsInteger();
+    m_cardNo = m_mast->FieldByName(Schema::Staffs::CardNo).AsInteger();
     m_details->SetSQL(detailsSql());
     m_details->Open();
     m_details->First();
     m_lines.StartPerson();
     value = QStringLiteral(" [") + QString::number(m_cardNo) + QStringLiteral("] ") +
-            m_mast->FieldByName(QStringLiteral("NAME")).AsString();
+            m_mast->FieldByName(Schema::Staffs::Name).AsString();
     if (m_s.Mode == 0)
         value += QStringLiteral(" (") + QString::number(m_details->RecordCount()) +
                  QStringLiteral(" record(s))");

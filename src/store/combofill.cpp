@@ -1,6 +1,7 @@
 #include "store/combofill.h"
 
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 
 #include <QComboBox>
 
@@ -31,6 +32,6 @@ void FillComboFromQuery(QComboBox *combo, const QString &displayField, int key,
 
 void FillGroupCombo(QComboBox *combo, int id)
 {
-    FillComboFromQuery(combo, QStringLiteral("DESCX"), id, QStringLiteral("ID"),
+    FillComboFromQuery(combo, Schema::Gid::Descx, id, Schema::Gid::Id,
                        QStringLiteral("select * from gid order by DESCX"));
 }

@@ -3,6 +3,7 @@
 // text.
 
 #include "store/datasrc.h"
+#include "store/dbschema.h"
 #include "store/messages.h"
 #include "store/reportscope.h"
 #include "store/utils.h"
@@ -51,32 +52,31 @@ bool GetStaffByCard(TDatabase &db, int card, TStaffRec &rec)
 int FindCardByName(const QString &name)
 {
     TDataSet &staff = data().staff;
-    if (!staff.Locate(QStringLiteral("NAME"), name, LocateOption::PartialKey))
+    if (!staff.Locate(Schema::Staffs::Name, name, LocateOption::PartialKey))
         return 0;
-    return staff.FieldByName(QStringLiteral("cardno")).AsInteger();
+    return staff.FieldByName(Schema::Staffs::CardNo).AsInteger();
 }
 
 void GetGroupName(int id, QString &text)
 {
     TDataSet &groups = data().gidtbl;
-    text = groups.Locate(QStringLiteral("ID"), id)
-               ? groups.FieldByName(QStringLiteral("DESCX")).AsString()
-               : QString();
+    text = groups.Locate(Schema::Gid::Id, id) ? groups.FieldByName(Schema::Gid::Descx).AsString()
+                                              : QString();
 }
 
 int GetGroupId(const QString &name)
 {
     TDataSet &groups = data().gidtbl;
-    if (!groups.Locate(QStringLiteral("DESCX"), name))
+    if (!groups.Locate(Schema::Gid::Descx, name))
         return 0;
-    return groups.FieldByName(QStringLiteral("ID")).AsInteger();
+    return groups.FieldByName(Schema::Gid::Id).AsInteger();
 }
 
 QString GetReaderDesc(int port)
 {
     TDataSet &readers = data().reader;
-    if (readers.Locate(QStringLiteral("PORTNO"), port))
-        return readers.FieldByName(QStringLiteral("DESC")).AsString();
+    if (readers.Locate(Schema::Reader::PortNo, port))
+        return readers.FieldByName(Schema::Reader::Desc).AsString();
     return GetPortName(port);
 }
 

@@ -3,6 +3,7 @@
 #include "store/clock.h"
 #include "store/dataset.h"
 #include "store/db/dbtime.h"
+#include "store/dbschema.h"
 #include "store/logrow.h"
 #include "store/reportscope.h"
 #include "store/utils.h"
@@ -81,9 +82,9 @@ void GetScopeDateRange(const TReportScope &scope, TDataSet &query, TReptParam &p
 
 bool OpenStaffLogQuery(TDataSet &staff, TDataSet &query, TReptParam &param)
 {
-    param.CardNo = staff.FieldByName(QStringLiteral("CARDNO")).AsInteger();
-    param.Name = staff.FieldByName(QStringLiteral("NAME")).AsString();
-    param.WorkGroup = staff.FieldByName(QStringLiteral("WORKGRP")).AsInteger();
+    param.CardNo = staff.FieldByName(Schema::Staffs::CardNo).AsInteger();
+    param.Name = staff.FieldByName(Schema::Staffs::Name).AsString();
+    param.WorkGroup = staff.FieldByName(Schema::Staffs::WorkGrp).AsInteger();
     GetGroupName(param.WorkGroup, param.GroupName);
 
     QStringList lines{QStringLiteral("select * from recorder"),

@@ -23,24 +23,24 @@ const QString NonmemberGridPrefix = QStringLiteral("PickListNonmember");
 // The sort column goes into the order clause: only the list's own columns may.
 QString sortColumnOf(const QString &column)
 {
-    for (const char *own : {"CARDNO", "NAME", "DESCX"})
-        if (column.compare(QLatin1String(own), Qt::CaseInsensitive) == 0)
-            return QLatin1String(own);
+    for (const QString *own : {&Schema::Staffs::CardNo, &Schema::Staffs::Name, &Schema::Gid::Descx})
+        if (column.compare(*own, Qt::CaseInsensitive) == 0)
+            return *own;
     if (column.compare(QLatin1String("WORKGROUP"), Qt::CaseInsensitive) == 0)
-        return QStringLiteral("DESCX");
-    return QStringLiteral("NAME");
+        return Schema::Gid::Descx;
+    return Schema::Staffs::Name;
 }
 
 std::vector<TGridColumn> listColumns()
 {
     const Qt::Alignment centred = Qt::AlignCenter;
-    return {{QStringLiteral("CARDNO"),
+    return {{Schema::Staffs::CardNo,
              QStringLiteral("CARDNO"),
              Qt::AlignLeft | Qt::AlignVCenter,
              centred,
              ColumnKind::NarrowText,
              {}},
-            {QStringLiteral("NAME"),
+            {Schema::Staffs::Name,
              QStringLiteral("NAME"),
              Qt::AlignLeft | Qt::AlignVCenter,
              centred,

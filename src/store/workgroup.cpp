@@ -15,17 +15,19 @@ TDataSet &groups()
 }
 
 // Columns of one session: from, to.
-const char *const WeekdayFields[2][2] = {{"WD_FROM_1", "WD_TO_1"}, {"WD_FROM_2", "WD_TO_2"}};
-const char *const SaturdayFields[2][2] = {{"SAT_FROM_1", "SAT_TO_1"}, {"SAT_FROM_2", "SAT_TO_2"}};
-const char *const SaturdayOnFields[2] = {"SAT_ENABLE_1", "SAT_ENABLE_2"};
+const QString *const WeekdayFields[2][2] = {{&Schema::Gid::WdFrom1, &Schema::Gid::WdTo1},
+                                            {&Schema::Gid::WdFrom2, &Schema::Gid::WdTo2}};
+const QString *const SaturdayFields[2][2] = {{&Schema::Gid::SatFrom1, &Schema::Gid::SatTo1},
+                                             {&Schema::Gid::SatFrom2, &Schema::Gid::SatTo2}};
+const QString *const SaturdayOnFields[2] = {&Schema::Gid::SatEnable1, &Schema::Gid::SatEnable2};
 
-TField field(TDataSet &ds, const char *name)
+TField field(TDataSet &ds, const QString &name)
 {
-    return ds.FieldByName(QString::fromLatin1(name));
+    return ds.FieldByName(name);
 }
 
 // A stored time of day; a missing one reads as midnight.
-QTime timeOf(TDataSet &ds, const char *name)
+QTime timeOf(TDataSet &ds, const QString &name)
 {
     const QVariant v = field(ds, name).AsVariant();
     const QTime t = v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().time() : v.toTime();
@@ -77,14 +79,14 @@ TWorkGroup LoadGroup()
 {
     TDataSet &ds = groups();
     TWorkGroup g;
-    g.name = field(ds, "DESCX").AsString();
+    g.name = field(ds, Schema::Gid::Descx).AsString();
     for (int i = 0; i < 2; ++i) {
-        g.weekday[i] = {timeOf(ds, WeekdayFields[i][0]), timeOf(ds, WeekdayFields[i][1])};
-        g.saturday[i] = {timeOf(ds, SaturdayFields[i][0]), timeOf(ds, SaturdayFields[i][1])};
-        g.saturdayOn[i] = field(ds, SaturdayOnFields[i]).AsBoolean();
+        g.weekday[i] = {timeOf(ds, *WeekdayFields[i][0]), timeOf(ds, *WeekdayFields[i][1])};
+        g.saturday[i] = {timeOf(ds, *SaturdayFields[i][0]), timeOf(ds, *SaturdayFields[i][1])};
+        g.saturdayOn[i] = field(ds, *SaturdayOnFields[i]).AsBoolean();
     }
-    g.otMin = field(ds, "OT_MIN").AsInteger();
-    g.otMulti = field(ds, "OT_MULTI").AsInteger();
+    g.otMin = field(ds, Schema::Gid::OtMin).AsInteger();
+    g.otMulti = field(ds, Schema::Gid::OtMulti).AsInteger();
     return g;
 }
 
@@ -96,18 +98,18 @@ int SaveGroup(const TWorkGroup &g)
         const int id = GetGroupId(g.name);
         const bool found = id > 0 && ds.Locate(Schema::Gid::Id, id);
         TDataSetEdit edit(ds, found ? TDataSetEdit::Kind::Edit : TDataSetEdit::Kind::Append);
-        field(ds, "DESCX").SetAsString(g.name);
+        field(ds, Schema::Gid::Descx).SetAsString(g.name);
         for (std::size_t i = 0; i < 2; ++i) {
-            field(ds, WeekdayFields[i][0]).SetAsVariant(storedTime(g.weekday[i].from));
-            field(ds, WeekdayFields[i][1]).SetAsVariant(storedTime(g.weekday[i].to));
-            field(ds, SaturdayFields[i][0]).SetAsVariant(storedTime(g.saturday[i].from));
-            field(ds, SaturdayFields[i][1]).SetAsVariant(storedTime(g.saturday[i].to));
-            field(ds, SaturdayOnFields[i]).SetAsBoolean(g.saturdayOn[i]);
+            field(ds, *WeekdayFields[i][0]).SetAsVariant(storedTime(g.weekday[i].from));
+            field(ds, *WeekdayFields[i][1]).SetAsVariant(storedTime(g.weekday[i].to));
+            field(ds, *SaturdayFields[i][0]).SetAsVariant(storedTime(g.saturday[i].from));
+            field(ds, *SaturdayFields[i][1]).SetAsVariant(storedTime(g.saturday[i].to));
+            field(ds, *SaturdayOnFields[i]).SetAsBoolean(g.saturdayOn[i]);
         }
-        field(ds, "OT_MIN").SetAsInteger(g.otMin);
-        field(ds, "OT_MULTI").SetAsInteger(g.otMulti);
+        field(ds, Schema::Gid::OtMin).SetAsInteger(g.otMin);
+        field(ds, Schema::Gid::OtMulti).SetAsInteger(g.otMulti);
         edit.Post();
-        return field(ds, "ID").AsInteger();
+        return field(ds, Schema::Gid::Id).AsInteger();
     } catch (const std::exception &) {
         // The edit has been cancelled on the way out.
         ShowUpdateFailed();
@@ -122,7 +124,7 @@ void DeleteGroup()
         ShowNoDataRecord();
         return;
     }
-    if (field(ds, "ID").AsInteger() == DefaultGroupId) {
+    if (field(ds, Schema::Gid::Id).AsInteger() == DefaultGroupId) {
         ShowPlain(QStringLiteral("Cannot delete default group."));
         return;
     }
