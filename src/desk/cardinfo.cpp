@@ -41,7 +41,7 @@ struct MemberColumn
     const char *title;
     const QString *sortBy;
 };
-// The list's query names the holder's group so.
+// The list's query gives the holder's group name under this column name.
 const QString WorkGroupField = QStringLiteral("WORKGROUP");
 const std::array<MemberColumn, 3> MemberColumns{{
     {&Schema::Staffs::CardNo, "CARDNO", &Schema::Staffs::CardNo},
