@@ -7,6 +7,11 @@
 
 #include "desk/loggridmodel.h"
 #include "testsupport/modelcheck.h"
+#include "testsupport/rows.h"
+#include "testsupport/zonescope.h"
+
+#include <QDir>
+#include <QFile>
 
 #include <QPersistentModelIndex>
 #include <QSortFilterProxyModel>
@@ -161,6 +166,47 @@ TEST_F(LogGridContract, FollowsDeletesBatchedErasesAndReopening)
     EXPECT_FALSE(EraseLogRecords(logs, std::nullopt, {}));
     EXPECT_EQ(model->rowCount(), 0);
     EXPECT_EQ(proxy.rowCount(), 0);
+}
+
+// Stored times are wall-clock values: a swipe stored in the hour the clock skips (a reader's
+// own clock, downloaded) is kept when its day is after the cut-off, and erased with its
+// snapshot when it is before.
+TEST_F(LogGridContract, EraseBeforeADayGoesByTheStoredClockAlsoInTheSkippedHour)
+{
+    const ZoneScope zone("Europe/Berlin");
+    struct Case
+    {
+        const char *name;
+        QDate before;
+        std::vector<int> kept;
+    };
+    const Case cases[] = {
+        {"the skipped hour's day is kept", QDate(2026, 3, 29), {2, 3}},
+        {"the skipped hour's day is erased", QDate(2026, 3, 30), {3}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        dsrc->att.Exec(QStringLiteral("DELETE FROM recorder"));
+        AddLog("2026-03-28 10:00:00", 1, 1);
+        AddLog("2026-03-29 02:30:00", 2, 1);
+        AddLog("2026-03-30 08:00:00", 3, 1);
+        QDir().mkpath(PhotoPath);
+        const QString snapshot = RowSnapshotFileName(
+            2, QDateTime(QDate(2026, 3, 29), QTime(2, 30), Qt::UTC));
+        QFile file(snapshot);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.close();
+        dsrc->logs.Refresh();
+
+        EraseLogRecords(dsrc->logs, c.before, {});
+
+        std::vector<int> kept;
+        for (int row = 0; row < model->rowCount(); ++row)
+            kept.push_back(CardAt(row));
+        EXPECT_EQ(kept, c.kept);
+        const bool skippedHourKept = c.kept.front() == 2;
+        EXPECT_EQ(QFile::exists(snapshot), skippedHourKept);
+    }
 }
 
 } // namespace
