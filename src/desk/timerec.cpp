@@ -3,35 +3,24 @@
 #include "ui_timerec.h"
 
 #include "capture/DXCapture.h"
-#include "desk/about.h"
-#include "desk/autoio.h"
 #include "desk/cardinfo.h"
 #include "desk/clock.h"
 #include "desk/commandcontext.h"
 #include "desk/dbcommands.h"
 #include "desk/deskcamera.h"
 #include "desk/emailqueue.h"
-#include "desk/emailset.h"
 #include "desk/erasecommands.h"
-#include "desk/grplist.h"
 #include "desk/logexportcommands.h"
 #include "desk/loggridmodel.h"
-#include "desk/login.h"
 #include "desk/memberworkbook.h"
 #include "desk/passwd.h"
-#include "desk/passwdnew.h"
 #include "desk/readercommands.h"
 #include "desk/readers.h"
 #include "desk/reportcommands.h"
+#include "desk/setupcommands.h"
 #include "desk/setupwebcam.h"
-#include "desk/speech.h"
-#include "desk/timetbl.h"
 #include "desk/trayicon.h"
 #include "desk/web/webreport.h"
-#include "readerlink/dlgdoor.h"
-#include "readerlink/offline.h"
-#include "readerlink/reader.h"
-#include "readerlink/upload.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/dbcopy.h"
@@ -586,6 +575,18 @@ void TTimeRec::xexitClick()
     close();
 }
 
+void TTimeRec::ShowInOutPanel(bool show)
+{
+    m_ui->iopanel->setVisible(show);
+}
+
+void TTimeRec::ShowDoorButton(bool show)
+{
+    m_ui->bDoorOpen->setVisible(show);
+    // By the button's own state: a desk hidden in the tray still offers it.
+    m_ui->popOpenDoor->setEnabled(!m_ui->bDoorOpen->isHidden());
+}
+
 void TTimeRec::actHideItExecute()
 {
     m_ui->actHideIt->setChecked(!m_ui->actHideIt->isChecked());
@@ -594,55 +595,32 @@ void TTimeRec::actHideItExecute()
 
 void TTimeRec::actspeechExecute()
 {
-    TDlgSpeech dialog(this);
-    runDialog(dialog);
+    TSetupCommands(commandContext()).SetUpSpeech();
 }
 
 void TTimeRec::actemailExecute()
 {
-    TSetEmail dialog(this);
-    if (runDialog(dialog) == QDialog::Accepted)
-        m_emailQueue->ApplySettings();
+    TSetupCommands(commandContext()).SetUpEmail();
 }
 
 void TTimeRec::actcardinfoExecute()
 {
-    TLogGridScope grid(*this);
-    HideImages();
-    TCardInfo dialog(this, m_dialogs.HandDown());
-    dialog.FormCreate();
-    if (runDialog(dialog) == TCardInfo::ChangedResult) {
-        // The editor wrote through the shared staff dataset; reopen it on the new rows.
-        dsrc->staff.Close();
-        dsrc->staff.Open();
-    }
+    TSetupCommands(commandContext()).EditCards();
 }
 
 void TTimeRec::actgrpdefExecute()
 {
-    TDlgGrpList dialog(this);
-    // The group editor it opens is answered as every other dialog of the window.
-    dialog.SetDialogRunner(m_dialogs.HandDown());
-    runDialog(dialog);
+    TSetupCommands(commandContext()).DefineGroups();
 }
 
 void TTimeRec::actautoioExecute()
 {
-    {
-        TAutoIO dialog(this);
-        runDialog(dialog);
-    }
-    // Whatever the dialog's result, the panel follows what it stored.
-    m_ui->iopanel->setVisible(ReadRegBool(Setting::AutoInOut));
-    dsrc->Qiotime.Close();
-    dsrc->Qiotime.Open();
-    m_core->UpdateAutoInOut(Now());
+    TSetupCommands(commandContext()).SetUpAutoInOut();
 }
 
 void TTimeRec::acttimetblExecute()
 {
-    TFmTimeTbl dialog(this);
-    runDialog(dialog);
+    TSetupCommands(commandContext()).DefineTimeTable();
 }
 
 void TTimeRec::actreadersExecute()
@@ -652,25 +630,17 @@ void TTimeRec::actreadersExecute()
 
 void TTimeRec::actDoorOpenExecute()
 {
-    TdlgDoorOpen dialog(this);
-    if (runDialog(dialog) != QDialog::Accepted)
-        return;
-    m_ui->bDoorOpen->setVisible(ReadRegBool(Setting::DoorOpenEnable));
-    m_ui->bDoorOpen->setText(m_core->DoorButtonCaption(false));
-    m_ui->popOpenDoor->setEnabled(!m_ui->bDoorOpen->isHidden());
+    TSetupCommands(commandContext()).SetUpDoorButton();
 }
 
 void TTimeRec::actofflineExecute()
 {
-    TOfflineAcc dialog(this);
-    runDialog(dialog);
+    TSetupCommands(commandContext()).EditOfflineAccess();
 }
 
 void TTimeRec::bDoorOpenClick()
 {
-    if (TRfidReader *reader = m_core->Reader(TDeskCore::DoorOpenPortNo()))
-        reader->SendOpenLock();
-    QApplication::beep();
+    TSetupCommands(commandContext()).OpenDoor();
 }
 
 void TTimeRec::actofflinemgrExecute()
@@ -859,29 +829,12 @@ void TTimeRec::actLogoutExecute()
 
 void TTimeRec::actsetpasswdExecute()
 {
-    if (!IsPasswordEmpty()) {
-        TPasswordDlg old(this);
-        old.setWindowTitle(QStringLiteral("Old password"));
-        if (runDialog(old) != QDialog::Accepted)
-            return;
-    }
-    TDlgNewPass dialog(this);
-    if (runDialog(dialog) != QDialog::Accepted)
-        return;
-    try {
-        StoreAdminPassword(dialog.NewPassword());
-    } catch (const std::exception &) {
-        ShowUpdateFailed();
-        return;
-    }
-    ShowInfo(QStringLiteral("New password registered."));
+    TSetupCommands(commandContext()).SetPassword();
 }
 
 void TTimeRec::xaboutClick()
 {
-    Taboutbox about(this);
-    about.SetWordWrap(true);
-    runDialog(about);
+    TSetupCommands(commandContext()).ShowAbout();
 }
 
 void TTimeRec::SetDialogRunner(DialogRunner runner)

@@ -79,6 +79,9 @@ public:
     void xexitClick();
     // A click on the IN/OUT panel: with AutoOverride on, the other direction for a few ticks.
     void iopanelClick();
+    // The IN/OUT panel, and the door button with the tray's "Open Door" that goes with it.
+    void ShowInOutPanel(bool show);
+    void ShowDoorButton(bool show);
     // "Hide On Startup": flips its check mark and stores it at once.
     void actHideItExecute();
     void actspeechExecute();
