@@ -3,6 +3,7 @@
 #include "ui_timerec.h"
 
 #include "capture/DXCapture.h"
+#include "desk/cameracommands.h"
 #include "desk/cardinfo.h"
 #include "desk/clock.h"
 #include "desk/commandcontext.h"
@@ -18,7 +19,6 @@
 #include "desk/readers.h"
 #include "desk/reportcommands.h"
 #include "desk/setupcommands.h"
-#include "desk/setupwebcam.h"
 #include "desk/trayicon.h"
 #include "desk/web/webreport.h"
 #include "store/clock.h"
@@ -1061,97 +1061,54 @@ TCapture *TTimeRec::Capture() const
     return m_ui->Capture;
 }
 
+void TTimeRec::ShowCameraColumn(bool show)
+{
+    m_ui->pancap->setVisible(show);
+}
+
+bool TTimeRec::WebcamHidden() const
+{
+    return m_ui->actcap->isChecked();
+}
+
+void TTimeRec::SetWebcamHidden(bool hidden)
+{
+    m_ui->actcap->setChecked(hidden);
+}
+
 void TTimeRec::StartCamera()
 {
-    TCapture *capture = m_ui->Capture;
-    try {
-        if (!capture->InitDevices())
-            return; // no camera: the column stays as it is
-        capture->hide();
-        // Through the control: a snapshot still pending hands back to this handler.
-        capture->SetFrameHandler(m_camera->SnapshotDoneHandler());
-        capture->OnChangeDevice = [this] { CaptureChangeDevice(); };
-        capture->OnVideoFormatChange = [this] { CaptureVideoFormatChange(); };
-        CaptureChangeDevice();
-        CaptureVideoFormatChange();
-        const QString source = ReadRegString(Setting::CamSource);
-        if (!source.isEmpty()) {
-            m_ui->pancap->show();
-            capture->SelectDevices(source, QString());
-            capture->show();
-            m_ui->actcap->setChecked(false);
-        }
-    } catch (...) {
-        DisableCamera();
-    }
+    TCameraCommands(commandContext()).Start();
 }
 
 void TTimeRec::EnableCamera()
 {
-    m_ui->pancap->show();
-    WriteRegBool(Setting::CamEnable, true);
-    m_ui->Capture->show();
-    StartCamera();
+    TCameraCommands(commandContext()).Enable();
 }
 
 void TTimeRec::DisableCamera()
 {
-    WriteRegString(Setting::CamSource, QString());
-    WriteRegBool(Setting::CamEnable, false);
-    m_ui->actcap->setChecked(true);
-    m_ui->Capture->hide();
-    m_ui->pancap->hide();
+    TCameraCommands(commandContext()).Disable();
 }
 
 void TTimeRec::actcapExecute(bool checked)
 {
-    if (checked)
-        DisableCamera();
-    else
-        EnableCamera();
+    TCameraCommands(commandContext()).Hide(checked);
 }
 
 void TTimeRec::actsetwebExecute()
 {
-    TCapture *capture = m_ui->Capture;
-    TSetupWebcam dialog(*capture, this);
-    capture->hide();
-    m_ui->pancap->hide();
-    const int result = dialog.HasDevices() ? runDialog(dialog) : int(QDialog::Rejected);
-    if (result == QDialog::Accepted) {
-        if (dialog.ItemIndex() >= 1) {
-            // The dialog has already run its choice on the control: that is the device in
-            // use, not CamSource, which "Confirm" has just overwritten.
-            if (dialog.Text() == capture->VideoDeviceName() && capture->InitDevices())
-                EnableCamera();
-            else
-                StartCamera();
-            // A device picked while the camera was off must survive the next start.
-            if (!m_ui->actcap->isChecked())
-                WriteRegBool(Setting::CamEnable, true);
-        } else {
-            DisableCamera();
-        }
-    } else if (!m_ui->actcap->isChecked()) {
-        StartCamera();
-    }
-    // A camera left off must not go on capturing behind the hidden column.
-    if (m_ui->actcap->isChecked())
-        capture->StopPreview();
+    TCameraCommands(commandContext()).SetUpWebcam();
 }
 
 void TTimeRec::CaptureChangeDevice()
 {
-    TCapture *capture = m_ui->Capture;
-    capture->SetVideoFormat(capture->width(), capture->height(), 30.0, 24);
+    TCameraCommands(commandContext()).ChangeDevice();
 }
 
 void TTimeRec::CaptureVideoFormatChange()
 {
-    // The preview is laid out anew over the control's own rectangle.
-    TCapture *capture = m_ui->Capture;
-    capture->setGeometry(capture->geometry());
-    capture->update();
+    TCameraCommands(commandContext()).VideoFormatChange();
 }
 
 // ---- Web report --------------------------------------------------------------------------------

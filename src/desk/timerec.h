@@ -245,6 +245,10 @@ public:
     void actsetwebExecute();
     void CaptureChangeDevice();
     void CaptureVideoFormatChange();
+    // The column the capture control sits in, and the "Hide Webcam" check mark.
+    void ShowCameraColumn(bool show);
+    bool WebcamHidden() const;
+    void SetWebcamHidden(bool hidden);
     TCapture *Capture() const;
     DeskCamera *Camera() const { return m_camera.get(); }
 
