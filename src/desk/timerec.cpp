@@ -20,12 +20,12 @@
 #include "desk/reportcommands.h"
 #include "desk/setupcommands.h"
 #include "desk/trayicon.h"
+#include "desk/webreportcommands.h"
 #include "desk/web/webreport.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/dbcopy.h"
 #include "store/dbfile.h"
-#include "store/email.h"
 #include "store/filedialogs.h"
 #include "store/formplacement.h"
 #include "store/guard.h"
@@ -115,12 +115,6 @@ void reportOpenFailure(const QString &path, const std::exception &e)
                  qUtf8Printable(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())),
                  e.what());
     std::fflush(stderr);
-}
-
-// The addresses alone lead a browser to port 80; any other port has to be typed too.
-QString portNotice(int port)
-{
-    return port == 80 ? QString() : QStringLiteral(" (port %1)").arg(port);
 }
 
 } // namespace
@@ -1113,45 +1107,29 @@ void TTimeRec::CaptureVideoFormatChange()
 
 // ---- Web report --------------------------------------------------------------------------------
 
+bool TTimeRec::WebReporterChecked() const
+{
+    return m_ui->actWebReporter->isChecked();
+}
+
+void TTimeRec::SetWebReporterChecked(bool checked)
+{
+    m_ui->actWebReporter->setChecked(checked);
+}
+
 void TTimeRec::actWebReporterExecute()
 {
-    const bool enable = !m_ui->actWebReporter->isChecked();
-    WriteRegBool(Setting::WebEnabled, enable);
-    m_ui->actWebReporter->setChecked(enable);
-    if (!enable) {
-        stopWebReporter();
-        ShowInfo(QStringLiteral("Web Reporter features are disabled"));
-        return;
-    }
-    // A port that cannot be bound is shown instead; WebEnabled and the mark stay as set.
-    if (!startWebReporter())
-        return;
-    QString addresses;
-    GetLocalIpList(addresses);
-    ShowInfo(QStringLiteral("Web Reporter features are enabled. You can browse the attendance "
-                            "records by your web browser. Just for your reference, the IP "
-                            "address of your machine is found as follows: ") +
-             addresses + portNotice(m_web->Port()));
+    TWebReportCommands(commandContext(), m_web).Switch();
 }
 
 bool TTimeRec::startWebReporter()
 {
-    if (!m_web) {
-        const QDir data(DataPath);
-        m_web = std::make_unique<TWebReporter>(data.filePath(AttendFileName()),
-                                               data.filePath(SysdatFileName()));
-    }
-    QString error;
-    if (m_web->Start(ReadRegInteger(Setting::WebPort), &error))
-        return true;
-    ShowError(error);
-    return false;
+    return TWebReportCommands(commandContext(), m_web).Start();
 }
 
 void TTimeRec::stopWebReporter()
 {
-    if (m_web)
-        m_web->Stop();
+    TWebReportCommands(commandContext(), m_web).Stop();
 }
 
 // ---- Exports of the log ----------------------------------------------------------------------

@@ -113,6 +113,9 @@ public:
     void bDoorOpenClick();
     // "Offline Access Table" (on no menu): the DL series readers' offline access list.
     void actofflineExecute();
+    // The "Web Reporter" check mark: whether the server is meant to run.
+    bool WebReporterChecked() const;
+    void SetWebReporterChecked(bool checked);
     // The web report server; null until it is first switched on.
     TWebReporter *WebReporter() const { return m_web.get(); }
 
