@@ -37,7 +37,6 @@
 #include "store/utils.h"
 #include "store/waitcursor.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
