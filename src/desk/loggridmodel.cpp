@@ -140,9 +140,10 @@ bool EraseLogRecords(TDataSet &logs, const std::optional<QDate> &before,
                 continue;
             // A stored time is a wall-clock value: read as local time, one in the hour a
             // clock change skips would be invalid and erased whatever its day.
-            const QDateTime t = read.ColumnIsNull(0)
-                                    ? QDateTime()
-                                    : ReadDbTime(read.ColumnText(0), DbTimeRead::Lenient).WallClock();
+            const QDateTime t =
+                read.ColumnIsNull(0)
+                    ? QDateTime()
+                    : ReadDbTime(read.ColumnText(0), DbTimeRead::Lenient).WallClock();
             if (before && t.isValid() && t.date() >= *before) {
                 keptRowid = rowids[next];
                 break;

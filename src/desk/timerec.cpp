@@ -3,41 +3,30 @@
 #include "ui_timerec.h"
 
 #include "capture/DXCapture.h"
-#include "desk/about.h"
-#include "desk/autoio.h"
+#include "desk/cameracommands.h"
 #include "desk/cardinfo.h"
 #include "desk/clock.h"
 #include "desk/commandcontext.h"
 #include "desk/dbcommands.h"
 #include "desk/deskcamera.h"
 #include "desk/emailqueue.h"
-#include "desk/emailset.h"
 #include "desk/erasecommands.h"
-#include "desk/grplist.h"
 #include "desk/logexportcommands.h"
 #include "desk/loggridmodel.h"
-#include "desk/login.h"
 #include "desk/memberworkbook.h"
 #include "desk/passwd.h"
-#include "desk/passwdnew.h"
 #include "desk/readercommands.h"
 #include "desk/readers.h"
 #include "desk/reportcommands.h"
-#include "desk/setupwebcam.h"
-#include "desk/speech.h"
-#include "desk/timetbl.h"
+#include "desk/setupcommands.h"
 #include "desk/trayicon.h"
 #include "desk/web/webreport.h"
-#include "readerlink/dlgdoor.h"
-#include "readerlink/offline.h"
-#include "readerlink/reader.h"
-#include "readerlink/upload.h"
+#include "desk/webreportcommands.h"
 #include "store/clock.h"
 #include "store/datasrc.h"
 #include "store/dbcopy.h"
 #include "store/dbfile.h"
 #include "store/dbschema.h"
-#include "store/email.h"
 #include "store/filedialogs.h"
 #include "store/formplacement.h"
 #include "store/guard.h"
@@ -49,7 +38,6 @@
 #include "store/utils.h"
 #include "store/waitcursor.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -127,12 +115,6 @@ void reportOpenFailure(const QString &path, const std::exception &e)
                  qUtf8Printable(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())),
                  e.what());
     std::fflush(stderr);
-}
-
-// The addresses alone lead a browser to port 80; any other port has to be typed too.
-QString portNotice(int port)
-{
-    return port == 80 ? QString() : QStringLiteral(" (port %1)").arg(port);
 }
 
 } // namespace
@@ -587,6 +569,18 @@ void TTimeRec::xexitClick()
     close();
 }
 
+void TTimeRec::ShowInOutPanel(bool show)
+{
+    m_ui->iopanel->setVisible(show);
+}
+
+void TTimeRec::ShowDoorButton(bool show)
+{
+    m_ui->bDoorOpen->setVisible(show);
+    // By the button's own state: a desk hidden in the tray still offers it.
+    m_ui->popOpenDoor->setEnabled(!m_ui->bDoorOpen->isHidden());
+}
+
 void TTimeRec::actHideItExecute()
 {
     m_ui->actHideIt->setChecked(!m_ui->actHideIt->isChecked());
@@ -595,55 +589,32 @@ void TTimeRec::actHideItExecute()
 
 void TTimeRec::actspeechExecute()
 {
-    TDlgSpeech dialog(this);
-    runDialog(dialog);
+    TSetupCommands(commandContext()).SetUpSpeech();
 }
 
 void TTimeRec::actemailExecute()
 {
-    TSetEmail dialog(this);
-    if (runDialog(dialog) == QDialog::Accepted)
-        m_emailQueue->ApplySettings();
+    TSetupCommands(commandContext()).SetUpEmail();
 }
 
 void TTimeRec::actcardinfoExecute()
 {
-    TLogGridScope grid(*this);
-    HideImages();
-    TCardInfo dialog(this, m_dialogs.HandDown());
-    dialog.FormCreate();
-    if (runDialog(dialog) == TCardInfo::ChangedResult) {
-        // The editor wrote through the shared staff dataset; reopen it on the new rows.
-        dsrc->staff.Close();
-        dsrc->staff.Open();
-    }
+    TSetupCommands(commandContext()).EditCards();
 }
 
 void TTimeRec::actgrpdefExecute()
 {
-    TDlgGrpList dialog(this);
-    // The group editor it opens is answered as every other dialog of the window.
-    dialog.SetDialogRunner(m_dialogs.HandDown());
-    runDialog(dialog);
+    TSetupCommands(commandContext()).DefineGroups();
 }
 
 void TTimeRec::actautoioExecute()
 {
-    {
-        TAutoIO dialog(this);
-        runDialog(dialog);
-    }
-    // Whatever the dialog's result, the panel follows what it stored.
-    m_ui->iopanel->setVisible(ReadRegBool(Setting::AutoInOut));
-    dsrc->Qiotime.Close();
-    dsrc->Qiotime.Open();
-    m_core->UpdateAutoInOut(Now());
+    TSetupCommands(commandContext()).SetUpAutoInOut();
 }
 
 void TTimeRec::acttimetblExecute()
 {
-    TFmTimeTbl dialog(this);
-    runDialog(dialog);
+    TSetupCommands(commandContext()).DefineTimeTable();
 }
 
 void TTimeRec::actreadersExecute()
@@ -653,25 +624,17 @@ void TTimeRec::actreadersExecute()
 
 void TTimeRec::actDoorOpenExecute()
 {
-    TdlgDoorOpen dialog(this);
-    if (runDialog(dialog) != QDialog::Accepted)
-        return;
-    m_ui->bDoorOpen->setVisible(ReadRegBool(Setting::DoorOpenEnable));
-    m_ui->bDoorOpen->setText(m_core->DoorButtonCaption(false));
-    m_ui->popOpenDoor->setEnabled(!m_ui->bDoorOpen->isHidden());
+    TSetupCommands(commandContext()).SetUpDoorButton();
 }
 
 void TTimeRec::actofflineExecute()
 {
-    TOfflineAcc dialog(this);
-    runDialog(dialog);
+    TSetupCommands(commandContext()).EditOfflineAccess();
 }
 
 void TTimeRec::bDoorOpenClick()
 {
-    if (TRfidReader *reader = m_core->Reader(TDeskCore::DoorOpenPortNo()))
-        reader->SendOpenLock();
-    QApplication::beep();
+    TSetupCommands(commandContext()).OpenDoor();
 }
 
 void TTimeRec::actofflinemgrExecute()
@@ -860,29 +823,12 @@ void TTimeRec::actLogoutExecute()
 
 void TTimeRec::actsetpasswdExecute()
 {
-    if (!IsPasswordEmpty()) {
-        TPasswordDlg old(this);
-        old.setWindowTitle(QStringLiteral("Old password"));
-        if (runDialog(old) != QDialog::Accepted)
-            return;
-    }
-    TDlgNewPass dialog(this);
-    if (runDialog(dialog) != QDialog::Accepted)
-        return;
-    try {
-        StoreAdminPassword(dialog.NewPassword());
-    } catch (const std::exception &) {
-        ShowUpdateFailed();
-        return;
-    }
-    ShowInfo(QStringLiteral("New password registered."));
+    TSetupCommands(commandContext()).SetPassword();
 }
 
 void TTimeRec::xaboutClick()
 {
-    Taboutbox about(this);
-    about.SetWordWrap(true);
-    runDialog(about);
+    TSetupCommands(commandContext()).ShowAbout();
 }
 
 void TTimeRec::SetDialogRunner(DialogRunner runner)
@@ -1109,140 +1055,81 @@ TCapture *TTimeRec::Capture() const
     return m_ui->Capture;
 }
 
+void TTimeRec::ShowCameraColumn(bool show)
+{
+    m_ui->pancap->setVisible(show);
+}
+
+bool TTimeRec::WebcamHidden() const
+{
+    return m_ui->actcap->isChecked();
+}
+
+void TTimeRec::SetWebcamHidden(bool hidden)
+{
+    m_ui->actcap->setChecked(hidden);
+}
+
 void TTimeRec::StartCamera()
 {
-    TCapture *capture = m_ui->Capture;
-    try {
-        if (!capture->InitDevices())
-            return; // no camera: the column stays as it is
-        capture->hide();
-        // Through the control: a snapshot still pending hands back to this handler.
-        capture->SetFrameHandler(m_camera->SnapshotDoneHandler());
-        capture->OnChangeDevice = [this] { CaptureChangeDevice(); };
-        capture->OnVideoFormatChange = [this] { CaptureVideoFormatChange(); };
-        CaptureChangeDevice();
-        CaptureVideoFormatChange();
-        const QString source = ReadRegString(Setting::CamSource);
-        if (!source.isEmpty()) {
-            m_ui->pancap->show();
-            capture->SelectDevices(source, QString());
-            capture->show();
-            m_ui->actcap->setChecked(false);
-        }
-    } catch (...) {
-        DisableCamera();
-    }
+    TCameraCommands(commandContext()).Start();
 }
 
 void TTimeRec::EnableCamera()
 {
-    m_ui->pancap->show();
-    WriteRegBool(Setting::CamEnable, true);
-    m_ui->Capture->show();
-    StartCamera();
+    TCameraCommands(commandContext()).Enable();
 }
 
 void TTimeRec::DisableCamera()
 {
-    WriteRegString(Setting::CamSource, QString());
-    WriteRegBool(Setting::CamEnable, false);
-    m_ui->actcap->setChecked(true);
-    m_ui->Capture->hide();
-    m_ui->pancap->hide();
+    TCameraCommands(commandContext()).Disable();
 }
 
 void TTimeRec::actcapExecute(bool checked)
 {
-    if (checked)
-        DisableCamera();
-    else
-        EnableCamera();
+    TCameraCommands(commandContext()).Hide(checked);
 }
 
 void TTimeRec::actsetwebExecute()
 {
-    TCapture *capture = m_ui->Capture;
-    TSetupWebcam dialog(*capture, this);
-    capture->hide();
-    m_ui->pancap->hide();
-    const int result = dialog.HasDevices() ? runDialog(dialog) : int(QDialog::Rejected);
-    if (result == QDialog::Accepted) {
-        if (dialog.ItemIndex() >= 1) {
-            // The dialog has already run its choice on the control: that is the device in
-            // use, not CamSource, which "Confirm" has just overwritten.
-            if (dialog.Text() == capture->VideoDeviceName() && capture->InitDevices())
-                EnableCamera();
-            else
-                StartCamera();
-            // A device picked while the camera was off must survive the next start.
-            if (!m_ui->actcap->isChecked())
-                WriteRegBool(Setting::CamEnable, true);
-        } else {
-            DisableCamera();
-        }
-    } else if (!m_ui->actcap->isChecked()) {
-        StartCamera();
-    }
-    // A camera left off must not go on capturing behind the hidden column.
-    if (m_ui->actcap->isChecked())
-        capture->StopPreview();
+    TCameraCommands(commandContext()).SetUpWebcam();
 }
 
 void TTimeRec::CaptureChangeDevice()
 {
-    TCapture *capture = m_ui->Capture;
-    capture->SetVideoFormat(capture->width(), capture->height(), 30.0, 24);
+    TCameraCommands(commandContext()).ChangeDevice();
 }
 
 void TTimeRec::CaptureVideoFormatChange()
 {
-    // The preview is laid out anew over the control's own rectangle.
-    TCapture *capture = m_ui->Capture;
-    capture->setGeometry(capture->geometry());
-    capture->update();
+    TCameraCommands(commandContext()).VideoFormatChange();
 }
 
 // ---- Web report --------------------------------------------------------------------------------
 
+bool TTimeRec::WebReporterChecked() const
+{
+    return m_ui->actWebReporter->isChecked();
+}
+
+void TTimeRec::SetWebReporterChecked(bool checked)
+{
+    m_ui->actWebReporter->setChecked(checked);
+}
+
 void TTimeRec::actWebReporterExecute()
 {
-    const bool enable = !m_ui->actWebReporter->isChecked();
-    WriteRegBool(Setting::WebEnabled, enable);
-    m_ui->actWebReporter->setChecked(enable);
-    if (!enable) {
-        stopWebReporter();
-        ShowInfo(QStringLiteral("Web Reporter features are disabled"));
-        return;
-    }
-    // A port that cannot be bound is shown instead; WebEnabled and the mark stay as set.
-    if (!startWebReporter())
-        return;
-    QString addresses;
-    GetLocalIpList(addresses);
-    ShowInfo(QStringLiteral("Web Reporter features are enabled. You can browse the attendance "
-                            "records by your web browser. Just for your reference, the IP "
-                            "address of your machine is found as follows: ") +
-             addresses + portNotice(m_web->Port()));
+    TWebReportCommands(commandContext(), m_web).Switch();
 }
 
 bool TTimeRec::startWebReporter()
 {
-    if (!m_web) {
-        const QDir data(DataPath);
-        m_web = std::make_unique<TWebReporter>(data.filePath(AttendFileName()),
-                                               data.filePath(SysdatFileName()));
-    }
-    QString error;
-    if (m_web->Start(ReadRegInteger(Setting::WebPort), &error))
-        return true;
-    ShowError(error);
-    return false;
+    return TWebReportCommands(commandContext(), m_web).Start();
 }
 
 void TTimeRec::stopWebReporter()
 {
-    if (m_web)
-        m_web->Stop();
+    TWebReportCommands(commandContext(), m_web).Stop();
 }
 
 // ---- Exports of the log ----------------------------------------------------------------------

@@ -79,6 +79,9 @@ public:
     void xexitClick();
     // A click on the IN/OUT panel: with AutoOverride on, the other direction for a few ticks.
     void iopanelClick();
+    // The IN/OUT panel, and the door button with the tray's "Open Door" that goes with it.
+    void ShowInOutPanel(bool show);
+    void ShowDoorButton(bool show);
     // "Hide On Startup": flips its check mark and stores it at once.
     void actHideItExecute();
     void actspeechExecute();
@@ -110,6 +113,9 @@ public:
     void bDoorOpenClick();
     // "Offline Access Table" (on no menu): the DL series readers' offline access list.
     void actofflineExecute();
+    // The "Web Reporter" check mark: whether the server is meant to run.
+    bool WebReporterChecked() const;
+    void SetWebReporterChecked(bool checked);
     // The web report server; null until it is first switched on.
     TWebReporter *WebReporter() const { return m_web.get(); }
 
@@ -242,6 +248,10 @@ public:
     void actsetwebExecute();
     void CaptureChangeDevice();
     void CaptureVideoFormatChange();
+    // The column the capture control sits in, and the "Hide Webcam" check mark.
+    void ShowCameraColumn(bool show);
+    bool WebcamHidden() const;
+    void SetWebcamHidden(bool hidden);
     TCapture *Capture() const;
     DeskCamera *Camera() const { return m_camera.get(); }
 
