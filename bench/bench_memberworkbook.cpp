@@ -45,7 +45,6 @@ void fill()
     dsrc->src.Exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
 }
 
-// The scope form's controls by name: all members, the year, IN/OUT, two pairs a line.
 // All staff over the year's range, the IN/OUT records, two pairs a line.
 TReportScope yearScope()
 {

@@ -143,7 +143,7 @@ bool EraseLogRecords(TDataSet &logs, const std::optional<QDate> &before,
             const QDateTime t =
                 read.ColumnIsNull(0)
                     ? QDateTime()
-                    : ReadDbTime(read.ColumnText(0), DbTimeRead::Lenient).WallClock();
+                    : ReadDbTime(read.ColumnTextView(0), DbTimeRead::Lenient).WallClock();
             if (before && t.isValid() && t.date() >= *before) {
                 keptRowid = rowids[next];
                 break;

@@ -105,26 +105,23 @@ void TReportCommands::TotalHoursDetail(const QString &caption)
 
 void TReportCommands::FirstInLastOut(const QString &caption)
 {
-    runScopeReports<TSetLateScope>(
-        caption, [](TSetLateScope &) {},
-        [](TSetLateScope &d) {
-            TReportScope scope = d.Scope();
-            scope.FirstInLastOut = true;
-            auto report = filoReport(QStringLiteral("First In Last Out"));
-            report->SetupFromLateScope(scope, d.Hours());
-            return report;
-        });
+    lateScopeReports(caption, QStringLiteral("First In Last Out"), false);
 }
 
 void TReportCommands::FirstInLastOutOvernight(const QString &caption)
 {
-    // A report day runs from noon to noon, for shifts that cross midnight.
+    lateScopeReports(caption, QStringLiteral("First In Last Out (Overnight)"), true);
+}
+
+void TReportCommands::lateScopeReports(const QString &caption, const QString &title, bool overnight)
+{
+    // Overnight, a report day runs from noon to noon, for shifts that cross midnight.
     runScopeReports<TSetLateScope>(
-        caption, [](TSetLateScope &d) { d.SetOvernight(true); },
-        [](TSetLateScope &d) {
+        caption, [overnight](TSetLateScope &d) { d.SetOvernight(overnight); },
+        [&title, overnight](TSetLateScope &d) {
             TReportScope scope = d.Scope();
             scope.FirstInLastOut = true;
-            auto report = filoReport(QStringLiteral("First In Last Out (Overnight)"), 12);
+            auto report = filoReport(title, overnight ? 12 : 0);
             report->SetupFromLateScope(scope, d.Hours());
             return report;
         });

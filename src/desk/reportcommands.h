@@ -53,6 +53,8 @@ private:
     // `makeReport(dialog)` and previews or prints it as the dialog says.
     template <class Dialog, class Prepare, class MakeReport>
     void runScopeReports(const QString &caption, Prepare prepare, MakeReport makeReport);
+    // "First In Last Out" on the lateness dialog; overnight, its report day runs from noon.
+    void lateScopeReports(const QString &caption, const QString &title, bool overnight);
 
     // A spreadsheet command: the scope dialog as the command shows it, the save dialog, then
     // the driver under long work.
